@@ -1,0 +1,197 @@
+// zundoc: the document conversions for scripts, using the same code as the window.
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/doc_info.h"
+#include "convert/document_to_text.h"
+#include "convert/status_texts.h"
+#include "convert/text_to_document.h"
+#include "glue/codec_loader.h"
+#include "glue/paths.h"
+#include "hotsync/user_manager.h"
+#include "tasks/scripted_host.h"
+#include "tasks/task_record.h"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+const char* const kUsage =
+    "usage: zundoc encode [options] TEXT PDB   text file to Palm document\n"
+    "       zundoc decode PDB TEXT             Palm document to text file\n"
+    "       zundoc info PDB                    what a Palm database holds\n"
+    "\n"
+    "encode options (defaults: compressed, TABs to 4 spaces, category 0):\n"
+    "  --no-compress     store the text uncompressed\n"
+    "  --no-tabs         keep TAB characters\n"
+    "  --tab-space N     blanks per TAB, 0-64\n"
+    "  --cr-to-lf        turn every CR into LF (CR LF becomes LF LF)\n"
+    "  --raw             no filtering at all\n"
+    "  --category N      Palm category, 0-15\n"
+    "\n"
+    "An existing output file is replaced. Prints the status (\"OK\" or the error);\n"
+    "exit status 0 on OK, 1 on a conversion error, 2 on a usage error.\n";
+
+int UsageError(const std::string& message) {
+  std::cerr << "zundoc: " << message << "\n" << kUsage;
+  return kExitUsage;
+}
+
+// A private program folder for the temporary files, removed on exit.
+class PrivateFolder {
+ public:
+  PrivateFolder() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/zundoc-XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (::mkdtemp(buffer.data()) != nullptr) path_ = std::string(buffer.data()) + "/";
+  }
+  ~PrivateFolder() {
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+  }
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+std::optional<int> ParseNumber(const std::string& text, int low, int high) {
+  if (text.empty() || text.size() > 3) return std::nullopt;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+  }
+  const int value = std::atoi(text.c_str());
+  if (value < low || value > high) return std::nullopt;
+  return value;
+}
+
+struct Conversion {
+  zun::TaskRecord task;
+  bool toDocument = true;
+};
+
+int RunConversion(Conversion& conversion) {
+  PrivateFolder folder;
+  if (folder.Path().empty()) {
+    std::cerr << "zundoc: cannot create a temporary folder\n";
+    return kExitFailed;
+  }
+  const std::optional<zun::DocCodec> codec = zun::LoadDocCodec(zun::CodecSearchFolders(folder.Path()));
+  if (!codec) {
+    std::cerr << zun::kCodecMissingMessage << "\n";
+    return kExitFailed;
+  }
+  zun::NoUsers users;
+  zun::ScriptedHost host;  // "Custom" is the only target; files are replaced without asking
+  zun::RunFlags flags;
+  zun::ConversionEnv env{*codec, users, host, flags, folder.Path()};
+  if (conversion.toDocument) {
+    zun::ConvertTextToDocument(conversion.task, env);
+  } else {
+    zun::ConvertDocumentToText(conversion.task, env);
+  }
+  const std::string status = conversion.task.Status.Trimmed();
+  std::cout << status << "\n";
+  return status == zun::status::kOk ? kExitOk : kExitFailed;
+}
+
+// Paths are stored in 512-byte fields; a longer one would name another file.
+bool FitsField(const std::string& path) { return path.size() <= 512; }
+
+int Encode(const std::vector<std::string>& args) {
+  Conversion conversion;
+  zun::TaskRecord& task = conversion.task;
+  task = zun::DefaultSettingsRecord();
+  task.Action = zun::kPcToPalm;
+  std::vector<std::string> files;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    auto value = [&](int low, int high) -> std::optional<int> {
+      if (i + 1 >= args.size()) return std::nullopt;
+      return ParseNumber(args[++i], low, high);
+    };
+    if (arg == "--no-compress") {
+      task.Options.SetAt(zun::kOptCompress, '0');
+    } else if (arg == "--no-tabs") {
+      task.Options.SetAt(zun::kOptTabsToSpaces, '0');
+    } else if (arg == "--cr-to-lf") {
+      task.Options.SetAt(zun::kOptCrToLf, '1');
+    } else if (arg == "--raw") {
+      task.Options.SetAt(zun::kOptRaw, '1');
+    } else if (arg == "--tab-space") {
+      const auto n = value(0, 64);
+      if (!n) return UsageError("--tab-space takes a number from 0 to 64");
+      task.TabSpace = static_cast<int16_t>(*n);
+    } else if (arg == "--category") {
+      const auto n = value(0, 15);
+      if (!n) return UsageError("--category takes a number from 0 to 15");
+      task.Category = static_cast<int16_t>(*n);
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return UsageError("unknown option " + arg);
+    } else {
+      files.push_back(arg);
+    }
+  }
+  if (files.size() != 2) return UsageError("encode takes a text file and a document");
+  const std::string text = zun::AbsolutePath(files[0]);
+  const std::string document = zun::AbsolutePath(files[1]);
+  if (!FitsField(text) || !FitsField(document)) return UsageError("path longer than 512 bytes");
+  task.PcFile = text;
+  task.PalmFile = document;
+  return RunConversion(conversion);
+}
+
+int Decode(const std::vector<std::string>& args) {
+  if (args.size() != 2 || args[0].starts_with("-") || args[1].starts_with("-")) {
+    return UsageError("decode takes a document and a text file");
+  }
+  Conversion conversion;
+  conversion.toDocument = false;
+  conversion.task = zun::DefaultSettingsRecord();
+  conversion.task.Action = zun::kPalmToPc;
+  const std::string document = zun::AbsolutePath(args[0]);
+  const std::string text = zun::AbsolutePath(args[1]);
+  if (!FitsField(text) || !FitsField(document)) return UsageError("path longer than 512 bytes");
+  conversion.task.PalmFile = document;
+  conversion.task.PcFile = text;
+  return RunConversion(conversion);
+}
+
+int Info(const std::vector<std::string>& args) {
+  if (args.size() != 1) return UsageError("info takes one document");
+  const std::optional<zun::DocCodec> codec =
+      zun::LoadDocCodec(zun::CodecSearchFolders(zun::CurrentDirectoryWithSeparator()));
+  if (!codec) {
+    std::cerr << zun::kCodecMissingMessage << "\n";
+    return kExitFailed;
+  }
+  return zun::PrintDocumentInfo(args[0], *codec, std::cout, std::cerr) ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty()) return UsageError("no command");
+  const std::string command = args.front();
+  args.erase(args.begin());
+  if (command == "--help" || command == "-h" || command == "help") {
+    std::cout << kUsage;
+    return kExitOk;
+  }
+  if (command == "encode") return Encode(args);
+  if (command == "decode") return Decode(args);
+  if (command == "info") return Info(args);
+  return UsageError("unknown command " + command);
+}

@@ -1,0 +1,36 @@
+#include "convert/conversion_env.h"
+
+#include <cmath>
+
+#include "tasks/data_file.h"
+
+namespace zun {
+
+int32_t AskBeforeOverwrite(ConversionEnv& env, const std::string& question, const std::string& path) {
+  const OverwriteAnswer answer = env.host.OverwritePrompt(question, path);
+  if (answer.doNotAskAgain) {
+    env.host.SetAskOverwrite(false);
+    if (env.data != nullptr) {
+      TaskRecord settings = env.data->Read(kSettingsRecord);
+      settings.Flag2 = kSwitchOff;
+      env.data->Write(kSettingsRecord, settings);
+    }
+  }
+  switch (answer.result) {
+    case kPromptOverwrite:
+    case kPromptSkip:
+      return answer.result;
+    default:
+      return kPromptStop;
+  }
+}
+
+bool ReplacesWithoutAsking(ConversionEnv& env) { return env.flags.sideChosen || !env.host.AskOverwrite(); }
+
+int32_t ProgressFrame(int32_t i, int32_t n) {
+  const float step = static_cast<float>(n) / 8.0f;
+  const long rounded = std::lrint(static_cast<float>(i) / step);  // the default rounding: halves to even
+  return static_cast<int32_t>(rounded % 8) + 1;
+}
+
+}  // namespace zun

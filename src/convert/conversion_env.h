@@ -1,0 +1,84 @@
+// What a conversion needs from the program around it: the codec, the users, the window (or a
+// script standing in for it) and the run's flags.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "glue/codec_loader.h"
+#include "hotsync/user_manager.h"
+
+namespace zun {
+
+class DataFile;
+
+// Codes of the prompts' buttons. A prompt closed any other way answers Stop.
+enum PromptResult : int32_t {
+  kPromptUpdatePc = 1,
+  kPromptUpdatePalm = 2,
+  kPromptStop = 3,
+  kPromptOverwrite = 6,
+  kPromptSkip = 7,
+};
+
+struct OverwriteAnswer {
+  int32_t result = kPromptStop;
+  bool doNotAskAgain = false;  // "do not ask again" was clicked while the prompt was open
+};
+
+inline constexpr const char* kPalmExistsQuestion = "Palm File already exists! Overwrite file?";
+inline constexpr const char* kPcExistsQuestion = "PC File already exists! Overwrite file?";
+
+class ConversionHost {
+ public:
+  virtual ~ConversionHost() = default;
+  // The check marks of the install list, as the task's Targets set them.
+  virtual TargetChecks InstallChecks() = 0;
+  // Whether the user is asked before an existing file is replaced.
+  virtual bool AskOverwrite() = 0;
+  virtual void SetAskOverwrite(bool on) = 0;
+  virtual OverwriteAnswer OverwritePrompt(const std::string& question, const std::string& path) = 0;
+  virtual int32_t BothChangedPrompt() = 0;
+  // Shown: the progress caption and bar stand where the status label and box stood.
+  virtual void ShowProgress(bool shown) = 0;
+  virtual void SetProgressCaption(const std::string& caption) = 0;
+  virtual void SetProgressRange(int32_t maximum) = 0;  // minimum 0, value 0
+  virtual void SetProgressValue(int32_t value) = 0;
+  virtual void SetTrayIcon(int32_t frame, const std::string& tip) = 0;
+  virtual void LetEventsRun() = 0;
+};
+
+// The main window's flags that a conversion reads and sets.
+struct RunFlags {
+  bool sideChosen = false;     // the both-changed prompt chose this direction: no overwrite prompt
+  bool stopRequested = false;  // end the run after the current task
+};
+
+struct ConversionEnv {
+  const DocCodec& codec;
+  UserManager& users;
+  ConversionHost& host;
+  RunFlags& flags;
+  std::string programDir;      // with trailing separator; temporary files go here
+  DataFile* data = nullptr;    // where "do not ask again" is stored (record 1)
+};
+
+inline constexpr const char* kProgressCaption = "Progress";
+inline constexpr const char* kCompressionCaption = "Compression";
+inline constexpr const char* kFilterCaption = "Applying Filters";
+inline constexpr const char* kDocumentTemporaryName = "zundata.tmp";
+inline constexpr const char* kFilterTemporaryName = "zunfilter.tmp";
+
+// Shows the overwrite prompt and applies "do not ask again" (the switch goes off and record 1's
+// Flag2 is stored at once); the answer still applies to this file. Returns 6, 7 or 3.
+int32_t AskBeforeOverwrite(ConversionEnv& env, const std::string& question, const std::string& path);
+
+// Whether an existing file is replaced without a prompt.
+bool ReplacesWithoutAsking(ConversionEnv& env);
+
+// Tray frame for record (or block) i of n: round(i / (n / 8)), halves to even, mod 8, plus 1.
+int32_t ProgressFrame(int32_t i, int32_t n);
+
+// Raised once the failure's status text is in the task: the common end keeps it.
+struct AlreadyReported {};
+
+}  // namespace zun

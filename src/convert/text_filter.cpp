@@ -1,0 +1,57 @@
+#include "convert/text_filter.h"
+
+#include <algorithm>
+
+#include "glue/byte_file.h"
+#include "pdb/pdb_file.h"
+
+namespace zun {
+
+void FilterBlock(const uint8_t* data, size_t size, bool expandTabs, int tabBlanks, bool crToLf,
+                 std::vector<uint8_t>& out) {
+  for (size_t i = 0; i < size; ++i) {
+    const uint8_t c = data[i];
+    if (c == '\r') {
+      if (crToLf) out.push_back('\n');
+    } else if (c == '\t' && expandTabs) {
+      out.insert(out.end(), static_cast<size_t>(std::max(tabBlanks, 0)), ' ');
+    } else {
+      out.push_back(c);
+    }
+  }
+}
+
+std::string FilterText(const std::string& pcFile, const TaskRecord& task, ConversionEnv& env) {
+  if (IsEntryChecked(task.Options, kOptRaw)) return pcFile;
+  const bool expandTabs = IsEntryChecked(task.Options, kOptTabsToSpaces);
+  const bool crToLf = IsEntryChecked(task.Options, kOptCrToLf);
+  const std::string output = env.programDir + kFilterTemporaryName;
+  try {
+    const ByteFile source = ByteFile::OpenForReading(pcFile);
+    const int64_t length = source.Length();
+    if (length == 0) return {};
+    const int32_t blocks = static_cast<int32_t>((length + kDocRecordSize - 1) / kDocRecordSize);
+    env.host.SetProgressCaption(kFilterCaption);
+    env.host.SetProgressRange(blocks);
+    env.host.LetEventsRun();
+    ByteFile target = ByteFile::CreateForWriting(output);
+    std::vector<uint8_t> filtered;
+    filtered.reserve(kDocRecordSize * 2);
+    const uint8_t* data = source.Contents().data();
+    for (int32_t i = 1; i <= blocks; ++i) {
+      env.host.SetProgressValue(i);
+      env.host.SetTrayIcon(ProgressFrame(i, blocks), "");
+      const int64_t start = int64_t{i - 1} * kDocRecordSize;
+      const size_t size = static_cast<size_t>(std::min<int64_t>(kDocRecordSize, length - start));
+      filtered.clear();
+      FilterBlock(data + start, size, expandTabs, task.TabSpace, crToLf, filtered);
+      target.Append(filtered);
+    }
+    target.Close();
+    return output;
+  } catch (const FileError&) {
+    return {};
+  }
+}
+
+}  // namespace zun

@@ -1,0 +1,12 @@
+#pragma once
+#include "convert/conversion_env.h"
+#include "tasks/task_record.h"
+
+namespace zun {
+
+// Turns the task's PC text into a Palm document and places a copy at every checked target,
+// queueing it for installation for each user. The outcome is the task's Status and, on success,
+// its stamps; Stop in a prompt sets env.flags.stopRequested.
+void ConvertTextToDocument(TaskRecord& task, ConversionEnv& env);
+
+}  // namespace zun

@@ -1,0 +1,51 @@
+// A file read or written at explicit byte offsets. Every failure throws FileError, which the
+// operations that use it turn into a status.
+#pragma once
+#include <cstdint>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace zun {
+
+class FileError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class ByteFile {
+ public:
+  // Reads the whole file into memory: documents and texts are small, and every later read is
+  // then a bounds-checked copy.
+  static ByteFile OpenForReading(const std::string& path);
+  // Creates the file empty (an older one is replaced).
+  static ByteFile CreateForWriting(const std::string& path);
+
+  ByteFile(ByteFile&& other) noexcept;
+  ByteFile& operator=(ByteFile&& other) noexcept;
+  ByteFile(const ByteFile&) = delete;
+  ByteFile& operator=(const ByteFile&) = delete;
+  ~ByteFile();
+
+  int64_t Length() const { return length_; }
+
+  // Reads exactly `count` bytes at the 0-based `offset`; throws when they are not all there.
+  void ReadAt(int64_t offset, std::span<uint8_t> out) const;
+  // The bytes of a file opened for reading.
+  std::span<const uint8_t> Contents() const { return content_; }
+
+  void WriteAt(int64_t offset, std::span<const uint8_t> bytes);
+  void Append(std::span<const uint8_t> bytes) { WriteAt(length_, bytes); }
+  // Closes a written file; throws when the data could not be stored.
+  void Close();
+
+ private:
+  ByteFile() = default;
+  int fd_ = -1;
+  int64_t length_ = 0;
+  std::vector<uint8_t> content_;
+  std::string path_;
+};
+
+}  // namespace zun

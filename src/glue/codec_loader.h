@@ -1,0 +1,28 @@
+// The four functions of libzun2, resolved by name at start-up.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zun {
+
+struct DocCodec {
+  int32_t (*Compress)(uint8_t* destination, const uint8_t* source, int32_t sourceLength) = nullptr;
+  int32_t (*GetUncompSize)(const uint8_t* compressed, int32_t length) = nullptr;
+  int32_t (*DeCompress)(uint8_t* destination, const uint8_t* compressed, int32_t uncompressedLength) = nullptr;
+  uint32_t (*CalcPalmTime)() = nullptr;
+};
+
+inline constexpr const char* kCodecLibraryName = "libzun2.so";
+inline constexpr const char* kCodecMissingMessage = "Fatal Error: libzun2.so not found";
+
+// Where the library is looked for, in order: the program directory, the executable's folder,
+// the install library folder.
+std::vector<std::string> CodecSearchFolders(const std::string& programDir);
+
+// Loads the library from the first folder that has it; nothing when none has all four functions.
+// The library stays loaded for the rest of the process.
+std::optional<DocCodec> LoadDocCodec(const std::vector<std::string>& folders);
+
+}  // namespace zun

@@ -1,0 +1,217 @@
+#include "pdb/pdb_file.h"
+
+#include <limits>
+
+namespace zun {
+namespace {
+
+constexpr int64_t kNextListOffset = 72;
+constexpr int64_t kFirstCountOffset = 76;
+constexpr int64_t kMinimumHeaderLength = 82;
+
+void CheckPosition(int64_t position) {
+  if (position < 1) throw FileError("bad position");
+}
+
+void PutBigEndian(std::vector<uint8_t>& out, uint32_t value, int width) {
+  for (int shift = (width - 1) * 8; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(value >> shift));
+}
+
+void PutFixedText(std::vector<uint8_t>& out, const std::string& text, size_t width) {
+  for (size_t i = 0; i < width; ++i) out.push_back(i < text.size() ? static_cast<uint8_t>(text[i]) : ' ');
+}
+
+std::string TextAt(const ByteFile& file, int64_t offset, int64_t count) {
+  const std::vector<uint8_t> bytes = ReadBytesAt(file, offset + 1, count);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+}  // namespace
+
+uint8_t ReadByteAt(const ByteFile& file, int64_t position) {
+  CheckPosition(position);
+  uint8_t value = 0;
+  file.ReadAt(position - 1, {&value, 1});
+  return value;
+}
+
+int32_t ReadWordAt(const ByteFile& file, int64_t position) {
+  CheckPosition(position);
+  uint8_t b[2];
+  file.ReadAt(position - 1, b);
+  return (int32_t{b[0]} << 8) | b[1];
+}
+
+int32_t ReadLongAt(const ByteFile& file, int64_t position) {
+  CheckPosition(position);
+  uint8_t b[4];
+  file.ReadAt(position - 1, b);
+  const uint32_t value = (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3];
+  return static_cast<int32_t>(value);
+}
+
+std::vector<uint8_t> ReadBytesAt(const ByteFile& file, int64_t position, int64_t count) {
+  CheckPosition(position);
+  if (count < 0) throw FileError("negative count");
+  std::vector<uint8_t> bytes(static_cast<size_t>(count));
+  file.ReadAt(position - 1, bytes);
+  return bytes;
+}
+
+void WriteByteAt(ByteFile& file, int64_t position, uint8_t value) {
+  CheckPosition(position);
+  file.WriteAt(position - 1, {&value, 1});
+}
+
+void WriteWordAt(ByteFile& file, int64_t position, uint16_t value) {
+  CheckPosition(position);
+  const uint8_t b[2] = {static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
+  file.WriteAt(position - 1, b);
+}
+
+void WriteLongAt(ByteFile& file, int64_t position, uint32_t value) {
+  CheckPosition(position);
+  const uint8_t b[4] = {static_cast<uint8_t>(value >> 24), static_cast<uint8_t>(value >> 16),
+                        static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
+  file.WriteAt(position - 1, b);
+}
+
+const std::vector<RecordList>& PdbReader::Lists() {
+  if (listsRead_) return lists_;
+  std::vector<RecordList> lists;
+  int64_t total = 0;
+  // A list at offset L keeps its next-list offset at L and its count at L + 4; the first list
+  // is the one in the header. Distinct lists lie at distinct offsets, so a longer chain loops.
+  int64_t listOffset = kNextListOffset;
+  const int64_t maxLists = file_.Length() / 6 + 1;
+  for (;;) {
+    if (static_cast<int64_t>(lists.size()) >= maxLists) throw FileError("record lists form a loop");
+    const int32_t count = ReadWordAt(file_, listOffset + 4 + 1);
+    lists.push_back({listOffset + 6, total, count});
+    total += count;
+    if (total > std::numeric_limits<int32_t>::max()) throw FileError("record count overflows");
+    const int32_t next = ReadLongAt(file_, listOffset + 1);
+    if (next == 0) break;
+    listOffset = next;
+  }
+  lists_ = std::move(lists);
+  listsRead_ = true;
+  return lists_;
+}
+
+int16_t ReadPdbHeader(PdbReader& reader, std::string& creator, std::string& type, int32_t& recordCount) {
+  const ByteFile& file = reader.File();
+  if (file.Length() < kMinimumHeaderLength) return -1;
+  type = TextAt(file, 60, 4);
+  creator = TextAt(file, 64, 4);
+  const std::vector<RecordList>& lists = reader.Lists();  // chain errors reach the caller
+  recordCount = static_cast<int32_t>(lists.back().firstRecord + lists.back().count);
+  return 0;
+}
+
+int16_t GetRecordEntry(PdbReader& reader, int32_t index, int32_t& offset, uint8_t& attributes) {
+  try {
+    if (index < 0) return -1;
+    for (const RecordList& list : reader.Lists()) {
+      if (index >= list.firstRecord + list.count) continue;
+      const int64_t entry = list.entriesOffset + kRecordEntrySize * (index - list.firstRecord);
+      offset = ReadLongAt(reader.File(), entry + 1);
+      attributes = ReadByteAt(reader.File(), entry + 4 + 1);
+      return 0;
+    }
+    return -1;
+  } catch (const FileError&) {
+    return -1;
+  }
+}
+
+int16_t ReadPdbRecord(PdbReader& reader, int32_t index, uint8_t& attributes, std::vector<uint8_t>& bytes) {
+  try {
+    int32_t offset = 0;
+    if (GetRecordEntry(reader, index, offset, attributes) != 0) return -1;
+    int32_t nextOffset = 0;
+    uint8_t nextAttributes = 0;
+    const int64_t end = (index < std::numeric_limits<int32_t>::max() &&
+                         GetRecordEntry(reader, index + 1, nextOffset, nextAttributes) == 0)
+                            ? nextOffset
+                            : reader.File().Length();
+    const int64_t length = end - offset;
+    if (length < 0) return -1;
+    bytes = ReadBytesAt(reader.File(), int64_t{offset} + 1, length);
+    return 0;
+  } catch (const FileError&) {
+    return -1;
+  }
+}
+
+int16_t ReadDocInfo(std::span<const uint8_t> record0, int32_t recordCount, uint8_t& version, int32_t& textRecords) {
+  if (record0.size() < kDocInfoSize) return -1;
+  version = record0[1];
+  textRecords = (int32_t{record0[8]} << 8) | record0[9];
+  if (version != 1 && version != 2) return -1;
+  return (textRecords >= 1 && textRecords < recordCount) ? 0 : -1;
+}
+
+int16_t WritePdbHeader(ByteFile& file, const DocCodec& codec, const std::string& name, const std::string& type,
+                       const std::string& creator, int32_t recordCount) {
+  try {
+    std::vector<uint8_t> header;
+    header.reserve(kPdbHeaderSize + kRecordEntrySize * static_cast<size_t>(recordCount > 0 ? recordCount : 0) + 2);
+    // Name: the text, one NUL, blanks up to 32 bytes; 32 bytes or more are cut with no NUL.
+    PutFixedText(header, name.size() >= 32 ? name.substr(0, 32) : name + '\0', 32);
+    PutBigEndian(header, 0, 2);  // attributes
+    PutBigEndian(header, 0, 2);  // version
+    const uint32_t now = codec.CalcPalmTime();
+    PutBigEndian(header, now, 4);  // creation date
+    PutBigEndian(header, now, 4);  // modification date
+    PutBigEndian(header, 0, 4);    // last backup date
+    PutBigEndian(header, 0, 4);    // modification number
+    PutBigEndian(header, 0, 4);    // application info offset
+    PutBigEndian(header, 0, 4);    // sort info offset
+    PutFixedText(header, type, 4);
+    PutFixedText(header, creator, 4);
+    PutBigEndian(header, 0, 4);  // unique ID seed
+    PutBigEndian(header, 0, 4);  // next record list
+    PutBigEndian(header, static_cast<uint32_t>(recordCount), 2);
+    if (recordCount == 0) {
+      PutBigEndian(header, 0, 2);  // the gap behind an empty record list
+    } else {
+      for (int32_t i = 0; i < recordCount; ++i) {
+        PutBigEndian(header, 0, 4);
+        PutBigEndian(header, kFirstUniqueId + static_cast<uint32_t>(i), 4);
+      }
+    }
+    file.WriteAt(0, header);
+    return 0;
+  } catch (const FileError&) {
+    return -1;
+  }
+}
+
+std::vector<uint8_t> MakeDocInfo(int32_t textLength, int32_t textRecords, bool compressed) {
+  std::vector<uint8_t> info;
+  info.reserve(kDocInfoSize);
+  PutBigEndian(info, compressed ? 2 : 1, 2);
+  PutBigEndian(info, 0, 2);
+  PutBigEndian(info, static_cast<uint32_t>(textLength), 4);
+  PutBigEndian(info, static_cast<uint32_t>(textRecords), 2);
+  PutBigEndian(info, kDocRecordSize, 2);
+  PutBigEndian(info, 0, 4);
+  return info;
+}
+
+int16_t AppendPdbRecord(ByteFile& file, int32_t index, std::span<const uint8_t> bytes, int32_t category) {
+  try {
+    const int64_t offset = file.Length();
+    if (offset > std::numeric_limits<int32_t>::max()) return -1;
+    const int64_t entry = kPdbHeaderSize + int64_t{kRecordEntrySize} * index;
+    WriteLongAt(file, entry + 1, static_cast<uint32_t>(offset));
+    WriteByteAt(file, entry + 4 + 1, static_cast<uint8_t>(kDirtyAttribute | (category & 0x0F)));
+    file.WriteAt(offset, bytes);
+    return 0;
+  } catch (const FileError&) {
+    return -1;
+  }
+}
+
+}  // namespace zun

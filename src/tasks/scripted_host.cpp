@@ -1,0 +1,21 @@
+#include "tasks/scripted_host.h"
+
+namespace zun {
+
+OverwriteAnswer ScriptedHost::OverwritePrompt(const std::string&, const std::string& path) {
+  overwritePrompts.push_back(path);
+  if (overwriteAnswers.empty()) return laterOverwriteAnswer;
+  const OverwriteAnswer answer = overwriteAnswers.front();
+  overwriteAnswers.pop_front();
+  return answer;
+}
+
+int32_t ScriptedHost::BothChangedPrompt() {
+  ++bothChangedPrompts;
+  if (bothChangedAnswers.empty()) return laterBothChangedAnswer;
+  const int32_t answer = bothChangedAnswers.front();
+  bothChangedAnswers.pop_front();
+  return answer;
+}
+
+}  // namespace zun

@@ -1,0 +1,88 @@
+// The one record layout of zundata.dat: 17 fields, 1208 bytes on disk, little-endian integers,
+// Automation dates, blank-padded fixed strings.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "glue/paths.h"
+
+namespace zun {
+
+// A text of exactly N bytes, padded with blanks; a longer text is cut (never inside a UTF-8
+// character). Reading gives all N bytes, padding included.
+template <size_t N>
+class FixedText {
+ public:
+  FixedText() : text_(N, ' ') {}
+  FixedText(std::string_view text) { Assign(text); }  // NOLINT: assigning a text is the point
+  FixedText& operator=(std::string_view text) {
+    Assign(text);
+    return *this;
+  }
+  const std::string& str() const { return text_; }
+  std::string Trimmed() const { return TrimTrailingBlanks(text_); }
+  char At(size_t index) const { return text_[index]; }
+  void SetAt(size_t index, char c) { text_[index] = c; }
+  // Takes the bytes as stored on disk, unchanged.
+  void SetRaw(std::string_view bytes) { text_.assign(bytes.substr(0, N)).resize(N, ' '); }
+  bool operator==(const FixedText&) const = default;
+
+ private:
+  void Assign(std::string_view text) {
+    text_ = CutAtCharacterBoundary(text, N);
+    text_.resize(N, ' ');
+  }
+  std::string text_;
+};
+
+inline constexpr size_t kTaskRecordSize = 1208;
+inline constexpr int16_t kSwitchOn = -1;
+inline constexpr int16_t kSwitchOff = 0;
+inline constexpr const char* kDataFileVersion = "0010";
+
+enum Action : int16_t { kNoConversion = 1, kPalmToPc = 2, kPcToPalm = 3, kBothWays = 4 };
+
+// Positions in `lst_options` (and characters of `Options`, one further on).
+enum OptionEntry { kOptCompress = 0, kOptTabsToSpaces, kOptStripHtml, kOptCrToLf, kOptAllowBinary, kOptRaw };
+inline constexpr int kOptionCount = 6;
+inline constexpr int kMaxListEntries = 32;
+
+struct TaskRecord {
+  FixedText<4> Version;
+  FixedText<512> PcFile;
+  double PcDate = 0;
+  FixedText<512> PalmFile;
+  double PalmDate = 0;
+  int16_t Action = 0;
+  FixedText<32> Options;
+  int16_t Category = 0;
+  int16_t TabSpace = 0;
+  FixedText<32> Targets;
+  FixedText<64> Status;
+  int16_t PcFilterIndex = 0;
+  int16_t PalmFilterIndex = 0;
+  int16_t Flag1 = 0;
+  int16_t Flag2 = 0;
+  int16_t Counter = 0;
+  FixedText<20> Reserved;
+
+  bool operator==(const TaskRecord&) const = default;
+};
+
+std::array<uint8_t, kTaskRecordSize> EncodeTaskRecord(const TaskRecord& record);
+TaskRecord DecodeTaskRecord(std::span<const uint8_t, kTaskRecordSize> bytes);
+
+// Record 1 and record 2 of a new data file.
+TaskRecord DefaultSettingsRecord();
+TaskRecord DefaultClipboardRecord();
+
+// Character `entry` + 1 of an option or target string is "1".
+template <size_t N>
+bool IsEntryChecked(const FixedText<N>& flags, int entry) {
+  return entry >= 0 && static_cast<size_t>(entry) < N && flags.At(static_cast<size_t>(entry)) == '1';
+}
+
+}  // namespace zun
