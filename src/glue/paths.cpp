@@ -51,10 +51,9 @@ std::string FallbackFolder() {
 
 std::string CurrentDirectoryWithSeparator() {
   std::error_code error;
-  std::string dir = std::filesystem::current_path(error).string();
-  if (error || dir.empty()) dir = ".";
-  if (dir.back() != kPathSeparator) dir.push_back(kPathSeparator);
-  return dir;
+  const std::string dir = std::filesystem::current_path(error).string();
+  if (error || dir.empty()) return std::string(".") + kPathSeparator;
+  return dir.back() == kPathSeparator ? dir : dir + kPathSeparator;
 }
 
 std::string AbsolutePath(std::string_view path) {

@@ -1,0 +1,60 @@
+// Text filters: CR and TAB handling, blocks, "Raw!".
+#include <gtest/gtest.h>
+
+#include "convert/text_filter.h"
+#include "support/test_support.h"
+
+namespace {
+
+std::string Filter(const std::string& in, bool tabs, int blanks, bool crToLf) {
+  std::vector<uint8_t> out;
+  zun::FilterBlock(reinterpret_cast<const uint8_t*>(in.data()), in.size(), tabs, blanks, crToLf, out);
+  return std::string(out.begin(), out.end());
+}
+
+TEST(TextFilter, TabsAndLineEnds) {
+  EXPECT_EQ(Filter("a\tb", true, 4, false), "a    b");
+  EXPECT_EQ(Filter("a\tb", true, 0, false), "ab");
+  EXPECT_EQ(Filter("a\tb", false, 4, false), "a\tb");
+  EXPECT_EQ(Filter("x\r\ny", false, 4, false), "x\ny");
+  EXPECT_EQ(Filter("x\r\ny", false, 4, true), "x\n\ny");
+  EXPECT_EQ(Filter("mac\rend", false, 4, false), "macend");
+  EXPECT_EQ(Filter("mac\rend", false, 4, true), "mac\nend");
+}
+
+TEST(TextFilter, FiltersWholeFilesBlockByBlock) {
+  zuntest::ConversionSetup s;
+  const std::string text = s.files / "t.txt";
+  std::string content(8192, 'x');
+  content[4095] = '\r';  // a CR LF pair split across the two blocks
+  content[4096] = '\n';
+  content[10] = '\t';
+  zuntest::WriteText(text, content);
+  zun::TaskRecord task = s.Task(zun::kPcToPalm, text, "t.pdb");
+  task.TabSpace = 2;
+  zun::ConversionEnv env = s.Env();
+  const std::string out = zun::FilterText(text, task, env);
+  ASSERT_EQ(out, s.programDir / "zunfilter.tmp");
+  std::string expected = content;
+  expected.erase(4095, 1);
+  expected.replace(10, 1, "  ");
+  EXPECT_EQ(zuntest::ReadText(out), expected);
+  EXPECT_EQ(s.host.progressMaximum, 2);
+  EXPECT_EQ(s.host.progressCaptions, std::vector<std::string>{"Applying Filters"});
+}
+
+TEST(TextFilter, RawPassesThePathAndEmptyFilesFail) {
+  zuntest::ConversionSetup s;
+  const std::string text = s.files / "t.txt";
+  zuntest::WriteText(text, "");
+  zun::TaskRecord task = s.Task(zun::kPcToPalm, text, "t.pdb");
+  zun::ConversionEnv env = s.Env();
+  EXPECT_EQ(zun::FilterText(text, task, env), "");
+  EXPECT_EQ(zun::FilterText(s.files / "missing.txt", task, env), "");
+  task.Options.SetAt(zun::kOptRaw, '1');
+  EXPECT_EQ(zun::FilterText(text, task, env), text);
+  EXPECT_FALSE(zuntest::Exists(s.programDir / "zunfilter.tmp"));
+  EXPECT_TRUE(s.host.progressCaptions.empty());
+}
+
+}  // namespace

@@ -1,0 +1,272 @@
+// Text to document: record cutting, DocInfo, checks in order, targets, prompts, temporary files.
+#include <gtest/gtest.h>
+
+#include "convert/document_to_text.h"
+#include "convert/status_texts.h"
+#include "convert/text_to_document.h"
+#include "glue/byte_file.h"
+#include "pdb/pdb_file.h"
+#include "support/test_support.h"
+#include "tasks/data_file.h"
+
+using zuntest::Bytes;
+using zuntest::ConversionSetup;
+
+namespace {
+
+struct DocumentParts {
+  std::string name;
+  uint8_t version = 0;
+  int32_t textRecords = 0;
+  std::vector<Bytes> records;  // text records as stored
+  std::vector<uint8_t> attributes;
+};
+
+DocumentParts ReadParts(const std::string& path) {
+  DocumentParts parts;
+  zun::PdbReader reader(zun::ByteFile::OpenForReading(path));
+  std::string creator, type;
+  int32_t count = 0;
+  EXPECT_EQ(zun::ReadPdbHeader(reader, creator, type, count), 0);
+  const Bytes file = zuntest::ReadBytes(path);
+  parts.name = std::string(reinterpret_cast<const char*>(file.data()));
+  for (int32_t i = 0; i < count; ++i) {
+    uint8_t attributes = 0;
+    Bytes record;
+    EXPECT_EQ(zun::ReadPdbRecord(reader, i, attributes, record), 0);
+    parts.attributes.push_back(attributes);
+    if (i == 0) {
+      EXPECT_EQ(zun::ReadDocInfo(record, count, parts.version, parts.textRecords), 0);
+    } else {
+      parts.records.push_back(record);
+    }
+  }
+  return parts;
+}
+
+class TextToDocument : public ::testing::Test {
+ protected:
+  ConversionSetup s;
+  std::string text = s.files / "notes.txt";
+  std::string document = s.files / "notes.pdb";
+
+  zun::TaskRecord Convert(zun::TaskRecord task) {
+    zun::ConversionEnv env = s.Env();
+    zun::ConvertTextToDocument(task, env);
+    return task;
+  }
+  zun::TaskRecord RawTask() {
+    zun::TaskRecord task = s.Task(zun::kPcToPalm, text, document);
+    task.Options.SetAt(zun::kOptRaw, '1');
+    return task;
+  }
+  void ExpectNoTemporaryFiles() {
+    EXPECT_FALSE(zuntest::Exists(s.programDir / "zundata.tmp"));
+    EXPECT_FALSE(zuntest::Exists(s.programDir / "zunfilter.tmp"));
+  }
+};
+
+TEST_F(TextToDocument, CutsTheTextIntoRecordsOf4096Bytes) {
+  for (size_t size : {size_t{1}, size_t{4095}, size_t{4096}, size_t{4097}, size_t{8192}}) {
+    SCOPED_TRACE(size);
+    const Bytes content = zuntest::RandomBytes(size, static_cast<uint32_t>(size));
+    zuntest::WriteBytes(text, content);
+    zun::TaskRecord task = RawTask();
+    task.Options.SetAt(zun::kOptCompress, '0');
+    EXPECT_EQ(Convert(task).Status.Trimmed(), "OK");
+    const DocumentParts parts = ReadParts(document);
+    EXPECT_EQ(parts.version, 1);
+    ASSERT_EQ(parts.records.size(), (size + 4095) / 4096);
+    EXPECT_EQ(parts.textRecords, static_cast<int32_t>(parts.records.size()));
+    Bytes joined;
+    for (const Bytes& r : parts.records) joined.insert(joined.end(), r.begin(), r.end());
+    EXPECT_EQ(joined, content);
+    EXPECT_EQ(parts.records.back().size(), size % 4096 == 0 ? 4096 : size % 4096);
+    ExpectNoTemporaryFiles();
+  }
+}
+
+TEST_F(TextToDocument, CompressedDocumentsDecodeToTheSameBytes) {
+  Bytes all;
+  for (int round = 0; round < 40; ++round) {
+    for (int c = 0; c < 256; ++c) all.push_back(static_cast<uint8_t>(c));
+  }
+  zuntest::WriteBytes(text, all);
+  const zun::TaskRecord done = Convert(RawTask());
+  ASSERT_EQ(done.Status.Trimmed(), "OK");
+  EXPECT_EQ(ReadParts(document).version, 2);
+  zun::TaskRecord back = s.Task(zun::kPalmToPc, s.files / "back.txt", document);
+  zun::ConversionEnv env = s.Env();
+  zun::ConvertDocumentToText(back, env);
+  ASSERT_EQ(back.Status.Trimmed(), "OK");
+  EXPECT_EQ(zuntest::ReadBytes(s.files / "back.txt"), all);
+}
+
+TEST_F(TextToDocument, NamesTheDatabaseAfterTheDocumentFile) {
+  zuntest::WriteText(text, "x");
+  const std::string longName = std::string(40, 'L');
+  Convert(s.Task(zun::kPcToPalm, text, s.files / (longName + ".pdb")));
+  EXPECT_EQ(ReadParts(s.files / (longName + ".pdb")).name, std::string(31, 'L'));
+  Convert(s.Task(zun::kPcToPalm, text, s.files / "my.notes.v2.pdb"));
+  EXPECT_EQ(ReadParts(s.files / "my.notes.v2.pdb").name, "my.notes.v2");
+}
+
+TEST_F(TextToDocument, CategoryMarksRecordZeroOnly) {
+  zuntest::WriteText(text, std::string(5000, 'c'));
+  zun::TaskRecord task = RawTask();
+  task.Category = 9;
+  ASSERT_EQ(Convert(task).Status.Trimmed(), "OK");
+  const DocumentParts parts = ReadParts(document);
+  EXPECT_EQ(parts.attributes, (std::vector<uint8_t>{0x49, 0x40, 0x40}));
+}
+
+TEST_F(TextToDocument, ChecksComeFirstAndTouchNothing) {
+  zuntest::WriteText(text, "text");
+  s.host.checks = zun::TargetChecks{{false}};
+  EXPECT_EQ(Convert(RawTask()).Status.Trimmed(), zun::status::kNoSourceUser);
+  s.host.checks = zun::TargetChecks{{true}};
+  EXPECT_EQ(Convert(s.Task(3, s.files.Path(), document)).Status.Trimmed(), zun::status::kNoPcFile);
+  EXPECT_EQ(Convert(s.Task(3, text, s.files.Path())).Status.Trimmed(), zun::status::kNoPalmFile);
+  EXPECT_EQ(Convert(s.Task(3, s.files / "missing.txt", document)).Status.Trimmed(), zun::status::kPcFileMissing);
+  EXPECT_FALSE(zuntest::Exists(document));
+  EXPECT_TRUE(s.host.progressCaptions.empty()) << "nothing was shown";
+}
+
+TEST_F(TextToDocument, EmptyTextIsReportedWithAndWithoutFilter) {
+  zuntest::WriteText(text, "");
+  EXPECT_EQ(Convert(RawTask()).Status.Trimmed(), zun::status::kPcFileEmpty);
+  const zun::TaskRecord filtered = Convert(s.Task(zun::kPcToPalm, text, document));
+  EXPECT_EQ(filtered.Status.Trimmed(), zun::status::kPcFileEmpty);
+  EXPECT_EQ(filtered.PcDate, 0.0);
+  EXPECT_FALSE(zuntest::Exists(document));
+  ExpectNoTemporaryFiles();
+}
+
+TEST_F(TextToDocument, ShowsProgressAndAnimatesTheTray) {
+  zuntest::WriteText(text, std::string(20000, 'p'));
+  ASSERT_EQ(Convert(s.Task(zun::kPcToPalm, text, document)).Status.Trimmed(), "OK");
+  EXPECT_EQ(s.host.progressCaptions, (std::vector<std::string>{"Applying Filters", "Compression", "Progress"}));
+  EXPECT_EQ(s.host.progressMaximum, 5);
+  EXPECT_FALSE(s.host.progressShown);
+  EXPECT_EQ(s.host.trayFrames.back(), 1);
+  s.host.progressCaptions.clear();
+  Convert(RawTask());
+  EXPECT_EQ(s.host.progressCaptions, (std::vector<std::string>{"Compression", "Progress"}));
+}
+
+TEST_F(TextToDocument, StampsAreTheFilesModificationTimes) {
+  zuntest::WriteText(text, "stamp me");
+  const zun::TaskRecord task = Convert(RawTask());
+  ASSERT_EQ(task.Status.Trimmed(), "OK");
+  EXPECT_GT(task.PcDate, 40000.0);
+  EXPECT_GT(task.PalmDate, 40000.0);
+  EXPECT_EQ(task.PcFile.Trimmed(), text);
+}
+
+TEST_F(TextToDocument, AsksBeforeReplacingAnExistingDocument) {
+  zuntest::WriteText(text, "new text");
+  zuntest::WriteText(document, "old document");
+  s.host.askOverwrite = true;
+
+  s.host.overwriteAnswers = {{zun::kPromptSkip, false}};
+  EXPECT_EQ(Convert(RawTask()).Status.Trimmed(), zun::status::kUserSkippedTask);
+  EXPECT_EQ(zuntest::ReadText(document), "old document");
+
+  s.host.overwriteAnswers = {{zun::kPromptStop, false}};
+  EXPECT_EQ(Convert(RawTask()).Status.Trimmed(), zun::status::kUserStopped);
+  EXPECT_TRUE(s.flags.stopRequested);
+  EXPECT_EQ(zuntest::ReadText(document), "old document");
+  s.flags.stopRequested = false;
+
+  s.host.overwriteAnswers = {{zun::kPromptOverwrite, false}};
+  EXPECT_EQ(Convert(RawTask()).Status.Trimmed(), "OK");
+  EXPECT_EQ(s.host.overwritePrompts, std::vector<std::string>(3, document));
+
+  s.flags.sideChosen = true;  // the both-changed prompt already chose
+  EXPECT_EQ(Convert(RawTask()).Status.Trimmed(), "OK");
+  s.flags.sideChosen = false;
+  s.host.askOverwrite = false;
+  EXPECT_EQ(Convert(RawTask()).Status.Trimmed(), "OK");
+  EXPECT_EQ(s.host.overwritePrompts.size(), 3u);
+}
+
+TEST_F(TextToDocument, DoNotAskAgainTurnsAskingOffAndStoresIt) {
+  zun::DataFile data(s.programDir.Path());
+  data.OpenAndCheck();
+  zuntest::WriteText(text, "new");
+  zuntest::WriteText(document, "old");
+  s.host.askOverwrite = true;
+  s.host.overwriteAnswers = {{zun::kPromptSkip, true}};
+  zun::ConversionEnv env = s.Env();
+  env.data = &data;
+  zun::TaskRecord task = RawTask();
+  zun::ConvertTextToDocument(task, env);
+  EXPECT_EQ(task.Status.Trimmed(), zun::status::kUserSkippedTask) << "the choice still applies";
+  EXPECT_FALSE(s.host.askOverwrite);
+  EXPECT_EQ(data.Read(1).Flag2, 0);
+  zun::ConvertTextToDocument(task, env);
+  EXPECT_EQ(task.Status.Trimmed(), "OK") << "replaced without asking";
+  EXPECT_EQ(s.host.overwritePrompts.size(), 1u);
+}
+
+class TextToUsers : public TextToDocument {
+ protected:
+  zuntest::FakeUsers users;
+  void SetUp() override {
+    users.desktop = s.files.Path();
+    users.AddUser(11, "Anna");
+    users.AddUser(22, "Bert");
+    s.users = &users;
+    zuntest::WriteText(text, "for the handheld");
+  }
+};
+
+TEST_F(TextToUsers, SkippingOneOfTwoUsersDistributesToTheOther) {
+  zuntest::WriteText(users.BackupDir(0) + "notes.pdb", "Anna's old copy");
+  s.host.askOverwrite = true;
+  s.host.checks = zun::TargetChecks{{true, true, false}};
+  s.host.overwriteAnswers = {{zun::kPromptSkip, false}};
+  const zun::TaskRecord task = Convert(RawTask());
+  EXPECT_EQ(task.Status.Trimmed(), "OK");
+  EXPECT_EQ(zuntest::ReadText(users.BackupDir(0) + "notes.pdb"), "Anna's old copy");
+  EXPECT_TRUE(zuntest::Exists(users.BackupDir(1) + "notes.pdb"));
+  ASSERT_EQ(users.queued.size(), 1u);
+  EXPECT_EQ(users.queued[0], std::make_pair(22, users.BackupDir(1) + "notes.pdb"));
+}
+
+TEST_F(TextToUsers, SkippingEveryTargetSkipsDistribution) {
+  zuntest::WriteText(users.BackupDir(0) + "notes.pdb", "a");
+  zuntest::WriteText(users.BackupDir(1) + "notes.pdb", "b");
+  s.host.askOverwrite = true;
+  s.host.checks = zun::TargetChecks{{true, true, false}};
+  EXPECT_EQ(Convert(RawTask()).Status.Trimmed(), zun::status::kUserSkippedDistribution);
+  EXPECT_TRUE(users.queued.empty());
+}
+
+TEST_F(TextToUsers, CustomIsCopiedButNotQueued) {
+  s.host.checks = zun::TargetChecks{{false, true, true}};
+  const zun::TaskRecord task = Convert(RawTask());
+  ASSERT_EQ(task.Status.Trimmed(), "OK");
+  EXPECT_TRUE(zuntest::Exists(document));
+  EXPECT_TRUE(zuntest::Exists(users.BackupDir(1) + "notes.pdb"));
+  EXPECT_EQ(users.queued.size(), 1u);
+}
+
+TEST_F(TextToUsers, AFailedQueueIsAnErrorNotASuccess) {
+  users.queueFails = true;
+  s.host.checks = zun::TargetChecks{{true, false, false}};
+  const zun::TaskRecord task = Convert(RawTask());
+  EXPECT_EQ(task.Status.Trimmed(), zun::status::kCouldNotOpen);
+  EXPECT_EQ(task.PalmDate, 0.0);
+  ExpectNoTemporaryFiles();
+}
+
+TEST_F(TextToDocument, AMissingTargetFolderFailsAndLeavesNoFiles) {
+  zuntest::WriteText(text, "x");
+  const zun::TaskRecord task = Convert(s.Task(zun::kPcToPalm, text, s.files / "no/such/dir/x.pdb"));
+  EXPECT_EQ(task.Status.Trimmed(), zun::status::kCouldNotOpen);
+  EXPECT_EQ(task.PcDate, 0.0);
+  ExpectNoTemporaryFiles();
+}
+
+}  // namespace

@@ -1,0 +1,26 @@
+// libzun2 is found by name: program folder first, then beside the executable.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "glue/codec_loader.h"
+#include "support/test_support.h"
+
+namespace {
+
+TEST(CodecLoader, FindsTheLibraryBesideTheExecutableOrNotAtAll) {
+  zuntest::TempDir empty;
+  EXPECT_FALSE(zun::LoadDocCodec({empty.Path()}).has_value());
+  const std::vector<std::string> folders = zun::CodecSearchFolders(empty.Path());
+  ASSERT_GE(folders.size(), 3u);
+  EXPECT_EQ(folders[0], empty.Path());
+  const std::string zundocFolder = std::filesystem::path(ZUNDOC_PATH).parent_path().string() + "/";
+  const auto codec = zun::LoadDocCodec({empty.Path(), zundocFolder});
+  ASSERT_TRUE(codec.has_value());
+  const uint8_t text[] = "aaaaaaaaaaaaaaaaaaaa";
+  uint8_t packed[600];
+  const int32_t n = codec->Compress(packed, text, 20);
+  EXPECT_EQ(codec->GetUncompSize(packed, n), 20);
+}
+
+}  // namespace

@@ -1,0 +1,137 @@
+#include "support/test_support.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <stdexcept>
+
+#include "zun2/zun2.h"
+
+namespace zuntest {
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "zuntest-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  ::chmod(pattern.c_str(), 0777);  // tests that drop privileges work in here too
+  path_ = pattern + "/";
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ignored);
+  std::filesystem::remove_all(path_, ignored);
+}
+
+Bytes ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string ReadText(const std::string& path) {
+  const Bytes bytes = ReadBytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+void WriteBytes(const std::string& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+void WriteText(const std::string& path, const std::string& text) { WriteBytes(path, Bytes(text.begin(), text.end())); }
+
+bool Exists(const std::string& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0;
+}
+
+std::string TestData(const std::string& name) { return std::string(ZUN2_TEST_DATA) + name; }
+
+zun::DocCodec LinkedCodec() { return zun::DocCodec{&Compress, &GetUncompSize, &DeCompress, &CalcPalmTime}; }
+
+Bytes RandomBytes(size_t size, uint32_t seed, int alphabet) {
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<int> pick(0, alphabet - 1);
+  Bytes bytes(size);
+  for (uint8_t& b : bytes) b = static_cast<uint8_t>(pick(random));
+  return bytes;
+}
+
+std::string ProseText(size_t size, uint32_t seed) {
+  static const char* const kWords[] = {"the", "and", "of", "to", "in", "that", "he", "LORD", "shall", "unto",
+                                       "his", "I", "a", "for", "they", "be", "is", "him", "not", "them",
+                                       "it", "with", "all", "thou", "thy", "was", "God", "which", "my", "me"};
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<size_t> pick(0, std::size(kWords) - 1);
+  std::uniform_int_distribution<int> punctuation(0, 11);
+  std::string text;
+  while (text.size() < size) {
+    text += kWords[pick(random)];
+    const int p = punctuation(random);
+    text += p == 0 ? ".\n" : p == 1 ? ", " : " ";
+  }
+  text.resize(size);
+  return text;
+}
+
+zun::TaskRecord ConversionSetup::Task(int16_t action, const std::string& pcFile, const std::string& palmFile) const {
+  zun::TaskRecord task = zun::DefaultSettingsRecord();
+  task.Action = action;
+  task.PcFile = pcFile;
+  task.PalmFile = palmFile;
+  return task;
+}
+
+}  // namespace zuntest
+
+namespace zuntest {
+
+void FakeUsers::AddUser(int32_t id, const std::string& name) {
+  users.push_back({id, name, name + "Dir"});
+  std::filesystem::create_directories(BackupDir(users.size() - 1));
+}
+
+int32_t FakeUsers::UserIdAt(int32_t index) {
+  return index >= 0 && index < UserCount() ? users[static_cast<size_t>(index)].id : 0;
+}
+
+const FakeUsers::User* FakeUsers::Selected() const {
+  for (const User& user : users) {
+    if (user.id == selected_) return &user;
+  }
+  return nullptr;
+}
+
+std::string FakeUsers::UserName() { return Selected() ? Selected()->name : std::string(); }
+std::string FakeUsers::UserDir() { return Selected() ? Selected()->dir : std::string(); }
+bool FakeUsers::IsProfile() { return Selected() && Selected()->profile; }
+
+bool FakeUsers::QueueInstall(const std::string& path) {
+  if (queueFails) return false;
+  queued.emplace_back(selected_, path);
+  return true;
+}
+
+Bytes MakeDatabase(const std::vector<Bytes>& records, const std::string& type, const std::string& creator) {
+  Bytes file(78, 0);
+  std::copy(type.begin(), type.begin() + 4, file.begin() + 60);
+  std::copy(creator.begin(), creator.begin() + 4, file.begin() + 64);
+  file[76] = static_cast<uint8_t>(records.size() >> 8);
+  file[77] = static_cast<uint8_t>(records.size());
+  uint32_t offset = static_cast<uint32_t>(78 + 8 * records.size());
+  for (size_t i = 0; i < records.size(); ++i) {
+    for (int shift = 24; shift >= 0; shift -= 8) file.push_back(static_cast<uint8_t>(offset >> shift));
+    file.insert(file.end(), {0x40, 0x6F, 0x80, static_cast<uint8_t>(i)});
+    offset += static_cast<uint32_t>(records[i].size());
+  }
+  for (const Bytes& record : records) file.insert(file.end(), record.begin(), record.end());
+  return file;
+}
+
+}  // namespace zuntest

@@ -1,0 +1,101 @@
+// Shared helpers for the tests: temporary folders, whole-file I/O, a ready conversion setup.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "convert/conversion_env.h"
+#include "hotsync/user_manager.h"
+#include "tasks/scripted_host.h"
+#include "tasks/task_record.h"
+
+namespace zuntest {
+
+using Bytes = std::vector<uint8_t>;
+
+// A fresh folder, removed with everything in it when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  // The folder with a trailing "/".
+  const std::string& Path() const { return path_; }
+  std::string operator/(const std::string& name) const { return path_ + name; }
+
+ private:
+  std::string path_;
+};
+
+Bytes ReadBytes(const std::string& path);
+std::string ReadText(const std::string& path);
+void WriteBytes(const std::string& path, const Bytes& bytes);
+void WriteText(const std::string& path, const std::string& text);
+bool Exists(const std::string& path);
+std::string TestData(const std::string& name);
+
+// The codec functions linked straight from libzun2.
+zun::DocCodec LinkedCodec();
+
+// Random bytes from a fixed seed.
+Bytes RandomBytes(size_t size, uint32_t seed, int alphabet = 256);
+// English-like text made of a small vocabulary.
+std::string ProseText(size_t size, uint32_t seed);
+
+// Everything a conversion needs, with "Custom" as the only target and no users.
+struct ConversionSetup {
+  TempDir programDir;
+  TempDir files;
+  zun::DocCodec codec = LinkedCodec();
+  zun::NoUsers noUsers;
+  zun::UserManager* users = &noUsers;
+  zun::ScriptedHost host;
+  zun::RunFlags flags;
+
+  zun::ConversionEnv Env() { return zun::ConversionEnv{codec, *users, host, flags, programDir.Path()}; }
+  // A task as zundoc makes it: defaults of a new task, the given direction and files.
+  zun::TaskRecord Task(int16_t action, const std::string& pcFile, const std::string& palmFile) const;
+};
+
+}  // namespace zuntest
+
+namespace zuntest {
+
+// A user manager with users in folders below `desktop`; remembers what was queued.
+class FakeUsers : public zun::UserManager {
+ public:
+  struct User {
+    int32_t id;
+    std::string name;
+    std::string dir;
+    bool profile = false;
+  };
+  std::string desktop;
+  std::vector<User> users;
+  std::vector<std::pair<int32_t, std::string>> queued;  // user ID, path
+  bool queueFails = false;
+
+  // Adds a user whose backup folder exists.
+  void AddUser(int32_t id, const std::string& name);
+  std::string BackupDir(size_t index) const { return desktop + users[index].dir + "/backup/"; }
+
+  int32_t UserCount() override { return static_cast<int32_t>(users.size()); }
+  int32_t UserIdAt(int32_t index) override;
+  std::string DesktopDir() override { return desktop; }
+  void SelectUser(int32_t id) override { selected_ = id; }
+  std::string UserName() override;
+  std::string UserDir() override;
+  bool IsProfile() override;
+  bool QueueInstall(const std::string& path) override;
+
+ private:
+  const User* Selected() const;
+  int32_t selected_ = 0;
+};
+
+// A document with the given records behind a header of the given type and creator.
+Bytes MakeDatabase(const std::vector<Bytes>& records, const std::string& type = "TEXt",
+                   const std::string& creator = "REAd");
+
+}  // namespace zuntest

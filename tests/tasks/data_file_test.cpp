@@ -1,0 +1,181 @@
+// zundata.dat: record layout, defaults, version check, add, delete and save-as-default.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "support/test_support.h"
+#include "tasks/data_file.h"
+
+using zuntest::Bytes;
+
+namespace {
+
+int16_t Int16At(const Bytes& b, size_t at) { return static_cast<int16_t>(b[at] | (b[at + 1] << 8)); }
+double DoubleAt(const Bytes& b, size_t at) {
+  uint64_t bits = 0;
+  for (int i = 0; i < 8; ++i) bits |= uint64_t{b[at + i]} << (8 * i);
+  double d;
+  std::memcpy(&d, &bits, sizeof d);
+  return d;
+}
+std::string TextAt(const Bytes& b, size_t at, size_t n) { return std::string(b.begin() + at, b.begin() + at + n); }
+std::string Padded(const std::string& s, size_t n) { return s + std::string(n - s.size(), ' '); }
+
+TEST(TaskRecord, FieldsSitAtTheirOffsets) {
+  zun::TaskRecord r;
+  r.Version = "0010";
+  r.PcFile = "/home/a/notes.txt";
+  r.PcDate = 45000.5;
+  r.PalmFile = "notes.pdb";
+  r.PalmDate = -1.25;
+  r.Action = 4;
+  r.Options = "101";
+  r.Category = 15;
+  r.TabSpace = 64;
+  r.Targets = "01";
+  r.Status = "OK";
+  r.PcFilterIndex = 2;
+  r.PalmFilterIndex = 3;
+  r.Flag1 = -1;
+  r.Flag2 = 0;
+  r.Counter = 999;
+  r.Reserved = "";
+  const auto encoded = zun::EncodeTaskRecord(r);
+  const Bytes b(encoded.begin(), encoded.end());
+  ASSERT_EQ(b.size(), 1208u);
+  EXPECT_EQ(TextAt(b, 0, 4), "0010");
+  EXPECT_EQ(TextAt(b, 4, 512), Padded("/home/a/notes.txt", 512));
+  EXPECT_EQ(DoubleAt(b, 516), 45000.5);
+  EXPECT_EQ(TextAt(b, 524, 512), Padded("notes.pdb", 512));
+  EXPECT_EQ(DoubleAt(b, 1036), -1.25);
+  EXPECT_EQ(Int16At(b, 1044), 4);
+  EXPECT_EQ(TextAt(b, 1046, 32), Padded("101", 32));
+  EXPECT_EQ(Int16At(b, 1078), 15);
+  EXPECT_EQ(Int16At(b, 1080), 64);
+  EXPECT_EQ(TextAt(b, 1082, 32), Padded("01", 32));
+  EXPECT_EQ(TextAt(b, 1114, 64), Padded("OK", 64));
+  EXPECT_EQ(Int16At(b, 1178), 2);
+  EXPECT_EQ(Int16At(b, 1180), 3);
+  EXPECT_EQ(Int16At(b, 1182), -1);
+  EXPECT_EQ(Int16At(b, 1184), 0);
+  EXPECT_EQ(Int16At(b, 1186), 999);
+  EXPECT_EQ(TextAt(b, 1188, 20), std::string(20, ' '));
+  EXPECT_EQ(zun::DecodeTaskRecord(encoded), r);
+}
+
+TEST(TaskRecord, LongTextsAreCutAtCharacterBoundaries) {
+  zun::TaskRecord r;
+  r.PcFile = std::string(600, 'p');
+  EXPECT_EQ(r.PcFile.str(), std::string(512, 'p'));
+  r.Status = std::string(63, 's') + "\xC3\xA9";  // the two-byte é would straddle byte 64
+  EXPECT_EQ(r.Status.str(), std::string(63, 's') + " ");
+  r.Status = std::string(62, 's') + "\xC3\xA9";
+  EXPECT_EQ(r.Status.Trimmed(), std::string(62, 's') + "\xC3\xA9");
+}
+
+TEST(DataFile, NewFileHoldsTheTwoDefaultRecords) {
+  zuntest::TempDir dir;
+  zun::DataFile data(dir.Path());
+  data.OpenAndCheck();
+  const Bytes b = zuntest::ReadBytes(dir / "zundata.dat");
+  ASSERT_EQ(b.size(), 2416u);
+  EXPECT_EQ(data.TaskCount(), 0);
+  const zun::TaskRecord settings = data.Read(1);
+  EXPECT_EQ(settings.Version.str(), "0010");
+  EXPECT_EQ(settings.Action, 1);
+  EXPECT_EQ(settings.Options.Trimmed(), "11");
+  EXPECT_EQ(settings.TabSpace, 4);
+  EXPECT_EQ(settings.Targets.Trimmed(), "1");
+  EXPECT_EQ(settings.Flag1, -1);
+  EXPECT_EQ(settings.Flag2, -1);
+  EXPECT_EQ(settings.PcFilterIndex, 1);
+  EXPECT_EQ(DoubleAt(b, 516), 0.0);
+  const zun::TaskRecord clip = data.Read(2);
+  EXPECT_EQ(clip.Version.str(), "0   ");
+  EXPECT_EQ(clip.PalmFile.Trimmed(), "clipboard.pdb");
+  EXPECT_EQ(clip.Action, 3);
+  EXPECT_EQ(clip.Flag1, 0);
+  EXPECT_EQ(clip.Flag2, 0);
+  EXPECT_EQ(clip.Counter, 0);
+}
+
+TEST(DataFile, OtherVersionsAndEmptyFilesAreReplaced) {
+  zuntest::TempDir dir;
+  for (const std::string& content : {std::string(), std::string("0009") + std::string(1208 * 3 - 4, 'x')}) {
+    zuntest::WriteText(dir / "zundata.dat", content);
+    zun::DataFile data(dir.Path());
+    data.OpenAndCheck();
+    EXPECT_EQ(zuntest::ReadBytes(dir / "zundata.dat").size(), 2416u);
+  }
+}
+
+TEST(DataFile, RecordCountRoundsHalvesToEven) {
+  zuntest::TempDir dir;
+  zun::DataFile data(dir.Path());
+  data.OpenAndCheck();
+  data.Close();
+  Bytes b = zuntest::ReadBytes(dir / "zundata.dat");
+  b.resize(1208 * 2 + 604);  // 2.5 records
+  zuntest::WriteBytes(dir / "zundata.dat", b);
+  data.OpenAndCheck();
+  EXPECT_EQ(data.RecordCount(), 2);
+  data.Close();
+  b.resize(1208 * 3 + 604);  // 3.5 records
+  zuntest::WriteBytes(dir / "zundata.dat", b);
+  data.OpenAndCheck();
+  EXPECT_EQ(data.RecordCount(), 4);
+}
+
+TEST(DataFile, AddDeleteAndSaveDefault) {
+  zuntest::TempDir dir;
+  zun::DataFile data(dir.Path());
+  data.OpenAndCheck();
+  zun::TaskRecord settings = data.Read(1);
+  settings.Reserved = "junk";
+  settings.PcDate = 3.0;
+  data.Write(1, settings);
+  for (int i = 1; i <= 3; ++i) {
+    EXPECT_EQ(data.AddTask(), i);
+    zun::TaskRecord task = data.Read(i + 2);
+    EXPECT_EQ(task.PcDate, 0.0) << "stamps start at 0";
+    EXPECT_EQ(task.Reserved.str(), std::string(20, ' '));
+    EXPECT_EQ(task.Status.str(), std::string(64, ' '));
+    EXPECT_EQ(task.Version.str(), "0010") << "inherited from record 1";
+    task.PcFile = "/texts/task" + std::to_string(i) + ".txt";
+    task.PalmFile = "task" + std::to_string(i) + ".pdb";
+    data.Write(i + 2, task);
+  }
+  data.DeleteTask(2);
+  EXPECT_EQ(data.TaskCount(), 2);
+  EXPECT_EQ(data.Read(3).PcFile.Trimmed(), "/texts/task1.txt");
+  EXPECT_EQ(data.Read(4).PcFile.Trimmed(), "/texts/task3.txt");
+  EXPECT_FALSE(zuntest::Exists(dir / "zundata.tmp"));
+  EXPECT_EQ(zuntest::ReadBytes(dir / "zundata.dat").size(), 1208u * 4);
+
+  zun::TaskRecord task = data.Read(4);
+  task.Action = 4;
+  task.Options = "0101";
+  task.Category = 7;
+  task.TabSpace = 8;
+  task.Targets = "01";
+  task.Counter = 55;
+  data.Write(4, task);
+  data.SaveAsDefault(2);
+  const zun::TaskRecord defaults = data.Read(1);
+  EXPECT_EQ(defaults.PcFile.Trimmed(), "/texts/");
+  EXPECT_EQ(defaults.PalmFile.Trimmed(), "") << "a bare name has no folder";
+  EXPECT_EQ(defaults.Action, 4);
+  EXPECT_EQ(defaults.Options.Trimmed(), "0101");
+  EXPECT_EQ(defaults.Category, 7);
+  EXPECT_EQ(defaults.TabSpace, 8);
+  EXPECT_EQ(defaults.Targets.Trimmed(), "01");
+  EXPECT_EQ(defaults.Counter, 0) << "other fields stay";
+  EXPECT_EQ(defaults.Reserved.Trimmed(), "junk");
+
+  data.DeleteTask(1);
+  data.DeleteTask(1);
+  EXPECT_EQ(data.TaskCount(), 0);
+  EXPECT_EQ(zuntest::ReadBytes(dir / "zundata.dat").size(), 2416u);
+}
+
+}  // namespace

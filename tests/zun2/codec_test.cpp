@@ -1,0 +1,143 @@
+// The record codec: round trips, the output bound, hostile input, records of other writers.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "glue/byte_file.h"
+#include "pdb/pdb_file.h"
+#include "support/test_support.h"
+#include "zun2/zun2.h"
+
+using zuntest::Bytes;
+
+namespace {
+
+Bytes Encode(const Bytes& text) {
+  Bytes out(text.size() + 500, ' ');
+  const int32_t n = Compress(out.data(), text.data(), static_cast<int32_t>(text.size()));
+  EXPECT_GE(n, 0);
+  EXPECT_LE(static_cast<size_t>(n), text.size() + (text.size() + 7) / 8 + 1) << "output bound";
+  out.resize(static_cast<size_t>(n));
+  return out;
+}
+
+// Decodes with the size GetUncompSize reports; -1 when the record is malformed.
+int32_t Decode(const Bytes& record, Bytes& text) {
+  const int32_t size = GetUncompSize(record.data(), static_cast<int32_t>(record.size()));
+  if (size < 0) return -1;
+  text.assign(static_cast<size_t>(size), 0);
+  return DeCompress(text.data(), record.data(), size);
+}
+
+void ExpectRoundTrip(const Bytes& text) {
+  const Bytes record = Encode(text);
+  Bytes back;
+  ASSERT_EQ(Decode(record, back), static_cast<int32_t>(text.size()));
+  EXPECT_EQ(back, text);
+}
+
+Bytes FromString(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+TEST(Codec, RoundTripsEveryKindOfText) {
+  for (size_t size : {size_t{0}, size_t{1}, size_t{2}, size_t{3}, size_t{4095}, size_t{4096}}) {
+    SCOPED_TRACE(size);
+    ExpectRoundTrip(zuntest::RandomBytes(size, 7));
+    ExpectRoundTrip(FromString(zuntest::ProseText(size, 3)));
+  }
+  Bytes all(256);
+  for (int i = 0; i < 256; ++i) all[i] = static_cast<uint8_t>(i);
+  ExpectRoundTrip(all);
+  for (uint32_t seed = 0; seed < 200; ++seed) {
+    SCOPED_TRACE(seed);
+    ExpectRoundTrip(zuntest::RandomBytes(1 + seed * 20, seed, seed % 2 ? 4 : 256));
+  }
+}
+
+TEST(Codec, RoundTripsAdversarialPatterns) {
+  ExpectRoundTrip(Bytes(4096, 'a'));
+  ExpectRoundTrip(Bytes(4096, 0x80));
+  ExpectRoundTrip(Bytes(4096, ' '));
+  ExpectRoundTrip(Bytes(4096, 0x01));
+  // Repeats exactly at and just past the longest distance.
+  for (size_t distance : {size_t{2046}, size_t{2047}, size_t{2048}}) {
+    Bytes text = zuntest::RandomBytes(distance, 11);
+    const Bytes again(text.begin(), text.begin() + std::min<size_t>(distance, 4096 - distance));
+    text.insert(text.end(), again.begin(), again.end());
+    ExpectRoundTrip(text);
+  }
+  // Spaces before every byte, those that pair (0x40-0x7F) and those that do not.
+  Bytes spaced;
+  for (int c = 0; c < 256 && spaced.size() < 4094; ++c) {
+    spaced.push_back(' ');
+    spaced.push_back(static_cast<uint8_t>(c));
+  }
+  ExpectRoundTrip(spaced);
+  ExpectRoundTrip(FromString("x  @ A  ~\x7f \x80 \x3f  "));
+}
+
+TEST(Codec, UsesTheCheapTokensOfTheFormat) {
+  // 54 equal bytes: one literal and matches of distance 1.
+  EXPECT_LE(Encode(Bytes(54, 'a')).size(), 13u);
+  // A space before a letter is one byte.
+  EXPECT_EQ(Encode(FromString(" A")), FromString("\xC1"));
+  // Bytes 1-8 and 0x80 and above travel in literal runs.
+  EXPECT_EQ(Encode(Bytes{0x01, 0x80}), (Bytes{0x02, 0x01, 0x80}));
+  // English prose compresses well below the greedy writers' half.
+  const Bytes prose = FromString(zuntest::ProseText(4096, 5));
+  EXPECT_LT(Encode(prose).size(), prose.size() / 2);
+}
+
+TEST(Codec, RejectsMalformedRecordsWithoutReadingPastThem) {
+  Bytes text;
+  EXPECT_EQ(Decode(Bytes{'a', 0x80}, text), -1) << "pair cut off at the end";
+  EXPECT_EQ(Decode(Bytes{0x05, 'a', 'b'}, text), -1) << "literal run longer than the record";
+  EXPECT_EQ(Decode(Bytes{'a', 'b', 0x80, 0x03}, text), -1) << "distance 0";
+  EXPECT_EQ(Decode(Bytes{'a', 'b', 0x80, 0x18}, text), -1) << "distance 3 with 2 bytes produced";
+  EXPECT_EQ(Decode(Bytes{'a', 'b', 0x80, 0x10}, text), 5) << "distance 2 is fine";
+  EXPECT_EQ(std::string(text.begin(), text.end()), "ababa");
+  EXPECT_EQ(GetUncompSize(nullptr, 0), 0);
+}
+
+TEST(Codec, DecodesHostileBytesWithinBounds) {
+  // Every record either is rejected or decodes to exactly the size reported.
+  for (uint32_t seed = 0; seed < 3000; ++seed) {
+    const Bytes record = zuntest::RandomBytes(1 + seed % 300, seed);
+    Bytes text;
+    const int32_t size = GetUncompSize(record.data(), static_cast<int32_t>(record.size()));
+    if (size < 0) continue;
+    EXPECT_LE(size, static_cast<int32_t>(record.size()) * 10);
+    Bytes guarded(static_cast<size_t>(size) + 16, 0xEE);
+    EXPECT_EQ(DeCompress(guarded.data(), record.data(), size), size);
+    for (size_t i = static_cast<size_t>(size); i < guarded.size(); ++i) ASSERT_EQ(guarded[i], 0xEE);
+  }
+}
+
+TEST(Codec, DecodesTheRecordsOfOtherWriters) {
+  for (const char* name : {"gpl3.calibre.pdb", "gpl3.txt2pdbdoc.pdb", "run54.txt2pdbdoc.pdb"}) {
+    SCOPED_TRACE(name);
+    zun::PdbReader reader(zun::ByteFile::OpenForReading(zuntest::TestData(name)));
+    std::string creator, type;
+    int32_t count = 0;
+    ASSERT_EQ(zun::ReadPdbHeader(reader, creator, type, count), 0);
+    Bytes all;
+    for (int32_t i = 1; i < count; ++i) {
+      uint8_t attributes = 0;
+      Bytes record, text;
+      ASSERT_EQ(zun::ReadPdbRecord(reader, i, attributes, record), 0);
+      ASSERT_GE(Decode(record, text), 0);
+      all.insert(all.end(), text.begin(), text.end());
+      ExpectRoundTrip(text);
+    }
+    const std::string expected = std::string(name).starts_with("run54") ? "run54.txt" : "gpl3.txt";
+    EXPECT_EQ(all, zuntest::ReadBytes(zuntest::TestData(expected)));
+  }
+}
+
+TEST(Codec, PalmTimeIsNow) {
+  const uint32_t palm = CalcPalmTime();
+  const int64_t unixNow = static_cast<int64_t>(time(nullptr));
+  // Local time differs from UTC by at most 14 hours.
+  EXPECT_NEAR(static_cast<double>(palm) - 2082844800.0, static_cast<double>(unixNow), 14 * 3600 + 5);
+}
+
+}  // namespace
