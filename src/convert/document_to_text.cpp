@@ -49,7 +49,7 @@ void CopyText(TaskRecord& task, ConversionEnv& env, const std::string& documentP
     }
     const int32_t size = env.codec.GetUncompSize(record.data(), static_cast<int32_t>(record.size()));
     if (size < 0) throw FileError("record does not decompress");
-    text.assign(static_cast<size_t>(size), ' ');
+    text.resize(static_cast<size_t>(size));
     if (env.codec.DeCompress(text.data(), record.data(), size) != size) throw FileError("record does not decompress");
     out.Append(text);
   }

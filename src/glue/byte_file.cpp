@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -20,19 +21,20 @@ ByteFile ByteFile::OpenForReading(const std::string& path) {
     ::close(fd);
     throw FileError("not a readable file: " + path);
   }
-  std::vector<uint8_t> content;
-  content.reserve(static_cast<size_t>(info.st_size));
-  uint8_t buffer[1 << 16];
+  std::vector<uint8_t> content(static_cast<size_t>(info.st_size));
+  size_t got = 0;
   for (;;) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
+    if (got == content.size()) content.resize(got + (1 << 16));  // the file grew meanwhile
+    const ssize_t n = ::read(fd, content.data() + got, content.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
       ::close(fd);
       throw FileError("cannot read " + path);
     }
-    if (got == 0) break;
-    content.insert(content.end(), buffer, buffer + got);
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
   }
+  content.resize(got);
   ::close(fd);
   file.content_ = std::move(content);
   file.length_ = static_cast<int64_t>(file.content_.size());
@@ -51,6 +53,7 @@ ByteFile ByteFile::CreateForWriting(const std::string& path) {
 ByteFile::ByteFile(ByteFile&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
       length_(other.length_),
+      pending_(std::move(other.pending_)),
       content_(std::move(other.content_)),
       path_(std::move(other.path_)) {}
 
@@ -59,6 +62,7 @@ ByteFile& ByteFile::operator=(ByteFile&& other) noexcept {
     if (fd_ >= 0) ::close(fd_);
     fd_ = std::exchange(other.fd_, -1);
     length_ = other.length_;
+    pending_ = std::move(other.pending_);
     content_ = std::move(other.content_);
     path_ = std::move(other.path_);
   }
@@ -77,24 +81,61 @@ void ByteFile::ReadAt(int64_t offset, std::span<uint8_t> out) const {
   if (!out.empty()) std::memcpy(out.data(), content_.data() + offset, out.size());
 }
 
-void ByteFile::WriteAt(int64_t offset, std::span<const uint8_t> bytes) {
-  if (fd_ < 0 || offset < 0) throw FileError("file is not open for writing: " + path_);
-  const uint8_t* data = bytes.data();
-  size_t left = bytes.size();
-  int64_t at = offset;
-  while (left > 0) {
-    const ssize_t written = ::pwrite(fd_, data, left, at);
+namespace {
+constexpr size_t kWriteBuffer = 1 << 18;
+}  // namespace
+
+void ByteFile::WriteThrough(int64_t offset, const uint8_t* data, size_t size) {
+  while (size > 0) {
+    const ssize_t written = ::pwrite(fd_, data, size, offset);
     if (written < 0 && errno == EINTR) continue;
     if (written <= 0) throw FileError("cannot write " + path_);
     data += written;
-    left -= static_cast<size_t>(written);
-    at += written;
+    size -= static_cast<size_t>(written);
+    offset += written;
   }
-  if (at > length_) length_ = at;
+}
+
+void ByteFile::Flush() {
+  if (pending_.empty()) return;
+  WriteThrough(length_, pending_.data(), pending_.size());
+  length_ += static_cast<int64_t>(pending_.size());
+  pending_.clear();
+}
+
+void ByteFile::Append(std::span<const uint8_t> bytes) {
+  if (fd_ < 0) throw FileError("file is not open for writing: " + path_);
+  if (pending_.size() + bytes.size() > kWriteBuffer) Flush();
+  if (bytes.size() >= kWriteBuffer) {
+    WriteThrough(length_, bytes.data(), bytes.size());
+    length_ += static_cast<int64_t>(bytes.size());
+    return;
+  }
+  pending_.insert(pending_.end(), bytes.begin(), bytes.end());
+}
+
+void ByteFile::WriteAt(int64_t offset, std::span<const uint8_t> bytes) {
+  if (fd_ < 0 || offset < 0) throw FileError("file is not open for writing: " + path_);
+  const int64_t end = offset + static_cast<int64_t>(bytes.size());
+  if (offset >= length_ && end <= Length()) {
+    std::copy(bytes.begin(), bytes.end(), pending_.begin() + (offset - length_));
+  } else if (offset == Length()) {
+    Append(bytes);
+  } else {
+    Flush();
+    WriteThrough(offset, bytes.data(), bytes.size());
+    if (end > length_) length_ = end;
+  }
 }
 
 void ByteFile::Close() {
   if (fd_ < 0) return;
+  try {
+    Flush();
+  } catch (...) {
+    ::close(std::exchange(fd_, -1));
+    throw;
+  }
   const int fd = std::exchange(fd_, -1);
   if (::close(fd) != 0) throw FileError("cannot store " + path_);
 }

@@ -28,22 +28,28 @@ class ByteFile {
   ByteFile& operator=(const ByteFile&) = delete;
   ~ByteFile();
 
-  int64_t Length() const { return length_; }
+  int64_t Length() const { return length_ + static_cast<int64_t>(pending_.size()); }
 
   // Reads exactly `count` bytes at the 0-based `offset`; throws when they are not all there.
   void ReadAt(int64_t offset, std::span<uint8_t> out) const;
   // The bytes of a file opened for reading.
   std::span<const uint8_t> Contents() const { return content_; }
 
+  // Appended bytes are gathered and written in large pieces; a failure may therefore show at a
+  // later write or at Close.
   void WriteAt(int64_t offset, std::span<const uint8_t> bytes);
-  void Append(std::span<const uint8_t> bytes) { WriteAt(length_, bytes); }
-  // Closes a written file; throws when the data could not be stored.
+  void Append(std::span<const uint8_t> bytes);
+  // Writes what is pending and closes; throws when the data could not be stored.
   void Close();
 
  private:
   ByteFile() = default;
+  void WriteThrough(int64_t offset, const uint8_t* data, size_t size);
+  void Flush();
+
   int fd_ = -1;
-  int64_t length_ = 0;
+  int64_t length_ = 0;      // reading: the file's length; writing: bytes on disk
+  std::vector<uint8_t> pending_;  // writing: bytes that follow length_
   std::vector<uint8_t> content_;
   std::string path_;
 };

@@ -70,10 +70,9 @@ std::optional<std::string> CreateTemporaryBeside(const std::string& target) {
 bool ReplaceWithTemporary(const std::string& temporary, const std::string& target) {
   struct stat old {};
   const mode_t mode = ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : DefaultFileMode();
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CLOEXEC);
-  bool ok = fd >= 0 && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
-  if (fd >= 0 && ::close(fd) != 0) ok = false;
-  if (ok) ok = ::rename(temporary.c_str(), target.c_str()) == 0;
+  // No fsync: the rename already happens only after every byte was written, and file systems
+  // order the data of a file renamed over another before the rename (ext4's auto_da_alloc).
+  bool ok = ::chmod(temporary.c_str(), mode) == 0 && ::rename(temporary.c_str(), target.c_str()) == 0;
   if (!ok) ::unlink(temporary.c_str());
   return ok;
 }

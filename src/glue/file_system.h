@@ -23,8 +23,8 @@ bool RemoveFile(const std::string& path);
 // Returns its path, or nothing when the folder cannot be written.
 std::optional<std::string> CreateTemporaryBeside(const std::string& target);
 
-// Gives `temporary` the permissions `target` has, or the default ones for a new file, flushes it
-// to disk and renames it over `target`. On failure the temporary file is removed.
+// Gives `temporary` the permissions `target` has, or the default ones for a new file, and renames
+// it over `target`. On failure the temporary file is removed.
 bool ReplaceWithTemporary(const std::string& temporary, const std::string& target);
 
 // Copies `source` to `target` through a temporary file beside the target: a failed copy leaves

@@ -137,7 +137,9 @@ int16_t ReadPdbRecord(PdbReader& reader, int32_t index, uint8_t& attributes, std
                             : reader.File().Length();
     const int64_t length = end - offset;
     if (length < 0) return -1;
-    bytes = ReadBytesAt(reader.File(), int64_t{offset} + 1, length);
+    if (length > reader.File().Length()) return -1;
+    bytes.resize(static_cast<size_t>(length));
+    reader.File().ReadAt(offset, bytes);
     return 0;
   } catch (const FileError&) {
     return -1;
@@ -205,9 +207,12 @@ int16_t AppendPdbRecord(ByteFile& file, int32_t index, std::span<const uint8_t> 
     const int64_t offset = file.Length();
     if (offset > std::numeric_limits<int32_t>::max()) return -1;
     const int64_t entry = kPdbHeaderSize + int64_t{kRecordEntrySize} * index;
-    WriteLongAt(file, entry + 1, static_cast<uint32_t>(offset));
-    WriteByteAt(file, entry + 4 + 1, static_cast<uint8_t>(kDirtyAttribute | (category & 0x0F)));
-    file.WriteAt(offset, bytes);
+    // The record's offset and its attribute byte lie side by side: one write for both.
+    const uint8_t fields[5] = {static_cast<uint8_t>(offset >> 24), static_cast<uint8_t>(offset >> 16),
+                               static_cast<uint8_t>(offset >> 8), static_cast<uint8_t>(offset),
+                               static_cast<uint8_t>(kDirtyAttribute | (category & 0x0F))};
+    file.WriteAt(entry, fields);
+    file.Append(bytes);
     return 0;
   } catch (const FileError&) {
     return -1;

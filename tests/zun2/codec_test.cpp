@@ -53,6 +53,16 @@ TEST(Codec, RoundTripsEveryKindOfText) {
   }
 }
 
+TEST(Codec, EachRecordStandsAlone) {
+  // A short record after a long one with the same bytes must not reach into the long one.
+  ExpectRoundTrip(Bytes(4096, 'a'));
+  ExpectRoundTrip(Bytes(900, 'a'));
+  const Bytes prose = FromString(zuntest::ProseText(4096, 9));
+  ExpectRoundTrip(prose);
+  ExpectRoundTrip(Bytes(prose.begin() + 100, prose.begin() + 700));
+  ExpectRoundTrip(Bytes(prose.begin(), prose.begin() + 5));
+}
+
 TEST(Codec, RoundTripsAdversarialPatterns) {
   ExpectRoundTrip(Bytes(4096, 'a'));
   ExpectRoundTrip(Bytes(4096, 0x80));

@@ -1,0 +1,234 @@
+// PalmDOC record compression.
+//
+// The encoder finds the cheapest token sequence for the whole record: a shortest path over the
+// positions, where every match costs two bytes whatever its length. Only the longest match at
+// each position matters, since every shorter prefix of it is a match at the same distance.
+#include "zun2/zun2.h"
+
+#include "zun2/palmdoc_format.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+namespace {
+
+using namespace zun2;
+
+constexpr int kHashBits = 12;
+constexpr int kHashSize = 1 << kHashBits;
+constexpr int kHash3Bits = 16;
+constexpr int kHash3Size = 1 << kHash3Bits;
+// Candidates looked at per position; real text finds its longest match long before this.
+constexpr int kChainLimit = 256;
+// Zero bytes behind the copied record, so matches compare eight bytes at a time.
+constexpr size_t kPadding = 16;
+
+enum TokenKind : uint8_t { kLiteral, kSpacePair, kRun, kMatch };
+
+uint32_t Hash(uint32_t bytes) { return (bytes * 2654435761u) >> (32 - kHashBits); }
+uint32_t Hash3(uint32_t bytes) { return ((bytes & 0xFFFFFF) * 2654435761u) >> (32 - kHash3Bits); }
+
+// Length of the common prefix of a and b, at most `limit` (<= 16).
+int CommonLength(const uint8_t* a, const uint8_t* b, int limit) {
+  const uint64_t first = Load64(a) ^ Load64(b);
+  int length;
+  if (first != 0) {
+    length = __builtin_ctzll(first) >> 3;
+  } else {
+    const uint64_t second = Load64(a + 8) ^ Load64(b + 8);
+    length = 8 + (second != 0 ? __builtin_ctzll(second) >> 3 : 8);
+  }
+  return length < limit ? length : limit;
+}
+
+// Buffers reused from record to record; they only grow.
+struct Workspace {
+  std::vector<int32_t> head4 = std::vector<int32_t>(kHashSize);  // newest position of a 4-byte hash
+  // Newest position of a 3-byte hash, counted from the first record on, so that the large table
+  // needs no reset per record: positions below `base` belong to earlier records.
+  std::vector<int32_t> head3 = std::vector<int32_t>(kHash3Size, -1);
+  int32_t base = 0;
+  int32_t nextBase = 0;
+  std::vector<uint8_t> text;
+  std::vector<int32_t> chain;  // older position with the same 4-byte hash
+  std::vector<uint8_t> matchLength;
+  std::vector<uint16_t> matchDistance;
+  std::vector<int32_t> cost;      // cheapest encoding of the bytes from a position to the end
+  std::vector<uint8_t> choice;    // first token of that encoding: its length, kind in the top bits
+
+  void Prepare(const uint8_t* source, size_t n) {
+    if (cost.size() < n + 1) {
+      text.resize(n + kPadding);
+      chain.resize(n + 1);
+      matchLength.resize(n + 1);
+      matchDistance.resize(n + 1);
+      cost.resize(n + 1);
+      choice.resize(n + 1);
+    }
+    std::memcpy(text.data(), source, n);
+    std::memset(text.data() + n, 0, kPadding);
+    std::fill(head4.begin(), head4.end(), -1);
+    if (nextBase > std::numeric_limits<int32_t>::max() - static_cast<int32_t>(n)) {
+      std::fill(head3.begin(), head3.end(), -1);
+      nextBase = 0;
+    }
+    base = nextBase;
+    nextBase = base + static_cast<int32_t>(n);
+  }
+};
+
+// For every position the longest match (3 to 10 bytes, distance 1 to 2047). Matches of four bytes
+// and more come from a chain of positions with the same 4-byte hash; a 3-byte match is the newest
+// position with the same 3-byte hash, when its bytes agree.
+[[gnu::noinline]] void FindLongestMatches(int n, Workspace& w) {
+  const uint8_t* src = w.text.data();
+  int previousLength = 0;
+  int previousDistance = 0;
+  for (int i = 0; i < n; ++i) {
+    int best = 0;
+    int bestDistance = 0;
+    const int maxLength = std::min(kMaxMatch, n - i);
+    if (maxLength >= kMinMatch) {
+      const uint32_t bytes = Load32(src + i);
+      // The match found one byte earlier still holds here, one byte shorter; try it first.
+      if (previousLength >= kMinMatch) {
+        best = CommonLength(src + i - previousDistance, src + i, maxLength);
+        bestDistance = previousDistance;
+      }
+      if (maxLength >= 4) {
+        const uint32_t h4 = Hash(bytes);
+        const int newest = w.head4[h4];
+        int depth = 0;
+        for (int j = newest; best < maxLength && j >= 0 && i - j <= kMaxDistance && depth < kChainLimit;
+             j = w.chain[j], ++depth) {
+          // It cannot beat the best so far unless the four bytes up to position `best` agree.
+          const int at = best > 3 ? best - 3 : 0;
+          if (Load32(src + j + at) != Load32(src + i + at)) continue;
+          const int length = CommonLength(src + j, src + i, maxLength);
+          if (length > best) {
+            best = length;
+            bestDistance = i - j;
+          }
+        }
+        w.chain[i] = newest;
+        w.head4[h4] = i;
+      }
+      const uint32_t h3 = Hash3(bytes);
+      if (best < kMinMatch) {
+        const int j = w.head3[h3] - w.base;
+        if (j >= 0 && i - j <= kMaxDistance && ((Load32(src + j) ^ bytes) & 0xFFFFFF) == 0) {
+          best = kMinMatch;
+          bestDistance = i - j;
+        }
+      }
+      w.head3[h3] = w.base + i;
+    }
+    if (best < kMinMatch) best = 0;
+    w.matchLength[i] = static_cast<uint8_t>(best);
+    w.matchDistance[i] = static_cast<uint16_t>(bestDistance);
+    previousLength = best;
+    previousDistance = bestDistance;
+  }
+}
+
+constexpr uint8_t kKindShift = 4;
+
+[[gnu::noinline]] void FindCheapestPath(int n, Workspace& w) {
+  const uint8_t* src = w.text.data();
+  int32_t* cost = w.cost.data();
+  cost[n] = 0;
+  int nextSpecial = n;  // first position at or after i whose byte needs a literal run
+  // From the end backwards: each position takes the cheapest first token plus the cost of the rest.
+  for (int i = n - 1; i >= 0; --i) {
+    int best = std::numeric_limits<int32_t>::max();
+    int length = 0;
+    TokenKind kind = kLiteral;
+    const uint8_t b = src[i];
+    if (IsPlainLiteral(b)) {
+      best = 1 + cost[i + 1];
+      length = 1;
+    } else {
+      nextSpecial = i;
+    }
+    if (b == ' ' && i + 1 < n && src[i + 1] >= 0x40 && src[i + 1] <= 0x7F && 1 + cost[i + 2] < best) {
+      best = 1 + cost[i + 2];
+      length = 2;
+      kind = kSpacePair;
+    }
+    // The cheapest rest behind a match: every match costs two bytes, whatever its length.
+    const int longest = w.matchLength[i];
+    if (longest >= kMinMatch) {
+      int rest = cost[i + kMinMatch];
+      int restLength = kMinMatch;
+      for (int l = kMinMatch + 1; l <= longest; ++l) {
+        const bool cheaper = cost[i + l] <= rest;  // ties go to the longer match
+        rest = cheaper ? cost[i + l] : rest;
+        restLength = cheaper ? l : restLength;
+      }
+      if (2 + rest < best) {
+        best = 2 + rest;
+        length = restLength;
+        kind = kMatch;
+      }
+    }
+    // A run only pays when it holds a byte that needs one; plain bytes cost one each anyway.
+    const int maxRun = std::min(kMaxRun, n - i);
+    for (int k = nextSpecial - i + 1; k <= maxRun; ++k) {
+      if (1 + k + cost[i + k] < best) {
+        best = 1 + k + cost[i + k];
+        length = k;
+        kind = kRun;
+      }
+    }
+    cost[i] = best;
+    w.choice[i] = static_cast<uint8_t>(length | (kind << kKindShift));
+  }
+}
+
+[[gnu::noinline]] int32_t EmitPath(uint8_t* dst, int n, Workspace& w) {
+  const uint8_t* src = w.text.data();
+  uint8_t* out = dst;
+  for (int start = 0; start < n;) {
+    const int length = w.choice[start] & ((1 << kKindShift) - 1);
+    switch (static_cast<TokenKind>(w.choice[start] >> kKindShift)) {
+      case kLiteral:
+        *out++ = src[start];
+        break;
+      case kSpacePair:
+        *out++ = static_cast<uint8_t>(src[start + 1] ^ 0x80);
+        break;
+      case kRun:
+        *out++ = static_cast<uint8_t>(length);
+        std::memcpy(out, src + start, static_cast<size_t>(length));
+        out += length;
+        break;
+      case kMatch: {
+        const unsigned pair = 0x8000u | (unsigned{w.matchDistance[start]} << 3) | unsigned(length - kMinMatch);
+        *out++ = static_cast<uint8_t>(pair >> 8);
+        *out++ = static_cast<uint8_t>(pair & 0xFF);
+        break;
+      }
+    }
+    start += length;
+  }
+  return static_cast<int32_t>(out - dst);
+}
+
+// Not inlined, so the loops see a plain reference instead of a thread-local lookup per access.
+[[gnu::noinline]] Workspace& ThreadWorkspace() {
+  thread_local Workspace workspace;
+  return workspace;
+}
+
+}  // namespace
+
+int32_t Compress(uint8_t* destination, const uint8_t* source, int32_t sourceLength) {
+  if (destination == nullptr || source == nullptr || sourceLength <= 0) return 0;
+  Workspace& w = ThreadWorkspace();
+  w.Prepare(source, static_cast<size_t>(sourceLength));
+  FindLongestMatches(sourceLength, w);
+  FindCheapestPath(sourceLength, w);
+  return EmitPath(destination, sourceLength, w);
+}
