@@ -15,7 +15,10 @@
 #include "convert/text_to_document.h"
 #include "glue/codec_loader.h"
 #include "glue/paths.h"
+#include "hotsync/jpilot_users.h"
 #include "hotsync/user_manager.h"
+#include "tasks/conversion_run.h"
+#include "tasks/data_file.h"
 #include "tasks/scripted_host.h"
 #include "tasks/task_record.h"
 
@@ -38,8 +41,17 @@ const char* const kUsage =
     "  --raw             no filtering at all\n"
     "  --category N      Palm category, 0-15\n"
     "\n"
-    "An existing output file is replaced. Prints the status (\"OK\" or the error);\n"
-    "exit status 0 on OK, 1 on a conversion error, 2 on a usage error.\n";
+    "Encode and decode replace an existing output file and print the status\n"
+    "(\"OK\" or the error); exit status 0 on OK, 1 on a conversion error, 2 on a\n"
+    "usage error.\n"
+    "\n"
+    "run options (DIR defaults to the current folder; a missing data file is created):\n"
+    "  --yes             answer Overwrite when a file exists and asking is on\n"
+    "  --skip            answer Skip (the default)\n"
+    "  --prefer pc       when both files changed, keep the PC file's text\n"
+    "  --prefer palm     when both files changed, keep the document's text\n"
+    "It prints one line per task (row, PC file, Palm file, sync symbol, status) and\n"
+    "exits 1 when a task failed.\n";
 
 int UsageError(const std::string& message) {
   std::cerr << "zundoc: " << message << "\n" << kUsage;
@@ -179,6 +191,60 @@ int Info(const std::vector<std::string>& args) {
   return zun::PrintDocumentInfo(args[0], *codec, std::cout, std::cerr) ? kExitOk : kExitFailed;
 }
 
+int Run(const std::vector<std::string>& args) {
+  std::string dir = ".";
+  bool overwrite = false;
+  int32_t bothChanged = zun::kPromptSkip;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--dir" && i + 1 < args.size()) {
+      dir = args[++i];
+    } else if (args[i] == "--yes") {
+      overwrite = true;
+    } else if (args[i] == "--skip") {
+      overwrite = false;
+    } else if (args[i] == "--prefer" && i + 1 < args.size() && (args[i + 1] == "pc" || args[i + 1] == "palm")) {
+      bothChanged = args[++i] == "pc" ? zun::kPromptUpdatePalm : zun::kPromptUpdatePc;
+    } else {
+      return UsageError("unknown run option " + args[i]);
+    }
+  }
+  std::string programDir = zun::AbsolutePath(dir);
+  if (programDir.back() != zun::kPathSeparator) programDir.push_back(zun::kPathSeparator);
+  const std::optional<zun::DocCodec> codec = zun::LoadDocCodec(zun::CodecSearchFolders(programDir));
+  if (!codec) {
+    std::cerr << zun::kCodecMissingMessage << "\n";
+    return kExitFailed;
+  }
+  zun::DataFile data(programDir);
+  zun::JPilotUsers users;
+  const int32_t entries = static_cast<int32_t>(zun::FillUserList(users).size()) + 1;  // users, "Custom"
+  zun::ScriptedHost host;
+  zun::RunFlags flags;
+  std::optional<std::string> failure;
+  try {
+    data.OpenAndCheck();
+    host.askOverwrite = data.Read(zun::kSettingsRecord).Flag2 != zun::kSwitchOff;
+    host.laterOverwriteAnswer = {overwrite ? zun::kPromptOverwrite : zun::kPromptSkip, false};
+    host.laterBothChangedAnswer = bothChanged;
+    host.onShowTask = [&](int32_t row) {
+      host.checks = zun::ChecksFromTargets(data.Read(zun::TaskRecordNumber(row)).Targets, entries);
+    };
+    zun::ConversionEnv env{*codec, users, host, flags, programDir, &data};
+    failure = zun::RunAllTasks(data, env, host);
+  } catch (const std::exception& error) {
+    failure = std::string("Error: ") + error.what();
+  }
+  bool anyError = failure.has_value();
+  for (const zun::ScriptedHost::Outcome& outcome : host.outcomes) {
+    const std::string status = outcome.task.Status.Trimmed();
+    anyError = anyError || zun::StartsWith(status, "Error");
+    std::cout << outcome.row << "\t" << outcome.task.PcFile.Trimmed() << "\t" << outcome.task.PalmFile.Trimmed()
+              << "\t" << outcome.symbol << "\t" << status << "\n";
+  }
+  if (failure) std::cerr << "zundoc: " << *failure << "\n";
+  return anyError ? kExitFailed : kExitOk;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -193,5 +259,6 @@ int main(int argc, char** argv) {
   if (command == "encode") return Encode(args);
   if (command == "decode") return Decode(args);
   if (command == "info") return Info(args);
+  if (command == "run") return Run(args);
   return UsageError("unknown command " + command);
 }

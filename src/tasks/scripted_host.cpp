@@ -18,4 +18,15 @@ int32_t ScriptedHost::BothChangedPrompt() {
   return answer;
 }
 
+void ScriptedHost::ToggleClipSettings() {
+  ++clipModeToggles;
+  clipSettingsMode = !clipSettingsMode;
+  if (clipSettingsMode) {
+    checksOutsideClipMode_ = checks;
+    checks = clipChecks;
+  } else {
+    checks = checksOutsideClipMode_;
+  }
+}
+
 }  // namespace zun

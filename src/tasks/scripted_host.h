@@ -1,16 +1,18 @@
-// A ConversionHost with answers given in advance, for the command line and the tests. It records
-// what a window would have shown.
+// The window's part played from a script, for the command line and the tests: answers given in
+// advance, and a record of what a window would have shown.
 #pragma once
 #include <deque>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "clipboard/clipboard_conversion.h"
 #include "convert/conversion_env.h"
+#include "tasks/conversion_run.h"
 
 namespace zun {
 
-class ScriptedHost : public ConversionHost {
+class ScriptedHost : public ConversionHost, public RunView, public ClipboardView {
  public:
   TargetChecks checks{{true}};
   bool askOverwrite = false;
@@ -49,6 +51,45 @@ class ScriptedHost : public ConversionHost {
   void LetEventsRun() override {
     if (onLetEventsRun) onLetEventsRun();
   }
+
+  // The conversion run.
+  std::function<void(int32_t row)> onShowTask;  // e.g. set `checks` from the task's Targets
+  struct Outcome {
+    int32_t row;
+    TaskRecord task;
+    std::string symbol;
+  };
+  std::vector<int32_t> shownRows;
+  std::vector<Outcome> outcomes;
+
+  void ShowTask(int32_t row) override {
+    shownRows.push_back(row);
+    if (onShowTask) onShowTask(row);
+  }
+  void ShowOutcome(int32_t row, const TaskRecord& task, const std::string& symbol) override {
+    outcomes.push_back({row, task, symbol});
+  }
+
+  // The clipboard.
+  std::optional<std::string> clipboardText;
+  bool clipSettingsMode = false;
+  TargetChecks clipChecks{{true}};  // the install list while clip settings mode shows record 2
+  bool countUp = false;
+  int32_t shownCounter = -1;
+  std::string clipStatus;
+  std::vector<bool> clipControlsEnabled;
+  int clipModeToggles = 0;
+
+  std::optional<std::string> ClipboardText() override { return clipboardText; }
+  bool ClipSettingsMode() override { return clipSettingsMode; }
+  void ToggleClipSettings() override;
+  void EnableClipControls(bool on) override { clipControlsEnabled.push_back(on); }
+  bool CountUpChecked() override { return countUp; }
+  void ShowCounter(int32_t next) override { shownCounter = next; }
+  void ShowClipStatus(const std::string& status) override { clipStatus = status; }
+
+ private:
+  TargetChecks checksOutsideClipMode_;
 };
 
 }  // namespace zun

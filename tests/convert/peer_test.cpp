@@ -11,7 +11,11 @@ namespace {
 
 bool HavePeer() { return std::system("command -v txt2pdbdoc >/dev/null 2>&1") == 0; }
 
-std::string Quote(const std::string& path) { return "'" + path + "'"; }
+std::string Quote(const std::string& path) {
+  std::string quoted(1, '\'');
+  quoted.append(path).push_back('\'');
+  return quoted;
+}
 
 class Peer : public ::testing::Test {
  protected:

@@ -112,15 +112,13 @@ TEST(PdbRead, RecordsRunToTheNextOffsetAndTheLastToTheEnd) {
 
 TEST(PdbRead, FollowsChainedRecordLists) {
   // Header list with one record, a second list at offset 100 with two more.
-  Bytes file(78 + 8, 0);
+  Bytes file(140, 0);
   std::copy_n("TEXtREAd", 8, file.begin() + 60);
   file[72 + 3] = 100;  // next list at 100
   file[77] = 1;
   file[78 + 3] = 140;  // record 0 at 140
-  file.resize(100, 0);
-  Bytes second = {0, 0, 0, 0, 0, 2, 0, 0, 0, 142, 0, 0, 0, 0, 0, 0, 0, 145, 0, 0, 0, 0};
-  file.insert(file.end(), second.begin(), second.end());
-  file.resize(140, 0);
+  const Bytes second = {0, 0, 0, 0, 0, 2, 0, 0, 0, 142, 0, 0, 0, 0, 0, 0, 0, 145, 0, 0, 0, 0};
+  std::copy(second.begin(), second.end(), file.begin() + 100);
   for (uint8_t b : {0xA0, 0xA1, 0xB0, 0xB1, 0xB2, 0xC0}) file.push_back(b);
   zuntest::TempDir dir;
   zuntest::WriteBytes(dir / "c.pdb", file);

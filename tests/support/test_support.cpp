@@ -135,3 +135,27 @@ Bytes MakeDatabase(const std::vector<Bytes>& records, const std::string& type, c
 }
 
 }  // namespace zuntest
+
+#include <sys/time.h>
+
+namespace zuntest {
+
+void SetModificationTime(const std::string& path, std::time_t time) {
+  const struct timeval times[2] = {{time, 0}, {time, 0}};
+  if (::utimes(path.c_str(), times) != 0) throw std::runtime_error("utimes failed on " + path);
+}
+
+ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
+  if (const char* old = std::getenv(name)) old_ = old;
+  ::setenv(name, value.c_str(), 1);
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (old_) {
+    ::setenv(name_.c_str(), old_->c_str(), 1);
+  } else {
+    ::unsetenv(name_.c_str());
+  }
+}
+
+}  // namespace zuntest

@@ -1,6 +1,8 @@
 // Shared helpers for the tests: temporary folders, whole-file I/O, a ready conversion setup.
 #pragma once
 #include <cstdint>
+#include <ctime>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -98,4 +100,19 @@ class FakeUsers : public zun::UserManager {
 Bytes MakeDatabase(const std::vector<Bytes>& records, const std::string& type = "TEXt",
                    const std::string& creator = "REAd");
 
+}  // namespace zuntest
+
+namespace zuntest {
+// Sets a file's modification time.
+void SetModificationTime(const std::string& path, std::time_t time);
+// Sets an environment variable for the life of the object.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value);
+  ~ScopedEnv();
+
+ private:
+  std::string name_;
+  std::optional<std::string> old_;
+};
 }  // namespace zuntest

@@ -1,0 +1,55 @@
+// A conversion run over 1,000 both-ways tasks whose files did not change since the last run:
+// every task ends with "No update necessary". Prints the time of that run.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "convert/status_texts.h"
+#include "glue/codec_loader.h"
+#include "hotsync/user_manager.h"
+#include "tasks/conversion_run.h"
+#include "tasks/data_file.h"
+#include "tasks/scripted_host.h"
+#include "zun2/zun2.h"
+
+int main(int argc, char** argv) {
+  const int tasks = argc > 1 ? std::atoi(argv[1]) : 1000;
+  const std::filesystem::path folder = std::filesystem::temp_directory_path() / "zun2-sync-bench";
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  const std::string dir = folder.string() + "/";
+
+  zun::DataFile data(dir);
+  data.OpenAndCheck();
+  for (int i = 0; i < tasks; ++i) {
+    const std::string name = dir + "t" + std::to_string(i);
+    std::ofstream(name + ".txt") << "Task " << i << " has a short text of its own.\n";
+    const int32_t row = data.AddTask();
+    zun::TaskRecord task = data.Read(zun::TaskRecordNumber(row));
+    task.Action = zun::kBothWays;
+    task.PcFile = name + ".txt";
+    task.PalmFile = name + ".pdb";
+    data.Write(zun::TaskRecordNumber(row), task);
+  }
+  const zun::DocCodec codec{&Compress, &GetUncompSize, &DeCompress, &CalcPalmTime};
+  zun::NoUsers users;
+  zun::ScriptedHost host;
+  zun::RunFlags flags;
+  zun::ConversionEnv env{codec, users, host, flags, dir, &data};
+
+  zun::RunAllTasks(data, env, host);  // the first run makes the documents and sets the stamps
+  host.outcomes.clear();
+  const auto start = std::chrono::steady_clock::now();
+  const auto failure = zun::RunAllTasks(data, env, host);
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+  int unchanged = 0;
+  for (const auto& outcome : host.outcomes) unchanged += outcome.task.Status.Trimmed() == zun::status::kNoUpdateNecessary;
+  std::printf("%d both-ways tasks, %d unchanged: %.3f s%s\n", tasks, unchanged, seconds,
+              failure ? " (data file failed)" : "");
+  std::filesystem::remove_all(folder);
+  return unchanged == tasks && !failure ? 0 : 1;
+}

@@ -1,0 +1,100 @@
+#include "clipboard/clipboard_conversion.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "convert/status_texts.h"
+#include "convert/text_to_document.h"
+#include "glue/byte_file.h"
+#include "glue/file_system.h"
+#include "glue/paths.h"
+
+namespace zun {
+namespace {
+
+constexpr size_t kMaxBaseName = 28;
+
+bool WriteClipboardFile(const std::string& path, const std::string& text) {
+  try {
+    ByteFile file = ByteFile::CreateForWriting(path);
+    file.Append(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+    file.Close();
+    return true;
+  } catch (const FileError&) {
+    RemoveFile(path);
+    return false;
+  }
+}
+
+std::string TrayTip(const std::string& status) { return std::string("ZUN2\r\n- ") + status; }
+
+}  // namespace
+
+std::string ClipboardDocumentPath(const std::string& palmFile, const std::string& fallbackFolder) {
+  std::string path;
+  if (palmFile.empty()) {
+    path = fallbackFolder + kClipboardDocumentName;
+  } else if (PathDirectory(palmFile).empty()) {
+    path = fallbackFolder + palmFile;
+  } else if (PathFileName(palmFile).empty()) {
+    path = palmFile + kClipboardDocumentName;
+  } else {
+    path = palmFile;
+  }
+  if (FileExists(path) == FileState::Unreadable) path = fallbackFolder + kClipboardDocumentName;
+  return path;
+}
+
+std::string NumberedPath(const std::string& path, int32_t number) {
+  // Base name and extension come from the file name alone, so a dot in a folder name stays put.
+  const std::string name = PathFileName(path);
+  const std::string base = CutAtCharacterBoundary(PathWithoutExtension(name), kMaxBaseName);
+  char digits[8];
+  std::snprintf(digits, sizeof digits, "%03d", std::clamp(number, 0, kMaxCounter));
+  return PathDirectory(path) + base + digits + PathExtension(name);
+}
+
+int32_t NextCounter(int32_t number) {
+  const int32_t next = std::clamp(number, 0, kMaxCounter) + 1;
+  return next > kMaxCounter ? 1 : next;
+}
+
+void ConvertClipboard(DataFile& data, ConversionEnv& env, ClipboardView& view) {
+  TaskRecord clip = data.Read(kClipboardRecord);
+  const std::optional<std::string> text = view.ClipboardText();
+  if (!text) {
+    env.host.SetTrayIcon(kClipFailureFrame, TrayTip(status::kClipboardEmpty));
+    clip.Status = status::kClipboardEmpty;
+  } else {
+    const bool wasInClipMode = view.ClipSettingsMode();
+    if (!wasInClipMode) view.ToggleClipSettings();
+    view.EnableClipControls(false);
+    const std::string clipFile = env.programDir + kClipboardTemporaryName;
+    WriteClipboardFile(clipFile, *text);  // a file that could not be written is reported as missing
+
+    TaskRecord work = clip;
+    std::string path = ClipboardDocumentPath(work.PalmFile.Trimmed(), FallbackFolder());
+    if (view.CountUpChecked()) {
+      path = NumberedPath(path, work.Counter);
+      const int32_t next = NextCounter(work.Counter);
+      view.ShowCounter(next);
+      clip.Counter = static_cast<int16_t>(next);
+    }
+    work.PcFile = clipFile;
+    work.PalmFile = path;
+    env.flags.sideChosen = true;  // an existing document is replaced without asking
+    ConvertTextToDocument(work, env);
+    env.flags.sideChosen = false;
+
+    const std::string status = work.Status.Trimmed();
+    env.host.SetTrayIcon(StartsWith(status, "OK") ? kClipSuccessFrame : kClipFailureFrame, TrayTip(status));
+    clip.Status = work.Status;
+    view.EnableClipControls(true);
+    if (!wasInClipMode) view.ToggleClipSettings();
+    RemoveFile(clipFile);
+  }
+  data.Write(kClipboardRecord, clip);
+  if (view.ClipSettingsMode()) view.ShowClipStatus(clip.Status.str());
+}
+
+}  // namespace zun

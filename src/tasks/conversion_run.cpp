@@ -1,0 +1,56 @@
+#include "tasks/conversion_run.h"
+
+#include "convert/document_to_text.h"
+#include "convert/text_to_document.h"
+#include "glue/paths.h"
+#include "tasks/task_run.h"
+
+namespace zun {
+
+std::string SyncSymbol(const std::string& status) {
+  if (StartsWith(status, "Error")) return " ?";
+  if (StartsWith(status, "OK")) return " OK";
+  return " -";
+}
+
+TargetChecks ChecksFromTargets(const FixedText<32>& targets, int32_t entryCount) {
+  TargetChecks checks;
+  checks.checked.resize(static_cast<size_t>(entryCount > 0 ? entryCount : 0));
+  for (int32_t i = 0; i < entryCount; ++i) checks.checked[i] = IsEntryChecked(targets, i);
+  return checks;
+}
+
+std::optional<std::string> RunAllTasks(DataFile& data, ConversionEnv& env, RunView& view) {
+  std::optional<std::string> failure;
+  try {
+    const int32_t count = data.TaskCount();
+    for (int32_t row = 1; row <= count; ++row) {
+      view.ShowTask(row);
+      env.host.LetEventsRun();
+      TaskRecord task = data.Read(TaskRecordNumber(row));
+      switch (task.Action) {
+        case kPalmToPc:
+          ConvertDocumentToText(task, env);
+          break;
+        case kPcToPalm:
+          ConvertTextToDocument(task, env);
+          break;
+        case kBothWays:
+          RunTask(task, env);
+          break;
+        default:  // no conversion: the stored status is shown again
+          break;
+      }
+      view.ShowOutcome(row, task, SyncSymbol(task.Status.str()));
+      env.host.LetEventsRun();
+      data.Write(TaskRecordNumber(row), task);
+      if (env.flags.stopRequested) break;
+    }
+  } catch (const std::exception& error) {
+    failure = std::string("Error: the data file could not be read or written (") + error.what() + ")";
+  }
+  env.flags.stopRequested = false;
+  return failure;
+}
+
+}  // namespace zun

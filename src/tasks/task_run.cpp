@@ -1,0 +1,107 @@
+#include "tasks/task_run.h"
+
+#include <cstdlib>
+
+#include "convert/document_to_text.h"
+#include "convert/status_texts.h"
+#include "convert/text_to_document.h"
+#include "glue/byte_file.h"
+#include "glue/dates.h"
+#include "glue/file_system.h"
+#include "glue/paths.h"
+
+namespace zun {
+namespace {
+
+enum class Direction { ToText, ToDocument, Ask, Nothing, Neither };
+
+Direction Decide(const TaskRecord& task, const std::string& pcFile, const std::string& palmPath) {
+  const bool pcExists = FileExists(pcFile) == FileState::Exists;
+  const bool palmExists = FileExists(palmPath) == FileState::Exists;
+  if (pcExists && !palmExists) return Direction::ToDocument;
+  if (!pcExists && palmExists) return Direction::ToText;
+  if (!pcExists && !palmExists) return Direction::Neither;
+  const auto pcTime = ModificationTime(pcFile);
+  const auto palmTime = ModificationTime(palmPath);
+  if (!pcTime || !palmTime) throw FileError("modification time unreadable");
+  const bool pcChanged = SideChanged(task.PcDate, *pcTime);
+  const bool palmChanged = SideChanged(task.PalmDate, *palmTime);
+  if (pcChanged && palmChanged) return Direction::Ask;
+  if (pcChanged) return Direction::ToDocument;
+  if (palmChanged) return Direction::ToText;
+  return Direction::Nothing;
+}
+
+void ConvertChosenSide(TaskRecord& task, ConversionEnv& env, bool toDocument) {
+  env.flags.sideChosen = true;
+  if (toDocument) {
+    ConvertTextToDocument(task, env);
+  } else {
+    ConvertDocumentToText(task, env);
+  }
+  env.flags.sideChosen = false;
+}
+
+}  // namespace
+
+bool SideChanged(double stamp, std::time_t fileTime) {
+  if (stamp == 0) return true;
+  return std::llabs(SecondsBetween(stamp, fileTime)) > kStampTolerance;
+}
+
+void RunTask(TaskRecord& task, ConversionEnv& env) {
+  try {
+    const TargetChecks checks = env.host.InstallChecks();
+    if (checks.CheckedCount() == 0) {
+      task.Status = status::kNoUser;
+      return;
+    }
+    const std::string pcFile = task.PcFile.Trimmed();
+    const std::string palmFile = task.PalmFile.Trimmed();
+    if (PathFileName(pcFile).empty()) {
+      task.Status = status::kNoPcFile;
+      return;
+    }
+    if (PathFileName(palmFile).empty()) {
+      task.Status = status::kNoPalmFile;
+      return;
+    }
+    const std::string palmPath = PalmFilePath(env.users, checks, checks.FirstChecked(), palmFile);
+    switch (Decide(task, pcFile, palmPath)) {
+      case Direction::ToDocument:
+        ConvertTextToDocument(task, env);
+        return;
+      case Direction::ToText:
+        ConvertDocumentToText(task, env);
+        return;
+      case Direction::Neither:
+        task.Status = status::kBothMissing;
+        return;
+      case Direction::Nothing:
+        task.Status = status::kNoUpdateNecessary;
+        return;
+      case Direction::Ask:
+        break;
+    }
+    switch (env.host.BothChangedPrompt()) {
+      case kPromptUpdatePc:
+        ConvertChosenSide(task, env, false);
+        return;
+      case kPromptUpdatePalm:
+        ConvertChosenSide(task, env, true);
+        return;
+      case kPromptSkip:
+        task.Status = status::kUserSkippedTask;
+        return;
+      default:  // Stop, or the prompt closed another way
+        task.Status = status::kUserStopped;
+        env.flags.stopRequested = true;
+        return;
+    }
+  } catch (...) {
+    env.flags.sideChosen = false;
+    task.Status = status::kCouldNotOpen;
+  }
+}
+
+}  // namespace zun

@@ -1,0 +1,104 @@
+// J-Pilot as the HotSync software: the user, the backup folder behind its link, the install list.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "convert/status_texts.h"
+#include "convert/text_to_document.h"
+#include "hotsync/jpilot_users.h"
+#include "support/test_support.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class JPilot : public ::testing::Test {
+ protected:
+  zuntest::TempDir home;
+  std::string folder = home / ".jpilot/";
+
+  void MakeJPilot(const std::string& settings = "") {
+    std::filesystem::create_directories(folder + "Backup_2026");
+    std::filesystem::create_directory_symlink("Backup_2026", folder + "backup");
+    if (!settings.empty()) zuntest::WriteText(folder + "jpilot.rc", settings);
+  }
+  std::vector<std::string> InstallLines() {
+    std::vector<std::string> lines;
+    std::ifstream in(folder + "jpilot.install");
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+};
+
+TEST_F(JPilot, NoJPilotFolderMeansNoUsers) {
+  zun::JPilotUsers users(folder, 10ms);
+  EXPECT_EQ(users.UserCount(), 0);
+  EXPECT_TRUE(zun::FillUserList(users).empty());
+}
+
+TEST_F(JPilot, TheFolderIsFoundThroughJPilotHome) {
+  MakeJPilot();
+  zuntest::ScopedEnv env("JPILOT_HOME", home.Path());
+  EXPECT_EQ(zun::JPilotFolder(), folder);
+  zun::JPilotUsers users;
+  EXPECT_EQ(users.UserCount(), 1);
+}
+
+TEST_F(JPilot, UserNameAndIdComeFromTheSettings) {
+  MakeJPilot("fontname Sans 10\nuser Anna Smith\nuser_id 4242\n");
+  zun::JPilotUsers users(folder, 10ms);
+  EXPECT_EQ(zun::FillUserList(users), std::vector<std::string>{"Anna Smith"});
+  EXPECT_EQ(users.UserIdAt(0), 4242);
+  EXPECT_EQ(users.UserIdAt(1), 0);
+}
+
+TEST_F(JPilot, WithoutSettingsTheLoginNameAndAFixedIdServe) {
+  MakeJPilot("user_id 0\n");
+  zun::JPilotUsers users(folder, 10ms);
+  EXPECT_EQ(users.UserIdAt(0), zun::JPilotUsers::kDefaultUserId);
+  EXPECT_FALSE(users.UserName().empty());
+}
+
+TEST_F(JPilot, DocumentsGoThroughTheBackupLinkAndAreQueuedOnce) {
+  MakeJPilot();
+  zun::JPilotUsers users(folder, 10ms);
+  EXPECT_EQ(zun::UserBackupDir(users, 0), folder + "backup/");
+
+  zuntest::ConversionSetup s;
+  s.users = &users;
+  s.host.checks = zun::TargetChecks{{true, false}};
+  zuntest::WriteText(s.files / "notes.txt", "for the handheld");
+  zun::TaskRecord task = s.Task(zun::kPcToPalm, s.files / "notes.txt", "notes.pdb");
+  zun::ConversionEnv env = s.Env();
+  zun::ConvertTextToDocument(task, env);
+  ASSERT_EQ(task.Status.Trimmed(), "OK");
+  EXPECT_TRUE(zuntest::Exists(folder + "Backup_2026/notes.pdb"));
+  const std::string real = std::filesystem::canonical(folder + "Backup_2026").string() + "/notes.pdb";
+  EXPECT_EQ(InstallLines(), std::vector<std::string>{real});
+
+  zun::ConvertTextToDocument(task, env);
+  EXPECT_EQ(task.Status.Trimmed(), "OK");
+  EXPECT_EQ(InstallLines(), std::vector<std::string>{real}) << "no second line for the same file";
+}
+
+TEST_F(JPilot, WaitsWhileASyncRewritesTheListAndFailsRatherThanLoseTheLine) {
+  MakeJPilot();
+  zuntest::WriteText(folder + "jpilot.install", "/earlier/file.pdb\n");
+  zuntest::WriteText(folder + "jpilot.install.tmp", "");
+  zun::JPilotUsers users(folder, 100ms);
+  EXPECT_FALSE(users.QueueInstall(folder + "backup/a.pdb"));
+  EXPECT_EQ(InstallLines(), std::vector<std::string>{"/earlier/file.pdb"});
+
+  zun::JPilotUsers patient(folder, 5000ms);
+  std::thread sync([this] {
+    std::this_thread::sleep_for(150ms);
+    std::filesystem::remove(folder + "jpilot.install.tmp");
+  });
+  EXPECT_TRUE(patient.QueueInstall(folder + "backup/a.pdb"));
+  sync.join();
+  EXPECT_EQ(InstallLines().size(), 2u);
+}
+
+}  // namespace

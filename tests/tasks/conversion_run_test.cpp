@@ -1,0 +1,105 @@
+// The run over all tasks: order, outcome symbols, records written back, stopping.
+#include <gtest/gtest.h>
+
+#include "convert/status_texts.h"
+#include "support/test_support.h"
+#include "tasks/conversion_run.h"
+#include "tasks/data_file.h"
+
+using zuntest::ConversionSetup;
+
+namespace {
+
+class ConversionRun : public ::testing::Test {
+ protected:
+  ConversionSetup s;
+  zun::DataFile data{s.programDir.Path()};
+
+  void SetUp() override {
+    data.OpenAndCheck();
+    s.host.onShowTask = [this](int32_t row) {
+      s.host.checks = zun::ChecksFromTargets(data.Read(zun::TaskRecordNumber(row)).Targets, 1);
+    };
+  }
+  // Adds a PC-to-Palm task whose text exists.
+  int32_t AddTextTask(const std::string& name) {
+    const int32_t row = data.AddTask();
+    zun::TaskRecord task = data.Read(zun::TaskRecordNumber(row));
+    task.Action = zun::kPcToPalm;
+    task.PcFile = s.files / (name + ".txt");
+    task.PalmFile = s.files / (name + ".pdb");
+    zuntest::WriteText(s.files / (name + ".txt"), "text of " + name);
+    data.Write(zun::TaskRecordNumber(row), task);
+    return row;
+  }
+  std::optional<std::string> Run() {
+    zun::ConversionEnv env = s.Env();
+    env.data = &data;
+    return zun::RunAllTasks(data, env, s.host);
+  }
+};
+
+TEST(SyncSymbol, FromTheStatus) {
+  EXPECT_EQ(zun::SyncSymbol("OK"), " OK");
+  EXPECT_EQ(zun::SyncSymbol("Error: Palm File corrupt"), " ?");
+  EXPECT_EQ(zun::SyncSymbol("No update necessary"), " -");
+  EXPECT_EQ(zun::SyncSymbol(std::string(64, ' ')), " -");
+}
+
+TEST_F(ConversionRun, CarriesOutEveryTaskInOrderAndWritesItBack) {
+  AddTextTask("a");
+  AddTextTask("b");
+  const int32_t idle = data.AddTask();  // no conversion: its stored status is shown
+  zun::TaskRecord task = data.Read(zun::TaskRecordNumber(idle));
+  task.Status = "Error: Palm File corrupt";
+  data.Write(zun::TaskRecordNumber(idle), task);
+
+  EXPECT_FALSE(Run().has_value());
+  EXPECT_EQ(s.host.shownRows, (std::vector<int32_t>{1, 2, 3}));
+  ASSERT_EQ(s.host.outcomes.size(), 3u);
+  EXPECT_EQ(s.host.outcomes[0].symbol, " OK");
+  EXPECT_EQ(s.host.outcomes[2].symbol, " ?");
+  EXPECT_EQ(data.Read(3).Status.Trimmed(), "OK");
+  EXPECT_GT(data.Read(4).PcDate, 0.0);
+  EXPECT_TRUE(zuntest::Exists(s.files / "b.pdb"));
+}
+
+TEST_F(ConversionRun, StopDuringTheFirstOfThreeTasksEndsAfterIt) {
+  AddTextTask("a");
+  AddTextTask("b");
+  AddTextTask("c");
+  const zun::TaskRecord secondBefore = data.Read(4);
+  s.host.onLetEventsRun = [this] {
+    if (s.host.shownRows.size() == 1) s.flags.stopRequested = true;  // the button, pressed once
+  };
+  Run();
+  EXPECT_EQ(s.host.shownRows, std::vector<int32_t>{1});
+  EXPECT_EQ(data.Read(3).Status.Trimmed(), "OK") << "the current task completes";
+  EXPECT_EQ(data.Read(4), secondBefore);
+  EXPECT_FALSE(zuntest::Exists(s.files / "b.pdb"));
+  EXPECT_FALSE(s.flags.stopRequested) << "cleared for the next run";
+}
+
+TEST_F(ConversionRun, StopInAPromptEndsTheRun) {
+  AddTextTask("a");
+  AddTextTask("b");
+  zuntest::WriteText(s.files / "a.pdb", "old");
+  s.host.askOverwrite = true;
+  s.host.overwriteAnswers = {{zun::kPromptStop, false}};
+  Run();
+  ASSERT_EQ(s.host.outcomes.size(), 1u);
+  EXPECT_EQ(s.host.outcomes[0].symbol, " -");
+  EXPECT_EQ(data.Read(3).Status.Trimmed(), zun::status::kUserStopped);
+  EXPECT_EQ(zuntest::ReadText(s.files / "a.pdb"), "old");
+}
+
+TEST_F(ConversionRun, EachTaskUsesItsOwnTargets) {
+  AddTextTask("a");
+  zun::TaskRecord task = data.Read(3);
+  task.Targets = "0";
+  data.Write(3, task);
+  Run();
+  EXPECT_EQ(data.Read(3).Status.Trimmed(), zun::status::kNoSourceUser);
+}
+
+}  // namespace
