@@ -1,0 +1,263 @@
+// The editor's fields: options, number boxes, install targets, the file boxes with automatic
+// naming, the two switches and browsing.
+#include <algorithm>
+
+#include "editor/editor_model.h"
+#include "editor/number_text.h"
+#include "glue/paths.h"
+
+namespace zun {
+namespace {
+
+constexpr int32_t kMaxTabSpace = 64;
+constexpr int32_t kMaxCategory = 15;
+constexpr size_t kNumberBoxLength = 2;
+
+}  // namespace
+
+void EditorModel::StoreEdit(const std::function<void(TaskRecord&)>& change) {
+  if (state_.clipSettingsMode) {
+    change(buffer_);  // the buffer holds record 2 for the whole mode
+    data_.Write(kClipboardRecord, buffer_);
+    return;
+  }
+  if (state_.selected < 1) return;
+  buffer_ = data_.Read(TaskRecordNumber(state_.selected));
+  change(buffer_);
+  data_.Write(TaskRecordNumber(state_.selected), buffer_);
+}
+
+void EditorModel::CycleAction() {
+  if (!SelectionVisible() || state_.clipSettingsMode) return;
+  Guarded([&] {
+    TaskRow& shown = state_.rows[state_.selected - 1];
+    const int16_t action = static_cast<int16_t>(shown.icon % kBothWays + 1);
+    shown.icon = action;
+    state_.actionPicture = action;
+    StoreEdit([&](TaskRecord& task) { task.Action = action; });
+    if (action != kPcToPalm && InstallChecks().CheckedCount() > 1) EnforceSingleTarget(action);
+  });
+}
+
+void EditorModel::OptionChanged(int32_t entry, bool checked) {
+  if (entry < 0 || entry >= kOptionCount) return;
+  state_.optionChecks[entry] = checked;
+  Guarded([&] { StoreEdit([&](TaskRecord& task) { task.Options.SetAt(static_cast<size_t>(entry), checked ? '1' : '0'); }); });
+}
+
+void EditorModel::TabSpaceEdited(const std::string& text) {
+  Guarded([&] { SetTabSpaceText(text); });
+}
+
+void EditorModel::CategoryEdited(const std::string& text) {
+  Guarded([&] { SetCategoryText(text); });
+}
+
+void EditorModel::SetTabSpaceText(const std::string& text) {
+  const NumberBox box = ReadNumberBox(text, kNumberBoxLength, kMaxTabSpace);
+  state_.tabSpaceText = box.text;
+  StoreEdit([&](TaskRecord& task) { task.TabSpace = static_cast<int16_t>(box.value); });
+}
+
+void EditorModel::SetCategoryText(const std::string& text) {
+  const NumberBox box = ReadNumberBox(text, kNumberBoxLength, kMaxCategory);
+  state_.categoryText = box.text;
+  StoreEdit([&](TaskRecord& task) { task.Category = static_cast<int16_t>(box.value); });
+}
+
+// Install targets. The nested check changes of a re-check or of unchecking the others are
+// computed at once: the final check marks are what the rules leave.
+
+void EditorModel::TargetChanged(int32_t entry, bool checked) {
+  if (entry < 0 || entry >= static_cast<int32_t>(state_.installChecks.size())) return;
+  state_.installChecks[entry] = checked;
+  Guarded([&] { TargetCheckChanged(entry); });
+}
+
+void EditorModel::TargetCheckChanged(int32_t entry) {
+  if (entry >= kMaxListEntries || state_.editorLoading) return;
+  if (!state_.clipSettingsMode && state_.selected < 1) return;
+  std::vector<bool>& checks = state_.installChecks;
+  if (InstallChecks().CheckedCount() == 0) checks[entry] = true;  // the last one stays checked
+  const int16_t action = state_.clipSettingsMode ? buffer_.Action : data_.Read(TaskRecordNumber(state_.selected)).Action;
+  const bool customChecked = InstallChecks().CustomChecked();
+  const bool exclusive = state_.clipSettingsMode ? customChecked : (action != kPcToPalm || customChecked);
+  if (checks[entry] && exclusive) {
+    for (size_t i = 0; i < checks.size(); ++i) checks[i] = static_cast<int32_t>(i) == entry;
+  }
+  StoreTargetsAndFollowPalmBox();
+}
+
+void EditorModel::EnforceSingleTarget(int16_t action) {
+  const TargetChecks checks = InstallChecks();
+  if (action == kPcToPalm || checks.CheckedCount() <= 1) return;
+  const int32_t first = checks.FirstChecked();
+  for (size_t i = 0; i < state_.installChecks.size(); ++i) state_.installChecks[i] = static_cast<int32_t>(i) == first;
+  StoreTargetsAndFollowPalmBox();
+}
+
+void EditorModel::StoreTargetsAndFollowPalmBox() {
+  StoreEdit([&](TaskRecord& task) {
+    const size_t stored = std::min<size_t>(state_.installChecks.size(), kMaxListEntries);
+    for (size_t i = 0; i < stored; ++i) task.Targets.SetAt(i, state_.installChecks[i] ? '1' : '0');
+  });
+  // A bare name for users, a full path in the custom folder for "Custom".
+  const std::string text = state_.palmFileText;
+  std::string wanted = PathFileName(text);
+  if (InstallChecks().CustomChecked()) {
+    std::string folder = PathDirectory(text);
+    if (folder.empty()) folder = data_.Read(kSettingsRecord).PalmFile.Trimmed();
+    if (folder.empty()) folder = FallbackFolder();
+    wanted = folder + PathFileName(text);
+  }
+  if (wanted == text) {
+    state_.palmFileInfo = Info(text, true);
+  } else {
+    SetPalmText(wanted);
+  }
+}
+
+// File boxes and automatic naming. A box's change handling runs when its text changes.
+
+void EditorModel::PcFileEdited(const std::string& text) {
+  Guarded([&] { SetPcText(text); });
+}
+
+void EditorModel::PalmFileEdited(const std::string& text) {
+  Guarded([&] { SetPalmText(text); });
+}
+
+void EditorModel::SetPcText(const std::string& text) {
+  if (text == state_.pcFileText) return;
+  state_.pcFileText = text;
+  PcFileChanged();
+}
+
+void EditorModel::SetPalmText(const std::string& text) {
+  if (text == state_.palmFileText) return;
+  state_.palmFileText = text;
+  PalmFileChanged();
+}
+
+void EditorModel::PcFileChanged() {
+  // In clip settings mode the PC side is the clipboard: the task still selected keeps its file.
+  if (state_.rows.empty() || state_.selected < 1 || state_.clipSettingsMode) return;
+  const std::string text = state_.pcFileText;
+  state_.rows[state_.selected - 1].pcName = PathFileName(text);
+  state_.pcFileInfo = Info(text, false);
+  int16_t action = 0;
+  StoreEdit([&](TaskRecord& task) {
+    task.PcFile = text;
+    action = task.Action;
+  });
+  if (NamingActive() && (action == kPcToPalm || (action == kBothWays && state_.lastEditedSide == kPcSide))) {
+    NamePalmFromPc(PathFileName(text));
+  }
+}
+
+void EditorModel::NamePalmFromPc(const std::string& name) {
+  const std::string folder = InstallChecks().CustomChecked() ? PathDirectory(state_.palmFileText) : "";
+  SetPalmText(folder + PathWithoutExtension(name) + ".pdb");
+}
+
+void EditorModel::PalmFileChanged() {
+  if (!state_.clipSettingsMode && (state_.rows.empty() || state_.selected < 1)) return;
+  std::string text = state_.palmFileText;
+  std::string name = PathFileName(text);
+  if (NamingActive() && !name.empty() && PathExtension(name).empty()) {
+    // A name typed without extension gets ".pdb", the caret staying just before it.
+    name += ".pdb";
+    text += ".pdb";
+    state_.palmFileText = text;
+    state_.palmCaret = text.size() - 4;
+  }
+  state_.palmFileInfo = Info(text, true);
+  const bool custom = InstallChecks().CustomChecked();
+  if (state_.clipSettingsMode) {
+    StoreEdit([&](TaskRecord& task) { task.PalmFile = custom ? text : PathFileName(text); });
+    return;
+  }
+  state_.rows[state_.selected - 1].palmName = name;
+  int16_t action = 0;
+  StoreEdit([&](TaskRecord& task) {
+    task.PalmFile = custom ? text : PathFileName(text);
+    action = task.Action;
+  });
+  if (NamingActive() && (action == kPalmToPc || (action == kBothWays && state_.lastEditedSide == kPalmSide))) {
+    NamePcFromPalm(name);
+  }
+}
+
+void EditorModel::NamePcFromPalm(const std::string& name) {
+  std::string folder = PathDirectory(state_.pcFileText);
+  if (folder.empty()) folder = data_.Read(kSettingsRecord).PcFile.Trimmed();
+  if (folder.empty()) folder = FallbackFolder();
+  SetPcText(folder + PathWithoutExtension(name) + ".txt");
+}
+
+void EditorModel::AutoNamingClicked(bool checked) {
+  state_.autoNaming = checked;
+  Guarded([&] {
+    TaskRecord settings = data_.Read(kSettingsRecord);
+    settings.Flag1 = checked ? kSwitchOn : kSwitchOff;
+    data_.Write(kSettingsRecord, settings);
+  });
+}
+
+void EditorModel::AskOverwriteClicked(bool checked) {
+  state_.askOverwrite = checked;
+  Guarded([&] {
+    TaskRecord settings = data_.Read(kSettingsRecord);
+    settings.Flag2 = checked ? kSwitchOn : kSwitchOff;
+    data_.Write(kSettingsRecord, settings);
+  });
+}
+
+// Browsing.
+
+std::string EditorModel::OpenDialog(FileDialogs& dialogs, bool palmSide, const std::string& startFolder,
+                                    const std::string& fileName, const std::string& from) {
+  TaskRecord settings = data_.Read(kSettingsRecord);
+  FileDialogRequest request;
+  request.title = palmSide ? kPalmDialogTitle + from : kPcDialogTitle;
+  request.filter = palmSide ? kPalmFileFilter : kPcFileFilter;
+  request.filterIndex = palmSide ? settings.PalmFilterIndex : settings.PcFilterIndex;
+  request.startFolder = startFolder;
+  request.fileName = fileName;
+  const std::optional<FileDialogResult> result = dialogs.OpenFile(request);
+  if (!result || result->path.empty()) return {};
+  (palmSide ? settings.PalmFilterIndex : settings.PcFilterIndex) = static_cast<int16_t>(result->filterIndex);
+  data_.Write(kSettingsRecord, settings);
+  return result->path;
+}
+
+void EditorModel::BrowsePcFile(FileDialogs& dialogs) {
+  if (state_.clipSettingsMode) return;
+  state_.lastEditedSide = kPcSide;
+  Guarded([&] {
+    const std::string old = state_.pcFileText;
+    const std::string chosen = OpenDialog(dialogs, false, PathDirectory(old), PathFileName(old), "");
+    if (!chosen.empty()) SetPcText(chosen);
+    if (state_.pcFileText == old) PcFileChanged();
+  });
+}
+
+void EditorModel::BrowsePalmFile(FileDialogs& dialogs) {
+  state_.lastEditedSide = kPalmSide;
+  Guarded([&] {
+    const std::string old = state_.palmFileText;
+    const TargetChecks checks = InstallChecks();
+    if (checks.CustomChecked()) {
+      const std::string chosen = OpenDialog(dialogs, true, PathDirectory(old), PathFileName(old), kCustomDirectoryName);
+      if (!chosen.empty()) SetPalmText(chosen);
+    } else if (const int32_t user = checks.FirstChecked(); user >= 0) {
+      const std::string folder = UserBackupDir(users_, user);  // selects the user
+      const std::string chosen = OpenDialog(dialogs, true, folder, PathFileName(old), users_.UserName());
+      // Only the name stays: a user's documents are looked for in that user's backup folder.
+      if (!chosen.empty()) SetPalmText(PathFileName(chosen));
+    }
+    if (state_.palmFileText == old) PalmFileChanged();
+  });
+}
+
+}  // namespace zun

@@ -1,0 +1,93 @@
+// Everything the main window shows, as plain data. The window mirrors it into its widgets.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "editor/list_geometry.h"
+
+namespace zun {
+
+inline constexpr const char* kConvertCaption = "Convert";
+inline constexpr const char* kStopCaption = "Stop";
+inline constexpr const char* kWaitCaption = "Wait";
+inline constexpr const char* kConvertClipCaption = "Convert Clip";
+inline constexpr const char* kConvertTip = "convert all tasks";
+inline constexpr const char* kConvertClipTip = "convert clipboard";
+inline constexpr const char* kClipSetupCaption = "Clip Setup";
+inline constexpr const char* kClipSetupTip = "clipboard settings";
+inline constexpr const char* kClipDoneCaption = "Done";
+inline constexpr const char* kClipDoneTip = "exit clipboard settings";
+
+inline constexpr int32_t kNoTaskPicture = 5;
+inline constexpr int32_t kPcSide = 3;    // LastEditedSide: the PC file box
+inline constexpr int32_t kPalmSide = 2;  // LastEditedSide: the Palm file box
+
+// Colours in the Windows blue-green-red order, as the window's shapes take them.
+inline constexpr uint32_t kTasksColour = 0x00FF00;
+inline constexpr uint32_t kNoTasksColour = 0x80FF80;
+inline constexpr uint32_t kClipModeEndColour = 0x00FF00;
+inline constexpr uint32_t kClipShapeColour = 0xC0C000;
+
+struct TaskRow {
+  int16_t icon = 1;   // the task's Action, 1-4
+  std::string sync;   // "", " OK", " ?" or " -"
+  std::string pcName;
+  std::string palmName;
+  bool operator==(const TaskRow&) const = default;
+};
+
+// Enabled, read-only and visible states of the controls.
+struct ControlStates {
+  bool list = true, scroll = true, newTask = true, convert = false, clipSettings = true, exit = true;
+  bool autoNaming = true, askOverwrite = true, switchesVisible = true;
+  // The editor (EnableEditor and clip settings mode).
+  bool action = false, browsePc = false, browsePalm = false, deleteTask = false, saveDefault = false;
+  bool tabSpace = false, category = false, install = false, options = false, statusLabel = false;
+  bool pcFileLocked = true, palmFileLocked = true, tabSpaceLocked = false, categoryLocked = false;
+  // Clip settings mode only.
+  bool countUpVisible = false, countUp = true, countUpTextLocked = false;
+};
+
+struct EditorState {
+  // Task list.
+  std::vector<TaskRow> rows;
+  int32_t selected = 0;  // row from 1; 0: none
+  int32_t top = 1;       // top visible row, the value of VScroll1
+  int32_t rowsPerPage = 10;
+  ScrollRange scroll;
+  int32_t bandRow = 0;   // the row the selection band joins to the editor; 0: at rest
+  uint32_t listShapeColour = kNoTasksColour;
+  bool timerRunning = true;  // Timer1 pulses cmd_new while the list is empty
+  bool newButtonEnlarged = false;
+
+  // Editor.
+  std::vector<std::string> installEntries;  // the users, then "Custom"
+  std::vector<bool> installChecks;
+  std::array<bool, 6> optionChecks{};
+  int32_t actionPicture = kNoTaskPicture;
+  std::string pcFileText, palmFileText, pcFileInfo, palmFileInfo, statusText, tabSpaceText, categoryText;
+  std::optional<size_t> palmCaret;  // set when ".pdb" was added: the caret goes just before it
+
+  // Switches and buttons.
+  bool autoNaming = true;
+  bool askOverwrite = true;
+  std::string convertCaption = kConvertCaption, convertTip = kConvertTip;
+  std::string clipCaption = kClipSetupCaption, clipTip = kClipSetupTip;
+  ControlStates controls;
+
+  // Clip settings mode.
+  bool clipSettingsMode = false;
+  bool countUp = false;
+  std::string countUpText;
+  uint32_t clipShapeColour = kClipShapeColour;
+  bool clipShapesHighlighted = false;
+
+  int32_t lastEditedSide = 0;
+  bool editorLoading = false;
+  std::string dataError;  // set when the data file failed; the window shows it
+};
+
+}  // namespace zun

@@ -1,0 +1,80 @@
+// Clip settings mode: captions, the saved row, record 2 as the edited task, the counter box.
+#include "editor/editor_fixture.h"
+
+#include "clipboard/clipboard_conversion.h"
+
+using zuntest::EditorTest;
+
+namespace {
+
+TEST_F(EditorTest, ClipSettingsEditRecordTwoAndRestoreTheWindow) {
+  Start({"Anna", "Bert"}, 2);
+  model->SelectRow(2);
+  model->PcFileEdited("/keep/me.txt");
+  model->ToggleClipSettings();
+  EXPECT_EQ(S().convertCaption, "Convert Clip");
+  EXPECT_EQ(S().convertTip, "convert clipboard");
+  EXPECT_EQ(S().clipCaption, "Done");
+  EXPECT_EQ(S().clipTip, "exit clipboard settings");
+  EXPECT_EQ(S().selected, 0);
+  EXPECT_EQ(S().palmFileText, "clipboard.pdb");
+  EXPECT_EQ(S().countUpText, "000");
+  EXPECT_TRUE(S().controls.countUpVisible);
+  EXPECT_FALSE(S().controls.switchesVisible);
+  EXPECT_FALSE(S().controls.list);
+  EXPECT_TRUE(S().controls.install);
+  EXPECT_TRUE(S().controls.pcFileLocked);
+  EXPECT_FALSE(S().controls.palmFileLocked);
+
+  model->TargetChanged(1, true);  // several users, whatever the clipboard task's direction
+  EXPECT_EQ(data.Read(2).Targets.str().substr(0, 3), "110");
+  model->OptionChanged(zun::kOptRaw, true);
+  model->TabSpaceEdited("8");
+  model->CountUpClicked(true);
+  const zun::TaskRecord clip = data.Read(2);
+  EXPECT_EQ(clip.Options.str().substr(0, 6), "11   1");
+  EXPECT_EQ(clip.TabSpace, 8);
+  EXPECT_EQ(clip.Flag1, -1);
+
+  model->ToggleClipSettings();
+  EXPECT_EQ(S().convertCaption, "Convert");
+  EXPECT_EQ(S().clipCaption, "Clip Setup");
+  EXPECT_EQ(S().selected, 2);
+  EXPECT_EQ(S().pcFileText, "/keep/me.txt");
+  EXPECT_EQ(Task(2).PcFile.Trimmed(), "/keep/me.txt") << "the clipboard task's blank PC file changed no task";
+  EXPECT_TRUE(S().controls.switchesVisible);
+  EXPECT_FALSE(S().controls.countUpVisible);
+}
+
+TEST_F(EditorTest, TheCounterBoxKeepsThreeCharactersInRange) {
+  Start();
+  model->ToggleClipSettings();
+  EXPECT_EQ(S().selected, 0) << "an empty list saves no row";
+  for (const auto& [typed, shown, stored] : std::vector<std::tuple<std::string, std::string, int16_t>>{
+           {"1234", "123", 123}, {"-5", "0", 0}, {"9e9", "999", 999}, {"42", "42", 42}}) {
+    model->CountUpEdited(typed);
+    EXPECT_EQ(S().countUpText, shown) << typed;
+    EXPECT_EQ(data.Read(2).Counter, stored) << typed;
+  }
+  model->ToggleClipSettings();
+  EXPECT_EQ(S().selected, 0);
+}
+
+TEST_F(EditorTest, AClipboardConversionInClipSettingsKeepsItsCounter) {
+  Start();
+  model->ToggleClipSettings();
+  model->CountUpClicked(true);
+  model->clipboardSource = [] { return std::optional<std::string>("clip text"); };
+  zuntest::ConversionSetup s;
+  s.host.checks = model->InstallChecks();
+  zun::ConversionEnv env{s.codec, users, s.host, flags, dir.Path(), &data};
+  zun::ConvertClipboard(data, env, *model);
+  EXPECT_EQ(data.Read(2).Counter, 1);
+  EXPECT_EQ(S().countUpText, "001");
+  EXPECT_EQ(S().statusText.substr(0, 2), "OK");
+  EXPECT_TRUE(zuntest::Exists(files / "clipboard000.pdb"));
+  model->OptionChanged(zun::kOptCompress, false);  // a later edit must not undo the counter
+  EXPECT_EQ(data.Read(2).Counter, 1);
+}
+
+}  // namespace

@@ -1,0 +1,256 @@
+// The editor's fields: direction, options, number boxes, targets, naming, file information,
+// browsing, switches.
+#include "editor/editor_fixture.h"
+
+#include <fstream>
+
+using zuntest::EditorTest;
+
+namespace {
+
+TEST_F(EditorTest, TheDirectionPictureCyclesAndKeepsOneTargetWhenNeeded) {
+  Start({"Anna", "Bert"}, 1);
+  SetTask(1, [](zun::TaskRecord& t) {
+    t.Action = 3;
+    t.Targets = "110";
+  });
+  Restart();
+  model->CycleAction();
+  EXPECT_EQ(S().actionPicture, 4);
+  EXPECT_EQ(S().rows[0].icon, 4);
+  EXPECT_EQ(Targets(1, 3), "100") << "both ways keeps only the first of two users";
+  for (int i = 0; i < 3; ++i) model->CycleAction();
+  EXPECT_EQ(Task(1).Action, 3) << "four clicks come back";
+}
+
+TEST_F(EditorTest, AnOptionChangesItsOwnCharacterOnly) {
+  Start({}, 1);
+  model->OptionChanged(zun::kOptStripHtml, true);
+  EXPECT_EQ(Task(1).Options.str().substr(0, 4), "111 ");
+  model->OptionChanged(zun::kOptCompress, false);
+  EXPECT_EQ(Task(1).Options.str().substr(0, 4), "011 ");
+}
+
+TEST_F(EditorTest, NumberBoxesCorrectOutOfRangeValues) {
+  Start({}, 1);
+  struct Case {
+    std::string typed, shown;
+    int16_t stored;
+  };
+  for (const Case& c : std::vector<Case>{{"100", "10", 10}, {"99", "64", 64}, {"-3", "0", 0}, {"7x", "7x", 7},
+                                         {"ab", "ab", 0}, {"", "", 0}, {"8", "8", 8}}) {
+    model->TabSpaceEdited(c.typed);
+    EXPECT_EQ(S().tabSpaceText, c.shown) << c.typed;
+    EXPECT_EQ(Task(1).TabSpace, c.stored) << c.typed;
+  }
+  for (const Case& c : std::vector<Case>{{"20", "15", 15}, {".5", ".5", 0}, {".6", ".6", 1}, {"2.5", "2.", 2}}) {
+    model->CategoryEdited(c.typed);
+    EXPECT_EQ(S().categoryText, c.shown) << c.typed;
+    EXPECT_EQ(Task(1).Category, c.stored) << c.typed;
+  }
+}
+
+TEST_F(EditorTest, TargetRulesOutsideClipSettings) {
+  Start({"Anna", "Bert"}, 1);
+  SetTask(1, [](zun::TaskRecord& t) {
+    t.Action = 3;
+    t.Targets = "110";
+    t.PalmFile = "notes.pdb";
+  });
+  Restart();
+  EXPECT_EQ(S().palmFileInfo, "Distribute Mode");
+  model->TargetChanged(2, true);  // "Custom" alone
+  EXPECT_EQ(S().installChecks, (std::vector<bool>{false, false, true}));
+  EXPECT_EQ(Targets(1, 3), "001");
+  EXPECT_EQ(S().palmFileText, files / "notes.pdb") << "a full path in the fall-back folder";
+  EXPECT_EQ(Task(1).PalmFile.Trimmed(), files / "notes.pdb");
+  model->TargetChanged(0, true);
+  EXPECT_EQ(S().palmFileText, "notes.pdb") << "a bare name for a user";
+  EXPECT_EQ(Targets(1, 3), "100");
+  model->TargetChanged(1, true);  // PC to Palm: several users
+  EXPECT_EQ(Targets(1, 3), "110");
+  model->TargetChanged(1, false);
+  model->TargetChanged(0, false);  // the last checked one stays
+  EXPECT_EQ(S().installChecks, (std::vector<bool>{true, false, false}));
+  EXPECT_EQ(Targets(1, 3), "100");
+
+  SetTask(1, [](zun::TaskRecord& t) { t.Action = 2; });
+  Restart();
+  model->TargetChanged(1, true);  // Palm to PC: one user only
+  EXPECT_EQ(Targets(1, 3), "010");
+}
+
+TEST_F(EditorTest, TheCustomFolderComesFromTheDefaults) {
+  Start({"Anna"}, 1);
+  zun::TaskRecord defaults = data.Read(1);
+  defaults.PalmFile = "/palm/docs/";
+  data.Write(1, defaults);
+  model->PalmFileEdited("notes.pdb");
+  model->TargetChanged(1, true);
+  EXPECT_EQ(S().palmFileText, "/palm/docs/notes.pdb");
+}
+
+TEST_F(EditorTest, EntriesPastTheThirtySecondAreNotStored) {
+  std::vector<std::string> many;
+  for (int i = 0; i < 33; ++i) many.push_back("user" + std::to_string(i));
+  Start(many, 1);
+  ASSERT_EQ(S().installEntries.size(), 34u);
+  SetTask(1, [](zun::TaskRecord& t) { t.Targets = "1"; });
+  Restart();
+  const std::string before = Task(1).Targets.str();
+  model->TargetChanged(32, true);
+  EXPECT_EQ(Task(1).Targets.str(), before);
+  model->TargetChanged(31, true);  // Action 1: only one
+  EXPECT_EQ(Task(1).Targets.str(), std::string(31, '0') + "1");
+}
+
+TEST_F(EditorTest, NamingFollowsTheSourceSide) {
+  Start({"Anna"}, 1);
+  SetTask(1, [](zun::TaskRecord& t) {
+    t.Action = 3;
+    t.Targets = "10";
+  });
+  Restart();
+  model->PcFileEdited("/texts/report.txt");
+  EXPECT_EQ(S().palmFileText, "report.pdb");
+  EXPECT_EQ(S().rows[0].palmName, "report.pdb");
+  EXPECT_EQ(Task(1).PalmFile.Trimmed(), "report.pdb");
+
+  model->TargetChanged(1, true);  // "Custom": the Palm box keeps its folder
+  model->PalmFileEdited("/docs/old.pdb");
+  model->PcFileEdited("/texts/report2.txt");
+  EXPECT_EQ(S().palmFileText, "/docs/report2.pdb");
+
+  SetTask(1, [](zun::TaskRecord& t) {
+    t.Action = 2;
+    t.Targets = "10";
+    t.PcFile = "";
+  });
+  Restart();
+  model->PalmFileEdited("notes.pdb");
+  EXPECT_EQ(S().pcFileText, files / "notes.txt") << "blank default PC folder: the fall-back folder";
+  model->PcFileEdited("/work/x.txt");
+  model->PalmFileEdited("notes2.pdb");
+  EXPECT_EQ(S().pcFileText, "/work/notes2.txt");
+}
+
+TEST_F(EditorTest, APalmNameWithoutExtensionGetsPdb) {
+  Start({}, 1);
+  model->PalmFileEdited("memo");
+  EXPECT_EQ(S().palmFileText, "memo.pdb");
+  EXPECT_EQ(S().palmCaret, 4u);
+  model->PalmFileEdited("dir/");
+  EXPECT_EQ(S().palmFileText, "dir/");
+  model->PalmFileEdited("memo.txt");
+  EXPECT_EQ(S().palmFileText, "memo.txt");
+  model->AutoNamingClicked(false);
+  EXPECT_EQ(data.Read(1).Flag1, 0);
+  model->PalmFileEdited("plain");
+  EXPECT_EQ(S().palmFileText, "plain");
+}
+
+TEST_F(EditorTest, NoNamingForNoConversionOrBeforeAnEditInBothWays) {
+  Start({}, 1);
+  SetTask(1, [](zun::TaskRecord& t) { t.Action = 4; });
+  Restart();
+  model->PcFileEdited("/a/b.txt");
+  EXPECT_EQ(S().palmFileText, "");
+  model->PcFileKeyPressed();
+  model->PcFileEdited("/a/c.txt");
+  EXPECT_EQ(S().palmFileText, "c.pdb");
+  SetTask(1, [](zun::TaskRecord& t) { t.Action = 1; });
+  Restart();
+  model->PcFileKeyPressed();
+  model->PcFileEdited("/a/d.txt");
+  EXPECT_EQ(S().palmFileText, "c.pdb");
+}
+
+TEST_F(EditorTest, AnEmptyListStoresNoFileNames) {
+  Start();
+  model->PcFileEdited("/a/b.txt");
+  model->PalmFileEdited("b");
+  EXPECT_EQ(zuntest::ReadBytes(dir / "zundata.dat").size(), 2416u);
+  EXPECT_EQ(data.Read(1).PcFile.Trimmed(), "");
+}
+
+TEST_F(EditorTest, FileInformationTexts) {
+  Start({"Anna", "Bert", "Cleo"}, 1);
+  SetTask(1, [](zun::TaskRecord& t) {
+    t.Action = 2;
+    t.Targets = "0010";
+  });
+  Restart();
+  model->PcFileEdited(files.Path());
+  EXPECT_EQ(S().pcFileInfo, "Browse or Enter Filename");
+  model->PcFileEdited(files / "missing.txt");
+  EXPECT_EQ(S().pcFileInfo, "New File");
+  zuntest::WriteText(files / "empty.txt", "");
+  model->PcFileEdited(files / "empty.txt");
+  EXPECT_EQ(S().pcFileInfo, "DATE TIME\r\n0 Byte");
+  zuntest::WriteText(files / "big.txt", std::string(12345, 'x'));
+  zuntest::SetModificationTime(files / "big.txt", [] {
+    std::tm midnight{};
+    midnight.tm_year = 120;
+    midnight.tm_mday = 1;
+    midnight.tm_isdst = -1;
+    return std::mktime(&midnight);
+  }());
+  model->PcFileEdited(files / "big.txt");
+  EXPECT_EQ(S().pcFileInfo, "DATE\r\n12,345 Byte") << "no time at exact midnight";
+  model->PcFileEdited(files / (std::string(5000, 'n') + ".txt"));
+  EXPECT_EQ(S().pcFileInfo, "no valid Filename or Path");
+
+  zuntest::WriteText(users.BackupDir(2) + "notes.pdb", "abc");
+  model->PalmFileEdited("notes.pdb");  // looked for in the third user's backup folder
+  EXPECT_EQ(S().palmFileInfo, "DATE TIME\r\n3 Byte");
+}
+
+TEST_F(EditorTest, BrowsingStartsWhereTheFileIsExpected) {
+  Start({"Anna", "Bert"}, 1);
+  SetTask(1, [](zun::TaskRecord& t) { t.Targets = "01"; });
+  Restart();
+  model->PcFileEdited("notes");
+  dialogs.answer = zun::FileDialogResult{"/texts/chosen.txt", 2};
+  model->BrowsePcFile(dialogs);
+  ASSERT_EQ(dialogs.requests.size(), 1u);
+  EXPECT_EQ(dialogs.requests[0].title, "Open PC-File");
+  EXPECT_EQ(dialogs.requests[0].startFolder, "");
+  EXPECT_EQ(dialogs.requests[0].fileName, "notes");
+  EXPECT_EQ(dialogs.requests[0].filterIndex, 1);
+  EXPECT_EQ(S().pcFileText, "/texts/chosen.txt");
+  EXPECT_EQ(data.Read(1).PcFilterIndex, 2);
+  EXPECT_EQ(S().lastEditedSide, zun::kPcSide);
+
+  dialogs.answer = zun::FileDialogResult{"/elsewhere/doc.pdb", 3};
+  model->BrowsePalmFile(dialogs);
+  EXPECT_EQ(dialogs.requests[1].title, "Open Palm-File from Bert");
+  EXPECT_EQ(dialogs.requests[1].startFolder, users.BackupDir(1));
+  EXPECT_EQ(S().palmFileText, "doc.pdb") << "only the name stays for a user";
+  EXPECT_EQ(data.Read(1).PalmFilterIndex, 3);
+
+  dialogs.answer.reset();  // cancelled: nothing stored but the refresh
+  model->BrowsePalmFile(dialogs);
+  EXPECT_EQ(data.Read(1).PalmFilterIndex, 3);
+  EXPECT_EQ(S().palmFileText, "doc.pdb");
+
+  model->TargetChanged(2, true);
+  dialogs.answer = zun::FileDialogResult{"/custom/place/x.pdb", 1};
+  model->BrowsePalmFile(dialogs);
+  EXPECT_EQ(dialogs.requests.back().title, "Open Palm-File from Custom Directory");
+  EXPECT_EQ(S().palmFileText, "/custom/place/x.pdb");
+  EXPECT_EQ(Task(1).PalmFile.Trimmed(), "/custom/place/x.pdb");
+}
+
+TEST_F(EditorTest, SwitchesAreStoredInRecordOne) {
+  Start();
+  model->AskOverwriteClicked(false);
+  EXPECT_EQ(data.Read(1).Flag2, 0);
+  model->AskOverwriteClicked(true);
+  EXPECT_EQ(data.Read(1).Flag2, -1);
+  model->AutoNamingClicked(false);
+  Restart();
+  EXPECT_FALSE(S().autoNaming);
+  EXPECT_TRUE(S().askOverwrite);
+}
+
+}  // namespace

@@ -1,0 +1,61 @@
+// A started editor model over a data file in a temporary folder.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "editor/editor_model.h"
+#include "support/test_support.h"
+
+namespace zuntest {
+
+class ScriptedDialogs : public zun::FileDialogs {
+ public:
+  std::vector<zun::FileDialogRequest> requests;
+  std::optional<zun::FileDialogResult> answer;
+  std::optional<zun::FileDialogResult> OpenFile(const zun::FileDialogRequest& request) override {
+    requests.push_back(request);
+    return answer;
+  }
+};
+
+class EditorTest : public ::testing::Test {
+ protected:
+  TempDir dir;
+  TempDir files;
+  ScopedEnv home{"HOME", files.Path()};  // the fall-back folder
+  zun::DataFile data{dir.Path()};
+  FakeUsers users;
+  zun::RunFlags flags;
+  std::unique_ptr<zun::EditorModel> model;
+  ScriptedDialogs dialogs;
+
+  // Starts with the given users (none: only "Custom") and `tasks` tasks added through the model.
+  void Start(const std::vector<std::string>& userNames = {}, int tasks = 0) {
+    users.desktop = files.Path();
+    for (size_t i = 0; i < userNames.size(); ++i) users.AddUser(static_cast<int32_t>(100 + i), userNames[i]);
+    model = std::make_unique<zun::EditorModel>(data, users, flags);
+    model->formatDate = [](std::time_t, bool withTime) { return withTime ? std::string("DATE TIME") : "DATE"; };
+    model->Open();
+    model->FinishStart();
+    for (int i = 0; i < tasks; ++i) model->AddTask();
+  }
+  const zun::EditorState& S() const { return model->State(); }
+  zun::TaskRecord Task(int32_t row) const { return data.Read(row + 2); }
+  void SetTask(int32_t row, const std::function<void(zun::TaskRecord&)>& change) {
+    zun::TaskRecord task = Task(row);
+    change(task);
+    data.Write(row + 2, task);
+  }
+  // Starts the window again on the same data file, with `row` selected.
+  void Restart(int32_t row = 1) {
+    model = std::make_unique<zun::EditorModel>(data, users, flags);
+    model->formatDate = [](std::time_t, bool withTime) { return withTime ? std::string("DATE TIME") : "DATE"; };
+    model->Open();
+    model->FinishStart();
+    model->SelectRow(row);
+  }
+  std::string Targets(int32_t row, size_t n) const { return Task(row).Targets.str().substr(0, n); }
+};
+
+}  // namespace zuntest

@@ -1,0 +1,221 @@
+// The task list: start-up, adding, deleting, selection, the "Sync" cell, scrolling, the run.
+#include "editor/editor_fixture.h"
+
+#include "convert/status_texts.h"
+#include "tasks/conversion_run.h"
+
+using zuntest::EditorTest;
+
+namespace {
+
+TEST_F(EditorTest, AnEmptyDataFileShowsAnEmptyListThatAsksForATask) {
+  Start();
+  EXPECT_EQ(zuntest::ReadBytes(dir / "zundata.dat").size(), 2416u);
+  EXPECT_TRUE(S().rows.empty());
+  EXPECT_EQ(S().installEntries, std::vector<std::string>{"Custom"});
+  EXPECT_FALSE(S().controls.convert);
+  EXPECT_TRUE(S().timerRunning);
+  EXPECT_EQ(S().actionPicture, zun::kNoTaskPicture);
+  EXPECT_FALSE(S().controls.action);
+  EXPECT_TRUE(S().controls.pcFileLocked);
+  EXPECT_EQ(S().listShapeColour, zun::kNoTasksColour);
+}
+
+TEST_F(EditorTest, AddingATaskStopsThePulseAndLoadsTheDefaults) {
+  Start();
+  model->TimerTick();
+  EXPECT_TRUE(S().newButtonEnlarged);
+  model->AddTask();
+  EXPECT_FALSE(S().timerRunning);
+  EXPECT_FALSE(S().newButtonEnlarged) << "back to normal size";
+  EXPECT_TRUE(S().controls.convert);
+  ASSERT_EQ(S().rows.size(), 1u);
+  EXPECT_EQ(S().selected, 1);
+  EXPECT_EQ(S().actionPicture, 1);
+  EXPECT_EQ(S().statusText, std::string(64, ' '));
+  EXPECT_EQ(S().installChecks, std::vector<bool>{true}) << "Targets \"1\" checks \"Custom\"";
+  EXPECT_EQ(S().tabSpaceText, "4");
+  EXPECT_EQ(S().optionChecks, (std::array<bool, 6>{true, true, false, false, false, false}));
+  EXPECT_TRUE(S().controls.action);
+  EXPECT_FALSE(S().controls.pcFileLocked);
+  EXPECT_EQ(Task(1).PcDate, 0.0);
+  EXPECT_EQ(Task(1).Options.str(), std::string("11") + std::string(30, ' ')) << "loading stored nothing";
+}
+
+TEST_F(EditorTest, DeletingSelectsTheRowThatTakesItsPlace) {
+  Start({}, 3);
+  for (int row = 1; row <= 3; ++row) {
+    model->SelectRow(row);
+    model->PcFileEdited("/t/" + std::to_string(row) + ".txt");
+  }
+  model->DeleteTask();  // the last row: the new last row is selected
+  EXPECT_EQ(S().selected, 2);
+  EXPECT_EQ(S().pcFileText, "/t/2.txt");
+  model->SelectRow(1);
+  model->DeleteTask();  // row 1 of several: the new row 1
+  EXPECT_EQ(S().selected, 1);
+  EXPECT_EQ(S().pcFileText, "/t/2.txt");
+  EXPECT_EQ(Task(1).PcFile.Trimmed(), "/t/2.txt");
+  model->DeleteTask();  // the only task
+  EXPECT_EQ(S().selected, 0);
+  EXPECT_TRUE(S().rows.empty());
+  EXPECT_EQ(zuntest::ReadBytes(dir / "zundata.dat").size(), 2416u);
+  EXPECT_TRUE(S().timerRunning);
+  EXPECT_EQ(S().actionPicture, zun::kNoTaskPicture);
+}
+
+TEST_F(EditorTest, TheSyncCellCyclesTheDirection) {
+  Start({"Anna", "Bert"}, 2);
+  const zun::ColumnLayout layout = zun::ColumnsForWidth(6060);  // W 6000, F 2750
+  ASSERT_EQ(layout.fileWidth, 2750);
+  SetTask(1, [](zun::TaskRecord& t) { t.Action = 4; });
+  Restart(2);
+  EXPECT_EQ(model->ClickItem(1, 2750, 6060), zun::ListColumn::Sync);  // exactly F: "Sync"
+  EXPECT_EQ(Task(1).Action, 1) << "after 4 comes 1";
+  EXPECT_EQ(S().selected, 1);
+  EXPECT_EQ(model->ClickItem(1, 2749, 6060), zun::ListColumn::PcFile);
+  EXPECT_EQ(model->ClickItem(1, 3250, 6060), zun::ListColumn::Sync) << "W - F";
+  EXPECT_EQ(model->ClickItem(1, 3251, 6060), zun::ListColumn::PalmFile);
+  EXPECT_EQ(Task(1).Action, 2);
+
+  // Action 2 with two users checked becomes 3 and keeps both; from 1 it becomes 2 and keeps the first.
+  SetTask(2, [](zun::TaskRecord& t) {
+    t.Action = 2;
+    t.Targets = "110";
+  });
+  Restart(1);
+  model->ClickItem(2, 3000, 6060);
+  EXPECT_EQ(Task(2).Action, 3);
+  EXPECT_EQ(Targets(2, 3), "110");
+  SetTask(2, [](zun::TaskRecord& t) { t.Action = 1; });
+  Restart(1);
+  model->ClickItem(2, 3000, 6060);
+  EXPECT_EQ(Task(2).Action, 2);
+  EXPECT_EQ(Targets(2, 3), "100");
+  EXPECT_EQ(S().installChecks, (std::vector<bool>{true, false, false}));
+}
+
+TEST_F(EditorTest, ASyncClickOnAnotherRowUsesThatRowsTargets) {
+  Start({"Anna", "Bert"}, 2);
+  SetTask(1, [](zun::TaskRecord& t) {
+    t.Action = 3;
+    t.Targets = "110";
+  });
+  SetTask(2, [](zun::TaskRecord& t) {
+    t.Action = 1;
+    t.Targets = "010";
+  });
+  Restart(1);
+  model->ClickItem(2, 3000, 6060);
+  EXPECT_EQ(Targets(2, 3), "010") << "row 1's check marks must not reach row 2";
+  EXPECT_EQ(Targets(1, 3), "110");
+}
+
+TEST_F(EditorTest, ScrollingFollowsTheKeysAtThePageEdges) {
+  Start({}, 5);
+  model->SetRowsPerPage(3);
+  model->FinishStart();
+  EXPECT_EQ(zun::ScrollRangeFor(2, 3).maximum, 1) << "fewer rows than a page";
+  EXPECT_EQ(S().scroll.maximum, 3);
+  EXPECT_EQ(S().scroll.largeChange, 2);
+  model->ScrollTo(1);
+  model->SelectRow(3);
+  model->KeyDown(zun::ListKey::Down);  // the last visible row
+  EXPECT_EQ(S().top, 2);
+  EXPECT_EQ(S().selected, 4);
+  model->KeyDown(zun::ListKey::Down);
+  model->KeyDown(zun::ListKey::Down);  // the last task: nothing more to scroll
+  EXPECT_EQ(S().top, 3);
+  EXPECT_EQ(S().selected, 5);
+  model->KeyDown(zun::ListKey::Up);
+  model->KeyDown(zun::ListKey::Up);
+  model->KeyDown(zun::ListKey::Up);  // the top visible row
+  EXPECT_EQ(S().top, 2);
+  EXPECT_EQ(S().selected, 2);
+}
+
+TEST_F(EditorTest, ASelectionScrolledOutOfViewClearsTheEditorButChangesNoTask) {
+  Start({}, 5);
+  model->SetRowsPerPage(2);
+  model->FinishStart();
+  model->SelectRow(1);
+  model->PcFileEdited("/t/one.txt");
+  model->ScrollTo(3);
+  EXPECT_EQ(S().pcFileText, "");
+  EXPECT_EQ(S().actionPicture, zun::kNoTaskPicture);
+  EXPECT_FALSE(S().controls.action);
+  EXPECT_EQ(Task(1).PcFile.Trimmed(), "/t/one.txt");
+  model->DeleteTask();
+  EXPECT_EQ(S().rows.size(), 5u) << "nothing visible is selected: delete does nothing";
+}
+
+TEST_F(EditorTest, SaveDefaultStoresFoldersAndSettings) {
+  Start({}, 1);
+  model->PcFileEdited("/texts/a.txt");
+  model->PalmFileEdited("a.pdb");
+  model->CategoryEdited("7");
+  model->SaveDefault();
+  const zun::TaskRecord defaults = data.Read(1);
+  EXPECT_EQ(defaults.PcFile.Trimmed(), "/texts/");
+  EXPECT_EQ(defaults.PalmFile.Trimmed(), "");
+  EXPECT_EQ(defaults.Category, 7);
+  model->AddTask();
+  EXPECT_EQ(S().categoryText, "7");
+  EXPECT_EQ(S().pcFileText, "/texts/");
+}
+
+TEST_F(EditorTest, TheConversionRunLocksTheWindowAndFollowsTheTasks) {
+  Start({}, 2);
+  for (int row = 1; row <= 2; ++row) {
+    model->SelectRow(row);
+    model->PcFileEdited(files / ("t" + std::to_string(row) + ".txt"));
+    model->PalmFileEdited(files / ("t" + std::to_string(row) + ".pdb"));
+    SetTask(row, [](zun::TaskRecord& t) { t.Action = 3; });
+    zuntest::WriteText(files / ("t" + std::to_string(row) + ".txt"), "text");
+  }
+  EXPECT_EQ(model->ConvertClicked(), zun::ConvertRequest::StartRun);
+  EXPECT_EQ(S().convertCaption, "Stop");
+  EXPECT_FALSE(S().controls.list);
+  EXPECT_FALSE(S().controls.action);
+  EXPECT_FALSE(S().controls.exit);
+  model->CycleAction();
+  EXPECT_FALSE(S().controls.action) << "EnableEditor does nothing during a run";
+
+  zuntest::ConversionSetup s;
+  s.host.checks = model->InstallChecks();
+  zun::ConversionEnv env{s.codec, users, s.host, flags, dir.Path(), &data};
+  s.host.onShowTask = [&](int32_t) { s.host.checks = model->InstallChecks(); };
+  struct Both : zun::RunView {
+    zun::EditorModel& m;
+    zun::ScriptedHost& h;
+    Both(zun::EditorModel& model, zun::ScriptedHost& host) : m(model), h(host) {}
+    void ShowTask(int32_t row) override {
+      m.ShowTask(row);
+      h.ShowTask(row);
+    }
+    void ShowOutcome(int32_t row, const zun::TaskRecord& t, const std::string& s) override { m.ShowOutcome(row, t, s); }
+  } view(*model, s.host);
+  EXPECT_EQ(model->ConvertClicked(), zun::ConvertRequest::StopRequested) << "a second click during the run";
+  EXPECT_EQ(S().convertCaption, "Wait");
+  zun::RunAllTasks(data, env, view);
+  model->EndRun();
+  EXPECT_EQ(S().rows[0].sync, " OK");
+  EXPECT_EQ(S().rows[1].sync, "") << "the stop came before the second task";
+  EXPECT_EQ(S().convertCaption, "Convert");
+  EXPECT_TRUE(S().controls.action);
+  EXPECT_FALSE(flags.stopRequested);
+  EXPECT_NE(S().palmFileInfo.find(" Byte"), std::string::npos) << "information refreshed after the run";
+}
+
+TEST_F(EditorTest, MinimizingIsRememberedInRecordTwo) {
+  Start();
+  model->WindowMinimized(true);
+  EXPECT_EQ(data.Read(2).Flag2, -1);
+  data.Close();
+  Restart();
+  EXPECT_TRUE(model->Open());
+  model->WindowMinimized(false);
+  EXPECT_EQ(data.Read(2).Flag2, 0);
+}
+
+}  // namespace
