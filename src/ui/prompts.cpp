@@ -1,0 +1,86 @@
+#include "ui/prompts.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "convert/conversion_env.h"
+#include "ui/pictures.h"
+
+namespace zun::ui {
+
+PromptDialog::PromptDialog(QWidget* owner, PromptState& state, const char* name) : QDialog(owner), state_(state) {
+  setObjectName(name);
+  setWindowTitle(kMessageTitle);
+  setModal(true);
+  state_.open = true;
+  state_.result = kPromptStop;
+
+  auto* layout = new QVBoxLayout(this);
+  auto* top = new QHBoxLayout;
+  auto* image = new QLabel(this);
+  image->setObjectName("Image1");
+  image->setPixmap(PromptPicture());
+  image->setAlignment(Qt::AlignTop);
+  message_ = new QLabel(this);
+  message_->setObjectName("lbl_message");
+  top->addWidget(image);
+  top->addWidget(message_, 1);
+  layout->addLayout(top);
+  buttons_ = new QLabel(this);
+  buttons_->setObjectName("lbl_buttons");
+  layout->addWidget(buttons_);
+  row_ = new QHBoxLayout;
+  layout->addLayout(row_);
+}
+
+PromptDialog::~PromptDialog() { state_.open = false; }
+
+void PromptDialog::AddChoice(const char* name, const QString& caption, int code) {
+  auto* button = new QPushButton(caption, this);
+  button->setObjectName(name);
+  button->setAutoDefault(false);
+  connect(button, &QPushButton::clicked, this, [this, code] {
+    state_.result = code;
+    accept();
+  });
+  row_->addWidget(button);
+}
+
+OverwriteDialog::OverwriteDialog(QWidget* owner, PromptState& state, std::function<void()> doNotAskAgain)
+    : PromptDialog(owner, state, "frmOvwDialog") {
+  fileName_ = new QLineEdit(this);
+  fileName_->setObjectName("txt_filename");
+  fileName_->setReadOnly(true);
+  fileName_->setAccessibleName("file name");
+  static_cast<QVBoxLayout*>(layout())->insertWidget(1, fileName_);
+  buttons_->setText("Yes - overwrite file\nSkip - skip task\nStop - stop conversion");
+  AddChoice("cmd_yes", "Yes", kPromptOverwrite);
+  AddChoice("cmd_skip", "Skip", kPromptSkip);
+  AddChoice("cmd_stop", "Stop", kPromptStop);
+  auto* notAgain = new QCheckBox("do not ask again", this);
+  notAgain->setObjectName("chk_notaskagain");
+  connect(notAgain, &QCheckBox::clicked, this, [doNotAskAgain](bool) { doNotAskAgain(); });
+  layout()->addWidget(notAgain);
+}
+
+void OverwriteDialog::SetQuestion(const QString& question, const QString& path) {
+  message_->setText(question);
+  fileName_->setText(path);
+  fileName_->setMinimumWidth(qMin(fontMetrics().horizontalAdvance(path) + 20, 600));
+}
+
+BothChangedDialog::BothChangedDialog(QWidget* owner, PromptState& state)
+    : PromptDialog(owner, state, "frmBochDialog") {
+  message_->setText("Both files have been changed!\nWhich one do you like to be updated?");
+  buttons_->setText("PC File - update PC File\nPalm File - update Palm File\nSkip - skip task\nStop - stop conversion");
+  AddChoice("cmd_pcfile", "PC File", kPromptUpdatePc);
+  AddChoice("cmd_palmfile", "Palm File", kPromptUpdatePalm);
+  AddChoice("cmd_skip", "Skip", kPromptSkip);
+  AddChoice("cmd_stop", "Stop", kPromptStop);
+}
+
+}  // namespace zun::ui

@@ -1,0 +1,51 @@
+// The two prompts of a conversion: frmOvwDialog (a file exists) and frmBochDialog (both sides
+// changed). Each reports the button chosen through PromptState; any other way out is Stop.
+#pragma once
+#include <QDialog>
+#include <functional>
+
+class QLabel;
+class QHBoxLayout;
+class QLineEdit;
+
+namespace zun::ui {
+
+inline constexpr const char* kMessageTitle = "ZUN2 Message";
+
+struct PromptState {
+  int result = 3;     // PromptResult of the last prompt
+  bool open = false;  // PromptOpen: a prompt is loaded
+};
+
+class PromptDialog : public QDialog {
+ public:
+  PromptDialog(QWidget* owner, PromptState& state, const char* name);
+  ~PromptDialog() override;
+
+ protected:
+  // A button that stores its code and closes the prompt.
+  void AddChoice(const char* name, const QString& caption, int code);
+  QLabel* message_ = nullptr;
+  QLabel* buttons_ = nullptr;
+
+ private:
+  PromptState& state_;
+  QHBoxLayout* row_ = nullptr;
+};
+
+class OverwriteDialog : public PromptDialog {
+ public:
+  // `doNotAskAgain` runs at once on every click of "do not ask again".
+  OverwriteDialog(QWidget* owner, PromptState& state, std::function<void()> doNotAskAgain);
+  void SetQuestion(const QString& question, const QString& path);
+
+ private:
+  QLineEdit* fileName_ = nullptr;
+};
+
+class BothChangedDialog : public PromptDialog {
+ public:
+  BothChangedDialog(QWidget* owner, PromptState& state);
+};
+
+}  // namespace zun::ui
