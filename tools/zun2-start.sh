@@ -13,6 +13,13 @@ fi
 [ -n "$program" ] && [ -x "$program" ] || { echo "zun2 not found; build it first" >&2; exit 1; }
 program="$(cd "$(dirname "$program")" && pwd)/$(basename "$program")"
 data="${XDG_DATA_HOME:-$HOME/.local/share}/zun2"
-mkdir -p "$data"
+mkdir -p "$data/help"
+# The help page lies below the program folder: from the source tree or the installed share folder.
+for help in "$here/../help/help.htm" "$(dirname "$program")/../share/zun2/help/help.htm"; do
+  if [ -f "$help" ]; then
+    cmp -s "$help" "$data/help/help.htm" || cp "$help" "$data/help/help.htm"
+    break
+  fi
+done
 cd "$data"
 exec "$program"

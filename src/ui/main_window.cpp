@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSystemTrayIcon>
@@ -25,8 +26,11 @@
 #include <QTreeWidget>
 
 #include "clipboard/clipboard_conversion.h"
+#include "glue/browser.h"
 #include "glue/codec_loader.h"
+#include "glue/file_system.h"
 #include "tasks/conversion_run.h"
+#include "ui/info_window.h"
 #include "ui/pictures.h"
 #include "ui/qt_file_dialogs.h"
 
@@ -151,6 +155,8 @@ void MainWindow::Connect() {
   connect(convert_, &QPushButton::clicked, this, [this] { ConvertClicked(); });
   connect(clipSettings_, &QPushButton::clicked, this, [this] { Forward([&] { model_->ToggleClipSettings(); }); });
   connect(exit_, &QPushButton::clicked, this, [this] { close(); });
+  connect(help_, &QToolButton::clicked, this, [this] { ShowHelp(); });
+  connect(pelko_, &QToolButton::clicked, this, [this] { ShowInfo(); });
   connect(browsePc_, &QPushButton::clicked, this, [this] { Forward([&] { model_->BrowsePcFile(*dialogs_); }); });
   connect(browsePalm_, &QPushButton::clicked, this, [this] { Forward([&] { model_->BrowsePalmFile(*dialogs_); }); });
   connect(action_, &QToolButton::clicked, this, [this] { Forward([&] { model_->CycleAction(); }); });
@@ -314,6 +320,26 @@ void MainWindow::TrayActivated(int reason) {
     default:
       break;
   }
+}
+
+void MainWindow::ShowHelp() { OpenInBrowser("file://" + options_.programDir + kHelpPage); }
+
+void MainWindow::ShowInfo() {
+  InfoWindow info(this, options_.programDir, [this](const std::string& address) { OpenInBrowser(address); });
+  info.exec();
+}
+
+void MainWindow::OpenInBrowser(const std::string& address) {
+  const std::string page = CreateProbePage();
+  const std::optional<std::string> browser = DefaultBrowserProgram();
+  if (!browser) {
+    QMessageBox box(QMessageBox::Warning, kBrowserNotFoundTitle, kBrowserNotFoundMessage, QMessageBox::Ok, this);
+    box.exec();
+  } else if (!QProcess::startDetached(QString::fromStdString(*browser), {QString::fromStdString(address)})) {
+    QMessageBox box(QMessageBox::Warning, kPageNotOpenedTitle, kPageNotOpenedMessage, QMessageBox::Ok, this);
+    box.exec();
+  }
+  if (!page.empty()) RemoveFile(page);
 }
 
 // ConversionHost.

@@ -69,6 +69,10 @@ class MainWindow : public QWidget, public ConversionHost {
   void TrayActivated(int reason);
   void ConvertClipboardNow();
   void RestoreWindow();
+  // Starts the desktop's browser with `address`; failures are shown, never fatal.
+  void OpenInBrowser(const std::string& address);
+  void ShowHelp();
+  void ShowInfo();
 
  protected:
   void changeEvent(QEvent* event) override;

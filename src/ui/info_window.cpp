@@ -1,0 +1,62 @@
+#include "ui/info_window.h"
+
+#include <QFont>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "glue/browser.h"
+#include "ui/pictures.h"
+
+namespace zun::ui {
+namespace {
+
+QLabel* Link(QWidget* parent, const char* name, const QString& text, const QString& address, const QString& tip,
+             const std::function<void(const std::string&)>& open) {
+  auto* link = new QLabel(QString("<a href=\"%1\">%2</a>").arg(address.toHtmlEscaped(), text.toHtmlEscaped()), parent);
+  link->setObjectName(name);
+  link->setToolTip(tip);
+  link->setProperty("tag", address);  // the address, as the link's tag text
+  link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+  link->setFocusPolicy(Qt::StrongFocus);
+  link->setAccessibleName(tip);
+  QObject::connect(link, &QLabel::linkActivated, parent, [open](const QString& href) { open(href.toStdString()); });
+  return link;
+}
+
+}  // namespace
+
+InfoWindow::InfoWindow(QWidget* owner, const std::string& programDir, std::function<void(const std::string&)> open)
+    : QDialog(owner) {
+  setObjectName("frmInfo");
+  setWindowTitle("ZUN2");
+  setModal(true);
+  const QString help = QString::fromStdString("file://" + programDir + kHelpPage);
+  auto* layout = new QVBoxLayout(this);
+  auto* caption = new QLabel("ZUN2", this);
+  caption->setObjectName("lbl_caption");
+  QFont big = caption->font();
+  big.setPointSize(big.pointSize() + 8);
+  big.setBold(true);
+  caption->setFont(big);
+  layout->addWidget(caption);
+  auto* description = new QLabel("Keeps text files and Palm documents in step.", this);
+  description->setObjectName("lbl_description");
+  layout->addWidget(description);
+  auto* version = new QLabel("Version 1.07", this);
+  version->setObjectName("lbl_version");
+  layout->addWidget(version);
+  layout->addWidget(Link(this, "lbl_maker", kMakerName, help + "#maker",
+                         QString("open browser with %1 home").arg(kMakerName), open));
+  auto* updates = new QLabel("for updates look at", this);
+  updates->setObjectName("lbl_updates");
+  layout->addWidget(updates);
+  layout->addWidget(Link(this, "lbl_home", "ZUN2 home", help + "#updates", "open browser with ZUN2 home", open));
+  auto* ok = new QPushButton("OK", this);
+  ok->setObjectName("cmd_ok");
+  ok->setDefault(true);
+  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+  layout->addWidget(ok);
+}
+
+}  // namespace zun::ui
