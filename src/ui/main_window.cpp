@@ -226,6 +226,12 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
       default:
         break;
     }
+  } else if (event->type() == QEvent::KeyPress && (watched == action_ || watched == help_ || watched == pelko_)) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      static_cast<QToolButton*>(watched)->click();
+      return true;
+    }
   } else if (event->type() == QEvent::KeyPress && (watched == pcFile_ || watched == palmFile_)) {
     if (watched == pcFile_) {
       model_->PcFileKeyPressed();

@@ -15,6 +15,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <type_traits>
+#include <vector>
 
 #include "ui/main_window.h"
 #include "ui/pictures.h"
@@ -54,6 +55,16 @@ void MainWindow::Build() {
   BuildShapes();
   timer_ = Named(new QTimer(this), "Timer1");
   timer_->setInterval(500);
+  // The keyboard's way: the list, the editor from left to right and top to bottom, the buttons.
+  const std::vector<QWidget*> order = {tasks_, pcFile_, action_, palmFile_, browsePc_, browsePalm_, install_,
+                                       optionList_, tabSpace_, category_, status_, delete_, saveDefault_, new_,
+                                       convert_, clipSettings_, autoNaming_, askOverwrite_, countUp_, countUpText_,
+                                       help_, pelko_, exit_};
+  for (size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+  for (QToolButton* picture : {action_, help_, pelko_}) {
+    picture->setFocusPolicy(Qt::StrongFocus);
+    picture->installEventFilter(this);  // Enter acts like Space
+  }
 }
 
 void MainWindow::BuildTopBar() {
@@ -156,6 +167,8 @@ void MainWindow::BuildEditor() {
     item->setCheckState(Qt::Unchecked);
   }
   installLabel_->setBuddy(install_);
+  install_->setAccessibleName("Install");
+  optionList_->setAccessibleName("Options");
   optionsLabel_->setBuddy(optionList_);
 
   tabLabel_ = Label(this, "lbl_tabspace", "TAB Space", QRect(476, 296, 72, 20));

@@ -1,0 +1,137 @@
+// A screen reader finds a name for every control, and the keyboard alone runs a task.
+#include <QAccessible>
+#include <QCheckBox>
+#include <QPushButton>
+#include <QToolButton>
+
+#include "ui/prompts.h"
+#include "ui_support.h"
+
+namespace {
+
+// Names of the focusable controls below `root` that a screen reader would announce without a name.
+QStringList UnnamedControls(QObject* root) {
+  QStringList unnamed;
+  std::function<void(QAccessibleInterface*)> walk = [&](QAccessibleInterface* node) {
+    if (node == nullptr) return;
+    auto* widget = qobject_cast<QWidget*>(node->object());
+    if (widget != nullptr && node->state().focusable && node->text(QAccessible::Name).trimmed().isEmpty()) {
+      unnamed << widget->objectName();
+    }
+    for (int i = 0; i < node->childCount(); ++i) walk(node->child(i));
+  };
+  walk(QAccessible::queryAccessibleInterface(root));
+  return unnamed;
+}
+
+QString NameOf(QWidget* widget) { return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name); }
+
+// Presses Tab until `name` has the focus.
+bool TabTo(QWidget* window, const char* name) {
+  for (int i = 0; i < 40; ++i) {
+    if (QApplication::focusWidget() != nullptr && QApplication::focusWidget()->objectName() == name) return true;
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window, Qt::Key_Tab);
+  }
+  return false;
+}
+
+}  // namespace
+
+class AccessibilityTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void cleanup() { QCOMPARE(uitest::PendingAnswers(), 0); }
+
+  void everyControlOfTheWindowHasAName() {
+    uitest::Window w;
+    QVERIFY(w.Start());
+    w.Click("cmd_new");
+    QCOMPARE(UnnamedControls(w.window.get()).join(","), QString());
+    QCOMPARE(NameOf(w.Find("txt_tabspace")), QString("TAB Space"));
+    QCOMPARE(NameOf(w.Find("txt_category")), QString("Category"));
+    QCOMPARE(NameOf(w.Find("txt_status")), QString("Status"));
+    QCOMPARE(NameOf(w.Find("txt_pcfile")), QString("PC File name"));
+    QCOMPARE(NameOf(w.Find("txt_countup")), QString("file number 0-999"));
+    QCOMPARE(NameOf(w.Find("img_help")), QString("show help"));
+    auto* action = w.Find("img_action");
+    QVERIFY(action->focusPolicy() & Qt::TabFocus);
+    QCOMPARE(QAccessible::queryAccessibleInterface(action)->text(QAccessible::Description), QString("no conversion"));
+    w.window->Model().CycleAction();
+    w.window->Model().CycleAction();
+    w.window->Model().CycleAction();
+    w.Click("cmd_delete");  // back to "no task" after this
+    w.Click("cmd_new");
+    QTest::mouseClick(action, Qt::LeftButton);
+    QCOMPARE(QAccessible::queryAccessibleInterface(action)->text(QAccessible::Description), QString("Palm to PC"));
+  }
+
+  void bothPromptsNameTheirControls() {
+    QWidget owner;
+    zun::ui::PromptState state;
+    zun::ui::OverwriteDialog overwrite(&owner, state, [] {});
+    overwrite.SetQuestion("Palm File already exists! Overwrite file?", "/a/b.pdb");
+    QCOMPARE(UnnamedControls(&overwrite), QStringList());
+    zun::ui::BothChangedDialog both(&owner, state);
+    QCOMPARE(UnnamedControls(&both), QStringList());
+  }
+
+  void escapeInAPromptIsStop() {
+    QWidget owner;
+    zun::ui::PromptState state;
+    zun::ui::BothChangedDialog both(&owner, state);
+    state.result = 7;
+    QTimer::singleShot(0, &both, [&both] { QTest::keyClick(&both, Qt::Key_Escape); });
+    both.exec();
+    QCOMPARE(state.result, 7);  // unchanged by Escape: the result a prompt starts with is Stop
+    zun::ui::PromptState fresh;
+    zun::ui::OverwriteDialog overwrite(&owner, fresh, [] {});
+    QVERIFY(fresh.open);
+    QTimer::singleShot(0, &overwrite, [&overwrite] {
+      QTest::keyClick(&overwrite, Qt::Key_Tab);
+      QTest::keyClick(&overwrite, Qt::Key_Escape);
+    });
+    overwrite.exec();
+    QCOMPARE(fresh.result, 3);
+  }
+
+  void theKeyboardAloneAddsSetsAndRunsATask() {
+    uitest::Window w;
+    QVERIFY(w.Start());
+    w.window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+    zuntest::WriteText(w.files / "k.txt", "a\tb\r\n");
+
+    QVERIFY(TabTo(w.window.get(), "cmd_new"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QCOMPARE(w.Tasks()->topLevelItemCount(), 1);
+
+    QVERIFY(TabTo(w.window.get(), "lvw_tasks"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);  // the "Sync" cell: Palm to PC
+    QCOMPARE(w.Record(3).Action, int16_t{2});
+    QVERIFY(TabTo(w.window.get(), "img_action"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);  // PC to Palm
+    QCOMPARE(w.Record(3).Action, int16_t{3});
+
+    QVERIFY(TabTo(w.window.get(), "txt_pcfile"));
+    QTest::keyClicks(QApplication::focusWidget(), QString::fromStdString(w.files / "k.txt"));
+    QVERIFY(TabTo(w.window.get(), "txt_palmfile"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(QApplication::focusWidget(), QString::fromStdString(w.files.Path()));
+    QTest::keyClicks(QApplication::focusWidget(), "k.pdb");
+
+    QVERIFY(TabTo(w.window.get(), "lst_options"));
+    for (int i = 0; i < 3; ++i) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);  // "CR to LF"
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QCOMPARE(QString::fromStdString(w.Record(3).Options.str().substr(0, 4)), QString("11 1"));  // only "CR to LF" was touched
+
+    QVERIFY(TabTo(w.window.get(), "cmd_convert"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QCOMPARE(w.Record(3).Status.Trimmed(), std::string("OK"));
+    QCOMPARE(w.Tasks()->topLevelItem(0)->text(0), QString(" OK"));
+    QVERIFY(zuntest::Exists(w.files / "k.pdb"));
+  }
+};
+
+QTEST_MAIN(AccessibilityTest)
+#include "accessibility_test.moc"
