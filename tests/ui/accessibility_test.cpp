@@ -113,6 +113,9 @@ class AccessibilityTest : public QObject {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);  // PC to Palm
     QCOMPARE(w.Record(3).Action, int16_t{3});
 
+    QVERIFY(TabTo(w.window.get(), "chk_autonaming"));  // full paths are typed by hand here
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QVERIFY(!w.Find<QCheckBox>("chk_autonaming")->isChecked());
     QVERIFY(TabTo(w.window.get(), "txt_pcfile"));
     QTest::keyClicks(QApplication::focusWidget(), QString::fromStdString(w.files / "k.txt"));
     QVERIFY(TabTo(w.window.get(), "txt_palmfile"));
