@@ -1,0 +1,211 @@
+// Faults from outside: files and folders that cannot be written, a document or text that
+// vanishes between the check and the read, a full disk. Each ends with an error status and
+// leaves the old PC file, the old document and zundata.dat as they were.
+//
+// Permission cases run zundoc as the unprivileged user "nobody" when the tests run as root
+// (root may write anywhere); a full disk is a file-size limit, which binds root too.
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+
+#include "convert/document_to_text.h"
+#include "convert/status_texts.h"
+#include "convert/text_to_document.h"
+#include "pdb/pdb_file.h"
+#include "support/test_support.h"
+#include "tasks/data_file.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr uid_t kNobody = 65534;
+
+struct Outcome {
+  int exit = -1;
+  std::string out;
+};
+
+class Faults : public ::testing::Test {
+ protected:
+  zuntest::TempDir tools;  // zundoc and its library, where any user may run them
+  zuntest::TempDir dir;
+
+  void SetUp() override {
+    const fs::path zundoc(ZUNDOC_PATH);
+    fs::copy_file(zundoc, tools / "zundoc");
+    fs::copy_file(zundoc.parent_path() / "libzun2.so", tools / "libzun2.so");
+    for (const char* name : {"zundoc", "libzun2.so"}) fs::permissions(tools / name, fs::perms(0755));
+  }
+  void TearDown() override {
+    // Give everything back to the owner so the folder can be removed.
+    std::error_code ignored;
+    for (auto& entry : fs::recursive_directory_iterator(dir.Path(), ignored)) {
+      fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+    }
+  }
+
+  // Runs zundoc in `dir`; as "nobody" when asked and running as root; with a file-size limit.
+  Outcome Zundoc(std::vector<std::string> args, bool unprivileged, rlim_t sizeLimit = RLIM_INFINITY) {
+    const std::string outPath = tools / "stdout";
+    const pid_t child = fork();
+    if (child == 0) {
+      std::freopen(outPath.c_str(), "w", stdout);
+      std::freopen("/dev/null", "w", stderr);
+      if (chdir(dir.Path().c_str()) != 0) _exit(98);
+      const rlimit limit{sizeLimit, sizeLimit};
+      setrlimit(RLIMIT_FSIZE, &limit);
+      std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
+      std::vector<std::string> command;
+      if (unprivileged && geteuid() == 0) {
+        command = {"setpriv", "--reuid=" + std::to_string(kNobody), "--regid=" + std::to_string(kNobody),
+                   "--clear-groups", "--"};
+      }
+      command.push_back(tools / "zundoc");
+      command.insert(command.end(), args.begin(), args.end());
+      std::vector<char*> argv;
+      for (std::string& word : command) argv.push_back(word.data());
+      argv.push_back(nullptr);
+      setenv("TMPDIR", tools.Path().c_str(), 1);
+      setenv("JPILOT_HOME", (tools / "none").c_str(), 1);
+      execvp(argv[0], argv.data());
+      _exit(99);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, zuntest::ReadText(outPath)};
+  }
+
+  std::string MakeDocument(const std::string& name, const std::string& text) {
+    zuntest::WriteText(dir / "source.txt", text);
+    EXPECT_EQ(Zundoc({"encode", "--raw", "source.txt", name}, false).out, "OK\n");
+    fs::remove(dir / "source.txt");
+    return zuntest::ReadText(dir / name);
+  }
+  std::vector<std::string> Leftovers(const std::string& folder) {
+    std::vector<std::string> names;
+    for (auto& entry : fs::directory_iterator(folder)) {
+      const std::string name = entry.path().filename().string();
+      if (name.find(".zun2-") != std::string::npos) names.push_back(name);
+    }
+    return names;
+  }
+};
+
+TEST_F(Faults, APcFileThatCannotBeWrittenStaysAsItWas) {
+  MakeDocument("doc.pdb", "new text from the handheld");
+  fs::create_directory(dir / "ro");
+  zuntest::WriteText(dir / "ro/locked.txt", "old text");
+  zuntest::WriteText(dir / "open.txt", "old text");
+  fs::permissions(dir / "open.txt", fs::perms(0444));
+  fs::permissions(dir / "ro", fs::perms(0555));
+
+  for (const char* target : {"ro/locked.txt", "open.txt"}) {
+    SCOPED_TRACE(target);
+    const Outcome r = Zundoc({"decode", "doc.pdb", target}, true);
+    EXPECT_EQ(r.out, std::string(zun::status::kCouldNotOpen) + "\n");
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_EQ(zuntest::ReadText(dir / target), "old text");
+  }
+  EXPECT_TRUE(Leftovers(dir.Path()).empty());
+}
+
+TEST_F(Faults, ATargetFolderThatCannotBeWrittenKeepsTheOldDocument) {
+  fs::create_directory(dir / "ro");
+  const std::string old = MakeDocument("ro/doc.pdb", "old document text");
+  zuntest::WriteText(dir / "new.txt", "new text");
+  fs::permissions(dir / "ro", fs::perms(0555));
+  const Outcome r = Zundoc({"encode", "new.txt", "ro/doc.pdb"}, true);
+  EXPECT_EQ(r.out, std::string(zun::status::kCouldNotOpen) + "\n");
+  EXPECT_EQ(zuntest::ReadText(dir / "ro/doc.pdb"), old);
+  EXPECT_TRUE(Leftovers(dir / "ro").empty());
+}
+
+TEST_F(Faults, AFullDiskKeepsTheOldFiles) {
+  const std::string big = zuntest::ProseText(300000, 4);
+  const std::string oldDocument = MakeDocument("doc.pdb", big);
+  zuntest::WriteText(dir / "text.txt", "old text");
+  Outcome r = Zundoc({"decode", "doc.pdb", "text.txt"}, false, 100000);
+  EXPECT_EQ(r.exit, 1);
+  EXPECT_TRUE(zun::StartsWith(r.out, "Error")) << r.out;
+  EXPECT_EQ(zuntest::ReadText(dir / "text.txt"), "old text");
+
+  zuntest::WriteText(dir / "big.txt", big);
+  r = Zundoc({"encode", "--no-compress", "big.txt", "doc.pdb"}, false, 100000);
+  EXPECT_TRUE(zun::StartsWith(r.out, "Error")) << r.out;
+  EXPECT_EQ(zuntest::ReadText(dir / "doc.pdb"), oldDocument);
+  EXPECT_TRUE(Leftovers(dir.Path()).empty());
+}
+
+TEST_F(Faults, TheDataFileSurvivesAFailedRun) {
+  const std::string big = zuntest::ProseText(300000, 5);
+  MakeDocument("doc.pdb", big);
+  zuntest::WriteText(dir / "text.txt", "old text");
+  {
+    zun::DataFile data(dir.Path());
+    data.OpenAndCheck();
+    for (int i = 0; i < 2; ++i) {
+      zun::TaskRecord task = data.Read(data.AddTask() + 2);
+      task.Action = zun::kPalmToPc;
+      task.PcFile = dir / "text.txt";
+      task.PalmFile = dir / "doc.pdb";
+      data.Write(3 + i, task);
+    }
+    zun::TaskRecord settings = data.Read(1);
+    settings.Flag2 = 0;  // replace without asking
+    data.Write(1, settings);
+  }
+  const Outcome r = Zundoc({"run"}, false, 100000);
+  EXPECT_EQ(r.exit, 1);
+  EXPECT_EQ(zuntest::ReadBytes(dir / "zundata.dat").size(), 4u * 1208);
+  zun::DataFile data(dir.Path());
+  data.OpenAndCheck();
+  EXPECT_EQ(data.TaskCount(), 2);
+  EXPECT_TRUE(zun::StartsWith(data.Read(3).Status.Trimmed(), "Error"));
+  EXPECT_EQ(data.Read(3).PcFile.Trimmed(), dir / "text.txt");
+  EXPECT_EQ(zuntest::ReadText(dir / "text.txt"), "old text");
+}
+
+TEST(Vanishing, ADocumentGoneBeforeTheReadIsAnErrorAndTheTextStays) {
+  zuntest::ConversionSetup s;
+  const std::string text = s.files / "t.txt";
+  const std::string document = s.files / "t.pdb";
+  zuntest::WriteBytes(document, zuntest::MakeDatabase({zun::MakeDocInfo(3, 1, false), {'n', 'e', 'w'}}));
+  zuntest::WriteText(text, "old");
+  zun::TaskRecord task = s.Task(zun::kPalmToPc, text, document);
+  // The prompt comes after the existence check; the file goes while it is open.
+  class Vanisher : public zun::ScriptedHost {
+   public:
+    std::string victim;
+    zun::OverwriteAnswer OverwritePrompt(const std::string& q, const std::string& p) override {
+      std::filesystem::remove(victim);
+      return ScriptedHost::OverwritePrompt(q, p);
+    }
+  } host;
+  host.askOverwrite = true;
+  host.laterOverwriteAnswer = {zun::kPromptOverwrite, false};
+  host.victim = document;
+  zun::ConversionEnv env{s.codec, *s.users, host, s.flags, s.programDir.Path()};
+  zun::ConvertDocumentToText(task, env);
+  EXPECT_EQ(task.Status.Trimmed(), zun::status::kCouldNotOpen);
+  EXPECT_EQ(zuntest::ReadText(text), "old");
+  EXPECT_EQ(task.PcDate, 0.0);
+
+  // And a text gone while the document's prompt is open.
+  zuntest::WriteText(text, "text");
+  zuntest::WriteText(document, "old document");
+  host.victim = text;
+  zun::TaskRecord back = s.Task(zun::kPcToPalm, text, document);
+  zun::ConvertTextToDocument(back, env);
+  EXPECT_EQ(back.Status.Trimmed(), zun::status::kCouldNotOpen);
+  EXPECT_EQ(zuntest::ReadText(document), "old document");
+  EXPECT_FALSE(zuntest::Exists(s.programDir / "zundata.tmp"));
+}
+
+}  // namespace
