@@ -21,23 +21,32 @@ ByteFile ByteFile::OpenForReading(const std::string& path) {
     ::close(fd);
     throw FileError("not a readable file: " + path);
   }
-  std::vector<uint8_t> content(static_cast<size_t>(info.st_size));
+  size_t capacity = static_cast<size_t>(info.st_size);
+  std::unique_ptr<uint8_t[]> content = std::make_unique_for_overwrite<uint8_t[]>(capacity);
   size_t got = 0;
   for (;;) {
-    if (got == content.size()) content.resize(got + (1 << 16));  // the file grew meanwhile
-    const ssize_t n = ::read(fd, content.data() + got, content.size() - got);
+    uint8_t probe[4096];  // past the expected end: only a file that grew meanwhile has more
+    uint8_t* into = got < capacity ? content.get() + got : probe;
+    const size_t room = got < capacity ? capacity - got : sizeof probe;
+    const ssize_t n = ::read(fd, into, room);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       ::close(fd);
       throw FileError("cannot read " + path);
     }
     if (n == 0) break;
+    if (into == probe) {
+      auto larger = std::make_unique_for_overwrite<uint8_t[]>(capacity * 2 + sizeof probe);
+      std::memcpy(larger.get(), content.get(), got);
+      std::memcpy(larger.get() + got, probe, static_cast<size_t>(n));
+      content = std::move(larger);
+      capacity = capacity * 2 + sizeof probe;
+    }
     got += static_cast<size_t>(n);
   }
-  content.resize(got);
   ::close(fd);
   file.content_ = std::move(content);
-  file.length_ = static_cast<int64_t>(file.content_.size());
+  file.length_ = static_cast<int64_t>(got);
   return file;
 }
 
@@ -78,7 +87,7 @@ void ByteFile::ReadAt(int64_t offset, std::span<uint8_t> out) const {
   if (offset < 0 || offset > length_ || static_cast<int64_t>(out.size()) > length_ - offset) {
     throw FileError("read past the end of " + path_);
   }
-  if (!out.empty()) std::memcpy(out.data(), content_.data() + offset, out.size());
+  if (!out.empty()) std::memcpy(out.data(), content_.get() + offset, out.size());
 }
 
 namespace {

@@ -2,6 +2,7 @@
 // operations that use it turn into a status.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -33,7 +34,7 @@ class ByteFile {
   // Reads exactly `count` bytes at the 0-based `offset`; throws when they are not all there.
   void ReadAt(int64_t offset, std::span<uint8_t> out) const;
   // The bytes of a file opened for reading.
-  std::span<const uint8_t> Contents() const { return content_; }
+  std::span<const uint8_t> Contents() const { return {content_.get(), static_cast<size_t>(length_)}; }
 
   // Appended bytes are gathered and written in large pieces; a failure may therefore show at a
   // later write or at Close.
@@ -50,7 +51,7 @@ class ByteFile {
   int fd_ = -1;
   int64_t length_ = 0;      // reading: the file's length; writing: bytes on disk
   std::vector<uint8_t> pending_;  // writing: bytes that follow length_
-  std::vector<uint8_t> content_;
+  std::unique_ptr<uint8_t[]> content_;  // reading: the whole file, not zeroed first
   std::string path_;
 };
 
