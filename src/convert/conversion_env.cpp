@@ -2,6 +2,9 @@
 
 #include <cmath>
 
+#include "glue/byte_file.h"
+#include "glue/dates.h"
+#include "glue/file_system.h"
 #include "tasks/data_file.h"
 
 namespace zun {
@@ -23,6 +26,17 @@ int32_t AskBeforeOverwrite(ConversionEnv& env, const std::string& question, cons
     default:
       return kPromptStop;
   }
+}
+
+void FailWith(TaskRecord& task, const char* status) {
+  task.Status = status;
+  throw AlreadyReported{};
+}
+
+double StampOf(const std::string& path) {
+  const auto time = ModificationTime(path);
+  if (!time) throw FileError("no modification time for " + path);
+  return ToAutomationDate(*time);
 }
 
 bool ReplacesWithoutAsking(ConversionEnv& env) { return env.flags.sideChosen || !env.host.AskOverwrite(); }

@@ -6,6 +6,7 @@
 
 #include "glue/codec_loader.h"
 #include "hotsync/user_manager.h"
+#include "tasks/task_record.h"
 
 namespace zun {
 
@@ -80,5 +81,11 @@ int32_t ProgressFrame(int32_t i, int32_t n);
 
 // Raised once the failure's status text is in the task: the common end keeps it.
 struct AlreadyReported {};
+
+// Writes `status` into the task and raises AlreadyReported.
+[[noreturn]] void FailWith(TaskRecord& task, const char* status);
+
+// The file's modification time as a date stamp; throws FileError when it cannot be read.
+double StampOf(const std::string& path);
 
 }  // namespace zun

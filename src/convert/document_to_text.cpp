@@ -13,10 +13,6 @@
 namespace zun {
 namespace {
 
-void Fail(TaskRecord& task, const char* status) {
-  task.Status = status;
-  throw AlreadyReported{};
-}
 
 // Checks the document and writes its text into `out`.
 void CopyText(TaskRecord& task, ConversionEnv& env, const std::string& documentPath, ByteFile& out) {
@@ -24,15 +20,15 @@ void CopyText(TaskRecord& task, ConversionEnv& env, const std::string& documentP
   std::string creator;
   std::string type;
   int32_t recordCount = 0;
-  if (ReadPdbHeader(reader, creator, type, recordCount) != 0) Fail(task, status::kBadHeader);
-  if (type != "TEXt" || creator != "REAd") Fail(task, status::kUnsupportedType);
-  if (recordCount < 2) Fail(task, status::kWrongFormat);
+  if (ReadPdbHeader(reader, creator, type, recordCount) != 0) FailWith(task, status::kBadHeader);
+  if (type != "TEXt" || creator != "REAd") FailWith(task, status::kUnsupportedType);
+  if (recordCount < 2) FailWith(task, status::kWrongFormat);
   uint8_t attributes = 0;
   std::vector<uint8_t> record;
-  if (ReadPdbRecord(reader, 0, attributes, record) != 0) Fail(task, status::kNoDocInfo);
+  if (ReadPdbRecord(reader, 0, attributes, record) != 0) FailWith(task, status::kNoDocInfo);
   uint8_t version = 0;
   int32_t textRecords = 0;
-  if (ReadDocInfo(record, recordCount, version, textRecords) != 0) Fail(task, status::kUnknownDocInfo);
+  if (ReadDocInfo(record, recordCount, version, textRecords) != 0) FailWith(task, status::kUnknownDocInfo);
 
   env.host.ShowProgress(true);
   env.host.SetProgressRange(textRecords);
@@ -42,7 +38,7 @@ void CopyText(TaskRecord& task, ConversionEnv& env, const std::string& documentP
     env.host.SetProgressValue(i);
     env.host.SetTrayIcon(ProgressFrame(i, textRecords), "");
     env.host.LetEventsRun();
-    if (ReadPdbRecord(reader, i, attributes, record) != 0) Fail(task, status::kCorrupt);
+    if (ReadPdbRecord(reader, i, attributes, record) != 0) FailWith(task, status::kCorrupt);
     if (version == 1) {
       out.Append(record);
       continue;
@@ -55,11 +51,6 @@ void CopyText(TaskRecord& task, ConversionEnv& env, const std::string& documentP
   }
 }
 
-double StampOf(const std::string& path) {
-  const auto time = ModificationTime(path);
-  if (!time) throw FileError("no modification time for " + path);
-  return ToAutomationDate(*time);
-}
 
 }  // namespace
 

@@ -55,16 +55,12 @@ TableOutcome BuildTargetTable(TaskRecord& task, ConversionEnv& env, const Target
   return TableOutcome::Ready;
 }
 
-void Fail(TaskRecord& task, const char* status) {
-  task.Status = status;
-  throw AlreadyReported{};
-}
 
 // Writes the document for `source` into `documentPath`.
 void WriteDocument(TaskRecord& task, ConversionEnv& env, const std::string& source, const std::string& documentPath) {
   const ByteFile text = ByteFile::OpenForReading(source);
   const int64_t length = text.Length();
-  if (length == 0) Fail(task, status::kPcFileEmpty);
+  if (length == 0) FailWith(task, status::kPcFileEmpty);
   if (length > INT32_MAX) throw FileError("text too long for a document");
   const int32_t records = static_cast<int32_t>((length + kDocRecordSize - 1) / kDocRecordSize);
   if (records > 0xFFFF - 1) throw FileError("text too long for a document");
@@ -77,11 +73,11 @@ void WriteDocument(TaskRecord& task, ConversionEnv& env, const std::string& sour
   const std::string name =
       CutAtCharacterBoundary(PathWithoutExtension(PathFileName(task.PalmFile.Trimmed())), kMaxDatabaseName);
   if (WritePdbHeader(document, env.codec, name, "TEXt", "REAd", records + 1) != 0) {
-    Fail(task, status::kCannotCreateHeader);
+    FailWith(task, status::kCannotCreateHeader);
   }
   const bool compressed = IsEntryChecked(task.Options, kOptCompress);
   if (AppendPdbRecord(document, 0, MakeDocInfo(static_cast<int32_t>(length), records, compressed), task.Category) != 0) {
-    Fail(task, status::kCannotWriteDocInfo);
+    FailWith(task, status::kCannotWriteDocInfo);
   }
   std::vector<uint8_t> buffer;
   const uint8_t* data = text.Contents().data();
@@ -98,7 +94,7 @@ void WriteDocument(TaskRecord& task, ConversionEnv& env, const std::string& sour
       if (written < 0 || written > size + kCompressionSlack) throw FileError("compression failed");
       record = std::span<const uint8_t>(buffer.data(), static_cast<size_t>(written));
     }
-    if (AppendPdbRecord(document, i, record, 0) != 0) Fail(task, status::kCannotWriteRecord);
+    if (AppendPdbRecord(document, i, record, 0) != 0) FailWith(task, status::kCannotWriteRecord);
   }
   document.Close();
 }
@@ -118,11 +114,6 @@ int32_t Distribute(ConversionEnv& env, const std::vector<Target>& table, const s
   return first;
 }
 
-double StampOf(const std::string& path) {
-  const auto time = ModificationTime(path);
-  if (!time) throw FileError("no modification time for " + path);
-  return ToAutomationDate(*time);
-}
 
 }  // namespace
 
@@ -166,7 +157,7 @@ void ConvertTextToDocument(TaskRecord& task, ConversionEnv& env) {
   env.host.ShowProgress(true);
   try {
     // An empty PC file is reported as such, filtered or not.
-    if (FileLength(pcFile).value_or(-1) == 0) Fail(task, status::kPcFileEmpty);
+    if (FileLength(pcFile).value_or(-1) == 0) FailWith(task, status::kPcFileEmpty);
     const std::string source = FilterText(pcFile, task, env);
     if (source.empty()) throw FileError("filter failed");
     WriteDocument(task, env, source, documentPath);

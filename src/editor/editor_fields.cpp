@@ -197,18 +197,18 @@ void EditorModel::NamePcFromPalm(const std::string& name) {
 
 void EditorModel::AutoNamingClicked(bool checked) {
   state_.autoNaming = checked;
-  Guarded([&] {
-    TaskRecord settings = data_.Read(kSettingsRecord);
-    settings.Flag1 = checked ? kSwitchOn : kSwitchOff;
-    data_.Write(kSettingsRecord, settings);
-  });
+  StoreSwitch(&TaskRecord::Flag1, checked);
 }
 
 void EditorModel::AskOverwriteClicked(bool checked) {
   state_.askOverwrite = checked;
+  StoreSwitch(&TaskRecord::Flag2, checked);
+}
+
+void EditorModel::StoreSwitch(int16_t TaskRecord::*flag, bool on) {
   Guarded([&] {
     TaskRecord settings = data_.Read(kSettingsRecord);
-    settings.Flag2 = checked ? kSwitchOn : kSwitchOff;
+    settings.*flag = on ? kSwitchOn : kSwitchOff;
     data_.Write(kSettingsRecord, settings);
   });
 }

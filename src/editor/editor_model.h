@@ -137,6 +137,8 @@ class EditorModel : public RunView, public ClipboardView {
   void TargetCheckChanged(int32_t entry);
   void EnforceSingleTarget(int16_t action);
   void StoreTargetsAndFollowPalmBox();
+  // Stores a switch of record 1.
+  void StoreSwitch(int16_t TaskRecord::*flag, bool on);
   void SetTabSpaceText(const std::string& text);
   void SetCategoryText(const std::string& text);
 

@@ -69,6 +69,23 @@ void Handheld(QPainter& p, int size, const QColor& screen) {
   for (int i = 0; i < 4; ++i) p.drawEllipse(QRectF(size * (0.28 + i * 0.11), size * 0.7, size * 0.08, size * 0.08));
 }
 
+// A round 24-pixel badge with a white letter.
+QPixmap Badge(const QColor& colour, const char* letter) {
+  QPixmap pixmap = Canvas(24);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(colour.darker(130), 1));
+  p.setBrush(colour);
+  p.drawEllipse(QRectF(1, 1, 22, 22));
+  p.setPen(Qt::white);
+  QFont font = p.font();
+  font.setBold(true);
+  font.setPixelSize(16);
+  p.setFont(font);
+  p.drawText(QRectF(0, 0, 24, 24), Qt::AlignCenter, letter);
+  return pixmap;
+}
+
 }  // namespace
 
 QPixmap DirectionPicture(int number, int size) {
@@ -142,36 +159,8 @@ QPixmap PromptPicture() {
   return pixmap;
 }
 
-QPixmap HelpPicture() {
-  QPixmap pixmap = Canvas(24);
-  QPainter p(&pixmap);
-  p.setRenderHint(QPainter::Antialiasing);
-  p.setPen(QPen(kBlue.darker(130), 1));
-  p.setBrush(kBlue);
-  p.drawEllipse(QRectF(1, 1, 22, 22));
-  p.setPen(Qt::white);
-  QFont font = p.font();
-  font.setBold(true);
-  font.setPixelSize(16);
-  p.setFont(font);
-  p.drawText(QRectF(0, 0, 24, 24), Qt::AlignCenter, "?");
-  return pixmap;
-}
+QPixmap HelpPicture() { return Badge(kBlue, "?"); }
 
-QPixmap InfoPicture() {
-  QPixmap pixmap = Canvas(24);
-  QPainter p(&pixmap);
-  p.setRenderHint(QPainter::Antialiasing);
-  p.setPen(QPen(QColor(0, 110, 0), 1));
-  p.setBrush(QColor(40, 160, 60));
-  p.drawEllipse(QRectF(1, 1, 22, 22));
-  p.setPen(Qt::white);
-  QFont font = p.font();
-  font.setBold(true);
-  font.setPixelSize(16);
-  p.setFont(font);
-  p.drawText(QRectF(0, 0, 24, 24), Qt::AlignCenter, "i");
-  return pixmap;
-}
+QPixmap InfoPicture() { return Badge(QColor(40, 160, 60), "i"); }
 
 }  // namespace zun::ui
