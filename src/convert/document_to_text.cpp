@@ -5,14 +5,12 @@
 
 #include "convert/status_texts.h"
 #include "glue/byte_file.h"
-#include "glue/dates.h"
 #include "glue/file_system.h"
 #include "glue/paths.h"
 #include "pdb/pdb_file.h"
 
 namespace zun {
 namespace {
-
 
 // Checks the document and writes its text into `out`.
 void CopyText(TaskRecord& task, ConversionEnv& env, const std::string& documentPath, ByteFile& out) {
@@ -50,7 +48,6 @@ void CopyText(TaskRecord& task, ConversionEnv& env, const std::string& documentP
     out.Append(text);
   }
 }
-
 
 }  // namespace
 

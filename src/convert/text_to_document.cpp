@@ -5,7 +5,6 @@
 #include "convert/status_texts.h"
 #include "convert/text_filter.h"
 #include "glue/byte_file.h"
-#include "glue/dates.h"
 #include "glue/file_system.h"
 #include "glue/paths.h"
 #include "pdb/pdb_file.h"

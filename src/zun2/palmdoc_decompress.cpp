@@ -23,43 +23,55 @@ constexpr int64_t kMaxExpansion = 5;
 // Larger records are only counted, not decoded ahead.
 constexpr int32_t kMaxDecodedAhead = 1 << 20;
 
+// The tokens that are not pairs, for one store each: the byte itself (0x00, 0x09-0x7F), or a
+// space and the byte XOR 0x80 (0xC0-0xFF), with how many of the two bytes count.
+struct SingleTokens {
+  uint16_t bytes[256];
+  uint8_t produced[256];
+  constexpr SingleTokens() : bytes(), produced() {
+    for (int c = 0; c < 256; ++c) {
+      const bool spaced = c >= 0xC0;
+      bytes[c] = static_cast<uint16_t>(spaced ? (' ' | ((c ^ 0x80) << 8)) : c);
+      produced[c] = static_cast<uint8_t>(spaced ? 2 : 1);
+    }
+  }
+};
+constexpr SingleTokens kSingles;
+
 // Decodes `length` token bytes from a padded input into `out` (room for every byte plus kSlack).
-// Returns the bytes produced, or -1 for a malformed record.
+// The only branch real text cannot predict is pair or not; bytes and space pairs share one
+// table-driven store. Returns the bytes produced, or -1 for a malformed record.
 int64_t DecodePadded(const uint8_t* in, int64_t length, uint8_t* out) {
   int64_t i = 0;
   int64_t o = 0;
   while (i < length) {
     const uint8_t c = in[i];
-    if (c < 0x80) {
-      if (IsRun(c)) {
+    if (!IsPairLead(c)) {
+      if (IsRun(c)) [[unlikely]] {
         std::memcpy(out + o, in + i + 1, 8);
         o += c;
         i += c + 1;
-      } else {
-        out[o++] = c;
-        i += 1;
+        continue;
       }
-    } else if (c >= 0xC0) {
-      out[o] = ' ';
-      out[o + 1] = static_cast<uint8_t>(c ^ 0x80);
-      o += 2;
+      std::memcpy(out + o, &kSingles.bytes[c], 2);
+      o += kSingles.produced[c];
       i += 1;
-    } else {
-      const uint8_t next = in[i + 1];  // a pair cut off reads padding and fails below
-      const int64_t distance = ((c & 0x3F) << 5) | (next >> 3);
-      const int length3 = (next & 7) + kMinMatch;
-      if (distance == 0 || distance > o) return -1;
-      uint8_t* at = out + o;
-      if (distance >= 8) {
-        // Sixteen bytes in two steps; bytes past the match are rewritten by the tokens after it.
-        std::memcpy(at, at - distance, 8);
-        std::memcpy(at + 8, at - distance + 8, 8);
-      } else {
-        for (int k = 0; k < length3; ++k) at[k] = at[k - distance];  // the match overlaps itself
-      }
-      o += length3;
-      i += 2;
+      continue;
     }
+    const uint8_t next = in[i + 1];  // a pair cut off reads padding and fails below
+    const int64_t distance = ((c & 0x3F) << 5) | (next >> 3);
+    const int length3 = (next & 7) + kMinMatch;
+    if (distance == 0 || distance > o) return -1;
+    uint8_t* at = out + o;
+    if (distance >= 8) [[likely]] {
+      // Sixteen bytes in two steps; bytes past the match are rewritten by the tokens after it.
+      std::memcpy(at, at - distance, 8);
+      std::memcpy(at + 8, at - distance + 8, 8);
+    } else {
+      for (int k = 0; k < length3; ++k) at[k] = at[k - distance];  // the match overlaps itself
+    }
+    o += length3;
+    i += 2;
   }
   return i == length ? o : -1;  // a run or pair running past the end is malformed
 }
