@@ -22,8 +22,8 @@ void CopyText(TaskRecord& task, ConversionEnv& env, const std::string& documentP
   if (type != "TEXt" || creator != "REAd") FailWith(task, status::kUnsupportedType);
   if (recordCount < 2) FailWith(task, status::kWrongFormat);
   uint8_t attributes = 0;
-  std::vector<uint8_t> record;
-  if (ReadPdbRecord(reader, 0, attributes, record) != 0) FailWith(task, status::kNoDocInfo);
+  std::span<const uint8_t> record;
+  if (ReadPdbRecordView(reader, 0, attributes, record) != 0) FailWith(task, status::kNoDocInfo);
   uint8_t version = 0;
   int32_t textRecords = 0;
   if (ReadDocInfo(record, recordCount, version, textRecords) != 0) FailWith(task, status::kUnknownDocInfo);
@@ -31,21 +31,20 @@ void CopyText(TaskRecord& task, ConversionEnv& env, const std::string& documentP
   env.host.ShowProgress(true);
   env.host.SetProgressRange(textRecords);
   env.host.LetEventsRun();
-  std::vector<uint8_t> text;
   for (int32_t i = 1; i <= textRecords; ++i) {
     env.host.SetProgressValue(i);
     env.host.SetTrayIcon(ProgressFrame(i, textRecords), "");
     env.host.LetEventsRun();
-    if (ReadPdbRecord(reader, i, attributes, record) != 0) FailWith(task, status::kCorrupt);
+    if (ReadPdbRecordView(reader, i, attributes, record) != 0) FailWith(task, status::kCorrupt);
     if (version == 1) {
       out.Append(record);
       continue;
     }
     const int32_t size = env.codec.GetUncompSize(record.data(), static_cast<int32_t>(record.size()));
     if (size < 0) throw FileError("record does not decompress");
-    text.resize(static_cast<size_t>(size));
+    // Decompressed straight into the file's write buffer.
+    const std::span<uint8_t> text = out.AppendRoom(static_cast<size_t>(size));
     if (env.codec.DeCompress(text.data(), record.data(), size) != size) throw FileError("record does not decompress");
-    out.Append(text);
   }
 }
 

@@ -123,6 +123,14 @@ void ByteFile::Append(std::span<const uint8_t> bytes) {
   pending_.insert(pending_.end(), bytes.begin(), bytes.end());
 }
 
+std::span<uint8_t> ByteFile::AppendRoom(size_t count) {
+  if (fd_ < 0) throw FileError("file is not open for writing: " + path_);
+  if (pending_.size() + count > kWriteBuffer) Flush();
+  const size_t at = pending_.size();
+  pending_.resize(at + count);
+  return {pending_.data() + at, count};
+}
+
 void ByteFile::WriteAt(int64_t offset, std::span<const uint8_t> bytes) {
   if (fd_ < 0 || offset < 0) throw FileError("file is not open for writing: " + path_);
   const int64_t end = offset + static_cast<int64_t>(bytes.size());

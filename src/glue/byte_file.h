@@ -6,6 +6,7 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zun {
@@ -13,6 +14,23 @@ namespace zun {
 class FileError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+};
+
+// Leaves new elements uninitialized: a write buffer is filled before it is read.
+template <typename T>
+struct UninitializedAllocator : std::allocator<T> {
+  template <typename U>
+  struct rebind {
+    using other = UninitializedAllocator<U>;
+  };
+  template <typename U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
 };
 
 class ByteFile {
@@ -40,6 +58,8 @@ class ByteFile {
   // later write or at Close.
   void WriteAt(int64_t offset, std::span<const uint8_t> bytes);
   void Append(std::span<const uint8_t> bytes);
+  // Room for `count` bytes at the end, to be filled before the next call on the file.
+  std::span<uint8_t> AppendRoom(size_t count);
   // Writes what is pending and closes; throws when the data could not be stored.
   void Close();
 
@@ -50,7 +70,7 @@ class ByteFile {
 
   int fd_ = -1;
   int64_t length_ = 0;      // reading: the file's length; writing: bytes on disk
-  std::vector<uint8_t> pending_;  // writing: bytes that follow length_
+  std::vector<uint8_t, UninitializedAllocator<uint8_t>> pending_;  // writing: bytes that follow length_
   std::unique_ptr<uint8_t[]> content_;  // reading: the whole file, not zeroed first
   std::string path_;
 };

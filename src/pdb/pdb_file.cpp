@@ -125,7 +125,7 @@ int16_t GetRecordEntry(PdbReader& reader, int32_t index, int32_t& offset, uint8_
   }
 }
 
-int16_t ReadPdbRecord(PdbReader& reader, int32_t index, uint8_t& attributes, std::vector<uint8_t>& bytes) {
+int16_t ReadPdbRecordView(PdbReader& reader, int32_t index, uint8_t& attributes, std::span<const uint8_t>& bytes) {
   try {
     int32_t offset = 0;
     if (GetRecordEntry(reader, index, offset, attributes) != 0) return -1;
@@ -136,14 +136,23 @@ int16_t ReadPdbRecord(PdbReader& reader, int32_t index, uint8_t& attributes, std
                             ? nextOffset
                             : reader.File().Length();
     const int64_t length = end - offset;
-    if (length < 0) return -1;
-    if (length > reader.File().Length()) return -1;
-    bytes.resize(static_cast<size_t>(length));
-    reader.File().ReadAt(offset, bytes);
+    const std::span<const uint8_t> file = reader.File().Contents();
+    if (length < 0 || offset < 0 || offset > static_cast<int64_t>(file.size()) ||
+        length > static_cast<int64_t>(file.size()) - offset) {
+      return -1;
+    }
+    bytes = file.subspan(static_cast<size_t>(offset), static_cast<size_t>(length));
     return 0;
   } catch (const FileError&) {
     return -1;
   }
+}
+
+int16_t ReadPdbRecord(PdbReader& reader, int32_t index, uint8_t& attributes, std::vector<uint8_t>& bytes) {
+  std::span<const uint8_t> view;
+  if (ReadPdbRecordView(reader, index, attributes, view) != 0) return -1;
+  bytes.assign(view.begin(), view.end());
+  return 0;
 }
 
 int16_t ReadDocInfo(std::span<const uint8_t> record0, int32_t recordCount, uint8_t& version, int32_t& textRecords) {
