@@ -18,7 +18,7 @@ using namespace zun2;
 
 constexpr int kHashBits = 12;
 constexpr int kHashSize = 1 << kHashBits;
-constexpr int kHash3Bits = 16;
+constexpr int kHash3Bits = 14;
 constexpr int kHash3Size = 1 << kHash3Bits;
 // Candidates looked at per position; real text finds its longest match long before this.
 constexpr int kChainLimit = 256;
@@ -46,11 +46,11 @@ int CommonLength(const uint8_t* a, const uint8_t* b, int limit) {
 // Buffers reused from record to record; they only grow.
 struct Workspace {
   std::vector<int32_t> head4 = std::vector<int32_t>(kHashSize);  // newest position of a 4-byte hash
-  // Newest position of a 3-byte hash, counted from the first record on, so that the large table
-  // needs no reset per record: positions below `base` belong to earlier records.
-  std::vector<int32_t> head3 = std::vector<int32_t>(kHash3Size, -1);
-  int32_t base = 0;
-  int32_t nextBase = 0;
+  // Newest position of a 3-byte hash, counted on from record to record and kept in 16 bits, so
+  // that the table stays small and needs no reset: a stale or wrapped entry only fails the
+  // byte comparison that every candidate must pass.
+  std::vector<uint16_t> head3 = std::vector<uint16_t>(kHash3Size, 0);
+  uint32_t base = 0;
   std::vector<uint8_t> text;
   std::vector<int32_t> chain;  // older position with the same 4-byte hash
   std::vector<uint8_t> matchLength;
@@ -59,23 +59,18 @@ struct Workspace {
   std::vector<uint8_t> choice;    // first token of that encoding: its length, kind in the top bits
 
   void Prepare(const uint8_t* source, size_t n) {
-    if (cost.size() < n + 1) {
+    if (cost.size() < n + kMaxMatch + 1) {
       text.resize(n + kPadding);
       chain.resize(n + 1);
       matchLength.resize(n + 1);
       matchDistance.resize(n + 1);
-      cost.resize(n + 1);
+      cost.resize(n + kMaxMatch + 1);
       choice.resize(n + 1);
     }
     std::memcpy(text.data(), source, n);
     std::memset(text.data() + n, 0, kPadding);
     std::fill(head4.begin(), head4.end(), -1);
-    if (nextBase > std::numeric_limits<int32_t>::max() - static_cast<int32_t>(n)) {
-      std::fill(head3.begin(), head3.end(), -1);
-      nextBase = 0;
-    }
-    base = nextBase;
-    nextBase = base + static_cast<int32_t>(n);
+    base += static_cast<uint32_t>(n) + kMaxDistance + 1;  // an earlier record is never in reach
   }
 };
 
@@ -117,13 +112,14 @@ struct Workspace {
       }
       const uint32_t h3 = Hash3(bytes);
       if (best < kMinMatch) {
-        const int j = w.head3[h3] - w.base;
-        if (j >= 0 && i - j <= kMaxDistance && ((Load32(src + j) ^ bytes) & 0xFFFFFF) == 0) {
+        const int distance = static_cast<uint16_t>(w.base + i - w.head3[h3]);
+        const int j = i - distance;
+        if (distance >= 1 && distance <= kMaxDistance && j >= 0 && ((Load32(src + j) ^ bytes) & 0xFFFFFF) == 0) {
           best = kMinMatch;
           bestDistance = i - j;
         }
       }
-      w.head3[h3] = w.base + i;
+      w.head3[h3] = static_cast<uint16_t>(w.base + i);
     }
     if (best < kMinMatch) best = 0;
     w.matchLength[i] = static_cast<uint8_t>(best);
@@ -158,12 +154,14 @@ constexpr uint8_t kKindShift = 4;
       kind = kSpacePair;
     }
     // The cheapest rest behind a match: every match costs two bytes, whatever its length.
+    // A fixed number of steps, so the loop compiles without branches; the cost array reaches
+    // kMaxMatch positions past the record's end.
     const int longest = w.matchLength[i];
     if (longest >= kMinMatch) {
       int rest = cost[i + kMinMatch];
       int restLength = kMinMatch;
-      for (int l = kMinMatch + 1; l <= longest; ++l) {
-        const bool cheaper = cost[i + l] <= rest;  // ties go to the longer match
+      for (int l = kMinMatch + 1; l <= kMaxMatch; ++l) {
+        const bool cheaper = (l <= longest) & (cost[i + l] <= rest);  // ties go to the longer match
         rest = cheaper ? cost[i + l] : rest;
         restLength = cheaper ? l : restLength;
       }
