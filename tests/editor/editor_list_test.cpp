@@ -1,8 +1,6 @@
 // The task list: start-up, adding, deleting, selection, the "Sync" cell, scrolling, the run.
 #include "editor/editor_fixture.h"
 
-#include "convert/status_texts.h"
-#include "tasks/conversion_run.h"
 
 using zuntest::EditorTest;
 
@@ -162,49 +160,6 @@ TEST_F(EditorTest, SaveDefaultStoresFoldersAndSettings) {
   model->AddTask();
   EXPECT_EQ(S().categoryText, "7");
   EXPECT_EQ(S().pcFileText, "/texts/");
-}
-
-TEST_F(EditorTest, TheConversionRunLocksTheWindowAndFollowsTheTasks) {
-  Start({}, 2);
-  for (int row = 1; row <= 2; ++row) {
-    model->SelectRow(row);
-    model->PcFileEdited(files / ("t" + std::to_string(row) + ".txt"));
-    model->PalmFileEdited(files / ("t" + std::to_string(row) + ".pdb"));
-    SetTask(row, [](zun::TaskRecord& t) { t.Action = 3; });
-    zuntest::WriteText(files / ("t" + std::to_string(row) + ".txt"), "text");
-  }
-  EXPECT_EQ(model->ConvertClicked(), zun::ConvertRequest::StartRun);
-  EXPECT_EQ(S().convertCaption, "Stop");
-  EXPECT_FALSE(S().controls.list);
-  EXPECT_FALSE(S().controls.action);
-  EXPECT_FALSE(S().controls.exit);
-  model->CycleAction();
-  EXPECT_FALSE(S().controls.action) << "EnableEditor does nothing during a run";
-
-  zuntest::ConversionSetup s;
-  s.host.checks = model->InstallChecks();
-  zun::ConversionEnv env{s.codec, users, s.host, flags, dir.Path(), &data};
-  s.host.onShowTask = [&](int32_t) { s.host.checks = model->InstallChecks(); };
-  struct Both : zun::RunView {
-    zun::EditorModel& m;
-    zun::ScriptedHost& h;
-    Both(zun::EditorModel& model, zun::ScriptedHost& host) : m(model), h(host) {}
-    void ShowTask(int32_t row) override {
-      m.ShowTask(row);
-      h.ShowTask(row);
-    }
-    void ShowOutcome(int32_t row, const zun::TaskRecord& t, const std::string& s) override { m.ShowOutcome(row, t, s); }
-  } view(*model, s.host);
-  EXPECT_EQ(model->ConvertClicked(), zun::ConvertRequest::StopRequested) << "a second click during the run";
-  EXPECT_EQ(S().convertCaption, "Wait");
-  zun::RunAllTasks(data, env, view);
-  model->EndRun();
-  EXPECT_EQ(S().rows[0].sync, " OK");
-  EXPECT_EQ(S().rows[1].sync, "") << "the stop came before the second task";
-  EXPECT_EQ(S().convertCaption, "Convert");
-  EXPECT_TRUE(S().controls.action);
-  EXPECT_FALSE(flags.stopRequested);
-  EXPECT_NE(S().palmFileInfo.find(" Byte"), std::string::npos) << "information refreshed after the run";
 }
 
 TEST_F(EditorTest, MinimizingIsRememberedInRecordTwo) {

@@ -23,12 +23,6 @@ TEST(Paths, SplitAtTheLastSeparatorAndDot) {
   EXPECT_EQ(zun::CutAtCharacterBoundary("a\xE2\x82\xAC" "b", 4), "a\xE2\x82\xAC");
 }
 
-TEST(Paths, FallbackFolderIsHome) {
-  const std::string folder = zun::FallbackFolder();
-  ASSERT_FALSE(folder.empty());
-  EXPECT_EQ(folder.back(), '/');
-}
-
 TEST(FileExists, ThreeResults) {
   zuntest::TempDir dir;
   zuntest::WriteText(dir / "here.txt", "x");

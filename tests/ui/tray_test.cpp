@@ -80,11 +80,7 @@ class TrayTest : public QObject {
     QVERIFY(w.Start());
     zuntest::WriteText(w.files / "a.txt", "text");
     zuntest::WriteText(w.files / "a.pdb", "old");
-    w.Click("cmd_new");
-    w.window->Model().CycleAction();
-    w.window->Model().CycleAction();
-    w.Paste("txt_pcfile", w.files / "a.txt");
-    w.Paste("txt_palmfile", w.files / "a.pdb");
+    w.AddTask(2, w.files / "a.txt", w.files / "a.pdb");
     auto* tray = w.Find<QSystemTrayIcon>("trayIcon");
     w.window->SetTrayIcon(5, "busy");
     QString tipDuringPrompt = "unset";

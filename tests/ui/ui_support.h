@@ -55,6 +55,14 @@ struct Window {
     const int x = tasks->header()->sectionViewportPosition(column) + 3;
     QTest::mouseClick(tasks->viewport(), Qt::LeftButton, {}, QPoint(x, rect.center().y()));
   }
+  // Adds a task through the window: `clicks` on the direction picture (2: PC to Palm), then the
+  // two file boxes.
+  void AddTask(int clicks, const std::string& pcFile, const std::string& palmFile) const {
+    Click("cmd_new");
+    for (int i = 0; i < clicks; ++i) QTest::mouseClick(Find("img_action"), Qt::LeftButton);
+    Paste("txt_pcfile", pcFile);
+    Paste("txt_palmfile", palmFile);
+  }
   zun::TaskRecord Record(int number) const {
     zun::DataFile data(programDir.Path());
     data.OpenAndCheck();

@@ -94,13 +94,8 @@ class WindowTest : public QObject {
     zuntest::WriteText(w.files / "a.txt", "first text");
     zuntest::WriteText(w.files / "b.txt", "second text");
     zuntest::WriteText(w.files / "b.pdb", "an old document");
-    for (const char* name : {"a", "b"}) {
-      w.Click("cmd_new");
-      QTest::mouseClick(w.Find("img_action"), Qt::LeftButton);
-      QTest::mouseClick(w.Find("img_action"), Qt::LeftButton);  // PC to Palm
-      w.Paste("txt_pcfile", w.files / (std::string(name) + ".txt"));
-      w.Paste("txt_palmfile", w.files / (std::string(name) + ".pdb"));
-    }
+    w.AddTask(2, w.files / "a.txt", w.files / "a.pdb");
+    w.AddTask(2, w.files / "b.txt", w.files / "b.pdb");
     QCOMPARE(w.Find<QLineEdit>("txt_palmfile")->text(), QString::fromStdString(w.files / "b.pdb"));
     uitest::ClickInNextModal("cmd_yes");
     w.Click("cmd_convert");
@@ -129,11 +124,7 @@ class WindowTest : public QObject {
     QVERIFY(w.Start());
     zuntest::WriteText(w.files / "a.txt", "text");
     zuntest::WriteText(w.files / "a.pdb", "old");
-    w.Click("cmd_new");
-    QTest::mouseClick(w.Find("img_action"), Qt::LeftButton);
-    QTest::mouseClick(w.Find("img_action"), Qt::LeftButton);
-    w.Paste("txt_pcfile", w.files / "a.txt");
-    w.Paste("txt_palmfile", w.files / "a.pdb");
+    w.AddTask(2, w.files / "a.txt", w.files / "a.pdb");
     uitest::AnswerNextModal([](QWidget* modal) {
       modal->findChild<QCheckBox*>("chk_notaskagain")->click();
       modal->findChild<QAbstractButton*>("cmd_skip")->click();
@@ -150,11 +141,8 @@ class WindowTest : public QObject {
     uitest::Window w;
     QVERIFY(w.Start());
     zuntest::WriteText(w.files / "a.txt", "text");
-    w.Click("cmd_new");
-    for (int i = 0; i < 3; ++i) QTest::mouseClick(w.Find("img_action"), Qt::LeftButton);  // both ways
-    w.Paste("txt_pcfile", w.files / "a.txt");
-    w.Paste("txt_palmfile", w.files / "a.pdb");
     zuntest::WriteText(w.files / "a.pdb", "");
+    w.AddTask(3, w.files / "a.txt", w.files / "a.pdb");  // both ways
     uitest::AnswerNextModal([](QWidget* modal) {
       QCOMPARE(modal->objectName(), QString("frmBochDialog"));
       QTest::keyClick(modal, Qt::Key_Escape);  // the window's own way out: Stop
@@ -169,11 +157,7 @@ class WindowTest : public QObject {
     for (int i = 0; i < 3; ++i) {
       const std::string text = w.files / ("t" + std::to_string(i) + ".txt");
       zuntest::WriteText(text, "task text");
-      w.Click("cmd_new");
-      QTest::mouseClick(w.Find("img_action"), Qt::LeftButton);
-      QTest::mouseClick(w.Find("img_action"), Qt::LeftButton);
-      w.Paste("txt_pcfile", text);
-      w.Paste("txt_palmfile", text + ".pdb");
+      w.AddTask(2, text, text + ".pdb");
     }
     QPushButton* convert = w.Find<QPushButton>("cmd_convert");
     QTimer::singleShot(0, convert, [convert] {
