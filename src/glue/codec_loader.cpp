@@ -10,6 +10,9 @@
 #ifndef ZUN2_INSTALL_LIBDIR
 #define ZUN2_INSTALL_LIBDIR "/usr/local/lib"
 #endif
+#ifndef ZUN2_INSTALL_LIBDIR_NAME
+#define ZUN2_INSTALL_LIBDIR_NAME "lib"
+#endif
 
 namespace zun {
 namespace {
@@ -31,7 +34,12 @@ std::vector<std::string> CodecSearchFolders(const std::string& programDir) {
   std::vector<std::string> folders{WithSeparator(programDir)};
   std::error_code error;
   const auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (!error) folders.push_back(WithSeparator(executable.parent_path().string()));
+  if (!error) {
+    const std::filesystem::path folder = executable.parent_path();
+    folders.push_back(WithSeparator(folder.string()));
+    // The install library folder, also when the installed tree was moved: bin/../lib.
+    folders.push_back(WithSeparator((folder.parent_path() / ZUN2_INSTALL_LIBDIR_NAME).string()));
+  }
   folders.push_back(WithSeparator(ZUN2_INSTALL_LIBDIR));
   return folders;
 }

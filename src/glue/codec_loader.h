@@ -18,7 +18,7 @@ inline constexpr const char* kCodecLibraryName = "libzun2.so";
 inline constexpr const char* kCodecMissingMessage = "Fatal Error: libzun2.so not found";
 
 // Where the library is looked for, in order: the program directory, the executable's folder,
-// the install library folder.
+// the install library folder (beside bin/, then where it was configured).
 std::vector<std::string> CodecSearchFolders(const std::string& programDir);
 
 // Loads the library from the first folder that has it; nothing when none has all four functions.

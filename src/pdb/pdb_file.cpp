@@ -6,7 +6,6 @@ namespace zun {
 namespace {
 
 constexpr int64_t kNextListOffset = 72;
-constexpr int64_t kFirstCountOffset = 76;
 constexpr int64_t kMinimumHeaderLength = 82;
 
 void CheckPosition(int64_t position) {
