@@ -101,8 +101,6 @@ class EditorModel : public RunView, public ClipboardView {
   void EndRun();
   void ShowTask(int32_t row) override;
   void ShowOutcome(int32_t row, const TaskRecord& task, const std::string& syncSymbol) override;
-  // "do not ask again" turned asking off (record 1 is stored by whoever reports it).
-  void AskingTurnedOff() { state_.askOverwrite = false; }
 
   // Clip settings mode and the clipboard conversion.
   void ToggleClipSettings() override;
