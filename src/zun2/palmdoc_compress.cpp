@@ -22,6 +22,8 @@ constexpr int kHash3Bits = 14;
 constexpr int kHash3Size = 1 << kHash3Bits;
 // Candidates looked at per position; real text finds its longest match long before this.
 constexpr int kChainLimit = 256;
+// An empty chain: a position so far back that it is never in reach.
+constexpr int32_t kNoPosition = std::numeric_limits<int32_t>::min() / 2;
 // Zero bytes behind the copied record, so matches compare eight bytes at a time.
 constexpr size_t kPadding = 16;
 
@@ -55,21 +57,28 @@ struct Workspace {
   std::vector<int32_t> chain;  // older position with the same 4-byte hash
   std::vector<uint8_t> matchLength;
   std::vector<uint16_t> matchDistance;
-  std::vector<int32_t> cost;      // cheapest encoding of the bytes from a position to the end
+  // The cheapest encoding of the bytes from a position to the end, kept as keys: cost * 16 plus
+  // the position's low four bits. keyOf2 and keyOf4 hold the least key of 2 and 4 positions
+  // from there on, so the cheapest end of any match (3 to 10 bytes) takes two loads.
+  std::vector<int32_t> key;
+  std::vector<int32_t> keyOf2;
+  std::vector<int32_t> keyOf4;
   std::vector<uint8_t> choice;    // first token of that encoding: its length, kind in the top bits
 
   void Prepare(const uint8_t* source, size_t n) {
-    if (cost.size() < n + kMaxMatch + 1) {
+    if (key.size() < n + kMaxMatch + 1) {
       text.resize(n + kPadding);
       chain.resize(n + 1);
       matchLength.resize(n + 1);
       matchDistance.resize(n + 1);
-      cost.resize(n + kMaxMatch + 1);
+      key.resize(n + kMaxMatch + 1);
+      keyOf2.resize(n + kMaxMatch + 1);
+      keyOf4.resize(n + kMaxMatch + 1);
       choice.resize(n + 1);
     }
     std::memcpy(text.data(), source, n);
     std::memset(text.data() + n, 0, kPadding);
-    std::fill(head4.begin(), head4.end(), -1);
+    std::fill(head4.begin(), head4.end(), kNoPosition);
     base += static_cast<uint32_t>(n) + kMaxDistance + 1;  // an earlier record is never in reach
   }
 };
@@ -96,7 +105,7 @@ struct Workspace {
         const uint32_t h4 = Hash(bytes);
         const int newest = w.head4[h4];
         int depth = 0;
-        for (int j = newest; best < maxLength && j >= 0 && i - j <= kMaxDistance && depth < kChainLimit;
+        for (int j = newest; best < maxLength && i - j <= kMaxDistance && depth < kChainLimit;
              j = w.chain[j], ++depth) {
           // It cannot beat the best so far unless the four bytes up to position `best` agree.
           const int at = best > 3 ? best - 3 : 0;
@@ -131,56 +140,66 @@ struct Workspace {
 
 constexpr uint8_t kKindShift = 4;
 
+constexpr int kKeyShift = 4;
+constexpr int kPositionBits = (1 << kKeyShift) - 1;
+
 [[gnu::noinline]] void FindCheapestPath(int n, Workspace& w) {
   const uint8_t* src = w.text.data();
-  int32_t* cost = w.cost.data();
-  cost[n] = 0;
+  int32_t* key = w.key.data();
+  int32_t* keyOf2 = w.keyOf2.data();
+  int32_t* keyOf4 = w.keyOf4.data();
+  const auto cost = [&](int position) { return key[position] >> kKeyShift; };
+  const auto settle = [&](int i, int best) {
+    key[i] = (best << kKeyShift) | (i & kPositionBits);
+    keyOf2[i] = std::min(key[i], key[i + 1]);
+    keyOf4[i] = std::min(keyOf2[i], keyOf2[i + 2]);
+  };
+  for (int j = n + 1; j <= n + 4; ++j) key[j] = keyOf2[j] = keyOf4[j] = std::numeric_limits<int32_t>::max();
+  settle(n, 0);
   int nextSpecial = n;  // first position at or after i whose byte needs a literal run
   // From the end backwards: each position takes the cheapest first token plus the cost of the rest.
   for (int i = n - 1; i >= 0; --i) {
-    int best = std::numeric_limits<int32_t>::max();
+    int best = std::numeric_limits<int32_t>::max() >> kKeyShift;
     int length = 0;
     TokenKind kind = kLiteral;
     const uint8_t b = src[i];
     if (IsPlainLiteral(b)) {
-      best = 1 + cost[i + 1];
+      best = 1 + cost(i + 1);
       length = 1;
     } else {
       nextSpecial = i;
     }
-    if (b == ' ' && i + 1 < n && src[i + 1] >= 0x40 && src[i + 1] <= 0x7F && 1 + cost[i + 2] < best) {
-      best = 1 + cost[i + 2];
+    if (b == ' ' && i + 1 < n && src[i + 1] >= 0x40 && src[i + 1] <= 0x7F && 1 + cost(i + 2) < best) {
+      best = 1 + cost(i + 2);
       length = 2;
       kind = kSpacePair;
     }
-    // The cheapest rest behind a match: every match costs two bytes, whatever its length.
-    // A fixed number of steps, so the loop compiles without branches; the cost array reaches
-    // kMaxMatch positions past the record's end.
+    // Every match costs two bytes, whatever its length: the cheapest end among the positions
+    // 3 to `longest` bytes ahead is the least key of two windows that cover them.
     const int longest = w.matchLength[i];
     if (longest >= kMinMatch) {
-      int rest = cost[i + kMinMatch];
-      int restLength = kMinMatch;
-      for (int l = kMinMatch + 1; l <= kMaxMatch; ++l) {
-        const bool cheaper = (l <= longest) & (cost[i + l] <= rest);  // ties go to the longer match
-        rest = cheaper ? cost[i + l] : rest;
-        restLength = cheaper ? l : restLength;
-      }
-      if (2 + rest < best) {
-        best = 2 + rest;
-        length = restLength;
+      const int first = i + kMinMatch;
+      const int last = i + longest;
+      const int span = last - first + 1;
+      const int32_t* windows = span >= 4 ? keyOf4 : span >= 2 ? keyOf2 : key;
+      const int width = span >= 4 ? 4 : span >= 2 ? 2 : 1;
+      const int32_t least = std::min(windows[first], windows[last - width + 1]);
+      if (2 + (least >> kKeyShift) < best) {
+        best = 2 + (least >> kKeyShift);
+        length = kMinMatch + (((least & kPositionBits) - first) & kPositionBits);
         kind = kMatch;
       }
     }
     // A run only pays when it holds a byte that needs one; plain bytes cost one each anyway.
     const int maxRun = std::min(kMaxRun, n - i);
     for (int k = nextSpecial - i + 1; k <= maxRun; ++k) {
-      if (1 + k + cost[i + k] < best) {
-        best = 1 + k + cost[i + k];
+      if (1 + k + cost(i + k) < best) {
+        best = 1 + k + cost(i + k);
         length = k;
         kind = kRun;
       }
     }
-    cost[i] = best;
+    settle(i, best);
     w.choice[i] = static_cast<uint8_t>(length | (kind << kKindShift));
   }
 }
