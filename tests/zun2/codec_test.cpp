@@ -108,6 +108,18 @@ TEST(Codec, RejectsMalformedRecordsWithoutReadingPastThem) {
   EXPECT_EQ(GetUncompSize(nullptr, 0), 0);
 }
 
+TEST(Codec, DecodesRecordsTooLargeToDecodeAhead) {
+  // Over a megabyte of tokens is counted first and decoded on request.
+  Bytes record;
+  for (int i = 0; i < (1 << 20) / 2 + 10; ++i) record.insert(record.end(), {'a', 0xC1});
+  record.insert(record.end(), {0x80, 0x0F});  // distance 1, length 10
+  Bytes text;
+  ASSERT_EQ(Decode(record, text), static_cast<int32_t>(record.size() / 2 * 3 - 3 + 10));
+  EXPECT_EQ(std::string(text.end() - 13, text.end()), "a AAAAAAAAAAA");
+  record.push_back(0x80);  // a pair cut off
+  EXPECT_EQ(GetUncompSize(record.data(), static_cast<int32_t>(record.size())), -1);
+}
+
 TEST(Codec, DecodesHostileBytesWithinBounds) {
   // Every record either is rejected or decodes to exactly the size reported.
   for (uint32_t seed = 0; seed < 3000; ++seed) {
