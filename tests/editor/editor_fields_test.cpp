@@ -10,10 +10,7 @@ namespace {
 
 TEST_F(EditorTest, TheDirectionPictureCyclesAndKeepsOneTargetWhenNeeded) {
   Start({"Anna", "Bert"}, 1);
-  SetTask(1, [](zun::TaskRecord& t) {
-    t.Action = 3;
-    t.Targets = "110";
-  });
+  SetTask(1, 3, "110");
   Restart();
   model->CycleAction();
   EXPECT_EQ(S().actionPicture, 4);
@@ -106,10 +103,7 @@ TEST_F(EditorTest, EntriesPastTheThirtySecondAreNotStored) {
 
 TEST_F(EditorTest, NamingFollowsTheSourceSide) {
   Start({"Anna"}, 1);
-  SetTask(1, [](zun::TaskRecord& t) {
-    t.Action = 3;
-    t.Targets = "10";
-  });
+  SetTask(1, 3, "10");
   Restart();
   model->PcFileEdited("/texts/report.txt");
   EXPECT_EQ(S().palmFileText, "report.pdb");
@@ -175,10 +169,7 @@ TEST_F(EditorTest, AnEmptyListStoresNoFileNames) {
 
 TEST_F(EditorTest, FileInformationTexts) {
   Start({"Anna", "Bert", "Cleo"}, 1);
-  SetTask(1, [](zun::TaskRecord& t) {
-    t.Action = 2;
-    t.Targets = "0010";
-  });
+  SetTask(1, 2, "0010");
   Restart();
   model->PcFileEdited(files.Path());
   EXPECT_EQ(S().pcFileInfo, "Browse or Enter Filename");

@@ -47,6 +47,12 @@ class EditorTest : public ::testing::Test {
     change(task);
     data.Write(row + 2, task);
   }
+  void SetTask(int32_t row, int16_t action, const std::string& targets) {
+    SetTask(row, [&](zun::TaskRecord& t) {
+      t.Action = action;
+      t.Targets = targets;
+    });
+  }
   // Starts the window again on the same data file, with `row` selected.
   void Restart(int32_t row = 1) {
     model = std::make_unique<zun::EditorModel>(data, users, flags);

@@ -77,10 +77,7 @@ TEST_F(EditorTest, TheSyncCellCyclesTheDirection) {
   EXPECT_EQ(Task(1).Action, 2);
 
   // Action 2 with two users checked becomes 3 and keeps both; from 1 it becomes 2 and keeps the first.
-  SetTask(2, [](zun::TaskRecord& t) {
-    t.Action = 2;
-    t.Targets = "110";
-  });
+  SetTask(2, 2, "110");
   Restart(1);
   model->ClickItem(2, 3000, 6060);
   EXPECT_EQ(Task(2).Action, 3);
@@ -95,14 +92,8 @@ TEST_F(EditorTest, TheSyncCellCyclesTheDirection) {
 
 TEST_F(EditorTest, ASyncClickOnAnotherRowUsesThatRowsTargets) {
   Start({"Anna", "Bert"}, 2);
-  SetTask(1, [](zun::TaskRecord& t) {
-    t.Action = 3;
-    t.Targets = "110";
-  });
-  SetTask(2, [](zun::TaskRecord& t) {
-    t.Action = 1;
-    t.Targets = "010";
-  });
+  SetTask(1, 3, "110");
+  SetTask(2, 1, "010");
   Restart(1);
   model->ClickItem(2, 3000, 6060);
   EXPECT_EQ(Targets(2, 3), "010") << "row 1's check marks must not reach row 2";
