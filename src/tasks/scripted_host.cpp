@@ -4,6 +4,7 @@ namespace zun {
 
 OverwriteAnswer ScriptedHost::OverwritePrompt(const std::string&, const std::string& path) {
   overwritePrompts.push_back(path);
+  if (onOverwritePrompt) onOverwritePrompt();
   if (overwriteAnswers.empty()) return laterOverwriteAnswer;
   const OverwriteAnswer answer = overwriteAnswers.front();
   overwriteAnswers.pop_front();

@@ -21,6 +21,7 @@ class ScriptedHost : public ConversionHost, public RunView, public ClipboardView
   std::deque<int32_t> bothChangedAnswers;
   int32_t laterBothChangedAnswer = kPromptSkip;
   std::function<void()> onLetEventsRun;
+  std::function<void()> onOverwritePrompt;
 
   // What was shown.
   std::vector<std::string> overwritePrompts;  // the paths asked about

@@ -128,12 +128,4 @@ TEST(ZundocRun, AsksThroughItsOptions) {
   EXPECT_EQ(Zundoc(dir, "run --prefer nothing").exit, 2);
 }
 
-TEST(ZundocRun, CreatesAMissingDataFile) {
-  zuntest::TempDir dir;
-  const Result r = Zundoc(dir, "run");
-  EXPECT_EQ(r.exit, 0);
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(zuntest::ReadBytes(dir / "zundata.dat").size(), 2416u);
-}
-
 }  // namespace

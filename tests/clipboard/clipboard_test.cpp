@@ -96,14 +96,4 @@ TEST_F(Clipboard, ReplacesAnExistingDocumentWithoutAsking) {
   EXPECT_EQ(s.host.clipStatus, "OK" + std::string(62, ' '));
 }
 
-TEST_F(Clipboard, AFailureIsShownAndStored) {
-  s.host.clipboardText = "x";
-  zun::TaskRecord clip = data.Read(2);
-  clip.PalmFile = s.files / "missing/folder/clip.pdb";
-  data.Write(2, clip);
-  Convert();
-  EXPECT_EQ(s.host.trayFrames.back(), 10);
-  EXPECT_EQ(data.Read(2).Status.Trimmed(), zun::status::kCouldNotOpen);
-}
-
 }  // namespace

@@ -57,15 +57,4 @@ TEST_F(Peer, ReadsItsDocuments) {
   EXPECT_EQ(zuntest::ReadText(s.files / "ours.txt"), content);
 }
 
-TEST_F(Peer, WritesSmallerDocumentsThanThePeer) {
-  const std::string text = zuntest::TestData("gpl3.txt");
-  zun::TaskRecord task = s.Task(zun::kPcToPalm, text, s.files / "ours.pdb");
-  task.Options.SetAt(zun::kOptRaw, '1');
-  zun::ConversionEnv env = s.Env();
-  zun::ConvertTextToDocument(task, env);
-  ASSERT_EQ(task.Status.Trimmed(), "OK");
-  EXPECT_LT(zuntest::ReadBytes(s.files / "ours.pdb").size(),
-            zuntest::ReadBytes(zuntest::TestData("gpl3.txt2pdbdoc.pdb")).size());
-}
-
 }  // namespace

@@ -43,18 +43,4 @@ TEST(TextFilter, FiltersWholeFilesBlockByBlock) {
   EXPECT_EQ(s.host.progressCaptions, std::vector<std::string>{"Applying Filters"});
 }
 
-TEST(TextFilter, RawPassesThePathAndEmptyFilesFail) {
-  zuntest::ConversionSetup s;
-  const std::string text = s.files / "t.txt";
-  zuntest::WriteText(text, "");
-  zun::TaskRecord task = s.Task(zun::kPcToPalm, text, "t.pdb");
-  zun::ConversionEnv env = s.Env();
-  EXPECT_EQ(zun::FilterText(text, task, env), "");
-  EXPECT_EQ(zun::FilterText(s.files / "missing.txt", task, env), "");
-  task.Options.SetAt(zun::kOptRaw, '1');
-  EXPECT_EQ(zun::FilterText(text, task, env), text);
-  EXPECT_FALSE(zuntest::Exists(s.programDir / "zunfilter.tmp"));
-  EXPECT_TRUE(s.host.progressCaptions.empty());
-}
-
 }  // namespace

@@ -86,22 +86,6 @@ TEST_F(TextToDocument, CutsTheTextIntoRecordsOf4096Bytes) {
   }
 }
 
-TEST_F(TextToDocument, CompressedDocumentsDecodeToTheSameBytes) {
-  Bytes all;
-  for (int round = 0; round < 40; ++round) {
-    for (int c = 0; c < 256; ++c) all.push_back(static_cast<uint8_t>(c));
-  }
-  zuntest::WriteBytes(text, all);
-  const zun::TaskRecord done = Convert(RawTask());
-  ASSERT_EQ(done.Status.Trimmed(), "OK");
-  EXPECT_EQ(ReadParts(document).version, 2);
-  zun::TaskRecord back = s.Task(zun::kPalmToPc, s.files / "back.txt", document);
-  zun::ConversionEnv env = s.Env();
-  zun::ConvertDocumentToText(back, env);
-  ASSERT_EQ(back.Status.Trimmed(), "OK");
-  EXPECT_EQ(zuntest::ReadBytes(s.files / "back.txt"), all);
-}
-
 TEST_F(TextToDocument, NamesTheDatabaseAfterTheDocumentFile) {
   zuntest::WriteText(text, "x");
   const std::string longName = std::string(40, 'L');
@@ -109,15 +93,6 @@ TEST_F(TextToDocument, NamesTheDatabaseAfterTheDocumentFile) {
   EXPECT_EQ(ReadParts(s.files / (longName + ".pdb")).name, std::string(31, 'L'));
   Convert(s.Task(zun::kPcToPalm, text, s.files / "my.notes.v2.pdb"));
   EXPECT_EQ(ReadParts(s.files / "my.notes.v2.pdb").name, "my.notes.v2");
-}
-
-TEST_F(TextToDocument, CategoryMarksRecordZeroOnly) {
-  zuntest::WriteText(text, std::string(5000, 'c'));
-  zun::TaskRecord task = RawTask();
-  task.Category = 9;
-  ASSERT_EQ(Convert(task).Status.Trimmed(), "OK");
-  const DocumentParts parts = ReadParts(document);
-  EXPECT_EQ(parts.attributes, (std::vector<uint8_t>{0x49, 0x40, 0x40}));
 }
 
 TEST_F(TextToDocument, ChecksComeFirstAndTouchNothing) {
@@ -152,15 +127,6 @@ TEST_F(TextToDocument, ShowsProgressAndAnimatesTheTray) {
   s.host.progressCaptions.clear();
   Convert(RawTask());
   EXPECT_EQ(s.host.progressCaptions, (std::vector<std::string>{"Compression", "Progress"}));
-}
-
-TEST_F(TextToDocument, StampsAreTheFilesModificationTimes) {
-  zuntest::WriteText(text, "stamp me");
-  const zun::TaskRecord task = Convert(RawTask());
-  ASSERT_EQ(task.Status.Trimmed(), "OK");
-  EXPECT_GT(task.PcDate, 40000.0);
-  EXPECT_GT(task.PalmDate, 40000.0);
-  EXPECT_EQ(task.PcFile.Trimmed(), text);
 }
 
 TEST_F(TextToDocument, AsksBeforeReplacingAnExistingDocument) {
@@ -243,29 +209,12 @@ TEST_F(TextToUsers, SkippingEveryTargetSkipsDistribution) {
   EXPECT_TRUE(users.queued.empty());
 }
 
-TEST_F(TextToUsers, CustomIsCopiedButNotQueued) {
-  s.host.checks = zun::TargetChecks{{false, true, true}};
-  const zun::TaskRecord task = Convert(RawTask());
-  ASSERT_EQ(task.Status.Trimmed(), "OK");
-  EXPECT_TRUE(zuntest::Exists(document));
-  EXPECT_TRUE(zuntest::Exists(users.BackupDir(1) + "notes.pdb"));
-  EXPECT_EQ(users.queued.size(), 1u);
-}
-
 TEST_F(TextToUsers, AFailedQueueIsAnErrorNotASuccess) {
   users.queueFails = true;
   s.host.checks = zun::TargetChecks{{true, false, false}};
   const zun::TaskRecord task = Convert(RawTask());
   EXPECT_EQ(task.Status.Trimmed(), zun::status::kCouldNotOpen);
   EXPECT_EQ(task.PalmDate, 0.0);
-  ExpectNoTemporaryFiles();
-}
-
-TEST_F(TextToDocument, AMissingTargetFolderFailsAndLeavesNoFiles) {
-  zuntest::WriteText(text, "x");
-  const zun::TaskRecord task = Convert(s.Task(zun::kPcToPalm, text, s.files / "no/such/dir/x.pdb"));
-  EXPECT_EQ(task.Status.Trimmed(), zun::status::kCouldNotOpen);
-  EXPECT_EQ(task.PcDate, 0.0);
   ExpectNoTemporaryFiles();
 }
 

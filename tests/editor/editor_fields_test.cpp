@@ -77,30 +77,6 @@ TEST_F(EditorTest, TargetRulesOutsideClipSettings) {
   EXPECT_EQ(Targets(1, 3), "010");
 }
 
-TEST_F(EditorTest, TheCustomFolderComesFromTheDefaults) {
-  Start({"Anna"}, 1);
-  zun::TaskRecord defaults = data.Read(1);
-  defaults.PalmFile = "/palm/docs/";
-  data.Write(1, defaults);
-  model->PalmFileEdited("notes.pdb");
-  model->TargetChanged(1, true);
-  EXPECT_EQ(S().palmFileText, "/palm/docs/notes.pdb");
-}
-
-TEST_F(EditorTest, EntriesPastTheThirtySecondAreNotStored) {
-  std::vector<std::string> many;
-  for (int i = 0; i < 33; ++i) many.push_back("user" + std::to_string(i));
-  Start(many, 1);
-  ASSERT_EQ(S().installEntries.size(), 34u);
-  SetTask(1, [](zun::TaskRecord& t) { t.Targets = "1"; });
-  Restart();
-  const std::string before = Task(1).Targets.str();
-  model->TargetChanged(32, true);
-  EXPECT_EQ(Task(1).Targets.str(), before);
-  model->TargetChanged(31, true);  // Action 1: only one
-  EXPECT_EQ(Task(1).Targets.str(), std::string(31, '0') + "1");
-}
-
 TEST_F(EditorTest, NamingFollowsTheSourceSide) {
   Start({"Anna"}, 1);
   SetTask(1, 3, "10");
@@ -230,18 +206,6 @@ TEST_F(EditorTest, BrowsingStartsWhereTheFileIsExpected) {
   EXPECT_EQ(dialogs.requests.back().title, "Open Palm-File from Custom Directory");
   EXPECT_EQ(S().palmFileText, "/custom/place/x.pdb");
   EXPECT_EQ(Task(1).PalmFile.Trimmed(), "/custom/place/x.pdb");
-}
-
-TEST_F(EditorTest, SwitchesAreStoredInRecordOne) {
-  Start();
-  model->AskOverwriteClicked(false);
-  EXPECT_EQ(data.Read(1).Flag2, 0);
-  model->AskOverwriteClicked(true);
-  EXPECT_EQ(data.Read(1).Flag2, -1);
-  model->AutoNamingClicked(false);
-  Restart();
-  EXPECT_FALSE(S().autoNaming);
-  EXPECT_TRUE(S().askOverwrite);
 }
 
 }  // namespace

@@ -6,19 +6,6 @@ using zuntest::EditorTest;
 
 namespace {
 
-TEST_F(EditorTest, AnEmptyDataFileShowsAnEmptyListThatAsksForATask) {
-  Start();
-  EXPECT_EQ(zuntest::ReadBytes(dir / "zundata.dat").size(), 2416u);
-  EXPECT_TRUE(S().rows.empty());
-  EXPECT_EQ(S().installEntries, std::vector<std::string>{"Custom"});
-  EXPECT_FALSE(S().controls.convert);
-  EXPECT_TRUE(S().timerRunning);
-  EXPECT_EQ(S().actionPicture, zun::kNoTaskPicture);
-  EXPECT_FALSE(S().controls.action);
-  EXPECT_TRUE(S().controls.pcFileLocked);
-  EXPECT_EQ(S().listShapeColour, zun::kNoTasksColour);
-}
-
 TEST_F(EditorTest, AddingATaskStopsThePulseAndLoadsTheDefaults) {
   Start();
   model->TimerTick();
@@ -136,32 +123,6 @@ TEST_F(EditorTest, ASelectionScrolledOutOfViewClearsTheEditorButChangesNoTask) {
   EXPECT_EQ(Task(1).PcFile.Trimmed(), "/t/one.txt");
   model->DeleteTask();
   EXPECT_EQ(S().rows.size(), 5u) << "nothing visible is selected: delete does nothing";
-}
-
-TEST_F(EditorTest, SaveDefaultStoresFoldersAndSettings) {
-  Start({}, 1);
-  model->PcFileEdited("/texts/a.txt");
-  model->PalmFileEdited("a.pdb");
-  model->CategoryEdited("7");
-  model->SaveDefault();
-  const zun::TaskRecord defaults = data.Read(1);
-  EXPECT_EQ(defaults.PcFile.Trimmed(), "/texts/");
-  EXPECT_EQ(defaults.PalmFile.Trimmed(), "");
-  EXPECT_EQ(defaults.Category, 7);
-  model->AddTask();
-  EXPECT_EQ(S().categoryText, "7");
-  EXPECT_EQ(S().pcFileText, "/texts/");
-}
-
-TEST_F(EditorTest, MinimizingIsRememberedInRecordTwo) {
-  Start();
-  model->WindowMinimized(true);
-  EXPECT_EQ(data.Read(2).Flag2, -1);
-  data.Close();
-  Restart();
-  EXPECT_TRUE(model->Open());
-  model->WindowMinimized(false);
-  EXPECT_EQ(data.Read(2).Flag2, 0);
 }
 
 }  // namespace

@@ -180,18 +180,11 @@ TEST(Vanishing, ADocumentGoneBeforeTheReadIsAnErrorAndTheTextStays) {
   zuntest::WriteText(text, "old");
   zun::TaskRecord task = s.Task(zun::kPalmToPc, text, document);
   // The prompt comes after the existence check; the file goes while it is open.
-  class Vanisher : public zun::ScriptedHost {
-   public:
-    std::string victim;
-    zun::OverwriteAnswer OverwritePrompt(const std::string& q, const std::string& p) override {
-      std::filesystem::remove(victim);
-      return ScriptedHost::OverwritePrompt(q, p);
-    }
-  } host;
-  host.askOverwrite = true;
-  host.laterOverwriteAnswer = {zun::kPromptOverwrite, false};
-  host.victim = document;
-  zun::ConversionEnv env{s.codec, *s.users, host, s.flags, s.programDir.Path()};
+  std::string victim = document;
+  s.host.onOverwritePrompt = [&] { std::filesystem::remove(victim); };
+  s.host.askOverwrite = true;
+  s.host.laterOverwriteAnswer = {zun::kPromptOverwrite, false};
+  zun::ConversionEnv env = s.Env();
   zun::ConvertDocumentToText(task, env);
   EXPECT_EQ(task.Status.Trimmed(), zun::status::kCouldNotOpen);
   EXPECT_EQ(zuntest::ReadText(text), "old");
@@ -200,7 +193,7 @@ TEST(Vanishing, ADocumentGoneBeforeTheReadIsAnErrorAndTheTextStays) {
   // And a text gone while the document's prompt is open.
   zuntest::WriteText(text, "text");
   zuntest::WriteText(document, "old document");
-  host.victim = text;
+  victim = text;
   zun::TaskRecord back = s.Task(zun::kPcToPalm, text, document);
   zun::ConvertTextToDocument(back, env);
   EXPECT_EQ(back.Status.Trimmed(), zun::status::kCouldNotOpen);

@@ -32,33 +32,18 @@ class JPilot : public ::testing::Test {
   }
 };
 
-TEST_F(JPilot, NoJPilotFolderMeansNoUsers) {
-  zun::JPilotUsers users(folder, 10ms);
-  EXPECT_EQ(users.UserCount(), 0);
-  EXPECT_TRUE(zun::FillUserList(users).empty());
-}
-
-TEST_F(JPilot, TheFolderIsFoundThroughJPilotHome) {
-  MakeJPilot();
+TEST_F(JPilot, TheUserComesFromJPilotsFolderAndSettings) {
+  EXPECT_EQ(zun::JPilotUsers(folder, 10ms).UserCount(), 0) << "no J-Pilot: only \"Custom\"";
+  MakeJPilot("fontname Sans 10\nuser Anna Smith\nuser_id 4242\n");
   zuntest::ScopedEnv env("JPILOT_HOME", home.Path());
   EXPECT_EQ(zun::JPilotFolder(), folder);
   zun::JPilotUsers users;
-  EXPECT_EQ(users.UserCount(), 1);
-}
-
-TEST_F(JPilot, UserNameAndIdComeFromTheSettings) {
-  MakeJPilot("fontname Sans 10\nuser Anna Smith\nuser_id 4242\n");
-  zun::JPilotUsers users(folder, 10ms);
   EXPECT_EQ(zun::FillUserList(users), std::vector<std::string>{"Anna Smith"});
   EXPECT_EQ(users.UserIdAt(0), 4242);
-  EXPECT_EQ(users.UserIdAt(1), 0);
-}
-
-TEST_F(JPilot, WithoutSettingsTheLoginNameAndAFixedIdServe) {
-  MakeJPilot("user_id 0\n");
-  zun::JPilotUsers users(folder, 10ms);
-  EXPECT_EQ(users.UserIdAt(0), zun::JPilotUsers::kDefaultUserId);
-  EXPECT_FALSE(users.UserName().empty());
+  zuntest::WriteText(folder + "jpilot.rc", "user_id 0\n");
+  zun::JPilotUsers plain(folder, 10ms);
+  EXPECT_EQ(plain.UserIdAt(0), zun::JPilotUsers::kDefaultUserId);
+  EXPECT_FALSE(plain.UserName().empty()) << "the login name";
 }
 
 TEST_F(JPilot, DocumentsGoThroughTheBackupLinkAndAreQueuedOnce) {

@@ -80,26 +80,4 @@ TEST_F(ConversionRun, StopDuringTheFirstOfThreeTasksEndsAfterIt) {
   EXPECT_FALSE(s.flags.stopRequested) << "cleared for the next run";
 }
 
-TEST_F(ConversionRun, StopInAPromptEndsTheRun) {
-  AddTextTask("a");
-  AddTextTask("b");
-  zuntest::WriteText(s.files / "a.pdb", "old");
-  s.host.askOverwrite = true;
-  s.host.overwriteAnswers = {{zun::kPromptStop, false}};
-  Run();
-  ASSERT_EQ(s.host.outcomes.size(), 1u);
-  EXPECT_EQ(s.host.outcomes[0].symbol, " -");
-  EXPECT_EQ(data.Read(3).Status.Trimmed(), zun::status::kUserStopped);
-  EXPECT_EQ(zuntest::ReadText(s.files / "a.pdb"), "old");
-}
-
-TEST_F(ConversionRun, EachTaskUsesItsOwnTargets) {
-  AddTextTask("a");
-  zun::TaskRecord task = data.Read(3);
-  task.Targets = "0";
-  data.Write(3, task);
-  Run();
-  EXPECT_EQ(data.Read(3).Status.Trimmed(), zun::status::kNoSourceUser);
-}
-
 }  // namespace

@@ -43,23 +43,15 @@ TEST(TaskRecord, FieldsSitAtTheirOffsets) {
   const auto encoded = zun::EncodeTaskRecord(r);
   const Bytes b(encoded.begin(), encoded.end());
   ASSERT_EQ(b.size(), 1208u);
-  EXPECT_EQ(TextAt(b, 0, 4), "0010");
-  EXPECT_EQ(TextAt(b, 4, 512), Padded("/home/a/notes.txt", 512));
+  const std::pair<size_t, std::string> texts[] = {{0, "0010"}, {4, Padded("/home/a/notes.txt", 512)},
+      {524, Padded("notes.pdb", 512)}, {1046, Padded("101", 32)}, {1082, Padded("01", 32)},
+      {1114, Padded("OK", 64)}, {1188, std::string(20, ' ')}};
+  for (const auto& [at, text] : texts) EXPECT_EQ(TextAt(b, at, text.size()), text) << at;
+  const std::pair<size_t, int16_t> integers[] = {{1044, 4}, {1078, 15}, {1080, 64}, {1178, 2},
+                                                 {1180, 3}, {1182, -1}, {1184, 0}, {1186, 999}};
+  for (const auto& [at, value] : integers) EXPECT_EQ(Int16At(b, at), value) << at;
   EXPECT_EQ(DoubleAt(b, 516), 45000.5);
-  EXPECT_EQ(TextAt(b, 524, 512), Padded("notes.pdb", 512));
   EXPECT_EQ(DoubleAt(b, 1036), -1.25);
-  EXPECT_EQ(Int16At(b, 1044), 4);
-  EXPECT_EQ(TextAt(b, 1046, 32), Padded("101", 32));
-  EXPECT_EQ(Int16At(b, 1078), 15);
-  EXPECT_EQ(Int16At(b, 1080), 64);
-  EXPECT_EQ(TextAt(b, 1082, 32), Padded("01", 32));
-  EXPECT_EQ(TextAt(b, 1114, 64), Padded("OK", 64));
-  EXPECT_EQ(Int16At(b, 1178), 2);
-  EXPECT_EQ(Int16At(b, 1180), 3);
-  EXPECT_EQ(Int16At(b, 1182), -1);
-  EXPECT_EQ(Int16At(b, 1184), 0);
-  EXPECT_EQ(Int16At(b, 1186), 999);
-  EXPECT_EQ(TextAt(b, 1188, 20), std::string(20, ' '));
   EXPECT_EQ(zun::DecodeTaskRecord(encoded), r);
 }
 
