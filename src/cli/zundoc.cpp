@@ -237,7 +237,7 @@ int Run(const std::vector<std::string>& args) {
   bool anyError = failure.has_value();
   for (const zun::ScriptedHost::Outcome& outcome : host.outcomes) {
     const std::string status = outcome.task.Status.Trimmed();
-    anyError = anyError || zun::StartsWith(status, "Error");
+    anyError = anyError || status.starts_with("Error");
     std::cout << outcome.row << "\t" << outcome.task.PcFile.Trimmed() << "\t" << outcome.task.PalmFile.Trimmed()
               << "\t" << outcome.symbol << "\t" << status << "\n";
   }

@@ -87,7 +87,7 @@ void ConvertClipboard(DataFile& data, ConversionEnv& env, ClipboardView& view) {
     env.flags.sideChosen = false;
 
     const std::string status = work.Status.Trimmed();
-    env.host.SetTrayIcon(StartsWith(status, "OK") ? kClipSuccessFrame : kClipFailureFrame, TrayTip(status));
+    env.host.SetTrayIcon(status.starts_with("OK") ? kClipSuccessFrame : kClipFailureFrame, TrayTip(status));
     clip.Status = work.Status;
     view.EnableClipControls(true);
     if (!wasInClipMode) view.ToggleClipSettings();

@@ -34,10 +34,6 @@ std::string TrimTrailingBlanks(std::string_view text) {
   return std::string(text.substr(0, end));
 }
 
-bool StartsWith(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
-
 std::string FallbackFolder() {
   const char* home = std::getenv("HOME");
   if (home == nullptr || *home == '\0') {

@@ -21,7 +21,6 @@ std::string PathWithoutExtension(std::string_view name);
 std::string PathExtension(std::string_view name);
 
 std::string TrimTrailingBlanks(std::string_view text);
-bool StartsWith(std::string_view text, std::string_view prefix);
 
 // Where documents go when no folder is known: the user's home directory with a trailing separator.
 std::string FallbackFolder();

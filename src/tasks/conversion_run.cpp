@@ -8,8 +8,8 @@
 namespace zun {
 
 std::string SyncSymbol(const std::string& status) {
-  if (StartsWith(status, "Error")) return " ?";
-  if (StartsWith(status, "OK")) return " OK";
+  if (status.starts_with("Error")) return " ?";
+  if (status.starts_with("OK")) return " OK";
   return " -";
 }
 

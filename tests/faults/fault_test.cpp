@@ -133,12 +133,12 @@ TEST_F(Faults, AFullDiskKeepsTheOldFiles) {
   zuntest::WriteText(dir / "text.txt", "old text");
   Outcome r = Zundoc({"decode", "doc.pdb", "text.txt"}, false, 100000);
   EXPECT_EQ(r.exit, 1);
-  EXPECT_TRUE(zun::StartsWith(r.out, "Error")) << r.out;
+  EXPECT_TRUE(r.out.starts_with("Error")) << r.out;
   EXPECT_EQ(zuntest::ReadText(dir / "text.txt"), "old text");
 
   zuntest::WriteText(dir / "big.txt", big);
   r = Zundoc({"encode", "--no-compress", "big.txt", "doc.pdb"}, false, 100000);
-  EXPECT_TRUE(zun::StartsWith(r.out, "Error")) << r.out;
+  EXPECT_TRUE(r.out.starts_with("Error")) << r.out;
   EXPECT_EQ(zuntest::ReadText(dir / "doc.pdb"), oldDocument);
   EXPECT_TRUE(Leftovers(dir.Path()).empty());
 }
@@ -167,7 +167,7 @@ TEST_F(Faults, TheDataFileSurvivesAFailedRun) {
   zun::DataFile data(dir.Path());
   data.OpenAndCheck();
   EXPECT_EQ(data.TaskCount(), 2);
-  EXPECT_TRUE(zun::StartsWith(data.Read(3).Status.Trimmed(), "Error"));
+  EXPECT_TRUE(data.Read(3).Status.Trimmed().starts_with("Error"));
   EXPECT_EQ(data.Read(3).PcFile.Trimmed(), dir / "text.txt");
   EXPECT_EQ(zuntest::ReadText(dir / "text.txt"), "old text");
 }
