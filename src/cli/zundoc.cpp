@@ -94,12 +94,20 @@ struct Conversion {
 };
 
 int RunConversion(Conversion& conversion) {
-  PrivateFolder folder;
-  if (folder.Path().empty()) {
-    std::cerr << "zundoc: cannot create a temporary folder\n";
-    return kExitFailed;
+  // Only encoding writes temporary files of its own; decoding writes beside the text file.
+  std::optional<PrivateFolder> folder;
+  std::string programDir;
+  if (conversion.toDocument) {
+    folder.emplace();
+    if (folder->Path().empty()) {
+      std::cerr << "zundoc: cannot create a temporary folder\n";
+      return kExitFailed;
+    }
+    programDir = folder->Path();
   }
-  const std::optional<zun::DocCodec> codec = zun::LoadDocCodec(zun::CodecSearchFolders(folder.Path()));
+  std::vector<std::string> searched = zun::CodecSearchFolders(programDir);
+  if (programDir.empty()) searched.erase(searched.begin());  // not the current folder
+  const std::optional<zun::DocCodec> codec = zun::LoadDocCodec(searched);
   if (!codec) {
     std::cerr << zun::kCodecMissingMessage << "\n";
     return kExitFailed;
@@ -107,7 +115,7 @@ int RunConversion(Conversion& conversion) {
   zun::NoUsers users;
   zun::ScriptedHost host;  // "Custom" is the only target; files are replaced without asking
   zun::RunFlags flags;
-  zun::ConversionEnv env{*codec, users, host, flags, folder.Path()};
+  zun::ConversionEnv env{*codec, users, host, flags, programDir};
   if (conversion.toDocument) {
     zun::ConvertTextToDocument(conversion.task, env);
   } else {

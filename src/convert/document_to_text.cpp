@@ -95,7 +95,7 @@ void ConvertDocumentToText(TaskRecord& task, ConversionEnv& env) {
     if (pcExists && !IsWritableFile(pcFile)) throw FileError("PC file is read-only");
     temporary = CreateTemporaryBeside(pcFile);
     if (!temporary) throw FileError("cannot write beside " + pcFile);
-    ByteFile out = ByteFile::CreateForWriting(*temporary);
+    ByteFile out = ByteFile::CreateForWriting(*temporary, ByteFile::WriteBack::Early);
     CopyText(task, env, documentPath, out);
     out.Close();
     if (!ReplaceWithTemporary(*temporary, pcFile)) throw FileError("cannot replace " + pcFile);

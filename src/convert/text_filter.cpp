@@ -37,14 +37,13 @@ std::string FilterText(const std::string& pcFile, const TaskRecord& task, Conver
     ByteFile target = ByteFile::CreateForWriting(output);
     std::vector<uint8_t> filtered;
     filtered.reserve(kDocRecordSize * 2);
-    const uint8_t* data = source.Contents().data();
     for (int32_t i = 1; i <= blocks; ++i) {
       env.host.SetProgressValue(i);
       env.host.SetTrayIcon(ProgressFrame(i, blocks), "");
       const int64_t start = int64_t{i - 1} * kDocRecordSize;
       const size_t size = static_cast<size_t>(std::min<int64_t>(kDocRecordSize, length - start));
       filtered.clear();
-      FilterBlock(data + start, size, expandTabs, task.TabSpace, crToLf, filtered);
+      FilterBlock(source.View(start, size).data(), size, expandTabs, task.TabSpace, crToLf, filtered);
       target.Append(filtered);
     }
     target.Close();

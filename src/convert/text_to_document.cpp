@@ -79,17 +79,16 @@ void WriteDocument(TaskRecord& task, ConversionEnv& env, const std::string& sour
     FailWith(task, status::kCannotWriteDocInfo);
   }
   std::vector<uint8_t> buffer;
-  const uint8_t* data = text.Contents().data();
   for (int32_t i = 1; i <= records; ++i) {
     env.host.SetProgressValue(i);
     env.host.SetTrayIcon(ProgressFrame(i, records), "");
     env.host.LetEventsRun();
     const int64_t start = int64_t{i - 1} * kDocRecordSize;
     const int32_t size = static_cast<int32_t>(std::min<int64_t>(kDocRecordSize, length - start));
-    std::span<const uint8_t> record(data + start, static_cast<size_t>(size));
+    std::span<const uint8_t> record = text.View(start, static_cast<size_t>(size));
     if (compressed) {
       buffer.assign(static_cast<size_t>(size + kCompressionSlack), ' ');
-      const int32_t written = env.codec.Compress(buffer.data(), data + start, size);
+      const int32_t written = env.codec.Compress(buffer.data(), record.data(), size);
       if (written < 0 || written > size + kCompressionSlack) throw FileError("compression failed");
       record = std::span<const uint8_t>(buffer.data(), static_cast<size_t>(written));
     }

@@ -11,68 +11,55 @@
 
 namespace zun {
 
+namespace {
+// Large enough that sequential reads cost few system calls, small enough to stay in the cache.
+constexpr size_t kReadWindow = 1 << 17;
+constexpr size_t kWriteBuffer = 1 << 18;
+}  // namespace
+
 ByteFile ByteFile::OpenForReading(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) throw FileError("cannot open " + path);
   ByteFile file;
+  file.fd_ = fd;  // closed by the destructor from here on
+  file.reading_ = true;
   file.path_ = path;
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(fd);
-    throw FileError("not a readable file: " + path);
-  }
-  size_t capacity = static_cast<size_t>(info.st_size);
-  std::unique_ptr<uint8_t[]> content = std::make_unique_for_overwrite<uint8_t[]>(capacity);
-  size_t got = 0;
-  for (;;) {
-    uint8_t probe[4096];  // past the expected end: only a file that grew meanwhile has more
-    uint8_t* into = got < capacity ? content.get() + got : probe;
-    const size_t room = got < capacity ? capacity - got : sizeof probe;
-    const ssize_t n = ::read(fd, into, room);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      ::close(fd);
-      throw FileError("cannot read " + path);
-    }
-    if (n == 0) break;
-    if (into == probe) {
-      auto larger = std::make_unique_for_overwrite<uint8_t[]>(capacity * 2 + sizeof probe);
-      std::memcpy(larger.get(), content.get(), got);
-      std::memcpy(larger.get() + got, probe, static_cast<size_t>(n));
-      content = std::move(larger);
-      capacity = capacity * 2 + sizeof probe;
-    }
-    got += static_cast<size_t>(n);
-  }
-  ::close(fd);
-  file.content_ = std::move(content);
-  file.length_ = static_cast<int64_t>(got);
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) throw FileError("not a readable file: " + path);
+  file.length_ = static_cast<int64_t>(info.st_size);
   return file;
 }
 
-ByteFile ByteFile::CreateForWriting(const std::string& path) {
+ByteFile ByteFile::CreateForWriting(const std::string& path, WriteBack writeBack) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) throw FileError("cannot create " + path);
   ByteFile file;
   file.fd_ = fd;
+  file.writeBackEarly_ = writeBack == WriteBack::Early;
   file.path_ = path;
   return file;
 }
 
 ByteFile::ByteFile(ByteFile&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
+      reading_(other.reading_),
+      writeBackEarly_(other.writeBackEarly_),
       length_(other.length_),
       pending_(std::move(other.pending_)),
-      content_(std::move(other.content_)),
+      window_(std::move(other.window_)),
+      windowStart_(other.windowStart_),
       path_(std::move(other.path_)) {}
 
 ByteFile& ByteFile::operator=(ByteFile&& other) noexcept {
   if (this != &other) {
     if (fd_ >= 0) ::close(fd_);
     fd_ = std::exchange(other.fd_, -1);
+    reading_ = other.reading_;
+    writeBackEarly_ = other.writeBackEarly_;
     length_ = other.length_;
     pending_ = std::move(other.pending_);
-    content_ = std::move(other.content_);
+    window_ = std::move(other.window_);
+    windowStart_ = other.windowStart_;
     path_ = std::move(other.path_);
   }
   return *this;
@@ -82,17 +69,35 @@ ByteFile::~ByteFile() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-void ByteFile::ReadAt(int64_t offset, std::span<uint8_t> out) const {
-  if (fd_ >= 0) throw FileError("file is open for writing: " + path_);
-  if (offset < 0 || offset > length_ || static_cast<int64_t>(out.size()) > length_ - offset) {
+std::span<const uint8_t> ByteFile::View(int64_t offset, size_t count) const {
+  if (!reading_) throw FileError("file is open for writing: " + path_);
+  if (offset < 0 || offset > length_ || static_cast<int64_t>(count) > length_ - offset) {
     throw FileError("read past the end of " + path_);
   }
-  if (!out.empty()) std::memcpy(out.data(), content_.get() + offset, out.size());
+  const bool inWindow = offset >= windowStart_ &&
+                        offset - windowStart_ + static_cast<int64_t>(count) <= static_cast<int64_t>(window_.size());
+  if (!inWindow) {
+    const size_t size = static_cast<size_t>(std::min<int64_t>(std::max(count, kReadWindow), length_ - offset));
+    window_.resize(size);
+    size_t got = 0;
+    while (got < size) {
+      const ssize_t n = ::pread(fd_, window_.data() + got, size - got, offset + static_cast<int64_t>(got));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        window_.clear();
+        throw FileError(n == 0 ? "file shrank while reading: " + path_ : "cannot read " + path_);
+      }
+      got += static_cast<size_t>(n);
+    }
+    windowStart_ = offset;
+  }
+  return {window_.data() + (offset - windowStart_), count};
 }
 
-namespace {
-constexpr size_t kWriteBuffer = 1 << 18;
-}  // namespace
+void ByteFile::ReadAt(int64_t offset, std::span<uint8_t> out) const {
+  const std::span<const uint8_t> bytes = View(offset, out.size());
+  if (!out.empty()) std::memcpy(out.data(), bytes.data(), out.size());
+}
 
 void ByteFile::WriteThrough(int64_t offset, const uint8_t* data, size_t size) {
   while (size > 0) {
@@ -108,12 +113,15 @@ void ByteFile::WriteThrough(int64_t offset, const uint8_t* data, size_t size) {
 void ByteFile::Flush() {
   if (pending_.empty()) return;
   WriteThrough(length_, pending_.data(), pending_.size());
+  if (writeBackEarly_) {
+    ::sync_file_range(fd_, length_, static_cast<off_t>(pending_.size()), SYNC_FILE_RANGE_WRITE);
+  }
   length_ += static_cast<int64_t>(pending_.size());
   pending_.clear();
 }
 
 void ByteFile::Append(std::span<const uint8_t> bytes) {
-  if (fd_ < 0) throw FileError("file is not open for writing: " + path_);
+  if (fd_ < 0 || reading_) throw FileError("file is not open for writing: " + path_);
   if (pending_.size() + bytes.size() > kWriteBuffer) Flush();
   if (bytes.size() >= kWriteBuffer) {
     WriteThrough(length_, bytes.data(), bytes.size());
@@ -124,7 +132,7 @@ void ByteFile::Append(std::span<const uint8_t> bytes) {
 }
 
 std::span<uint8_t> ByteFile::AppendRoom(size_t count) {
-  if (fd_ < 0) throw FileError("file is not open for writing: " + path_);
+  if (fd_ < 0 || reading_) throw FileError("file is not open for writing: " + path_);
   if (pending_.size() + count > kWriteBuffer) Flush();
   const size_t at = pending_.size();
   pending_.resize(at + count);
@@ -132,7 +140,7 @@ std::span<uint8_t> ByteFile::AppendRoom(size_t count) {
 }
 
 void ByteFile::WriteAt(int64_t offset, std::span<const uint8_t> bytes) {
-  if (fd_ < 0 || offset < 0) throw FileError("file is not open for writing: " + path_);
+  if (fd_ < 0 || reading_ || offset < 0) throw FileError("file is not open for writing: " + path_);
   const int64_t end = offset + static_cast<int64_t>(bytes.size());
   if (offset >= length_ && end <= Length()) {
     std::copy(bytes.begin(), bytes.end(), pending_.begin() + (offset - length_));

@@ -2,7 +2,6 @@
 // operations that use it turn into a status.
 #pragma once
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -35,11 +34,15 @@ struct UninitializedAllocator : std::allocator<T> {
 
 class ByteFile {
  public:
-  // Reads the whole file into memory: documents and texts are small, and every later read is
-  // then a bounds-checked copy.
+  // Opens for reading; the length is fixed at opening. Reads go through a window of the file
+  // that moves forward as it is read, so a whole file never sits in freshly allocated memory.
   static ByteFile OpenForReading(const std::string& path);
+  // When the disk starts writing what is appended: at the file system's leisure, or piece by
+  // piece as it is appended (for a file that will replace another: the rename then need not
+  // wait for all of it, nor the freeing of the old file's blocks behind it).
+  enum class WriteBack { Later, Early };
   // Creates the file empty (an older one is replaced).
-  static ByteFile CreateForWriting(const std::string& path);
+  static ByteFile CreateForWriting(const std::string& path, WriteBack writeBack = WriteBack::Later);
 
   ByteFile(ByteFile&& other) noexcept;
   ByteFile& operator=(ByteFile&& other) noexcept;
@@ -49,10 +52,11 @@ class ByteFile {
 
   int64_t Length() const { return length_ + static_cast<int64_t>(pending_.size()); }
 
-  // Reads exactly `count` bytes at the 0-based `offset`; throws when they are not all there.
+  // Reads exactly `out.size()` bytes at the 0-based `offset`; throws when they are not all there
+  // (also when the file has shrunk since it was opened).
   void ReadAt(int64_t offset, std::span<uint8_t> out) const;
-  // The bytes of a file opened for reading.
-  std::span<const uint8_t> Contents() const { return {content_.get(), static_cast<size_t>(length_)}; }
+  // The same bytes without a copy, valid until the next read from this file.
+  std::span<const uint8_t> View(int64_t offset, size_t count) const;
 
   // Appended bytes are gathered and written in large pieces; a failure may therefore show at a
   // later write or at Close.
@@ -68,10 +72,16 @@ class ByteFile {
   void WriteThrough(int64_t offset, const uint8_t* data, size_t size);
   void Flush();
 
+  using Bytes = std::vector<uint8_t, UninitializedAllocator<uint8_t>>;
+
   int fd_ = -1;
-  int64_t length_ = 0;      // reading: the file's length; writing: bytes on disk
-  std::vector<uint8_t, UninitializedAllocator<uint8_t>> pending_;  // writing: bytes that follow length_
-  std::unique_ptr<uint8_t[]> content_;  // reading: the whole file, not zeroed first
+  bool reading_ = false;
+  bool writeBackEarly_ = false;
+  int64_t length_ = 0;  // reading: the file's length at opening; writing: bytes on disk
+  Bytes pending_;       // writing: bytes that follow length_
+  // Reading: the bytes of the file from windowStart_ on; a read outside them moves the window.
+  mutable Bytes window_;
+  mutable int64_t windowStart_ = 0;
   std::string path_;
 };
 

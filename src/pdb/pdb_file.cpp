@@ -1,5 +1,7 @@
 #include "pdb/pdb_file.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <limits>
 
 namespace zun {
@@ -108,17 +110,35 @@ int16_t ReadPdbHeader(PdbReader& reader, std::string& creator, std::string& type
   return 0;
 }
 
+std::span<const uint8_t> PdbReader::Entry(int32_t index) {
+  const std::vector<RecordList>& lists = Lists();
+  for (size_t n = 0; n < lists.size(); ++n) {
+    const RecordList& list = lists[n];
+    if (index < list.firstRecord || index >= list.firstRecord + list.count) continue;
+    if (cachedList_ != n) {
+      const int64_t available = std::max<int64_t>(0, file_.Length() - list.entriesOffset);
+      const int64_t size = std::min<int64_t>(int64_t{kRecordEntrySize} * list.count, available);
+      cachedEntries_.clear();
+      cachedList_ = SIZE_MAX;
+      const std::span<const uint8_t> bytes = file_.View(std::min(list.entriesOffset, file_.Length()), size);
+      cachedEntries_.assign(bytes.begin(), bytes.end());
+      cachedList_ = n;
+    }
+    const size_t at = static_cast<size_t>(kRecordEntrySize) * static_cast<size_t>(index - list.firstRecord);
+    if (at + kRecordEntrySize > cachedEntries_.size()) throw FileError("record entry past the end");
+    return std::span<const uint8_t>(cachedEntries_).subspan(at, kRecordEntrySize);
+  }
+  throw FileError("no such record");
+}
+
 int16_t GetRecordEntry(PdbReader& reader, int32_t index, int32_t& offset, uint8_t& attributes) {
   try {
     if (index < 0) return -1;
-    for (const RecordList& list : reader.Lists()) {
-      if (index >= list.firstRecord + list.count) continue;
-      const int64_t entry = list.entriesOffset + kRecordEntrySize * (index - list.firstRecord);
-      offset = ReadLongAt(reader.File(), entry + 1);
-      attributes = ReadByteAt(reader.File(), entry + 4 + 1);
-      return 0;
-    }
-    return -1;
+    const std::span<const uint8_t> entry = reader.Entry(index);
+    const uint32_t value = (uint32_t{entry[0]} << 24) | (uint32_t{entry[1]} << 16) | (uint32_t{entry[2]} << 8) | entry[3];
+    offset = static_cast<int32_t>(value);
+    attributes = entry[4];
+    return 0;
   } catch (const FileError&) {
     return -1;
   }
@@ -130,17 +150,14 @@ int16_t ReadPdbRecordView(PdbReader& reader, int32_t index, uint8_t& attributes,
     if (GetRecordEntry(reader, index, offset, attributes) != 0) return -1;
     int32_t nextOffset = 0;
     uint8_t nextAttributes = 0;
+    const int64_t fileLength = reader.File().Length();
     const int64_t end = (index < std::numeric_limits<int32_t>::max() &&
                          GetRecordEntry(reader, index + 1, nextOffset, nextAttributes) == 0)
                             ? nextOffset
-                            : reader.File().Length();
+                            : fileLength;
     const int64_t length = end - offset;
-    const std::span<const uint8_t> file = reader.File().Contents();
-    if (length < 0 || offset < 0 || offset > static_cast<int64_t>(file.size()) ||
-        length > static_cast<int64_t>(file.size()) - offset) {
-      return -1;
-    }
-    bytes = file.subspan(static_cast<size_t>(offset), static_cast<size_t>(length));
+    if (length < 0 || offset < 0 || offset > fileLength || length > fileLength - offset) return -1;
+    bytes = reader.File().View(offset, static_cast<size_t>(length));
     return 0;
   } catch (const FileError&) {
     return -1;

@@ -3,6 +3,7 @@
 // positions passed to the byte helpers are 1-based.
 #pragma once
 #include <cstdint>
+#include <cstddef>
 #include <span>
 #include <string>
 #include <vector>
@@ -42,18 +43,24 @@ class PdbReader {
   const ByteFile& File() const { return file_; }
   // Throws FileError for a list outside the file, a chain that loops, or counts past 32 bits.
   const std::vector<RecordList>& Lists();
+  // The 8-byte entry of record `index`; throws FileError when the file does not hold it.
+  std::span<const uint8_t> Entry(int32_t index);
 
  private:
   ByteFile file_;
   std::vector<RecordList> lists_;
   bool listsRead_ = false;
+  // The entries of one list as far as the file holds them, kept so that reading records in turn
+  // does not read the entries again.
+  size_t cachedList_ = SIZE_MAX;
+  std::vector<uint8_t> cachedEntries_;
 };
 
 // Statuses: 0 success, -1 failure; out-values are meaningful only on success.
 int16_t ReadPdbHeader(PdbReader& reader, std::string& creator, std::string& type, int32_t& recordCount);
 int16_t GetRecordEntry(PdbReader& reader, int32_t index, int32_t& offset, uint8_t& attributes);
 int16_t ReadPdbRecord(PdbReader& reader, int32_t index, uint8_t& attributes, std::vector<uint8_t>& bytes);
-// The same, as a view into the file's bytes held by the reader (valid while it lives).
+// The same, as a view into the reader's window of the file, valid until the next read from it.
 int16_t ReadPdbRecordView(PdbReader& reader, int32_t index, uint8_t& attributes, std::span<const uint8_t>& bytes);
 int16_t ReadDocInfo(std::span<const uint8_t> record0, int32_t recordCount, uint8_t& version, int32_t& textRecords);
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "zun2/palmdoc_format.h"
+#include "zun2/palmdoc_vector_decode.h"
 #include "zun2/zun2.h"
 
 namespace {
@@ -16,8 +17,8 @@ namespace {
 using namespace zun2;
 
 // Readable bytes behind the copied input and writable bytes behind the decoded output, so the
-// decoder copies eight or sixteen bytes at a time without a bounds test per token.
-constexpr size_t kSlack = 16;
+// decoders copy eight to thirty-two bytes at a time without a bounds test per token.
+constexpr size_t kSlack = kVectorSlack;
 // Tokens expand at most five times (a 2-byte pair gives 10 bytes).
 constexpr int64_t kMaxExpansion = 5;
 // Larger records are only counted, not decoded ahead.
@@ -38,12 +39,11 @@ struct SingleTokens {
 };
 constexpr SingleTokens kSingles;
 
-// Decodes `length` token bytes from a padded input into `out` (room for every byte plus kSlack).
-// The only branch real text cannot predict is pair or not; bytes and space pairs share one
-// table-driven store. Returns the bytes produced, or -1 for a malformed record.
-int64_t DecodePadded(const uint8_t* in, int64_t length, uint8_t* out) {
-  int64_t i = 0;
-  int64_t o = 0;
+// Decodes the token bytes from `i` to `length` of a padded input into `out` (room for every
+// byte plus kSlack), going on from `o` bytes already there. The only branch real text cannot
+// predict is pair or not; bytes and space pairs share one table-driven store. Returns the bytes
+// produced, or -1 for a malformed record.
+int64_t DecodeTokens(const uint8_t* in, int64_t i, int64_t length, uint8_t* out, int64_t o) {
   while (i < length) {
     const uint8_t c = in[i];
     if (!IsPairLead(c)) {
@@ -74,6 +74,13 @@ int64_t DecodePadded(const uint8_t* in, int64_t length, uint8_t* out) {
     i += 2;
   }
   return i == length ? o : -1;  // a run or pair running past the end is malformed
+}
+
+int64_t DecodePadded(const uint8_t* in, int64_t length, uint8_t* out) {
+  int64_t i = 0;
+  int64_t o = 0;
+  if (VectorDecodeAvailable() && !DecodeVectorPrefix(in, length, out, i, o)) return -1;
+  return DecodeTokens(in, i, length, out, o);
 }
 
 // Counts without decoding, for records too large to decode ahead.
@@ -128,8 +135,11 @@ int32_t GetUncompSize(const uint8_t* compressed, int32_t length) {
     produced = CountDecodedSize(compressed, length);
   } else {
     try {
-      r.input.resize(static_cast<size_t>(length) + kSlack);
-      r.output.resize(static_cast<size_t>(length * kMaxExpansion) + kSlack);
+      // Grown, never shrunk: a vector that grows again would zero the new part first.
+      const size_t inputSize = static_cast<size_t>(length) + kSlack;
+      const size_t outputSize = static_cast<size_t>(length * kMaxExpansion) + kSlack;
+      if (r.input.size() < inputSize) r.input.resize(inputSize);
+      if (r.output.size() < outputSize) r.output.resize(outputSize);
     } catch (const std::bad_alloc&) {
       return -1;
     }

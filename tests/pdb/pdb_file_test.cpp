@@ -1,5 +1,6 @@
 // Palm database layout as written, and every check of the reader.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "glue/byte_file.h"
 #include "pdb/pdb_file.h"
@@ -143,6 +144,24 @@ TEST(PdbRead, HostileChainsAndOffsetsFailInsteadOfLooping) {
   zuntest::WriteBytes(dir / "far.pdb", file);
   auto far = Open(dir / "far.pdb");
   EXPECT_EQ(zun::ReadPdbRecord(far, 0, attributes, record), -1);
+}
+
+TEST(PdbRead, LargeDocumentsReadInAnyOrderAndFailWhenTheyShrink) {
+  // Records far apart, read forwards, backwards and again; then the file is cut short while open.
+  zuntest::TempDir dir;
+  std::vector<Bytes> records;
+  for (int i = 0; i < 300; ++i) records.push_back(zuntest::RandomBytes(1000 + i * 7, static_cast<uint32_t>(i)));
+  WriteDatabase(dir / "big.pdb", "big", records);
+  auto reader = Open(dir / "big.pdb");
+  uint8_t attributes = 0;
+  Bytes record;
+  for (int i : {0, 299, 1, 150, 298, 0, 299}) {
+    ASSERT_EQ(zun::ReadPdbRecord(reader, i, attributes, record), 0) << i;
+    EXPECT_EQ(record, records[i]) << i;
+  }
+  ASSERT_EQ(::truncate((dir / "big.pdb").c_str(), 200000), 0);
+  EXPECT_EQ(zun::ReadPdbRecord(reader, 10, attributes, record), 0) << "still in the file";
+  EXPECT_EQ(zun::ReadPdbRecord(reader, 290, attributes, record), -1) << "cut off";
 }
 
 TEST(PdbRead, DocInfoChecks) {
