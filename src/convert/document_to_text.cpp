@@ -46,6 +46,7 @@ void CopyText(TaskRecord& task, ConversionEnv& env, const std::string& documentP
     const std::span<uint8_t> text = out.AppendRoom(static_cast<size_t>(size));
     if (env.codec.DeCompress(text.data(), record.data(), size) != size) throw FileError("record does not decompress");
   }
+  if (reader.File().ChangedSinceOpening()) throw FileError("the document changed while it was read");
 }
 
 }  // namespace

@@ -46,6 +46,7 @@ std::string FilterText(const std::string& pcFile, const TaskRecord& task, Conver
       FilterBlock(source.View(start, size).data(), size, expandTabs, task.TabSpace, crToLf, filtered);
       target.Append(filtered);
     }
+    if (source.ChangedSinceOpening()) return {};  // what was read may mix old and new text
     target.Close();
     return output;
   } catch (const FileError&) {

@@ -94,6 +94,7 @@ void WriteDocument(TaskRecord& task, ConversionEnv& env, const std::string& sour
     }
     if (AppendPdbRecord(document, i, record, 0) != 0) FailWith(task, status::kCannotWriteRecord);
   }
+  if (text.ChangedSinceOpening()) throw FileError("the text changed while it was read");
   document.Close();
 }
 

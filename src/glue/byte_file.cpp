@@ -27,7 +27,17 @@ ByteFile ByteFile::OpenForReading(const std::string& path) {
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) throw FileError("not a readable file: " + path);
   file.length_ = static_cast<int64_t>(info.st_size);
+  file.modifiedSeconds_ = static_cast<int64_t>(info.st_mtim.tv_sec);
+  file.modifiedNanoseconds_ = static_cast<int64_t>(info.st_mtim.tv_nsec);
   return file;
+}
+
+bool ByteFile::ChangedSinceOpening() const {
+  if (!reading_) return false;
+  struct stat info {};
+  if (::fstat(fd_, &info) != 0) return true;
+  return static_cast<int64_t>(info.st_size) != length_ || info.st_mtim.tv_sec != modifiedSeconds_ ||
+         info.st_mtim.tv_nsec != modifiedNanoseconds_;
 }
 
 ByteFile ByteFile::CreateForWriting(const std::string& path, WriteBack writeBack) {
@@ -48,6 +58,8 @@ ByteFile::ByteFile(ByteFile&& other) noexcept
       pending_(std::move(other.pending_)),
       window_(std::move(other.window_)),
       windowStart_(other.windowStart_),
+      modifiedSeconds_(other.modifiedSeconds_),
+      modifiedNanoseconds_(other.modifiedNanoseconds_),
       path_(std::move(other.path_)) {}
 
 ByteFile& ByteFile::operator=(ByteFile&& other) noexcept {
@@ -60,6 +72,8 @@ ByteFile& ByteFile::operator=(ByteFile&& other) noexcept {
     pending_ = std::move(other.pending_);
     window_ = std::move(other.window_);
     windowStart_ = other.windowStart_;
+    modifiedSeconds_ = other.modifiedSeconds_;
+    modifiedNanoseconds_ = other.modifiedNanoseconds_;
     path_ = std::move(other.path_);
   }
   return *this;

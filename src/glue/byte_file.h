@@ -57,6 +57,9 @@ class ByteFile {
   void ReadAt(int64_t offset, std::span<uint8_t> out) const;
   // The same bytes without a copy, valid until the next read from this file.
   std::span<const uint8_t> View(int64_t offset, size_t count) const;
+  // Whether a file opened for reading was written to since (its size or time changed): what
+  // was read from it may then mix old and new bytes.
+  bool ChangedSinceOpening() const;
 
   // Appended bytes are gathered and written in large pieces; a failure may therefore show at a
   // later write or at Close.
@@ -82,6 +85,8 @@ class ByteFile {
   // Reading: the bytes of the file from windowStart_ on; a read outside them moves the window.
   mutable Bytes window_;
   mutable int64_t windowStart_ = 0;
+  int64_t modifiedSeconds_ = 0;  // reading: the file's modification time at opening
+  int64_t modifiedNanoseconds_ = 0;
   std::string path_;
 };
 

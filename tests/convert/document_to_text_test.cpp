@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <filesystem>
 
 #include "convert/document_to_text.h"
@@ -100,6 +101,22 @@ TEST_F(DocumentToText, ReaderFailuresKeepTheOldTextAndStamps) {
   }
   const auto leftovers = std::distance(std::filesystem::directory_iterator(s.files.Path()), {});
   EXPECT_EQ(leftovers, 2) << "no temporary file left beside the text";
+}
+
+TEST_F(DocumentToText, ADocumentWrittenToWhileReadKeepsTheOldText) {
+  // A HotSync that rewrites the document in place while it is decoded: the text could mix both.
+  WriteDocument({zun::MakeDocInfo(8, 2, false), Text("new "), Text("text")});
+  zuntest::WriteText(text, "precious");
+  int events = 0;
+  s.host.onLetEventsRun = [&] {
+    if (++events == 2) {
+      std::FILE* file = std::fopen(document.c_str(), "ab");
+      std::fputc('!', file);
+      std::fclose(file);
+    }
+  };
+  EXPECT_EQ(Convert(), zun::status::kCouldNotOpen);
+  EXPECT_EQ(zuntest::ReadText(text), "precious");
 }
 
 TEST_F(DocumentToText, ChecksComeFirst) {

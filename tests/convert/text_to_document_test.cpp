@@ -1,6 +1,8 @@
 // Text to document: record cutting, DocInfo, checks in order, targets, prompts, temporary files.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "convert/document_to_text.h"
 #include "convert/status_texts.h"
 #include "convert/text_to_document.h"
@@ -115,6 +117,25 @@ TEST_F(TextToDocument, EmptyTextIsReportedWithAndWithoutFilter) {
   EXPECT_EQ(filtered.PcDate, 0.0);
   EXPECT_FALSE(zuntest::Exists(document));
   ExpectNoTemporaryFiles();
+}
+
+TEST_F(TextToDocument, ATextWrittenToWhileReadKeepsTheOldDocument) {
+  // An editor that saves in place during the conversion, with and without the filter.
+  for (bool raw : {true, false}) {
+    SCOPED_TRACE(raw);
+    zuntest::WriteText(document, "old document");
+    zuntest::WriteText(text, std::string(3 * 4096, 'a'));
+    s.host.onLetEventsRun = [&] {
+      std::FILE* file = std::fopen(text.c_str(), "ab");
+      std::fputc('b', file);
+      std::fclose(file);
+    };
+    zun::TaskRecord task = s.Task(zun::kPcToPalm, text, document);
+    task.Options.SetAt(zun::kOptRaw, raw ? '1' : '0');
+    s.host.askOverwrite = false;
+    EXPECT_EQ(Convert(task).Status.Trimmed(), zun::status::kCouldNotOpen);
+    EXPECT_EQ(zuntest::ReadText(document), "old document");
+  }
 }
 
 TEST_F(TextToDocument, ShowsProgressAndAnimatesTheTray) {
