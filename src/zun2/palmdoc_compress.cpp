@@ -87,7 +87,15 @@ struct Workspace {
 // and more come from a chain of positions with the same 4-byte hash; a 3-byte match is the newest
 // position with the same 3-byte hash, when its bytes agree.
 [[gnu::noinline]] void FindLongestMatches(int n, Workspace& w) {
-  const uint8_t* src = w.text.data();
+  // Plain pointers: a store through uint8_t may alias anything, so the vectors' own pointers
+  // would be loaded again after every position.
+  const uint8_t* __restrict src = w.text.data();
+  int32_t* __restrict head4 = w.head4.data();
+  uint16_t* __restrict head3 = w.head3.data();
+  int32_t* __restrict chain = w.chain.data();
+  uint8_t* __restrict matchLength = w.matchLength.data();
+  uint16_t* __restrict matchDistance = w.matchDistance.data();
+  const uint32_t base = w.base;
   int previousLength = 0;
   int previousDistance = 0;
   for (int i = 0; i < n; ++i) {
@@ -103,10 +111,10 @@ struct Workspace {
       }
       if (maxLength >= 4) {
         const uint32_t h4 = Hash(bytes);
-        const int newest = w.head4[h4];
+        const int newest = head4[h4];
         int depth = 0;
         for (int j = newest; best < maxLength && i - j <= kMaxDistance && depth < kChainLimit;
-             j = w.chain[j], ++depth) {
+             j = chain[j], ++depth) {
           // It cannot beat the best so far unless the four bytes up to position `best` agree.
           const int at = best > 3 ? best - 3 : 0;
           if (Load32(src + j + at) != Load32(src + i + at)) continue;
@@ -116,23 +124,23 @@ struct Workspace {
             bestDistance = i - j;
           }
         }
-        w.chain[i] = newest;
-        w.head4[h4] = i;
+        chain[i] = newest;
+        head4[h4] = i;
       }
       const uint32_t h3 = Hash3(bytes);
       if (best < kMinMatch) {
-        const int distance = static_cast<uint16_t>(w.base + i - w.head3[h3]);
+        const int distance = static_cast<uint16_t>(base + i - head3[h3]);
         const int j = i - distance;
         if (distance >= 1 && distance <= kMaxDistance && j >= 0 && ((Load32(src + j) ^ bytes) & 0xFFFFFF) == 0) {
           best = kMinMatch;
           bestDistance = i - j;
         }
       }
-      w.head3[h3] = static_cast<uint16_t>(w.base + i);
+      head3[h3] = static_cast<uint16_t>(base + i);
     }
     if (best < kMinMatch) best = 0;
-    w.matchLength[i] = static_cast<uint8_t>(best);
-    w.matchDistance[i] = static_cast<uint16_t>(bestDistance);
+    matchLength[i] = static_cast<uint8_t>(best);
+    matchDistance[i] = static_cast<uint16_t>(bestDistance);
     previousLength = best;
     previousDistance = bestDistance;
   }
@@ -144,10 +152,12 @@ constexpr int kKeyShift = 4;
 constexpr int kPositionBits = (1 << kKeyShift) - 1;
 
 [[gnu::noinline]] void FindCheapestPath(int n, Workspace& w) {
-  const uint8_t* src = w.text.data();
-  int32_t* key = w.key.data();
-  int32_t* keyOf2 = w.keyOf2.data();
-  int32_t* keyOf4 = w.keyOf4.data();
+  const uint8_t* __restrict src = w.text.data();
+  const uint8_t* __restrict matchLength = w.matchLength.data();
+  uint8_t* __restrict choice = w.choice.data();
+  int32_t* __restrict key = w.key.data();
+  int32_t* __restrict keyOf2 = w.keyOf2.data();
+  int32_t* __restrict keyOf4 = w.keyOf4.data();
   const auto cost = [&](int position) { return key[position] >> kKeyShift; };
   const auto settle = [&](int i, int best) {
     key[i] = (best << kKeyShift) | (i & kPositionBits);
@@ -176,7 +186,7 @@ constexpr int kPositionBits = (1 << kKeyShift) - 1;
     }
     // Every match costs two bytes, whatever its length: the cheapest end among the positions
     // 3 to `longest` bytes ahead is the least key of two windows that cover them.
-    const int longest = w.matchLength[i];
+    const int longest = matchLength[i];
     if (longest >= kMinMatch) {
       const int first = i + kMinMatch;
       const int last = i + longest;
@@ -200,16 +210,18 @@ constexpr int kPositionBits = (1 << kKeyShift) - 1;
       }
     }
     settle(i, best);
-    w.choice[i] = static_cast<uint8_t>(length | (kind << kKindShift));
+    choice[i] = static_cast<uint8_t>(length | (kind << kKindShift));
   }
 }
 
 [[gnu::noinline]] int32_t EmitPath(uint8_t* dst, int n, Workspace& w) {
-  const uint8_t* src = w.text.data();
+  const uint8_t* __restrict src = w.text.data();
+  const uint8_t* __restrict choice = w.choice.data();
+  const uint16_t* __restrict matchDistance = w.matchDistance.data();
   uint8_t* out = dst;
   for (int start = 0; start < n;) {
-    const int length = w.choice[start] & ((1 << kKindShift) - 1);
-    switch (static_cast<TokenKind>(w.choice[start] >> kKindShift)) {
+    const int length = choice[start] & ((1 << kKindShift) - 1);
+    switch (static_cast<TokenKind>(choice[start] >> kKindShift)) {
       case kLiteral:
         *out++ = src[start];
         break;
@@ -222,7 +234,7 @@ constexpr int kPositionBits = (1 << kKeyShift) - 1;
         out += length;
         break;
       case kMatch: {
-        const unsigned pair = 0x8000u | (unsigned{w.matchDistance[start]} << 3) | unsigned(length - kMinMatch);
+        const unsigned pair = 0x8000u | (unsigned{matchDistance[start]} << 3) | unsigned(length - kMinMatch);
         *out++ = static_cast<uint8_t>(pair >> 8);
         *out++ = static_cast<uint8_t>(pair & 0xFF);
         break;
