@@ -105,9 +105,7 @@ int RunConversion(Conversion& conversion) {
     }
     programDir = folder->Path();
   }
-  std::vector<std::string> searched = zun::CodecSearchFolders(programDir);
-  if (programDir.empty()) searched.erase(searched.begin());  // not the current folder
-  const std::optional<zun::DocCodec> codec = zun::LoadDocCodec(searched);
+  const std::optional<zun::DocCodec> codec = zun::LoadDocCodec(zun::CodecSearchFolders());
   if (!codec) {
     std::cerr << zun::kCodecMissingMessage << "\n";
     return kExitFailed;
@@ -191,7 +189,7 @@ int Decode(const std::vector<std::string>& args) {
 int Info(const std::vector<std::string>& args) {
   if (args.size() != 1) return UsageError("info takes one document");
   const std::optional<zun::DocCodec> codec =
-      zun::LoadDocCodec(zun::CodecSearchFolders(zun::CurrentDirectoryWithSeparator()));
+      zun::LoadDocCodec(zun::CodecSearchFolders());
   if (!codec) {
     std::cerr << zun::kCodecMissingMessage << "\n";
     return kExitFailed;
@@ -218,7 +216,7 @@ int Run(const std::vector<std::string>& args) {
   }
   std::string programDir = zun::AbsolutePath(dir);
   if (programDir.back() != zun::kPathSeparator) programDir.push_back(zun::kPathSeparator);
-  const std::optional<zun::DocCodec> codec = zun::LoadDocCodec(zun::CodecSearchFolders(programDir));
+  const std::optional<zun::DocCodec> codec = zun::LoadDocCodec(zun::CodecSearchFolders());
   if (!codec) {
     std::cerr << zun::kCodecMissingMessage << "\n";
     return kExitFailed;

@@ -30,8 +30,8 @@ bool Resolve(void* handle, const char* name, Function& out) {
 
 }  // namespace
 
-std::vector<std::string> CodecSearchFolders(const std::string& programDir) {
-  std::vector<std::string> folders{WithSeparator(programDir)};
+std::vector<std::string> CodecSearchFolders() {
+  std::vector<std::string> folders;
   std::error_code error;
   const auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
   if (!error) {

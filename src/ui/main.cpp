@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);  // a window hidden in the tray is still running
   zun::ui::StartOptions options;
   options.programDir = zun::CurrentDirectoryWithSeparator();
-  options.codecFolders = zun::CodecSearchFolders(options.programDir);
+  options.codecFolders = zun::CodecSearchFolders();
   options.users = std::make_unique<zun::JPilotUsers>();
   zun::ui::MainWindow window(std::move(options));
   if (!window.Start()) return 1;
