@@ -11,7 +11,7 @@
 #include "glue/codec_loader.h"
 #include "hotsync/user_manager.h"
 #include "tasks/conversion_run.h"
-#include "tasks/data_file.h"
+#include "record/data_file.h"
 #include "tasks/scripted_host.h"
 #include "zun2/zun2.h"
 
@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
     std::ofstream(name + ".txt") << "Task " << i << " has a short text of its own.\n";
     const int32_t row = data.AddTask();
     zun::TaskRecord task = data.Read(zun::TaskRecordNumber(row));
-    task.Action = zun::kBothWays;
+    task.Action = zun::TaskAction::BothWays;
     task.PcFile = name + ".txt";
     task.PalmFile = name + ".pdb";
     data.Write(zun::TaskRecordNumber(row), task);

@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   zun::RunFlags flags;
   zun::ConversionEnv env{codec, users, host, flags, Folder()};
   zun::TaskRecord task;
-  task.Action = zun::kPalmToPc;
+  task.Action = zun::TaskAction::PalmToPc;
   task.PcFile = text;
   task.PalmFile = document;
   zun::ConvertDocumentToText(task, env);

@@ -18,9 +18,9 @@
 #include "hotsync/jpilot_users.h"
 #include "hotsync/user_manager.h"
 #include "tasks/conversion_run.h"
-#include "tasks/data_file.h"
+#include "record/data_file.h"
 #include "tasks/scripted_host.h"
-#include "tasks/task_record.h"
+#include "record/task_record.h"
 
 namespace {
 
@@ -131,7 +131,7 @@ int Encode(const std::vector<std::string>& args) {
   Conversion conversion;
   zun::TaskRecord& task = conversion.task;
   task = zun::DefaultSettingsRecord();
-  task.Action = zun::kPcToPalm;
+  task.Action = zun::TaskAction::PcToPalm;
   std::vector<std::string> files;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -177,7 +177,7 @@ int Decode(const std::vector<std::string>& args) {
   Conversion conversion;
   conversion.toDocument = false;
   conversion.task = zun::DefaultSettingsRecord();
-  conversion.task.Action = zun::kPalmToPc;
+  conversion.task.Action = zun::TaskAction::PalmToPc;
   const std::string document = zun::AbsolutePath(args[0]);
   const std::string text = zun::AbsolutePath(args[1]);
   if (!FitsField(text) || !FitsField(document)) return UsageError("path longer than 512 bytes");
@@ -200,7 +200,7 @@ int Info(const std::vector<std::string>& args) {
 int Run(const std::vector<std::string>& args) {
   std::string dir = ".";
   bool overwrite = false;
-  int32_t bothChanged = zun::kPromptSkip;
+  zun::PromptAnswer bothChanged = zun::PromptAnswer::Skip;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--dir" && i + 1 < args.size()) {
       dir = args[++i];
@@ -209,7 +209,7 @@ int Run(const std::vector<std::string>& args) {
     } else if (args[i] == "--skip") {
       overwrite = false;
     } else if (args[i] == "--prefer" && i + 1 < args.size() && (args[i + 1] == "pc" || args[i + 1] == "palm")) {
-      bothChanged = args[++i] == "pc" ? zun::kPromptUpdatePalm : zun::kPromptUpdatePc;
+      bothChanged = args[++i] == "pc" ? zun::PromptAnswer::UpdatePalm : zun::PromptAnswer::UpdatePc;
     } else {
       return UsageError("unknown run option " + args[i]);
     }
@@ -229,8 +229,8 @@ int Run(const std::vector<std::string>& args) {
   std::optional<std::string> failure;
   try {
     data.OpenAndCheck();
-    host.askOverwrite = data.Read(zun::kSettingsRecord).Flag2 != zun::kSwitchOff;
-    host.laterOverwriteAnswer = {overwrite ? zun::kPromptOverwrite : zun::kPromptSkip, false};
+    host.askOverwrite = data.Read(zun::kSettingsRecord).AskOverwrite();
+    host.laterOverwriteAnswer = {overwrite ? zun::PromptAnswer::Overwrite : zun::PromptAnswer::Skip, false};
     host.laterBothChangedAnswer = bothChanged;
     host.onShowTask = [&](int32_t row) {
       host.checks = zun::ChecksFromTargets(data.Read(zun::TaskRecordNumber(row)).Targets, entries);

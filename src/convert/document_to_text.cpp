@@ -75,9 +75,9 @@ void ConvertDocumentToText(TaskRecord& task, ConversionEnv& env) {
   const bool pcExists = FileExists(pcFile) == FileState::Exists;
   if (pcExists && !ReplacesWithoutAsking(env)) {
     switch (AskBeforeOverwrite(env, kPcExistsQuestion, pcFile)) {
-      case kPromptOverwrite:
+      case PromptAnswer::Overwrite:
         break;
-      case kPromptSkip:
+      case PromptAnswer::Skip:
         task.Status = status::kUserSkippedTask;
         return;
       default:

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "convert/conversion_env.h"
-#include "tasks/task_record.h"
+#include "record/task_record.h"
 
 namespace zun {
 

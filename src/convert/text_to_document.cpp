@@ -35,9 +35,9 @@ TableOutcome BuildTargetTable(TaskRecord& task, ConversionEnv& env, const Target
     row.path = PalmFilePath(env.users, checks, i, palmFile);
     if (FileExists(row.path) == FileState::Exists && !ReplacesWithoutAsking(env)) {
       switch (AskBeforeOverwrite(env, kPalmExistsQuestion, row.path)) {
-        case kPromptOverwrite:
+        case PromptAnswer::Overwrite:
           break;
-        case kPromptSkip:
+        case PromptAnswer::Skip:
           if (checks.CheckedCount() == 1) {
             task.Status = status::kUserSkippedTask;
             return TableOutcome::Ended;

@@ -1,6 +1,6 @@
 #pragma once
 #include "convert/conversion_env.h"
-#include "tasks/task_record.h"
+#include "record/task_record.h"
 
 namespace zun {
 

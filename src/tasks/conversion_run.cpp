@@ -29,13 +29,13 @@ std::optional<std::string> RunAllTasks(DataFile& data, ConversionEnv& env, RunVi
       env.host.LetEventsRun();
       TaskRecord task = data.Read(TaskRecordNumber(row));
       switch (task.Action) {
-        case kPalmToPc:
+        case TaskAction::PalmToPc:
           ConvertDocumentToText(task, env);
           break;
-        case kPcToPalm:
+        case TaskAction::PcToPalm:
           ConvertTextToDocument(task, env);
           break;
-        case kBothWays:
+        case TaskAction::BothWays:
           RunTask(task, env);
           break;
         default:  // no conversion: the stored status is shown again

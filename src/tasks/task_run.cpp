@@ -84,13 +84,13 @@ void RunTask(TaskRecord& task, ConversionEnv& env) {
         break;
     }
     switch (env.host.BothChangedPrompt()) {
-      case kPromptUpdatePc:
+      case PromptAnswer::UpdatePc:
         ConvertChosenSide(task, env, false);
         return;
-      case kPromptUpdatePalm:
+      case PromptAnswer::UpdatePalm:
         ConvertChosenSide(task, env, true);
         return;
-      case kPromptSkip:
+      case PromptAnswer::Skip:
         task.Status = status::kUserSkippedTask;
         return;
       default:  // Stop, or the prompt closed another way

@@ -2,7 +2,7 @@
 #include <ctime>
 
 #include "convert/conversion_env.h"
-#include "tasks/task_record.h"
+#include "record/task_record.h"
 
 namespace zun {
 

@@ -8,7 +8,7 @@
 #include <tuple>
 
 #include "support/test_support.h"
-#include "tasks/data_file.h"
+#include "record/data_file.h"
 
 namespace {
 
@@ -71,7 +71,7 @@ void WriteTasks(const zuntest::TempDir& dir, const std::vector<std::tuple<int16_
   for (const auto& [action, pc, palm] : tasks) {
     const int32_t row = data.AddTask();
     zun::TaskRecord task = data.Read(zun::TaskRecordNumber(row));
-    task.Action = action;
+    task.Action = static_cast<zun::TaskAction>(action);
     task.PcFile = pc;
     task.PalmFile = palm;
     data.Write(zun::TaskRecordNumber(row), task);
@@ -116,7 +116,7 @@ TEST(ZundocRun, AsksThroughItsOptions) {
   zun::DataFile data(dir.Path());
   data.OpenAndCheck();
   zun::TaskRecord task = data.Read(3);
-  task.Action = 4;
+  task.Action = zun::TaskAction::BothWays;
   data.Write(3, task);
   data.Close();
   r = Zundoc(dir, "run");

@@ -33,7 +33,7 @@ TEST_F(Peer, DecodesOurDocuments) {
     const std::string text = s.files / ("t" + std::to_string(i) + ".txt");
     const std::string document = s.files / ("t" + std::to_string(i) + ".pdb");
     zuntest::WriteText(text, texts[i]);
-    zun::TaskRecord task = s.Task(zun::kPcToPalm, text, document);
+    zun::TaskRecord task = s.Task(zun::TaskAction::PcToPalm, text, document);
     task.Options.SetAt(zun::kOptRaw, '1');
     zun::ConversionEnv env = s.Env();
     zun::ConvertTextToDocument(task, env);
@@ -50,7 +50,7 @@ TEST_F(Peer, ReadsItsDocuments) {
   zuntest::WriteText(text, content);
   const std::string document = s.files / "peer.pdb";
   ASSERT_EQ(std::system(("txt2pdbdoc -b peer " + Quote(text) + " " + Quote(document)).c_str()), 0);
-  zun::TaskRecord task = s.Task(zun::kPalmToPc, s.files / "ours.txt", document);
+  zun::TaskRecord task = s.Task(zun::TaskAction::PalmToPc, s.files / "ours.txt", document);
   zun::ConversionEnv env = s.Env();
   zun::ConvertDocumentToText(task, env);
   ASSERT_EQ(task.Status.Trimmed(), "OK");

@@ -30,7 +30,7 @@ TEST(TextFilter, FiltersWholeFilesBlockByBlock) {
   content[4096] = '\n';
   content[10] = '\t';
   zuntest::WriteText(text, content);
-  zun::TaskRecord task = s.Task(zun::kPcToPalm, text, "t.pdb");
+  zun::TaskRecord task = s.Task(zun::TaskAction::PcToPalm, text, "t.pdb");
   task.TabSpace = 2;
   zun::ConversionEnv env = s.Env();
   const std::string out = zun::FilterText(text, task, env);

@@ -19,7 +19,7 @@
 #include "convert/text_to_document.h"
 #include "pdb/pdb_file.h"
 #include "support/test_support.h"
-#include "tasks/data_file.h"
+#include "record/data_file.h"
 
 namespace fs = std::filesystem;
 
@@ -152,7 +152,7 @@ TEST_F(Faults, TheDataFileSurvivesAFailedRun) {
     data.OpenAndCheck();
     for (int i = 0; i < 2; ++i) {
       zun::TaskRecord task = data.Read(data.AddTask() + 2);
-      task.Action = zun::kPalmToPc;
+      task.Action = zun::TaskAction::PalmToPc;
       task.PcFile = dir / "text.txt";
       task.PalmFile = dir / "doc.pdb";
       data.Write(3 + i, task);
@@ -178,12 +178,12 @@ TEST(Vanishing, ADocumentGoneBeforeTheReadIsAnErrorAndTheTextStays) {
   const std::string document = s.files / "t.pdb";
   zuntest::WriteBytes(document, zuntest::MakeDatabase({zun::MakeDocInfo(3, 1, false), {'n', 'e', 'w'}}));
   zuntest::WriteText(text, "old");
-  zun::TaskRecord task = s.Task(zun::kPalmToPc, text, document);
+  zun::TaskRecord task = s.Task(zun::TaskAction::PalmToPc, text, document);
   // The prompt comes after the existence check; the file goes while it is open.
   std::string victim = document;
   s.host.onOverwritePrompt = [&] { std::filesystem::remove(victim); };
   s.host.askOverwrite = true;
-  s.host.laterOverwriteAnswer = {zun::kPromptOverwrite, false};
+  s.host.laterOverwriteAnswer = {zun::PromptAnswer::Overwrite, false};
   zun::ConversionEnv env = s.Env();
   zun::ConvertDocumentToText(task, env);
   EXPECT_EQ(task.Status.Trimmed(), zun::status::kCouldNotOpen);
@@ -194,7 +194,7 @@ TEST(Vanishing, ADocumentGoneBeforeTheReadIsAnErrorAndTheTextStays) {
   zuntest::WriteText(text, "text");
   zuntest::WriteText(document, "old document");
   victim = text;
-  zun::TaskRecord back = s.Task(zun::kPcToPalm, text, document);
+  zun::TaskRecord back = s.Task(zun::TaskAction::PcToPalm, text, document);
   zun::ConvertTextToDocument(back, env);
   EXPECT_EQ(back.Status.Trimmed(), zun::status::kCouldNotOpen);
   EXPECT_EQ(zuntest::ReadText(document), "old document");

@@ -55,7 +55,7 @@ TEST_F(JPilot, DocumentsGoThroughTheBackupLinkAndAreQueuedOnce) {
   s.users = &users;
   s.host.checks = zun::TargetChecks{{true, false}};
   zuntest::WriteText(s.files / "notes.txt", "for the handheld");
-  zun::TaskRecord task = s.Task(zun::kPcToPalm, s.files / "notes.txt", "notes.pdb");
+  zun::TaskRecord task = s.Task(zun::TaskAction::PcToPalm, s.files / "notes.txt", "notes.pdb");
   zun::ConversionEnv env = s.Env();
   zun::ConvertTextToDocument(task, env);
   ASSERT_EQ(task.Status.Trimmed(), "OK");

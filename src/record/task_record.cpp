@@ -1,4 +1,4 @@
-#include "tasks/task_record.h"
+#include "record/task_record.h"
 
 #include <cstring>
 
@@ -40,6 +40,11 @@ class RecordReader {
     value = static_cast<int16_t>(in_[at_] | (in_[at_ + 1] << 8));
     at_ += 2;
   }
+  void Action(TaskAction& value) {
+    int16_t raw = 0;
+    Integer(raw);
+    value = static_cast<TaskAction>(raw);
+  }
   void Date(double& value) {
     uint64_t bits = 0;
     for (int i = 0; i < 8; ++i) bits |= uint64_t{in_[at_ + i]} << (8 * i);
@@ -62,7 +67,7 @@ std::array<uint8_t, kTaskRecordSize> EncodeTaskRecord(const TaskRecord& r) {
   w.Date(r.PcDate);
   w.Text(r.PalmFile.str());
   w.Date(r.PalmDate);
-  w.Integer(r.Action);
+  w.Integer(static_cast<int16_t>(r.Action));
   w.Text(r.Options.str());
   w.Integer(r.Category);
   w.Integer(r.TabSpace);
@@ -85,7 +90,7 @@ TaskRecord DecodeTaskRecord(std::span<const uint8_t, kTaskRecordSize> bytes) {
   in.Date(r.PcDate);
   in.Text(r.PalmFile);
   in.Date(r.PalmDate);
-  in.Integer(r.Action);
+  in.Action(r.Action);
   in.Text(r.Options);
   in.Integer(r.Category);
   in.Integer(r.TabSpace);
@@ -100,10 +105,19 @@ TaskRecord DecodeTaskRecord(std::span<const uint8_t, kTaskRecordSize> bytes) {
   return r;
 }
 
+TaskAction DisplayedAction(TaskAction action) {
+  const auto raw = static_cast<int16_t>(action);
+  return raw >= 1 && raw <= 4 ? action : TaskAction::NoConversion;
+}
+
+TaskAction NextAction(TaskAction action) {
+  return static_cast<TaskAction>(static_cast<int16_t>(DisplayedAction(action)) % 4 + 1);
+}
+
 TaskRecord DefaultSettingsRecord() {
   TaskRecord r;
   r.Version = kDataFileVersion;
-  r.Action = kNoConversion;
+  r.Action = TaskAction::NoConversion;
   r.Options = "11";
   r.Category = 0;
   r.TabSpace = 4;
@@ -119,7 +133,7 @@ TaskRecord DefaultClipboardRecord() {
   TaskRecord r = DefaultSettingsRecord();
   r.Version = "0";
   r.PalmFile = "clipboard.pdb";
-  r.Action = kPcToPalm;
+  r.Action = TaskAction::PcToPalm;
   r.Flag1 = kSwitchOff;
   r.Flag2 = kSwitchOff;
   return r;

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "support/test_support.h"
-#include "tasks/data_file.h"
+#include "record/data_file.h"
 
 using zuntest::Bytes;
 
@@ -28,7 +28,7 @@ TEST(TaskRecord, FieldsSitAtTheirOffsets) {
   r.PcDate = 45000.5;
   r.PalmFile = "notes.pdb";
   r.PalmDate = -1.25;
-  r.Action = 4;
+  r.Action = zun::TaskAction::BothWays;
   r.Options = "101";
   r.Category = 15;
   r.TabSpace = 64;
@@ -74,7 +74,7 @@ TEST(DataFile, NewFileHoldsTheTwoDefaultRecords) {
   EXPECT_EQ(data.TaskCount(), 0);
   const zun::TaskRecord settings = data.Read(1);
   EXPECT_EQ(settings.Version.str(), "0010");
-  EXPECT_EQ(settings.Action, 1);
+  EXPECT_EQ(settings.Action, zun::TaskAction::NoConversion);
   EXPECT_EQ(settings.Options.Trimmed(), "11");
   EXPECT_EQ(settings.TabSpace, 4);
   EXPECT_EQ(settings.Targets.Trimmed(), "1");
@@ -85,7 +85,7 @@ TEST(DataFile, NewFileHoldsTheTwoDefaultRecords) {
   const zun::TaskRecord clip = data.Read(2);
   EXPECT_EQ(clip.Version.str(), "0   ");
   EXPECT_EQ(clip.PalmFile.Trimmed(), "clipboard.pdb");
-  EXPECT_EQ(clip.Action, 3);
+  EXPECT_EQ(clip.Action, zun::TaskAction::PcToPalm);
   EXPECT_EQ(clip.Flag1, 0);
   EXPECT_EQ(clip.Flag2, 0);
   EXPECT_EQ(clip.Counter, 0);
@@ -145,7 +145,7 @@ TEST(DataFile, AddDeleteAndSaveDefault) {
   EXPECT_EQ(zuntest::ReadBytes(dir / "zundata.dat").size(), 1208u * 4);
 
   zun::TaskRecord task = data.Read(4);
-  task.Action = 4;
+  task.Action = zun::TaskAction::BothWays;
   task.Options = "0101";
   task.Category = 7;
   task.TabSpace = 8;
@@ -156,7 +156,7 @@ TEST(DataFile, AddDeleteAndSaveDefault) {
   const zun::TaskRecord defaults = data.Read(1);
   EXPECT_EQ(defaults.PcFile.Trimmed(), "/texts/");
   EXPECT_EQ(defaults.PalmFile.Trimmed(), "") << "a bare name has no folder";
-  EXPECT_EQ(defaults.Action, 4);
+  EXPECT_EQ(defaults.Action, zun::TaskAction::BothWays);
   EXPECT_EQ(defaults.Options.Trimmed(), "0101");
   EXPECT_EQ(defaults.Category, 7);
   EXPECT_EQ(defaults.TabSpace, 8);

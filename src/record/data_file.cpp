@@ -1,4 +1,4 @@
-#include "tasks/data_file.h"
+#include "record/data_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

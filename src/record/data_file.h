@@ -5,7 +5,7 @@
 #include <string>
 
 #include "glue/byte_file.h"
-#include "tasks/task_record.h"
+#include "record/task_record.h"
 
 namespace zun {
 

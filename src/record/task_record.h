@@ -43,7 +43,14 @@ inline constexpr int16_t kSwitchOn = -1;
 inline constexpr int16_t kSwitchOff = 0;
 inline constexpr const char* kDataFileVersion = "0010";
 
-enum Action : int16_t { kNoConversion = 1, kPalmToPc = 2, kPcToPalm = 3, kBothWays = 4 };
+// A task's direction; the same number is its picture. Stored as a 16-bit integer that may hold
+// any value: unknown values show and act as no conversion.
+enum class TaskAction : int16_t { NoConversion = 1, PalmToPc = 2, PcToPalm = 3, BothWays = 4 };
+
+// The direction shown for a stored value: unknown values as no conversion.
+TaskAction DisplayedAction(TaskAction action);
+// The direction after `action` in the cycle no conversion, Palm to PC, PC to Palm, both ways.
+TaskAction NextAction(TaskAction action);
 
 // Positions in `lst_options` (and characters of `Options`, one further on).
 enum OptionEntry { kOptCompress = 0, kOptTabsToSpaces, kOptStripHtml, kOptCrToLf, kOptAllowBinary, kOptRaw };
@@ -56,7 +63,7 @@ struct TaskRecord {
   double PcDate = 0;
   FixedText<512> PalmFile;
   double PalmDate = 0;
-  int16_t Action = 0;
+  TaskAction Action{};
   FixedText<32> Options;
   int16_t Category = 0;
   int16_t TabSpace = 0;
@@ -68,6 +75,18 @@ struct TaskRecord {
   int16_t Flag2 = 0;
   int16_t Counter = 0;
   FixedText<20> Reserved;
+
+  // The switches mean different things in the two special records. Record 1: Flag1 "Auto
+  // Naming", Flag2 "Ask Overwirte" (both on unless 0). Record 2: Flag1 "File Count up" (on
+  // unless 0), Flag2 whether the window was left in the tray (exactly -1).
+  bool AutoNaming() const { return Flag1 != kSwitchOff; }
+  void SetAutoNaming(bool on) { Flag1 = on ? kSwitchOn : kSwitchOff; }
+  bool AskOverwrite() const { return Flag2 != kSwitchOff; }
+  void SetAskOverwrite(bool on) { Flag2 = on ? kSwitchOn : kSwitchOff; }
+  bool CountUp() const { return Flag1 != kSwitchOff; }
+  void SetCountUp(bool on) { Flag1 = on ? kSwitchOn : kSwitchOff; }
+  bool LeftInTray() const { return Flag2 == kSwitchOn; }
+  void SetLeftInTray(bool on) { Flag2 = on ? kSwitchOn : kSwitchOff; }
 
   bool operator==(const TaskRecord&) const = default;
 };
