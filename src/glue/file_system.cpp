@@ -51,6 +51,30 @@ std::optional<int64_t> FileLength(const std::string& path) {
   return static_cast<int64_t>(info.st_size);
 }
 
+std::optional<std::string> ReadSmallFile(const std::string& path, size_t maxBytes) {
+  // Non-blocking, so that opening a FIFO returns at once; fstat then turns it away.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::optional<std::string> text;
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && static_cast<uint64_t>(info.st_size) <= maxBytes) {
+    std::string bytes(maxBytes + 1, '\0');
+    size_t got = 0;
+    for (;;) {
+      const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        if (n == 0) text = bytes.substr(0, got);
+        break;
+      }
+      got += static_cast<size_t>(n);
+      if (got > maxBytes) break;  // grew since fstat
+    }
+  }
+  ::close(fd);
+  return text;
+}
+
 bool RemoveFile(const std::string& path) {
   return ::unlink(path.c_str()) == 0 || errno == ENOENT;
 }

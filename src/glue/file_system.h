@@ -16,6 +16,10 @@ FileState FileExists(const std::string& path);
 std::optional<std::time_t> ModificationTime(const std::string& path);
 std::optional<int64_t> FileLength(const std::string& path);
 
+// The whole content of a regular file of at most `maxBytes` bytes; nothing for anything else
+// (missing, unreadable, larger, a folder, a FIFO or a device: none of them is waited for).
+std::optional<std::string> ReadSmallFile(const std::string& path, size_t maxBytes);
+
 // Removes the file if present; true when it is gone afterwards.
 bool RemoveFile(const std::string& path);
 

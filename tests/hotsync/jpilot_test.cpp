@@ -1,5 +1,6 @@
 // J-Pilot as the HotSync software: the user, the backup folder behind its link, the install list.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -40,10 +41,33 @@ TEST_F(JPilot, TheUserComesFromJPilotsFolderAndSettings) {
   zun::JPilotUsers users;
   EXPECT_EQ(zun::FillUserList(users), std::vector<std::string>{"Anna Smith"});
   EXPECT_EQ(users.UserIdAt(0), 4242);
-  zuntest::WriteText(folder + "jpilot.rc", "user_id 0\n");
+  zuntest::WriteText(folder + "jpilot.rc", "user_id 0\r\nchar_set 12\r\n");
   zun::JPilotUsers plain(folder, 10ms);
   EXPECT_EQ(plain.UserIdAt(0), zun::JPilotUsers::kDefaultUserId);
   EXPECT_FALSE(plain.UserName().empty()) << "the login name";
+  EXPECT_EQ(plain.Settings().charSet, 12);
+}
+
+TEST_F(JPilot, SettingsThatAreNoFileOrTooLargeAreIgnoredAtOnce) {
+  MakeJPilot();
+  ASSERT_EQ(::mkfifo((folder + "jpilot.rc").c_str(), 0644), 0);
+  EXPECT_EQ(zun::JPilotUsers(folder, 10ms).UserIdAt(0), zun::JPilotUsers::kDefaultUserId) << "a FIFO never blocks";
+  std::filesystem::remove(folder + "jpilot.rc");
+  zuntest::WriteText(folder + "jpilot.rc", "user_id 77\n");
+  std::filesystem::resize_file(folder + "jpilot.rc", 1ull << 30);  // sparse: no disk used
+  EXPECT_EQ(zun::JPilotUsers(folder, 10ms).UserIdAt(0), zun::JPilotUsers::kDefaultUserId);
+}
+
+TEST_F(JPilot, TheInstallListIsNeverWrittenThroughALinkOrAFifo) {
+  MakeJPilot();
+  zuntest::WriteText(home / "elsewhere", "");
+  std::filesystem::create_symlink(home / "elsewhere", folder + "jpilot.install");
+  zun::JPilotUsers users(folder, 10ms);
+  EXPECT_FALSE(users.QueueInstall(folder + "backup/a.pdb"));
+  EXPECT_EQ(zuntest::ReadText(home / "elsewhere"), "");
+  std::filesystem::remove(folder + "jpilot.install");
+  ASSERT_EQ(::mkfifo((folder + "jpilot.install").c_str(), 0644), 0);
+  EXPECT_FALSE(users.QueueInstall(folder + "backup/a.pdb"));
 }
 
 TEST_F(JPilot, DocumentsGoThroughTheBackupLinkAndAreQueuedOnce) {
