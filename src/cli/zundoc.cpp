@@ -27,6 +27,7 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitFolderInUse = 3;
 
 const char* const kUsage =
     "usage: zundoc encode [options] TEXT PDB   text file to Palm document\n"
@@ -48,10 +49,11 @@ const char* const kUsage =
     "run options (DIR defaults to the current folder; a missing data file is created):\n"
     "  --yes             answer Overwrite when a file exists and asking is on\n"
     "  --skip            answer Skip (the default)\n"
+    "  --wait            wait while another ZUN2 uses DIR (else exit 3 at once)\n"
     "  --prefer pc       when both files changed, keep the PC file's text\n"
     "  --prefer palm     when both files changed, keep the document's text\n"
     "It prints one line per task (row, PC file, Palm file, sync symbol, status) and\n"
-    "exits 1 when a task failed.\n";
+    "exits 1 when a task failed, 3 when another ZUN2 (a window or a run) uses DIR.\n";
 
 int UsageError(const std::string& message) {
   std::cerr << "zundoc: " << message << "\n" << kUsage;
@@ -200,6 +202,7 @@ int Info(const std::vector<std::string>& args) {
 int Run(const std::vector<std::string>& args) {
   std::string dir = ".";
   bool overwrite = false;
+  zun::LockWait wait = zun::LockWait::No;
   zun::PromptAnswer bothChanged = zun::PromptAnswer::Skip;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--dir" && i + 1 < args.size()) {
@@ -208,6 +211,8 @@ int Run(const std::vector<std::string>& args) {
       overwrite = true;
     } else if (args[i] == "--skip") {
       overwrite = false;
+    } else if (args[i] == "--wait") {
+      wait = zun::LockWait::Yes;
     } else if (args[i] == "--prefer" && i + 1 < args.size() && (args[i + 1] == "pc" || args[i + 1] == "palm")) {
       bothChanged = args[++i] == "pc" ? zun::PromptAnswer::UpdatePalm : zun::PromptAnswer::UpdatePc;
     } else {
@@ -228,7 +233,7 @@ int Run(const std::vector<std::string>& args) {
   zun::RunFlags flags;
   std::optional<std::string> failure;
   try {
-    data.OpenAndCheck();
+    data.OpenAndCheck(wait);
     host.askOverwrite = data.Read(zun::kSettingsRecord).AskOverwrite();
     host.laterOverwriteAnswer = {overwrite ? zun::PromptAnswer::Overwrite : zun::PromptAnswer::Skip, false};
     host.laterBothChangedAnswer = bothChanged;
@@ -237,6 +242,9 @@ int Run(const std::vector<std::string>& args) {
     };
     zun::ConversionEnv env{*codec, users, host, flags, programDir, &data};
     failure = zun::RunAllTasks(data, env, host);
+  } catch (const zun::DataFolderInUse& error) {
+    std::cerr << "zundoc: " << error.what() << "\n";
+    return kExitFolderInUse;
   } catch (const std::exception& error) {
     failure = std::string("Error: ") + error.what();
   }

@@ -51,12 +51,12 @@ std::string NumberedPath(const std::string& path, int32_t number) {
   const std::string name = PathFileName(path);
   const std::string base = CutAtCharacterBoundary(PathWithoutExtension(name), kMaxBaseName);
   char digits[8];
-  std::snprintf(digits, sizeof digits, "%03d", std::clamp(number, 0, kMaxCounter));
+  std::snprintf(digits, sizeof digits, "%03d", std::clamp<int32_t>(number, 0, kMaxCounter));
   return PathDirectory(path) + base + digits + PathExtension(name);
 }
 
 int32_t NextCounter(int32_t number) {
-  const int32_t next = std::clamp(number, 0, kMaxCounter) + 1;
+  const int32_t next = std::clamp<int32_t>(number, 0, kMaxCounter) + 1;
   return next > kMaxCounter ? 1 : next;
 }
 

@@ -9,8 +9,6 @@
 namespace zun {
 namespace {
 
-constexpr int32_t kMaxTabSpace = 64;
-constexpr int32_t kMaxCategory = 15;
 constexpr size_t kNumberBoxLength = 2;
 
 }  // namespace

@@ -43,7 +43,7 @@ bool WriteAll(int fd, std::span<const uint8_t> bytes, off_t offset) {
 
 FileDescriptor OpenRegularFile(const std::string& path, int flags) {
   // Non-blocking, so that opening a FIFO returns at once; fstat then turns it away.
-  FileDescriptor fd(::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC));
+  FileDescriptor fd(::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666));
   if (!fd.IsOpen()) return {};
   struct stat info {};
   if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) return {};

@@ -33,8 +33,9 @@ class FileDescriptor {
 // Every byte at `offset` (or at the file position when offset < 0); false on any failure.
 bool WriteAll(int fd, std::span<const uint8_t> bytes, off_t offset = -1);
 
-// Opens an existing regular file; nothing for a missing file, a folder, a FIFO or a device, none
-// of which is waited for. `flags` are the access flags (O_RDONLY, O_RDWR ...).
+// Opens a regular file; nothing for a missing file, a folder, a FIFO or a device, none
+// of which is waited for. `flags` are the access flags (O_RDONLY, O_RDWR ...), with O_CREAT a
+// missing file is created.
 FileDescriptor OpenRegularFile(const std::string& path, int flags);
 
 // A new, empty file in `folder` that has no name: it vanishes with the descriptor, also when

@@ -45,7 +45,8 @@ void ConvertChosenSide(TaskRecord& task, ConversionEnv& env, bool toDocument) {
 }  // namespace
 
 bool SideChanged(double stamp, std::time_t fileTime) {
-  if (stamp == 0) return true;
+  // Never set, or nothing this program writes (NaN, infinite, out of the date range): changed.
+  if (stamp == 0 || !IsPlausibleDate(stamp)) return true;
   return std::llabs(SecondsBetween(stamp, fileTime)) > kStampTolerance;
 }
 

@@ -94,6 +94,7 @@ TEST(ZundocRun, RunsTheTaskListAndReportsEachTask) {
   zun::DataFile data(dir.Path());
   data.OpenAndCheck();
   EXPECT_EQ(data.Read(4).Status.Trimmed(), "OK") << "outcomes are stored";
+  data.Close();
   EXPECT_EQ(Zundoc(dir, "run --dir '" + dir.Path() + "'").out.substr(0, 2), "1\t");
 }
 
