@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 
 #include "support/test_support.h"
 #include "record/data_file.h"
@@ -53,6 +54,18 @@ TEST(TaskRecord, FieldsSitAtTheirOffsets) {
   EXPECT_EQ(DoubleAt(b, 516), 45000.5);
   EXPECT_EQ(DoubleAt(b, 1036), -1.25);
   EXPECT_EQ(zun::DecodeTaskRecord(encoded), r);
+}
+
+TEST(TaskRecord, NumbersFromDiskComeBackInTheEditorsRanges) {
+  zun::TaskRecord r;
+  for (const auto& [stored, tab, category, counter] :
+       {std::tuple{int16_t{32767}, int16_t{64}, int16_t{15}, int16_t{999}}, {int16_t{-5}, 0, 0, 0}}) {
+    r.TabSpace = r.Category = r.Counter = stored;
+    const zun::TaskRecord read = zun::DecodeTaskRecord(zun::EncodeTaskRecord(r));
+    EXPECT_EQ(read.TabSpace, tab);
+    EXPECT_EQ(read.Category, category);
+    EXPECT_EQ(read.Counter, counter);
+  }
 }
 
 TEST(TaskRecord, LongTextsAreCutAtCharacterBoundaries) {
