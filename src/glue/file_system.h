@@ -15,6 +15,8 @@ FileState FileExists(const std::string& path);
 
 std::optional<std::time_t> ModificationTime(const std::string& path);
 std::optional<int64_t> FileLength(const std::string& path);
+// Whether two paths lead to the same existing file (through links, hard links included).
+bool IsSameFile(const std::string& a, const std::string& b);
 // Whether the path leads to a folder.
 bool IsFolder(const std::string& path);
 

@@ -58,13 +58,6 @@ std::string FollowLinks(const std::string& path) {
   throw FileError("too many links: " + path);
 }
 
-bool IsSameFile(const std::string& a, const std::string& b) {
-  struct stat first {};
-  struct stat second {};
-  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
-         first.st_ino == second.st_ino;
-}
-
 namespace {
 
 // Why `real` (links followed) may not be replaced; nothing when it may.

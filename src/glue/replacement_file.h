@@ -49,7 +49,4 @@ std::string FollowLinks(const std::string& path);
 // Whether Begin would accept `target`: missing, or a regular file with write permission.
 bool MayReplace(const std::string& target);
 
-// Whether two paths lead to the same existing file (through links, hard links included).
-bool IsSameFile(const std::string& a, const std::string& b);
-
 }  // namespace zun

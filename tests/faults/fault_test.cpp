@@ -300,4 +300,14 @@ TEST_F(Faults, OneProgramAtATimeUsesADataFolder) {
   EXPECT_EQ(fs::file_size(dir / "zundata.dat"), 2u * 1208);
 }
 
+TEST_F(Faults, ALibraryInTheCurrentOrDataFolderIsNeverLoaded) {
+  fs::copy_file(PLANTED_LIBRARY, dir / "libzun2.so");
+  const std::string mark = tools / "loaded";
+  zuntest::ScopedEnv env("ZUN2_PLANTED_MARK", mark);
+  MakeDocument("doc.pdb", "text");
+  EXPECT_EQ(Zundoc({"info", "doc.pdb"}, false).exit, 0);
+  EXPECT_EQ(Zundoc({"run", "--dir", dir.Path()}, false).exit, 0);
+  EXPECT_FALSE(zuntest::Exists(mark));
+}
+
 }  // namespace

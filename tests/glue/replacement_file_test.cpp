@@ -9,6 +9,7 @@
 
 #include <filesystem>
 
+#include "glue/file_system.h"
 #include "glue/replacement_file.h"
 #include "support/test_support.h"
 
