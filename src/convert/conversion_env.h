@@ -60,8 +60,6 @@ struct ConversionEnv {
 inline constexpr const char* kProgressCaption = "Progress";
 inline constexpr const char* kCompressionCaption = "Compression";
 inline constexpr const char* kFilterCaption = "Applying Filters";
-inline constexpr const char* kDocumentTemporaryName = "zundata.tmp";
-inline constexpr const char* kFilterTemporaryName = "zunfilter.tmp";
 
 // Shows the overwrite prompt and applies "do not ask again" (the switch goes off and record 1
 // stores it at once); the answer still applies to this file. Returns Overwrite, Skip or Stop.
