@@ -19,7 +19,7 @@ void CopyText(TaskRecord& task, ConversionEnv& env, const std::string& documentP
   std::string type;
   int32_t recordCount = 0;
   if (ReadPdbHeader(reader, creator, type, recordCount) != 0) FailWith(task, status::kBadHeader);
-  if (type != "TEXt" || creator != "REAd") FailWith(task, status::kUnsupportedType);
+  if (type != kDocumentType || creator != kDocumentCreator) FailWith(task, status::kUnsupportedType);
   if (recordCount < 2) FailWith(task, status::kWrongFormat);
   uint8_t attributes = 0;
   std::span<const uint8_t> record;

@@ -83,7 +83,7 @@ void WriteDocument(TaskRecord& task, ConversionEnv& env, const ByteFile& text, B
 
   const std::string name =
       CutAtCharacterBoundary(PathWithoutExtension(PathFileName(task.PalmFile.Trimmed())), kMaxDatabaseName);
-  if (WritePdbHeader(document, env.codec, name, "TEXt", "REAd", records + 1) != 0) {
+  if (WritePdbHeader(document, env.codec, name, kDocumentType, kDocumentCreator, records + 1) != 0) {
     FailWith(task, status::kCannotCreateHeader);
   }
   const bool compressed = IsEntryChecked(task.Options, kOptCompress);

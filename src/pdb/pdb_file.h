@@ -19,6 +19,13 @@ inline constexpr int kDocInfoSize = 16;
 inline constexpr int kDocRecordSize = 4096;
 inline constexpr int64_t kMaxRecordSize = 65535;  // a Palm database record's limit
 inline constexpr uint32_t kFirstUniqueId = 0x6F8000;
+inline constexpr const char* kDocumentType = "TEXt";
+inline constexpr const char* kDocumentCreator = "REAd";
+// Seconds from 1904-01-01, where Palm time starts, to 1970-01-01.
+inline constexpr int64_t kPalmEpochOffset = 2082844800;
+
+// The unsigned big-endian number in the first `width` (1-4) bytes of `bytes`.
+uint32_t BigEndianAt(std::span<const uint8_t> bytes, size_t width);
 inline constexpr uint8_t kDirtyAttribute = 0x40;
 
 // Byte helpers: they throw FileError when the file cannot be read or written there.
