@@ -61,15 +61,25 @@ inline constexpr const char* kProgressCaption = "Progress";
 inline constexpr const char* kCompressionCaption = "Compression";
 inline constexpr const char* kFilterCaption = "Applying Filters";
 
-// Shows the overwrite prompt and applies "do not ask again" (the switch goes off and record 1
-// stores it at once); the answer still applies to this file. Returns Overwrite, Skip or Stop.
-PromptAnswer AskBeforeOverwrite(ConversionEnv& env, const std::string& question, const std::string& path);
+// The checks every conversion starts with: a checked install target (else `noTarget`), then the
+// two file names in the order given. The status of the first that fails; nullptr when all pass.
+enum class NamesFirst { Pc, Palm };
+const char* OpeningCheck(const TaskRecord& task, const TargetChecks& checks, const char* noTarget, NamesFirst order);
 
-// Whether an existing file is replaced without a prompt.
-bool ReplacesWithoutAsking(ConversionEnv& env);
+// Whether `path` may be replaced: when it exists and asking is on (and the both-changed prompt did
+// not choose this side), the overwrite prompt decides; "do not ask again" turns the switch off and
+// record 1 stores it at once, the answer still applying to this file. Returns Overwrite, Skip or
+// Stop.
+PromptAnswer ConfirmReplace(ConversionEnv& env, const std::string& question, const std::string& path);
+// Ends a task on a Skip or Stop answer: its status, and for Stop the run's end.
+void EndOnAnswer(TaskRecord& task, ConversionEnv& env, PromptAnswer answer);
 
 // Tray frame for record (or block) i of n: round(i / (n / 8)), halves to even, mod 8, plus 1.
 int32_t ProgressFrame(int32_t i, int32_t n);
+// Progress and tray frame for record (or block) i of n, then pending events run.
+void ProgressStep(ConversionEnv& env, int32_t i, int32_t n);
+// The common end of a conversion: tray frame 1, the status where the progress was.
+void EndProgress(ConversionEnv& env);
 
 // Raised once the failure's status text is in the task: the common end keeps it.
 struct AlreadyReported {};

@@ -32,9 +32,7 @@ void CopyText(TaskRecord& task, ConversionEnv& env, const std::string& documentP
   env.host.SetProgressRange(textRecords);
   env.host.LetEventsRun();
   for (int32_t i = 1; i <= textRecords; ++i) {
-    env.host.SetProgressValue(i);
-    env.host.SetTrayIcon(ProgressFrame(i, textRecords), "");
-    env.host.LetEventsRun();
+    ProgressStep(env, i, textRecords);
     if (ReadPdbRecordView(reader, i, attributes, record) != 0) FailWith(task, status::kCorrupt);
     if (version == 1) {
       out.Append(record);
@@ -53,21 +51,12 @@ void CopyText(TaskRecord& task, ConversionEnv& env, const std::string& documentP
 
 void ConvertDocumentToText(TaskRecord& task, ConversionEnv& env) {
   const TargetChecks checks = env.host.InstallChecks();
-  if (checks.CheckedCount() == 0) {
-    task.Status = status::kNoSourceUser;
-    return;
-  }
-  const std::string palmFile = task.PalmFile.Trimmed();
-  if (PathFileName(palmFile).empty()) {
-    task.Status = status::kNoPalmFile;
+  if (const char* failed = OpeningCheck(task, checks, status::kNoSourceUser, NamesFirst::Palm)) {
+    task.Status = failed;
     return;
   }
   const std::string pcFile = task.PcFile.Trimmed();
-  if (PathFileName(pcFile).empty()) {
-    task.Status = status::kNoPcFile;
-    return;
-  }
-  const std::string documentPath = PalmFilePath(env.users, checks, checks.FirstChecked(), palmFile);
+  const std::string documentPath = PalmFilePath(env.users, checks, checks.FirstChecked(), task.PalmFile.Trimmed());
   if (FileExists(documentPath) != FileState::Exists) {
     task.Status = status::kPalmFileMissing;
     return;
@@ -78,18 +67,9 @@ void ConvertDocumentToText(TaskRecord& task, ConversionEnv& env) {
     task.Status = status::kCouldNotOpen;
     return;
   }
-  if (FileExists(pcFile) == FileState::Exists && !ReplacesWithoutAsking(env)) {
-    switch (AskBeforeOverwrite(env, kPcExistsQuestion, pcFile)) {
-      case PromptAnswer::Overwrite:
-        break;
-      case PromptAnswer::Skip:
-        task.Status = status::kUserSkippedTask;
-        return;
-      default:
-        task.Status = status::kUserStopped;
-        env.flags.stopRequested = true;
-        return;
-    }
+  if (const PromptAnswer answer = ConfirmReplace(env, kPcExistsQuestion, pcFile); answer != PromptAnswer::Overwrite) {
+    EndOnAnswer(task, env, answer);
+    return;
   }
 
   bool succeeded = false;
@@ -106,9 +86,7 @@ void ConvertDocumentToText(TaskRecord& task, ConversionEnv& env) {
   } catch (...) {
     task.Status = status::kCouldNotOpen;
   }
-  env.host.SetTrayIcon(1, "");
-  env.host.ShowProgress(false);
-  env.host.LetEventsRun();
+  EndProgress(env);
   if (succeeded) {
     task.PalmDate = palmStamp;
     task.PcDate = pcStamp;

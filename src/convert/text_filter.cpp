@@ -36,8 +36,7 @@ ByteFile FilterText(ByteFile pcText, const TaskRecord& task, ConversionEnv& env)
   std::vector<uint8_t> filtered;
   filtered.reserve(kDocRecordSize * 2);
   for (int32_t i = 1; i <= blocks; ++i) {
-    env.host.SetProgressValue(i);
-    env.host.SetTrayIcon(ProgressFrame(i, blocks), "");
+    ProgressStep(env, i, blocks);
     const int64_t start = int64_t{i - 1} * kDocRecordSize;
     const size_t size = static_cast<size_t>(std::min<int64_t>(kDocRecordSize, length - start));
     filtered.clear();

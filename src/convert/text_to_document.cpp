@@ -46,23 +46,12 @@ TableOutcome BuildTargetTable(TaskRecord& task, ConversionEnv& env, const Target
   }
   for (int32_t i = 0; i < checks.EntryCount(); ++i) {
     if (!checks.checked[i]) continue;
-    Target& row = table[i];
-    if (FileExists(row.path) == FileState::Exists && !ReplacesWithoutAsking(env)) {
-      switch (AskBeforeOverwrite(env, kPalmExistsQuestion, row.path)) {
-        case PromptAnswer::Overwrite:
-          break;
-        case PromptAnswer::Skip:
-          if (checks.CheckedCount() == 1) {
-            task.Status = status::kUserSkippedTask;
-            return TableOutcome::Ended;
-          }
-          row = Target{};
-          continue;
-        default:
-          task.Status = status::kUserStopped;
-          env.flags.stopRequested = true;
-          return TableOutcome::Ended;
-      }
+    const PromptAnswer answer = ConfirmReplace(env, kPalmExistsQuestion, table[i].path);
+    if (answer == PromptAnswer::Skip && checks.CheckedCount() > 1) {
+      table[i] = Target{};  // the other targets still get the document
+    } else if (answer != PromptAnswer::Overwrite) {
+      EndOnAnswer(task, env, answer);
+      return TableOutcome::Ended;
     }
   }
   return TableOutcome::Ready;
@@ -93,9 +82,7 @@ void WriteDocument(TaskRecord& task, ConversionEnv& env, const ByteFile& text, B
   // As much as the compressor may write for a whole record, so that no record can overrun it.
   std::vector<uint8_t> buffer(static_cast<size_t>(CompressBound(kDocRecordSize)));
   for (int32_t i = 1; i <= records; ++i) {
-    env.host.SetProgressValue(i);
-    env.host.SetTrayIcon(ProgressFrame(i, records), "");
-    env.host.LetEventsRun();
+    ProgressStep(env, i, records);
     const int64_t start = int64_t{i - 1} * kDocRecordSize;
     const int32_t size = static_cast<int32_t>(std::min<int64_t>(kDocRecordSize, length - start));
     std::span<const uint8_t> record = text.View(start, static_cast<size_t>(size));
@@ -139,21 +126,14 @@ int32_t Distribute(ConversionEnv& env, const std::vector<Target>& table, const B
 // The conversion of the PC file, or of `supplied` standing in for it.
 void Convert(TaskRecord& task, ConversionEnv& env, std::optional<ByteFile> supplied) {
   const TargetChecks checks = env.host.InstallChecks();
-  if (checks.CheckedCount() == 0) {
-    task.Status = status::kNoSourceUser;
+  if (const char* failed = OpeningCheck(task, checks, status::kNoSourceUser, NamesFirst::Pc)) {
+    task.Status = failed;
     return;
   }
+  // Stored without their padding, as the conversion used them.
   task.PcFile = task.PcFile.Trimmed();
-  const std::string pcFile = task.PcFile.Trimmed();
-  if (PathFileName(pcFile).empty()) {
-    task.Status = status::kNoPcFile;
-    return;
-  }
   task.PalmFile = task.PalmFile.Trimmed();
-  if (PathFileName(task.PalmFile.Trimmed()).empty()) {
-    task.Status = status::kNoPalmFile;
-    return;
-  }
+  const std::string pcFile = task.PcFile.Trimmed();
   if (!supplied && FileExists(pcFile) != FileState::Exists) {
     task.Status = status::kPcFileMissing;
     return;
@@ -194,10 +174,7 @@ void Convert(TaskRecord& task, ConversionEnv& env, std::optional<ByteFile> suppl
   } catch (...) {
     task.Status = status::kCouldNotOpen;
   }
-  env.host.SetTrayIcon(1, "");
-  env.host.ShowProgress(false);
-  env.host.SetProgressCaption(kProgressCaption);
-  env.host.LetEventsRun();
+  EndProgress(env);
   if (succeeded) {
     if (stamped) {
       task.PcDate = pcStamp;
