@@ -83,15 +83,10 @@ std::span<const uint8_t> ByteFile::View(int64_t offset, size_t count) const {
   if (!inWindow) {
     const size_t size = static_cast<size_t>(std::min<int64_t>(std::max(count, kReadWindow), length_ - offset));
     window_.resize(size);
-    size_t got = 0;
-    while (got < size) {
-      const ssize_t n = ::pread(fd_.Get(), window_.data() + got, size - got, offset + static_cast<int64_t>(got));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        window_.clear();
-        throw FileError(n == 0 ? "file shrank while reading: " + path_ : "cannot read " + path_);
-      }
-      got += static_cast<size_t>(n);
+    const int64_t got = ReadAll(fd_.Get(), window_, offset);
+    if (got != static_cast<int64_t>(size)) {
+      window_.clear();
+      throw FileError(got >= 0 ? "file shrank while reading: " + path_ : "cannot read " + path_);
     }
     windowStart_ = offset;
   }

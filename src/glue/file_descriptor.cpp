@@ -41,6 +41,19 @@ bool WriteAll(int fd, std::span<const uint8_t> bytes, off_t offset) {
   return true;
 }
 
+int64_t ReadAll(int fd, std::span<uint8_t> out, off_t offset) {
+  size_t got = 0;
+  while (got < out.size()) {
+    const ssize_t n = offset < 0 ? ::read(fd, out.data() + got, out.size() - got)
+                                 : ::pread(fd, out.data() + got, out.size() - got, offset + static_cast<off_t>(got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return -1;
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
+  }
+  return static_cast<int64_t>(got);
+}
+
 FileDescriptor OpenRegularFile(const std::string& path, int flags) {
   // Non-blocking, so that opening a FIFO returns at once; fstat then turns it away.
   FileDescriptor fd(::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666));

@@ -32,6 +32,9 @@ class FileDescriptor {
 
 // Every byte at `offset` (or at the file position when offset < 0); false on any failure.
 bool WriteAll(int fd, std::span<const uint8_t> bytes, off_t offset = -1);
+// Fills `out` from `offset` (or the file position when offset < 0) as far as the file goes: the
+// number of bytes read, fewer only at its end; -1 on a failure.
+int64_t ReadAll(int fd, std::span<uint8_t> out, off_t offset = -1);
 
 // Opens a regular file; nothing for a missing file, a folder, a FIFO or a device, none
 // of which is waited for. `flags` are the access flags (O_RDONLY, O_RDWR ...), with O_CREAT a

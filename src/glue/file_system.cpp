@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 
 #include "glue/file_descriptor.h"
@@ -47,18 +46,11 @@ std::optional<std::string> ReadSmallFile(const std::string& path, size_t maxByte
   if (!fd.IsOpen() || ::fstat(fd.Get(), &info) != 0 || static_cast<uint64_t>(info.st_size) > maxBytes) {
     return std::nullopt;
   }
+  // One byte more than expected: a file that grew since is noticed.
   std::string bytes(static_cast<size_t>(info.st_size) + 1, '\0');
-  size_t got = 0;
-  for (;;) {
-    const ssize_t n = ::read(fd.Get(), bytes.data() + got, bytes.size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return std::nullopt;
-    if (n == 0) break;
-    got += static_cast<size_t>(n);
-    if (got > maxBytes) return std::nullopt;  // grew since it was opened
-    if (got == bytes.size()) bytes.resize(std::min(bytes.size() * 2, maxBytes + 1));
-  }
-  bytes.resize(got);
+  const int64_t got = ReadAll(fd.Get(), {reinterpret_cast<uint8_t*>(bytes.data()), bytes.size()});
+  if (got < 0 || got > info.st_size) return std::nullopt;
+  bytes.resize(static_cast<size_t>(got));
   return bytes;
 }
 

@@ -169,8 +169,7 @@ void ReplacementFile::OverwriteInPlace() {
   }
   std::vector<uint8_t> block(kCopyBlock);
   for (int64_t at = 0; at < size;) {
-    const ssize_t got = ::pread(content_.Descriptor(), block.data(), block.size(), at);
-    if (got < 0 && errno == EINTR) continue;
+    const int64_t got = ReadAll(content_.Descriptor(), block, at);
     if (got <= 0 || !WriteAll(out.Get(), {block.data(), static_cast<size_t>(got)}, at)) {
       throw FileError("cannot write " + target_);
     }

@@ -111,14 +111,8 @@ TaskRecord DataFile::Read(int32_t number) const {
   if (!fd_.IsOpen() || number < 1) throw FileError("cannot read " + path_);
   std::array<uint8_t, kTaskRecordSize> bytes{};
   const off_t at = static_cast<off_t>(number - 1) * static_cast<off_t>(kTaskRecordSize);
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::pread(fd_.Get(), bytes.data() + done, bytes.size() - done, at + static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw FileError("cannot read " + path_);
-    if (n == 0) break;  // past the end: the rest stays zero
-    done += static_cast<size_t>(n);
-  }
+  // Past the end the rest stays zero.
+  if (ReadAll(fd_.Get(), bytes, at) < 0) throw FileError("cannot read " + path_);
   return DecodeTaskRecord(bytes);
 }
 
