@@ -56,11 +56,6 @@ void EndOnAnswer(TaskRecord& task, ConversionEnv& env, PromptAnswer answer) {
   }
 }
 
-void FailWith(TaskRecord& task, const char* status) {
-  task.Status = status;
-  throw AlreadyReported{};
-}
-
 double StampOf(const std::string& path) {
   const auto time = ModificationTime(path);
   if (!time) throw FileError("no modification time for " + path);

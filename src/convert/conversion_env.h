@@ -81,11 +81,12 @@ void ProgressStep(ConversionEnv& env, int32_t i, int32_t n);
 // The common end of a conversion: tray frame 1, the status where the progress was.
 void EndProgress(ConversionEnv& env);
 
-// Raised once the failure's status text is in the task: the common end keeps it.
-struct AlreadyReported {};
-
-// Writes `status` into the task and raises AlreadyReported.
-[[noreturn]] void FailWith(TaskRecord& task, const char* status);
+// How a conversion step fails: the status text that ends the task. The conversion's common end
+// stores it; any other error there becomes "Error: Could not open Palm or PC File".
+struct TaskFailure {
+  const char* status;
+};
+[[noreturn]] inline void Fail(const char* status) { throw TaskFailure{status}; }
 
 // The file's modification time as a date stamp; throws FileError when it cannot be read.
 double StampOf(const std::string& path);

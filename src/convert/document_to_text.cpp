@@ -13,27 +13,27 @@ namespace zun {
 namespace {
 
 // Checks the document and writes its text into `out`.
-void CopyText(TaskRecord& task, ConversionEnv& env, const std::string& documentPath, ByteFile& out) {
+void CopyText(ConversionEnv& env, const std::string& documentPath, ByteFile& out) {
   PdbReader reader(ByteFile::OpenForReading(documentPath));
   std::string creator;
   std::string type;
   int32_t recordCount = 0;
-  if (ReadPdbHeader(reader, creator, type, recordCount) != 0) FailWith(task, status::kBadHeader);
-  if (type != kDocumentType || creator != kDocumentCreator) FailWith(task, status::kUnsupportedType);
-  if (recordCount < 2) FailWith(task, status::kWrongFormat);
+  if (ReadPdbHeader(reader, creator, type, recordCount) != 0) Fail(status::kBadHeader);
+  if (type != kDocumentType || creator != kDocumentCreator) Fail(status::kUnsupportedType);
+  if (recordCount < 2) Fail(status::kWrongFormat);
   uint8_t attributes = 0;
   std::span<const uint8_t> record;
-  if (ReadPdbRecordView(reader, 0, attributes, record) != 0) FailWith(task, status::kNoDocInfo);
+  if (ReadPdbRecordView(reader, 0, attributes, record) != 0) Fail(status::kNoDocInfo);
   uint8_t version = 0;
   int32_t textRecords = 0;
-  if (ReadDocInfo(record, recordCount, version, textRecords) != 0) FailWith(task, status::kUnknownDocInfo);
+  if (ReadDocInfo(record, recordCount, version, textRecords) != 0) Fail(status::kUnknownDocInfo);
 
   env.host.ShowProgress(true);
   env.host.SetProgressRange(textRecords);
   env.host.LetEventsRun();
   for (int32_t i = 1; i <= textRecords; ++i) {
     ProgressStep(env, i, textRecords);
-    if (ReadPdbRecordView(reader, i, attributes, record) != 0) FailWith(task, status::kCorrupt);
+    if (ReadPdbRecordView(reader, i, attributes, record) != 0) Fail(status::kCorrupt);
     if (version == 1) {
       out.Append(record);
       continue;
@@ -77,12 +77,13 @@ void ConvertDocumentToText(TaskRecord& task, ConversionEnv& env) {
   double palmStamp = 0;
   try {
     ReplacementFile text = ReplacementFile::Begin(pcFile, ByteFile::WriteBack::Early);
-    CopyText(task, env, documentPath, text.Content());
+    CopyText(env, documentPath, text.Content());
     text.Commit();
     palmStamp = StampOf(documentPath);
     pcStamp = StampOf(pcFile);
     succeeded = true;
-  } catch (const AlreadyReported&) {
+  } catch (const TaskFailure& failure) {
+    task.Status = failure.status;
   } catch (...) {
     task.Status = status::kCouldNotOpen;
   }

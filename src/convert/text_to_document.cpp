@@ -59,9 +59,9 @@ TableOutcome BuildTargetTable(TaskRecord& task, ConversionEnv& env, const Target
 
 
 // Writes the document of `text` into `document`.
-void WriteDocument(TaskRecord& task, ConversionEnv& env, const ByteFile& text, ByteFile& document) {
+void WriteDocument(const TaskRecord& task, ConversionEnv& env, const ByteFile& text, ByteFile& document) {
   const int64_t length = text.Length();
-  if (length == 0) FailWith(task, status::kPcFileEmpty);
+  if (length == 0) Fail(status::kPcFileEmpty);
   if (length > INT32_MAX) throw FileError("text too long for a document");
   const int32_t records = static_cast<int32_t>((length + kDocRecordSize - 1) / kDocRecordSize);
   if (records > 0xFFFF - 1) throw FileError("text too long for a document");
@@ -73,11 +73,11 @@ void WriteDocument(TaskRecord& task, ConversionEnv& env, const ByteFile& text, B
   const std::string name =
       CutAtCharacterBoundary(PathWithoutExtension(PathFileName(task.PalmFile.Trimmed())), kMaxDatabaseName);
   if (WritePdbHeader(document, env.codec, name, kDocumentType, kDocumentCreator, records + 1) != 0) {
-    FailWith(task, status::kCannotCreateHeader);
+    Fail(status::kCannotCreateHeader);
   }
   const bool compressed = IsEntryChecked(task.Options, kOptCompress);
   if (AppendPdbRecord(document, 0, MakeDocInfo(static_cast<int32_t>(length), records, compressed), task.Category) != 0) {
-    FailWith(task, status::kCannotWriteDocInfo);
+    Fail(status::kCannotWriteDocInfo);
   }
   // As much as the compressor may write for a whole record, so that no record can overrun it.
   std::vector<uint8_t> buffer(static_cast<size_t>(CompressBound(kDocRecordSize)));
@@ -91,7 +91,7 @@ void WriteDocument(TaskRecord& task, ConversionEnv& env, const ByteFile& text, B
       if (written < 0 || written > CompressBound(size)) throw FileError("compression failed");
       record = std::span<const uint8_t>(buffer.data(), static_cast<size_t>(written));
     }
-    if (AppendPdbRecord(document, i, record, 0) != 0) FailWith(task, status::kCannotWriteRecord);
+    if (AppendPdbRecord(document, i, record, 0) != 0) Fail(status::kCannotWriteRecord);
   }
   if (text.ChangedSinceOpening()) throw FileError("the text changed while it was read");
 }
@@ -156,7 +156,7 @@ void Convert(TaskRecord& task, ConversionEnv& env, std::optional<ByteFile> suppl
   try {
     ByteFile pcText = supplied ? std::move(*supplied) : ByteFile::OpenForReading(pcFile);
     // An empty PC file is reported as such, filtered or not.
-    if (pcText.Length() == 0) FailWith(task, status::kPcFileEmpty);
+    if (pcText.Length() == 0) Fail(status::kPcFileEmpty);
     const ByteFile text = FilterText(std::move(pcText), task, env);
     FileDescriptor temporary = CreateAnonymousFile(env.programDir);
     if (!temporary.IsOpen()) throw FileError("cannot write the document in " + env.programDir);
@@ -170,7 +170,8 @@ void Convert(TaskRecord& task, ConversionEnv& env, std::optional<ByteFile> suppl
       stamped = true;
     }
     succeeded = true;
-  } catch (const AlreadyReported&) {
+  } catch (const TaskFailure& failure) {
+    task.Status = failure.status;
   } catch (...) {
     task.Status = status::kCouldNotOpen;
   }
