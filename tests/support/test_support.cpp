@@ -115,6 +115,7 @@ bool FakeUsers::IsProfile() { return Selected() && Selected()->profile; }
 bool FakeUsers::QueueInstall(const std::string& path) {
   if (queueFails) return false;
   queued.emplace_back(selected_, path);
+  if (onQueue) onQueue(path);
   return true;
 }
 
