@@ -42,7 +42,8 @@ if(ZUN2_BUILD_UI)
   configure_file(${PROJECT_SOURCE_DIR}/data/zun2.metainfo.xml.in ${package_dir}/${ZUN2_APP_ID}.metainfo.xml @ONLY)
   install(PROGRAMS ${PROJECT_SOURCE_DIR}/tools/zun2-start.sh DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME zun2-start)
   # zun2-start is described in zun2's page.
-  install(CODE "file(CREATE_LINK zun2.1.gz \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_MANDIR}/man1/zun2-start.1.gz\" SYMBOLIC)")
+  file(CREATE_LINK zun2.1.gz ${package_dir}/zun2-start.1.gz SYMBOLIC)
+  install(FILES ${package_dir}/zun2-start.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES ${PROJECT_SOURCE_DIR}/help/help.htm DESTINATION ${CMAKE_INSTALL_DATADIR}/zun2/help)
   install(FILES ${PROJECT_SOURCE_DIR}/data/zun2.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications
           RENAME ${ZUN2_APP_ID}.desktop)
