@@ -19,8 +19,13 @@ namespace {
 
 const std::string& Folder() {
   static const std::string folder = [] {
-    char pattern[] = "/tmp/zun2-fuzz-XXXXXX";
+    // In memory where possible: the conversions flush what they write, a disk would be the bottleneck.
+    char pattern[] = "/dev/shm/zun2-fuzz-XXXXXX";
     const char* made = mkdtemp(pattern);
+    if (made == nullptr) {
+      std::snprintf(pattern, sizeof pattern, "/tmp/zun2-fuzz-XXXXXX");
+      made = mkdtemp(pattern);
+    }
     if (made == nullptr) std::abort();
     return std::string(made) + "/";
   }();
@@ -43,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   zun::RunFlags flags;
   zun::ConversionEnv env{codec, users, host, flags, Folder()};
   zun::TaskRecord task;
-  task.Action = zun::kPalmToPc;
+  task.Action = zun::TaskAction::PalmToPc;
   task.PcFile = text;
   task.PalmFile = document;
   zun::ConvertDocumentToText(task, env);

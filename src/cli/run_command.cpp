@@ -11,24 +11,24 @@
 #include "glue/codec_loader.h"
 #include "glue/paths.h"
 #include "hotsync/jpilot_users.h"
+#include "record/data_file.h"
+#include "record/task_record.h"
 #include "tasks/conversion_run.h"
-#include "tasks/data_file.h"
 #include "tasks/scripted_host.h"
-#include "tasks/task_record.h"
 
 namespace zundoc {
 namespace {
 
-bool RunsAConversion(int16_t action) {
-  return action == zun::kPalmToPc || action == zun::kPcToPalm || action == zun::kBothWays;
+bool RunsAConversion(zun::TaskAction action) {
+  return action == zun::TaskAction::PalmToPc || action == zun::TaskAction::PcToPalm ||
+         action == zun::TaskAction::BothWays;
 }
 
 // The window's part in a run: the install list follows each task's targets, and each outcome is
 // printed the moment the task is done.
 class PrintingView : public zun::RunView {
  public:
-  PrintingView(zun::DataFile& data, zun::ScriptedHost& host, zun::RunFlags& flags, int32_t entries,
-               std::ostream& out)
+  PrintingView(zun::DataFile& data, zun::ScriptedHost& host, zun::RunFlags& flags, int32_t entries, std::ostream& out)
       : data_(data), host_(host), flags_(flags), entries_(entries), out_(out) {}
 
   void ShowTask(int32_t row) override {
@@ -96,7 +96,7 @@ int RunTaskList(const RunOptions& options, std::ostream& out, std::ostream& err)
     err << zun::kCodecMissingMessage << "\n";
     return kExitFailed;
   }
-  const SignalGuard signals;
+  std::optional<SignalGuard> signals;  // from when the folder is ours: waiting for it ends on a signal
   zun::DataFile data(programDir);
   zun::JPilotUsers users;
   const int32_t entries = static_cast<int32_t>(zun::FillUserList(users).size()) + 1;  // users, "Custom"
@@ -105,12 +105,16 @@ int RunTaskList(const RunOptions& options, std::ostream& out, std::ostream& err)
   PrintingView view(data, host, flags, entries, out);
   std::optional<std::string> failure;
   try {
-    data.OpenAndCheck();
-    host.askOverwrite = data.Read(zun::kSettingsRecord).Flag2 != zun::kSwitchOff;
-    host.laterOverwriteAnswer = {options.overwrite ? zun::kPromptOverwrite : zun::kPromptSkip, false};
+    data.OpenAndCheck(options.wait);
+    signals.emplace();
+    host.askOverwrite = data.Read(zun::kSettingsRecord).AskOverwrite();
+    host.laterOverwriteAnswer = {options.overwrite ? zun::PromptAnswer::Overwrite : zun::PromptAnswer::Skip, false};
     host.laterBothChangedAnswer = options.bothChangedAnswer;
     zun::ConversionEnv env{*codec, users, host, flags, programDir, &data};
     failure = zun::RunAllTasks(data, env, view);
+  } catch (const zun::DataFolderInUse& error) {
+    err << "zundoc: " << error.what() << "\n";
+    return kExitFolderInUse;
   } catch (const std::exception& error) {
     failure = std::string("Error: ") + error.what();
   }

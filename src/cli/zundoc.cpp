@@ -1,4 +1,5 @@
 // zundoc: the document conversions for scripts, using the same code as the window.
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <optional>
@@ -14,11 +15,11 @@
 #include "convert/status_texts.h"
 #include "convert/text_to_document.h"
 #include "glue/codec_loader.h"
-#include "glue/file_system.h"
 #include "glue/paths.h"
+#include "glue/replacement_file.h"
 #include "hotsync/user_manager.h"
+#include "record/task_record.h"
 #include "tasks/scripted_host.h"
-#include "tasks/task_record.h"
 #include "zun2_version.h"
 
 namespace zundoc {
@@ -51,6 +52,8 @@ const char* const kHelp =
     "                    of tasks are taken from it\n"
     "  --yes             answer Overwrite when a file exists and asking is on\n"
     "  --skip            answer Skip (the default)\n"
+    "  --wait            wait while another ZUN2 (a window or a run) uses the\n"
+    "                    data folder, instead of exiting with status 3\n"
     "  --prefer pc       when both files changed, keep the PC file's text\n"
     "  --prefer palm     when both files changed, keep the document's text\n"
     "\n"
@@ -60,7 +63,7 @@ const char* const kHelp =
     "are shown as \\t, \\n, \\r or \\xHH and a backslash as \\\\.\n"
     "\n"
     "Exit status: 0 on success; 1 when a conversion or a task run failed; 2 on a\n"
-    "usage error. See zundoc(1).\n";
+    "usage error; 3 when another ZUN2 uses the data folder. See zundoc(1).\n";
 
 int UsageError(const std::string& problem) {
   std::cerr << "zundoc: " << problem << "\nTry 'zundoc --help'.\n";
@@ -158,12 +161,29 @@ std::string Convert(zun::TaskRecord& task, const zun::DocCodec& codec, const std
   zun::ScriptedHost host;
   zun::RunFlags flags;
   zun::ConversionEnv env{codec, users, host, flags, programDir};
-  if (task.Action == zun::kPcToPalm) {
+  if (task.Action == zun::TaskAction::PcToPalm) {
     zun::ConvertTextToDocument(task, env);
   } else {
     zun::ConvertDocumentToText(task, env);
   }
   return task.Status.Trimmed();
+}
+
+// Puts a copy of `source` in place of `target` as the conversion puts a document at its target.
+bool PlaceDocument(const std::string& source, const std::string& target) {
+  constexpr size_t kBlock = 1 << 17;
+  try {
+    const zun::ByteFile document = zun::ByteFile::OpenForReading(source);
+    zun::ReplacementFile placed = zun::ReplacementFile::Begin(target);
+    for (int64_t at = 0; at < document.Length(); at += static_cast<int64_t>(kBlock)) {
+      const auto size = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(kBlock), document.Length() - at));
+      placed.Content().Append(document.View(at, size));
+    }
+    placed.Commit();
+    return true;
+  } catch (const zun::FileError&) {
+    return false;
+  }
 }
 
 int ExitFor(const std::string& status) { return status == zun::status::kOk ? kExitOk : kExitFailed; }
@@ -179,7 +199,7 @@ int Encode(const std::vector<std::string>& args) {
   if (parsed.help) return PrintHelp();
   if (!parsed.problem.empty()) return UsageError(parsed.problem);
   zun::TaskRecord task = zun::DefaultSettingsRecord();
-  task.Action = zun::kPcToPalm;
+  task.Action = zun::TaskAction::PcToPalm;
   std::optional<std::string> name;
   for (const auto& [option, value] : parsed.options) {
     if (option == "--name") {
@@ -233,7 +253,7 @@ int Encode(const std::vector<std::string>& args) {
   const std::optional<zun::DocCodec> codec = LoadCodec();
   if (!codec) return kExitFailed;
   std::string status = Convert(task, *codec, folder.Path());
-  if (named && status == zun::status::kOk && !zun::CopyFileSafely(task.PalmFile.Trimmed(), document)) {
+  if (named && status == zun::status::kOk && !PlaceDocument(task.PalmFile.Trimmed(), document)) {
     status = zun::status::kCouldNotOpen;
   }
   std::cout << status << "\n";
@@ -247,7 +267,7 @@ int Decode(const std::vector<std::string>& args) {
   if (parsed.operands.size() != 2) return UsageError("decode takes a document and a text file");
   if (parsed.operands[0] == "-") return UsageError("the document must be a file, not '-'");
   zun::TaskRecord task = zun::DefaultSettingsRecord();
-  task.Action = zun::kPalmToPc;
+  task.Action = zun::TaskAction::PalmToPc;
   const std::string document = zun::AbsolutePath(parsed.operands[0]);
   const bool toOutput = parsed.operands[1] == "-";
   const std::string text = toOutput ? "" : zun::AbsolutePath(parsed.operands[1]);
@@ -293,8 +313,8 @@ int Info(const std::vector<std::string>& args) {
 }
 
 int Run(const std::vector<std::string>& args) {
-  const Arguments parsed =
-      ParseArguments(args, {{"--dir", true}, {"--yes", false}, {"--skip", false}, {"--prefer", true}});
+  const Arguments parsed = ParseArguments(
+      args, {{"--dir", true}, {"--yes", false}, {"--skip", false}, {"--wait", false}, {"--prefer", true}});
   if (parsed.help) return PrintHelp();
   if (!parsed.problem.empty()) return UsageError(parsed.problem);
   if (!parsed.operands.empty()) return UsageError("run takes no file; give the data folder with --dir");
@@ -307,9 +327,11 @@ int Run(const std::vector<std::string>& args) {
       options.overwrite = true;
     } else if (option == "--skip") {
       options.overwrite = false;
+    } else if (option == "--wait") {
+      options.wait = zun::LockWait::Yes;
     } else if (option == "--prefer") {
       if (value != "pc" && value != "palm") return UsageError("--prefer takes pc or palm");
-      options.bothChangedAnswer = value == "pc" ? zun::kPromptUpdatePalm : zun::kPromptUpdatePc;
+      options.bothChangedAnswer = value == "pc" ? zun::PromptAnswer::UpdatePalm : zun::PromptAnswer::UpdatePc;
     }
   }
   return RunTaskList(options, std::cout, std::cerr);

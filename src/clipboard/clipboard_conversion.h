@@ -5,7 +5,7 @@
 #include <string>
 
 #include "convert/conversion_env.h"
-#include "tasks/data_file.h"
+#include "record/data_file.h"
 
 namespace zun {
 
@@ -13,7 +13,6 @@ inline constexpr const char* kClipboardTemporaryName = "zunclip.tmp";
 inline constexpr const char* kClipboardDocumentName = "clipboard.pdb";
 inline constexpr int32_t kClipSuccessFrame = 9;
 inline constexpr int32_t kClipFailureFrame = 10;
-inline constexpr int32_t kMaxCounter = 999;
 
 // What the clipboard conversion needs from the window.
 class ClipboardView {

@@ -5,26 +5,26 @@
 #include "glue/byte_file.h"
 #include "glue/dates.h"
 #include "glue/file_system.h"
-#include "tasks/data_file.h"
+#include "record/data_file.h"
 
 namespace zun {
 
-int32_t AskBeforeOverwrite(ConversionEnv& env, const std::string& question, const std::string& path) {
+PromptAnswer AskBeforeOverwrite(ConversionEnv& env, const std::string& question, const std::string& path) {
   const OverwriteAnswer answer = env.host.OverwritePrompt(question, path);
   if (answer.doNotAskAgain) {
     env.host.SetAskOverwrite(false);
     if (env.data != nullptr) {
       TaskRecord settings = env.data->Read(kSettingsRecord);
-      settings.Flag2 = kSwitchOff;
+      settings.SetAskOverwrite(false);
       env.data->Write(kSettingsRecord, settings);
     }
   }
   switch (answer.result) {
-    case kPromptOverwrite:
-    case kPromptSkip:
+    case PromptAnswer::Overwrite:
+    case PromptAnswer::Skip:
       return answer.result;
     default:
-      return kPromptStop;
+      return PromptAnswer::Stop;
   }
 }
 

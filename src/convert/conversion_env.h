@@ -6,23 +6,17 @@
 
 #include "glue/codec_loader.h"
 #include "hotsync/user_manager.h"
-#include "tasks/task_record.h"
+#include "record/task_record.h"
 
 namespace zun {
 
 class DataFile;
 
-// Codes of the prompts' buttons. A prompt closed any other way answers Stop.
-enum PromptResult : int32_t {
-  kPromptUpdatePc = 1,
-  kPromptUpdatePalm = 2,
-  kPromptStop = 3,
-  kPromptOverwrite = 6,
-  kPromptSkip = 7,
-};
+// The prompts' buttons. A prompt closed any other way answers Stop.
+enum class PromptAnswer { UpdatePc = 1, UpdatePalm = 2, Stop = 3, Overwrite = 6, Skip = 7 };
 
 struct OverwriteAnswer {
-  int32_t result = kPromptStop;
+  PromptAnswer result = PromptAnswer::Stop;
   bool doNotAskAgain = false;  // "do not ask again" was clicked while the prompt was open
 };
 
@@ -38,7 +32,7 @@ class ConversionHost {
   virtual bool AskOverwrite() = 0;
   virtual void SetAskOverwrite(bool on) = 0;
   virtual OverwriteAnswer OverwritePrompt(const std::string& question, const std::string& path) = 0;
-  virtual int32_t BothChangedPrompt() = 0;
+  virtual PromptAnswer BothChangedPrompt() = 0;
   // Shown: the progress caption and bar stand where the status label and box stood.
   virtual void ShowProgress(bool shown) = 0;
   virtual void SetProgressCaption(const std::string& caption) = 0;
@@ -69,9 +63,9 @@ inline constexpr const char* kFilterCaption = "Applying Filters";
 inline constexpr const char* kDocumentTemporaryName = "zundata.tmp";
 inline constexpr const char* kFilterTemporaryName = "zunfilter.tmp";
 
-// Shows the overwrite prompt and applies "do not ask again" (the switch goes off and record 1's
-// Flag2 is stored at once); the answer still applies to this file. Returns 6, 7 or 3.
-int32_t AskBeforeOverwrite(ConversionEnv& env, const std::string& question, const std::string& path);
+// Shows the overwrite prompt and applies "do not ask again" (the switch goes off and record 1
+// stores it at once); the answer still applies to this file. Returns Overwrite, Skip or Stop.
+PromptAnswer AskBeforeOverwrite(ConversionEnv& env, const std::string& question, const std::string& path);
 
 // Whether an existing file is replaced without a prompt.
 bool ReplacesWithoutAsking(ConversionEnv& env);

@@ -1,12 +1,12 @@
 #include "convert/document_to_text.h"
 
-#include <optional>
 #include <vector>
 
 #include "convert/status_texts.h"
 #include "glue/byte_file.h"
 #include "glue/file_system.h"
 #include "glue/paths.h"
+#include "glue/replacement_file.h"
 #include "pdb/pdb_file.h"
 
 namespace zun {
@@ -72,12 +72,17 @@ void ConvertDocumentToText(TaskRecord& task, ConversionEnv& env) {
     task.Status = status::kPalmFileMissing;
     return;
   }
-  const bool pcExists = FileExists(pcFile) == FileState::Exists;
-  if (pcExists && !ReplacesWithoutAsking(env)) {
+  // Nothing is asked about a file that will not be written: the document itself, a folder, a
+  // FIFO, a read-only file.
+  if (IsSameFile(documentPath, pcFile) || !MayReplace(pcFile)) {
+    task.Status = status::kCouldNotOpen;
+    return;
+  }
+  if (FileExists(pcFile) == FileState::Exists && !ReplacesWithoutAsking(env)) {
     switch (AskBeforeOverwrite(env, kPcExistsQuestion, pcFile)) {
-      case kPromptOverwrite:
+      case PromptAnswer::Overwrite:
         break;
-      case kPromptSkip:
+      case PromptAnswer::Skip:
         task.Status = status::kUserSkippedTask;
         return;
       default:
@@ -90,17 +95,10 @@ void ConvertDocumentToText(TaskRecord& task, ConversionEnv& env) {
   bool succeeded = false;
   double pcStamp = 0;
   double palmStamp = 0;
-  std::optional<std::string> temporary;
   try {
-    // A read-only PC file stays as it is, although a rename could replace it.
-    if (pcExists && !IsWritableFile(pcFile)) throw FileError("PC file is read-only");
-    temporary = CreateTemporaryBeside(pcFile);
-    if (!temporary) throw FileError("cannot write beside " + pcFile);
-    ByteFile out = ByteFile::CreateForWriting(*temporary, ByteFile::WriteBack::Early);
-    CopyText(task, env, documentPath, out);
-    out.Close();
-    if (!ReplaceWithTemporary(*temporary, pcFile)) throw FileError("cannot replace " + pcFile);
-    temporary.reset();
+    ReplacementFile text = ReplacementFile::Begin(pcFile, ByteFile::WriteBack::Early);
+    CopyText(task, env, documentPath, text.Content());
+    text.Commit();
     palmStamp = StampOf(documentPath);
     pcStamp = StampOf(pcFile);
     succeeded = true;
@@ -108,7 +106,6 @@ void ConvertDocumentToText(TaskRecord& task, ConversionEnv& env) {
   } catch (...) {
     task.Status = status::kCouldNotOpen;
   }
-  if (temporary) RemoveFile(*temporary);
   env.host.SetTrayIcon(1, "");
   env.host.ShowProgress(false);
   env.host.LetEventsRun();

@@ -1,5 +1,9 @@
 #include "convert/text_to_document.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "convert/status_texts.h"
@@ -7,14 +11,15 @@
 #include "glue/byte_file.h"
 #include "glue/file_system.h"
 #include "glue/paths.h"
+#include "glue/replacement_file.h"
 #include "pdb/pdb_file.h"
+#include "zun2/zun2.h"
 
 namespace zun {
 namespace {
 
 constexpr int32_t kCustomUserId = -1;
 constexpr size_t kMaxDatabaseName = 31;
-constexpr int32_t kCompressionSlack = 500;
 
 struct Target {
   std::string path;  // empty: no target
@@ -23,25 +28,35 @@ struct Target {
 
 enum class TableOutcome { Ready, Ended };
 
-// Builds one row per checked entry, asking before an existing file is replaced.
+// Builds one row per checked entry, asking before an existing file is replaced. A target that is
+// the PC file itself, or that may not be replaced, ends the task before anything is asked.
 TableOutcome BuildTargetTable(TaskRecord& task, ConversionEnv& env, const TargetChecks& checks,
                               std::vector<Target>& table) {
   const std::string palmFile = task.PalmFile.Trimmed();
+  const std::string pcFile = task.PcFile.Trimmed();
   table.assign(checks.checked.size(), Target{});
   for (int32_t i = 0; i < checks.EntryCount(); ++i) {
     if (!checks.checked[i]) continue;
-    Target row;
-    if (!checks.IsCustom(i)) row.userId = env.users.UserIdAt(i);
-    row.path = PalmFilePath(env.users, checks, i, palmFile);
+    table[i].userId = checks.IsCustom(i) ? kCustomUserId : env.users.UserIdAt(i);
+    table[i].path = PalmFilePath(env.users, checks, i, palmFile);
+    if (IsSameFile(table[i].path, pcFile) || !MayReplace(table[i].path)) {
+      task.Status = status::kCouldNotOpen;
+      return TableOutcome::Ended;
+    }
+  }
+  for (int32_t i = 0; i < checks.EntryCount(); ++i) {
+    if (!checks.checked[i]) continue;
+    Target& row = table[i];
     if (FileExists(row.path) == FileState::Exists && !ReplacesWithoutAsking(env)) {
       switch (AskBeforeOverwrite(env, kPalmExistsQuestion, row.path)) {
-        case kPromptOverwrite:
+        case PromptAnswer::Overwrite:
           break;
-        case kPromptSkip:
+        case PromptAnswer::Skip:
           if (checks.CheckedCount() == 1) {
             task.Status = status::kUserSkippedTask;
             return TableOutcome::Ended;
           }
+          row = Target{};
           continue;
         default:
           task.Status = status::kUserStopped;
@@ -49,15 +64,13 @@ TableOutcome BuildTargetTable(TaskRecord& task, ConversionEnv& env, const Target
           return TableOutcome::Ended;
       }
     }
-    table[i] = row;
   }
   return TableOutcome::Ready;
 }
 
 
-// Writes the document for `source` into `documentPath`.
-void WriteDocument(TaskRecord& task, ConversionEnv& env, const std::string& source, const std::string& documentPath) {
-  const ByteFile text = ByteFile::OpenForReading(source);
+// Writes the document of `text` into `document`.
+void WriteDocument(TaskRecord& task, ConversionEnv& env, const ByteFile& text, ByteFile& document) {
   const int64_t length = text.Length();
   if (length == 0) FailWith(task, status::kPcFileEmpty);
   if (length > INT32_MAX) throw FileError("text too long for a document");
@@ -68,7 +81,6 @@ void WriteDocument(TaskRecord& task, ConversionEnv& env, const std::string& sour
   env.host.SetProgressRange(records);
   env.host.LetEventsRun();
 
-  ByteFile document = ByteFile::CreateForWriting(documentPath);
   const std::string name =
       CutAtCharacterBoundary(PathWithoutExtension(PathFileName(task.PalmFile.Trimmed())), kMaxDatabaseName);
   if (WritePdbHeader(document, env.codec, name, "TEXt", "REAd", records + 1) != 0) {
@@ -78,7 +90,8 @@ void WriteDocument(TaskRecord& task, ConversionEnv& env, const std::string& sour
   if (AppendPdbRecord(document, 0, MakeDocInfo(static_cast<int32_t>(length), records, compressed), task.Category) != 0) {
     FailWith(task, status::kCannotWriteDocInfo);
   }
-  std::vector<uint8_t> buffer;
+  // As much as the compressor may write for a whole record, so that no record can overrun it.
+  std::vector<uint8_t> buffer(static_cast<size_t>(CompressBound(kDocRecordSize)));
   for (int32_t i = 1; i <= records; ++i) {
     env.host.SetProgressValue(i);
     env.host.SetTrayIcon(ProgressFrame(i, records), "");
@@ -87,25 +100,35 @@ void WriteDocument(TaskRecord& task, ConversionEnv& env, const std::string& sour
     const int32_t size = static_cast<int32_t>(std::min<int64_t>(kDocRecordSize, length - start));
     std::span<const uint8_t> record = text.View(start, static_cast<size_t>(size));
     if (compressed) {
-      buffer.assign(static_cast<size_t>(size + kCompressionSlack), ' ');
       const int32_t written = env.codec.Compress(buffer.data(), record.data(), size);
-      if (written < 0 || written > size + kCompressionSlack) throw FileError("compression failed");
+      if (written < 0 || written > CompressBound(size)) throw FileError("compression failed");
       record = std::span<const uint8_t>(buffer.data(), static_cast<size_t>(written));
     }
     if (AppendPdbRecord(document, i, record, 0) != 0) FailWith(task, status::kCannotWriteRecord);
   }
   if (text.ChangedSinceOpening()) throw FileError("the text changed while it was read");
-  document.Close();
+}
+
+// A user's backup folder that the HotSync software has not made yet (it does at the first sync).
+void MakeBackupFolder(const std::string& path) {
+  const std::string folder = PathDirectory(path);
+  if (!folder.empty() && !IsFolder(folder)) ::mkdir(folder.c_str(), 0755);
 }
 
 // Copies the document to every target; returns the first target's entry, -1 when there is none.
-int32_t Distribute(ConversionEnv& env, const std::vector<Target>& table, const std::string& documentPath) {
+int32_t Distribute(ConversionEnv& env, const std::vector<Target>& table, const ByteFile& document) {
+  constexpr size_t kCopyBlock = 1 << 17;
   int32_t first = -1;
   for (int32_t i = 0; i < static_cast<int32_t>(table.size()); ++i) {
     const Target& row = table[i];
     if (row.path.empty()) continue;
     if (first < 0) first = i;
-    if (!CopyFileSafely(documentPath, row.path)) throw FileError("cannot place " + row.path);
+    if (row.userId != kCustomUserId) MakeBackupFolder(row.path);
+    ReplacementFile placed = ReplacementFile::Begin(row.path);
+    for (int64_t at = 0; at < document.Length(); at += kCopyBlock) {
+      placed.Content().Append(document.View(at, static_cast<size_t>(std::min<int64_t>(kCopyBlock, document.Length() - at))));
+    }
+    placed.Commit();
     if (row.userId != kCustomUserId && !InstallForUser(env.users, i, row.path)) {
       throw FileError("cannot queue " + row.path);
     }
@@ -113,10 +136,8 @@ int32_t Distribute(ConversionEnv& env, const std::vector<Target>& table, const s
   return first;
 }
 
-
-}  // namespace
-
-void ConvertTextToDocument(TaskRecord& task, ConversionEnv& env) {
+// The conversion of the PC file, or of `supplied` standing in for it.
+void Convert(TaskRecord& task, ConversionEnv& env, std::optional<ByteFile> supplied) {
   const TargetChecks checks = env.host.InstallChecks();
   if (checks.CheckedCount() == 0) {
     task.Status = status::kNoSourceUser;
@@ -133,7 +154,7 @@ void ConvertTextToDocument(TaskRecord& task, ConversionEnv& env) {
     task.Status = status::kNoPalmFile;
     return;
   }
-  if (FileExists(pcFile) != FileState::Exists) {
+  if (!supplied && FileExists(pcFile) != FileState::Exists) {
     task.Status = status::kPcFileMissing;
     return;
   }
@@ -147,21 +168,23 @@ void ConvertTextToDocument(TaskRecord& task, ConversionEnv& env) {
     return;
   }
 
-  const std::string documentPath = env.programDir + kDocumentTemporaryName;
-  const std::string filterPath = env.programDir + kFilterTemporaryName;
   bool succeeded = false;
   bool stamped = false;
   double pcStamp = 0;
   double palmStamp = 0;
   env.host.ShowProgress(true);
   try {
+    ByteFile pcText = supplied ? std::move(*supplied) : ByteFile::OpenForReading(pcFile);
     // An empty PC file is reported as such, filtered or not.
-    if (FileLength(pcFile).value_or(-1) == 0) FailWith(task, status::kPcFileEmpty);
-    const std::string source = FilterText(pcFile, task, env);
-    if (source.empty()) throw FileError("filter failed");
-    WriteDocument(task, env, source, documentPath);
-    const int32_t first = Distribute(env, table, documentPath);
-    if (first >= 0) {
+    if (pcText.Length() == 0) FailWith(task, status::kPcFileEmpty);
+    const ByteFile text = FilterText(std::move(pcText), task, env);
+    FileDescriptor temporary = CreateAnonymousFile(env.programDir);
+    if (!temporary.IsOpen()) throw FileError("cannot write the document in " + env.programDir);
+    ByteFile document = ByteFile::ForWriting(std::move(temporary), "document");
+    WriteDocument(task, env, text, document);
+    const ByteFile written = std::move(document).ReadBack();
+    const int32_t first = Distribute(env, table, written);
+    if (first >= 0 && !supplied) {
       pcStamp = StampOf(pcFile);
       palmStamp = StampOf(table[first].path);
       stamped = true;
@@ -171,8 +194,6 @@ void ConvertTextToDocument(TaskRecord& task, ConversionEnv& env) {
   } catch (...) {
     task.Status = status::kCouldNotOpen;
   }
-  RemoveFile(documentPath);
-  RemoveFile(filterPath);
   env.host.SetTrayIcon(1, "");
   env.host.ShowProgress(false);
   env.host.SetProgressCaption(kProgressCaption);
@@ -185,5 +206,11 @@ void ConvertTextToDocument(TaskRecord& task, ConversionEnv& env) {
     task.Status = status::kOk;
   }
 }
+
+}  // namespace
+
+void ConvertTextToDocument(TaskRecord& task, ConversionEnv& env) { Convert(task, env, std::nullopt); }
+
+void ConvertTextToDocument(TaskRecord& task, ConversionEnv& env, ByteFile text) { Convert(task, env, std::move(text)); }
 
 }  // namespace zun

@@ -31,7 +31,7 @@ void EditorModel::ToggleClipSettings() {
       state_.clipTip = kClipDoneTip;
       LoadEditor(kClipboardRecord);
       state_.countUpText = ThreeDigits(buffer_.Counter);
-      state_.countUp = buffer_.Flag1 != kSwitchOff;
+      state_.countUp = buffer_.CountUp();
       SwitchEditorMode(false);
     } else {
       SwitchEditorMode(true);
@@ -92,7 +92,7 @@ void EditorModel::CountUpEdited(const std::string& text) {
 void EditorModel::CountUpClicked(bool checked) {
   state_.countUp = checked;
   Guarded([&] {
-    buffer_.Flag1 = checked ? kSwitchOn : kSwitchOff;  // the buffer holds record 2 in this mode
+    buffer_.SetCountUp(checked);  // the buffer holds record 2 in this mode
     data_.Write(kClipboardRecord, buffer_);
   });
 }

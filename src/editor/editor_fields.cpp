@@ -4,13 +4,12 @@
 
 #include "editor/editor_model.h"
 #include "editor/number_text.h"
+#include "glue/file_system.h"
 #include "glue/paths.h"
 
 namespace zun {
 namespace {
 
-constexpr int32_t kMaxTabSpace = 64;
-constexpr int32_t kMaxCategory = 15;
 constexpr size_t kNumberBoxLength = 2;
 
 }  // namespace
@@ -31,11 +30,11 @@ void EditorModel::CycleAction() {
   if (!SelectionVisible() || state_.clipSettingsMode) return;
   Guarded([&] {
     TaskRow& shown = state_.rows[state_.selected - 1];
-    const int16_t action = static_cast<int16_t>(shown.icon % kBothWays + 1);
-    shown.icon = action;
-    state_.actionPicture = action;
+    const TaskAction action = NextAction(shown.action);
+    shown.action = action;
+    state_.actionPicture = static_cast<int32_t>(action);
     StoreEdit([&](TaskRecord& task) { task.Action = action; });
-    if (action != kPcToPalm && InstallChecks().CheckedCount() > 1) EnforceSingleTarget(action);
+    if (action != TaskAction::PcToPalm && InstallChecks().CheckedCount() > 1) EnforceSingleTarget(action);
   });
 }
 
@@ -79,18 +78,18 @@ void EditorModel::TargetCheckChanged(int32_t entry) {
   if (!state_.clipSettingsMode && state_.selected < 1) return;
   std::vector<bool>& checks = state_.installChecks;
   if (InstallChecks().CheckedCount() == 0) checks[entry] = true;  // the last one stays checked
-  const int16_t action = state_.clipSettingsMode ? buffer_.Action : data_.Read(TaskRecordNumber(state_.selected)).Action;
+  const TaskAction action = state_.clipSettingsMode ? buffer_.Action : data_.Read(TaskRecordNumber(state_.selected)).Action;
   const bool customChecked = InstallChecks().CustomChecked();
-  const bool exclusive = state_.clipSettingsMode ? customChecked : (action != kPcToPalm || customChecked);
+  const bool exclusive = state_.clipSettingsMode ? customChecked : (action != TaskAction::PcToPalm || customChecked);
   if (checks[entry] && exclusive) {
     for (size_t i = 0; i < checks.size(); ++i) checks[i] = static_cast<int32_t>(i) == entry;
   }
   StoreTargetsAndFollowPalmBox();
 }
 
-void EditorModel::EnforceSingleTarget(int16_t action) {
+void EditorModel::EnforceSingleTarget(TaskAction action) {
   const TargetChecks checks = InstallChecks();
-  if (action == kPcToPalm || checks.CheckedCount() <= 1) return;
+  if (action == TaskAction::PcToPalm || checks.CheckedCount() <= 1) return;
   const int32_t first = checks.FirstChecked();
   for (size_t i = 0; i < state_.installChecks.size(); ++i) state_.installChecks[i] = static_cast<int32_t>(i) == first;
   StoreTargetsAndFollowPalmBox();
@@ -145,19 +144,32 @@ void EditorModel::PcFileChanged() {
   const std::string text = state_.pcFileText;
   state_.rows[state_.selected - 1].pcName = PathFileName(text);
   state_.pcFileInfo = Info(text, false);
-  int16_t action = 0;
+  TaskAction action{};
   StoreEdit([&](TaskRecord& task) {
     task.PcFile = text;
     action = task.Action;
   });
-  if (NamingActive() && (action == kPcToPalm || (action == kBothWays && state_.lastEditedSide == kPcSide))) {
+  if (NamingActive() && (action == TaskAction::PcToPalm || (action == TaskAction::BothWays && state_.lastEditedSide == kPcSide))) {
     NamePalmFromPc(PathFileName(text));
   }
 }
 
+namespace {
+
+// A name made for one side never names the other side's file (a text called x.pdb would
+// otherwise be named as its own document): then the whole name gets the extension.
+std::string NotTheSameFile(const std::string& named, const std::string& other, const std::string& name,
+                           const std::string& extension) {
+  const std::string candidate = named + PathWithoutExtension(name) + extension;
+  if (candidate != other && !IsSameFile(candidate, other)) return candidate;
+  return named + name + extension;
+}
+
+}  // namespace
+
 void EditorModel::NamePalmFromPc(const std::string& name) {
   const std::string folder = InstallChecks().CustomChecked() ? PathDirectory(state_.palmFileText) : "";
-  SetPalmText(folder + PathWithoutExtension(name) + ".pdb");
+  SetPalmText(NotTheSameFile(folder, state_.pcFileText, name, ".pdb"));
 }
 
 void EditorModel::PalmFileChanged() {
@@ -178,12 +190,12 @@ void EditorModel::PalmFileChanged() {
     return;
   }
   state_.rows[state_.selected - 1].palmName = name;
-  int16_t action = 0;
+  TaskAction action{};
   StoreEdit([&](TaskRecord& task) {
     task.PalmFile = custom ? text : PathFileName(text);
     action = task.Action;
   });
-  if (NamingActive() && (action == kPalmToPc || (action == kBothWays && state_.lastEditedSide == kPalmSide))) {
+  if (NamingActive() && (action == TaskAction::PalmToPc || (action == TaskAction::BothWays && state_.lastEditedSide == kPalmSide))) {
     NamePcFromPalm(name);
   }
 }
@@ -192,23 +204,28 @@ void EditorModel::NamePcFromPalm(const std::string& name) {
   std::string folder = PathDirectory(state_.pcFileText);
   if (folder.empty()) folder = data_.Read(kSettingsRecord).PcFile.Trimmed();
   if (folder.empty()) folder = FallbackFolder();
-  SetPcText(folder + PathWithoutExtension(name) + ".txt");
+  const TargetChecks checks = InstallChecks();
+  std::string palmPath = state_.palmFileText;
+  if (!checks.CustomChecked() && checks.FirstChecked() >= 0) {
+    palmPath = UserBackupDir(users_, checks.FirstChecked()) + PathFileName(palmPath);
+  }
+  SetPcText(NotTheSameFile(folder, palmPath, name, ".txt"));
 }
 
 void EditorModel::AutoNamingClicked(bool checked) {
   state_.autoNaming = checked;
-  StoreSwitch(&TaskRecord::Flag1, checked);
+  StoreSwitch(&TaskRecord::SetAutoNaming, checked);
 }
 
 void EditorModel::AskOverwriteClicked(bool checked) {
   state_.askOverwrite = checked;
-  StoreSwitch(&TaskRecord::Flag2, checked);
+  StoreSwitch(&TaskRecord::SetAskOverwrite, checked);
 }
 
-void EditorModel::StoreSwitch(int16_t TaskRecord::*flag, bool on) {
+void EditorModel::StoreSwitch(void (TaskRecord::*set)(bool), bool on) {
   Guarded([&] {
     TaskRecord settings = data_.Read(kSettingsRecord);
-    settings.*flag = on ? kSwitchOn : kSwitchOff;
+    (settings.*set)(on);
     data_.Write(kSettingsRecord, settings);
   });
 }

@@ -8,10 +8,6 @@
 namespace zun {
 namespace {
 
-int16_t DisplayedAction(int16_t action) {
-  return action >= kNoConversion && action <= kBothWays ? action : static_cast<int16_t>(kNoConversion);
-}
-
 TaskRow RowFor(const TaskRecord& task) {
   return TaskRow{DisplayedAction(task.Action), "", PathFileName(task.PcFile.Trimmed()),
                  PathFileName(task.PalmFile.Trimmed())};
@@ -46,14 +42,14 @@ bool EditorModel::Open() {
   state_.installChecks.assign(state_.installEntries.size(), false);
   data_.OpenAndCheck();
   const TaskRecord settings = data_.Read(kSettingsRecord);
-  state_.autoNaming = settings.Flag1 != kSwitchOff;
-  state_.askOverwrite = settings.Flag2 != kSwitchOff;
+  state_.autoNaming = settings.AutoNaming();
+  state_.askOverwrite = settings.AskOverwrite();
   state_.rows.clear();
   for (int32_t number = 3; number <= data_.RecordCount(); ++number) state_.rows.push_back(RowFor(data_.Read(number)));
   state_.selected = state_.rows.empty() ? 0 : 1;
   state_.top = 1;
   buffer_ = data_.Read(kClipboardRecord);
-  return buffer_.Flag2 == kSwitchOn;
+  return buffer_.LeftInTray();
 }
 
 void EditorModel::FinishStart() {
@@ -112,7 +108,7 @@ void EditorModel::LoadEditor(int32_t record) {
     state_.installChecks[i] = i < kMaxListEntries && IsEntryChecked(loaded.Targets, static_cast<int>(i));
   }
   state_.editorLoading = false;
-  state_.actionPicture = DisplayedAction(loaded.Action);
+  state_.actionPicture = static_cast<int32_t>(DisplayedAction(loaded.Action));
   const std::string pcFile = loaded.PcFile.Trimmed();
   if (!state_.clipSettingsMode && state_.pcFileText == pcFile) {
     state_.pcFileInfo = Info(pcFile, false);
@@ -204,12 +200,12 @@ ListColumn EditorModel::ClickItem(int32_t row, int32_t xTwips, int32_t listWidth
   Guarded([&] {
     if (clickedColumn_ == ListColumn::Sync) {
       TaskRow& shown = state_.rows[row - 1];
-      const int16_t action = static_cast<int16_t>(shown.icon % kBothWays + 1);
-      shown.icon = action;
+      const TaskAction action = NextAction(shown.action);
+      shown.action = action;
       TaskRecord task = data_.Read(TaskRecordNumber(row));
       task.Action = action;
       data_.Write(TaskRecordNumber(row), task);
-      if (action != kPcToPalm && InstallChecks().CheckedCount() >= 2) EnforceSingleTarget(action);
+      if (action != TaskAction::PcToPalm && InstallChecks().CheckedCount() >= 2) EnforceSingleTarget(action);
     }
     RefreshSelection(kRefreshEditor);
   });
@@ -285,7 +281,7 @@ void EditorModel::ShowOutcome(int32_t row, const TaskRecord& task, const std::st
 void EditorModel::WindowMinimized(bool minimized) {
   Guarded([&] {
     buffer_ = data_.Read(kClipboardRecord);
-    buffer_.Flag2 = minimized ? kSwitchOn : kSwitchOff;
+    buffer_.SetLeftInTray(minimized);
     data_.Write(kClipboardRecord, buffer_);
   });
 }

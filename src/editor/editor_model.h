@@ -13,7 +13,7 @@
 #include "editor/file_info.h"
 #include "hotsync/user_manager.h"
 #include "tasks/conversion_run.h"
-#include "tasks/data_file.h"
+#include "record/data_file.h"
 
 namespace zun {
 
@@ -61,7 +61,7 @@ class EditorModel : public RunView, public ClipboardView {
   std::function<std::optional<std::string>()> clipboardSource;
 
   // Start-up: the user entries and "Custom", the data file, the switches, the task list.
-  // Returns whether the window starts hidden (record 2's Flag2 is exactly -1).
+  // Returns whether the window starts hidden (record 2 says it was left in the tray).
   bool Open();
   // The last start-up step: selection, editor and scroll bar.
   void FinishStart();
@@ -133,10 +133,10 @@ class EditorModel : public RunView, public ClipboardView {
   // `change` alter it and writes it back; nothing when no task is selected.
   void StoreEdit(const std::function<void(TaskRecord&)>& change);
   void TargetCheckChanged(int32_t entry);
-  void EnforceSingleTarget(int16_t action);
+  void EnforceSingleTarget(TaskAction action);
   void StoreTargetsAndFollowPalmBox();
   // Stores a switch of record 1.
-  void StoreSwitch(int16_t TaskRecord::*flag, bool on);
+  void StoreSwitch(void (TaskRecord::*set)(bool), bool on);
   void SetTabSpaceText(const std::string& text);
   void SetCategoryText(const std::string& text);
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "editor/list_geometry.h"
+#include "record/task_record.h"
 
 namespace zun {
 
@@ -32,7 +33,7 @@ inline constexpr uint32_t kClipModeEndColour = 0x00FF00;
 inline constexpr uint32_t kClipShapeColour = 0xC0C000;
 
 struct TaskRow {
-  int16_t icon = 1;   // the task's Action, 1-4
+  TaskAction action = TaskAction::NoConversion;  // as shown: 1-4
   std::string sync;   // "", " OK", " ?" or " -"
   std::string pcName;
   std::string palmName;

@@ -7,7 +7,7 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
+#include <vector>
 #include <thread>
 
 #include "glue/file_system.h"
@@ -20,11 +20,6 @@ constexpr const char* kSettingsFile = "jpilot.rc";
 constexpr const char* kInstallFile = "jpilot.install";
 constexpr const char* kInstallRewrite = "jpilot.install.tmp";
 constexpr std::chrono::milliseconds kRetryStep{50};
-
-bool IsFolder(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
 
 std::string LoginName() {
   if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_name != nullptr) return pw->pw_name;
@@ -46,22 +41,33 @@ std::string Resolved(const std::string& path) {
   return resolved + PathFileName(path);
 }
 
-bool ListHoldsLine(const std::string& listPath, const std::string& line) {
-  std::ifstream in(listPath);
-  std::string existing;
-  while (std::getline(in, existing)) {
-    if (existing == line) return true;
+// An install list longer than this is not J-Pilot's; nothing is added to it.
+constexpr size_t kMaxInstallList = 4 * 1024 * 1024;
+
+// Each line of the list, without its line end.
+std::vector<std::string_view> Lines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  while (!text.empty()) {
+    const size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.push_back(line);
+    if (end == std::string_view::npos) break;
+    text.remove_prefix(end + 1);
   }
-  return false;
+  return lines;
 }
 
 bool AppendLine(const std::string& listPath, const std::string& line) {
-  const int fd = ::open(listPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  // Not through a link at the last step (as root it would write wherever the link points), and
+  // never waiting on a FIFO: only a regular file is appended to.
+  const int fd = ::open(listPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
   if (fd < 0) return false;
+  struct stat info {};
+  bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
   const std::string text = line + "\n";
-  const ssize_t written = ::write(fd, text.data(), text.size());
-  const bool closed = ::close(fd) == 0;
-  return written == static_cast<ssize_t>(text.size()) && closed;
+  ok = ok && ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  return ::close(fd) == 0 && ok;
 }
 
 }  // namespace
@@ -84,22 +90,38 @@ JPilotUsers::JPilotUsers(std::string jpilotFolder, std::chrono::milliseconds syn
   if (present_) ReadSettings();
 }
 
-void JPilotUsers::ReadSettings() {
-  std::ifstream in(folder_ + kSettingsFile);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+JPilotSettings ParseJPilotSettings(std::string_view text) {
+  JPilotSettings settings;
+  for (const std::string_view line : Lines(text)) {
     const size_t space = line.find(' ');
-    if (space == std::string::npos) continue;
-    const std::string name = line.substr(0, space);
-    const std::string value = line.substr(space + 1);
+    if (space == std::string_view::npos) continue;
+    const std::string_view name = line.substr(0, space);
+    const std::string value(line.substr(space + 1));
+    const auto number = [&]() -> std::optional<int32_t> {
+      char* end = nullptr;
+      errno = 0;
+      const long n = std::strtol(value.c_str(), &end, 10);
+      if (end == value.c_str() || errno != 0 || n < INT32_MIN || n > INT32_MAX) return std::nullopt;
+      return static_cast<int32_t>(n);
+    };
     if (name == "user" && !value.empty()) {
-      userName_ = value;
+      settings.user = value;
     } else if (name == "user_id") {
-      const long id = std::strtol(value.c_str(), nullptr, 10);
-      if (id > 0 && id <= INT32_MAX) userId_ = static_cast<int32_t>(id);
+      const std::optional<int32_t> id = number();
+      settings.userId = id && *id > 0 ? *id : 0;
+    } else if (name == "char_set") {
+      settings.charSet = number();
     }
   }
+  return settings;
+}
+
+void JPilotUsers::ReadSettings() {
+  const std::optional<std::string> text = ReadSmallFile(folder_ + kSettingsFile, kMaxSettingsFile);
+  if (!text) return;
+  settings_ = ParseJPilotSettings(*text);
+  if (!settings_.user.empty()) userName_ = settings_.user;
+  if (settings_.userId > 0) userId_ = settings_.userId;
 }
 
 int32_t JPilotUsers::UserIdAt(int32_t index) { return present_ && index == 0 ? userId_ : 0; }
@@ -114,7 +136,14 @@ bool JPilotUsers::QueueInstall(const std::string& path) {
     if (std::chrono::steady_clock::now() >= deadline) return false;
     std::this_thread::sleep_for(kRetryStep);
   }
-  return ListHoldsLine(listPath, line) || AppendLine(listPath, line);
+  const std::optional<std::string> list = FileExists(listPath) == FileState::NotFound
+                                              ? std::optional<std::string>("")
+                                              : ReadSmallFile(listPath, kMaxInstallList);
+  if (!list) return false;
+  for (const std::string_view queued : Lines(*list)) {
+    if (queued == line) return true;
+  }
+  return AppendLine(listPath, line);
 }
 
 }  // namespace zun

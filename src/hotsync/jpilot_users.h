@@ -3,7 +3,10 @@
 // sync and keeps only the lines that failed).
 #pragma once
 #include <chrono>
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "hotsync/user_manager.h"
 
@@ -11,6 +14,17 @@ namespace zun {
 
 // The J-Pilot folder: $JPILOT_HOME/.jpilot/ (or $HOME/.jpilot/), with a trailing separator.
 std::string JPilotFolder();
+
+// What ZUN2 takes from jpilot.rc: lines of "name value".
+struct JPilotSettings {
+  std::string user;                // empty: none given
+  int32_t userId = 0;              // 0: none given (or not a positive 32-bit number)
+  std::optional<int32_t> charSet;  // J-Pilot's character set number, when given as a number
+};
+JPilotSettings ParseJPilotSettings(std::string_view text);
+
+// A settings file holds a few kilobytes; anything larger is not J-Pilot's and is ignored.
+inline constexpr size_t kMaxSettingsFile = 64 * 1024;
 
 class JPilotUsers final : public UserManager {
  public:
@@ -31,6 +45,7 @@ class JPilotUsers final : public UserManager {
   std::string UserDir() override { return ".jpilot"; }
   bool IsProfile() override { return false; }
   bool QueueInstall(const std::string& path) override;
+  const JPilotSettings& Settings() const { return settings_; }
 
  private:
   void ReadSettings();
@@ -40,6 +55,7 @@ class JPilotUsers final : public UserManager {
   bool present_ = false;
   std::string userName_;
   int32_t userId_ = kDefaultUserId;
+  JPilotSettings settings_;
   std::chrono::milliseconds syncWait_{3000};
 };
 

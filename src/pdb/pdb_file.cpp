@@ -88,6 +88,8 @@ const std::vector<RecordList>& PdbReader::Lists() {
   for (;;) {
     if (static_cast<int64_t>(lists.size()) >= maxLists) throw FileError("record lists form a loop");
     const int32_t count = ReadWordAt(file_, listOffset + 4 + 1);
+    // A list that promises more entries than the file holds fails now, not record by record.
+    if (listOffset + 6 + int64_t{kRecordEntrySize} * count > file_.Length()) throw FileError("record list past the end");
     lists.push_back({listOffset + 6, total, count});
     total += count;
     if (total > std::numeric_limits<int32_t>::max()) throw FileError("record count overflows");
@@ -157,6 +159,7 @@ int16_t ReadPdbRecordView(PdbReader& reader, int32_t index, uint8_t& attributes,
                             : fileLength;
     const int64_t length = end - offset;
     if (length < 0 || offset < 0 || offset > fileLength || length > fileLength - offset) return -1;
+    if (length > kMaxRecordSize) return -1;  // no Palm record is larger: the file is damaged
     bytes = reader.File().View(offset, static_cast<size_t>(length));
     return 0;
   } catch (const FileError&) {

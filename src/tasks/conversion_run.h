@@ -5,7 +5,7 @@
 #include <string>
 
 #include "convert/conversion_env.h"
-#include "tasks/data_file.h"
+#include "record/data_file.h"
 
 namespace zun {
 

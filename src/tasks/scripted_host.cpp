@@ -11,10 +11,10 @@ OverwriteAnswer ScriptedHost::OverwritePrompt(const std::string&, const std::str
   return answer;
 }
 
-int32_t ScriptedHost::BothChangedPrompt() {
+PromptAnswer ScriptedHost::BothChangedPrompt() {
   ++bothChangedPrompts;
   if (bothChangedAnswers.empty()) return laterBothChangedAnswer;
-  const int32_t answer = bothChangedAnswers.front();
+  const PromptAnswer answer = bothChangedAnswers.front();
   bothChangedAnswers.pop_front();
   return answer;
 }

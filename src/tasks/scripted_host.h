@@ -17,9 +17,9 @@ class ScriptedHost : public ConversionHost, public RunView, public ClipboardView
   TargetChecks checks{{true}};
   bool askOverwrite = false;
   std::deque<OverwriteAnswer> overwriteAnswers;
-  OverwriteAnswer laterOverwriteAnswer{kPromptSkip, false};
-  std::deque<int32_t> bothChangedAnswers;
-  int32_t laterBothChangedAnswer = kPromptSkip;
+  OverwriteAnswer laterOverwriteAnswer{PromptAnswer::Skip, false};
+  std::deque<PromptAnswer> bothChangedAnswers;
+  PromptAnswer laterBothChangedAnswer = PromptAnswer::Skip;
   std::function<void()> onLetEventsRun;
   std::function<void()> onOverwritePrompt;
 
@@ -37,7 +37,7 @@ class ScriptedHost : public ConversionHost, public RunView, public ClipboardView
   bool AskOverwrite() override { return askOverwrite; }
   void SetAskOverwrite(bool on) override { askOverwrite = on; }
   OverwriteAnswer OverwritePrompt(const std::string& question, const std::string& path) override;
-  int32_t BothChangedPrompt() override;
+  PromptAnswer BothChangedPrompt() override;
   void ShowProgress(bool shown) override { progressShown = shown; }
   void SetProgressCaption(const std::string& caption) override { progressCaptions.push_back(caption); }
   void SetProgressRange(int32_t maximum) override {

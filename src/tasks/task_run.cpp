@@ -45,7 +45,8 @@ void ConvertChosenSide(TaskRecord& task, ConversionEnv& env, bool toDocument) {
 }  // namespace
 
 bool SideChanged(double stamp, std::time_t fileTime) {
-  if (stamp == 0) return true;
+  // Never set, or nothing this program writes (NaN, infinite, out of the date range): changed.
+  if (stamp == 0 || !IsPlausibleDate(stamp)) return true;
   return std::llabs(SecondsBetween(stamp, fileTime)) > kStampTolerance;
 }
 
@@ -84,13 +85,13 @@ void RunTask(TaskRecord& task, ConversionEnv& env) {
         break;
     }
     switch (env.host.BothChangedPrompt()) {
-      case kPromptUpdatePc:
+      case PromptAnswer::UpdatePc:
         ConvertChosenSide(task, env, false);
         return;
-      case kPromptUpdatePalm:
+      case PromptAnswer::UpdatePalm:
         ConvertChosenSide(task, env, true);
         return;
-      case kPromptSkip:
+      case PromptAnswer::Skip:
         task.Status = status::kUserSkippedTask;
         return;
       default:  // Stop, or the prompt closed another way

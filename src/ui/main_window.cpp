@@ -360,7 +360,7 @@ OverwriteAnswer MainWindow::OverwritePrompt(const std::string& question, const s
   return OverwriteAnswer{prompt_.result, false};
 }
 
-int32_t MainWindow::BothChangedPrompt() {
+PromptAnswer MainWindow::BothChangedPrompt() {
   BothChangedDialog dialog(this, prompt_);
   dialog.exec();
   return prompt_.result;

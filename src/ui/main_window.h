@@ -10,7 +10,7 @@
 #include "convert/conversion_env.h"
 #include "editor/editor_model.h"
 #include "hotsync/user_manager.h"
-#include "tasks/data_file.h"
+#include "record/data_file.h"
 #include "ui/prompts.h"
 #include "zun2_version.h"
 
@@ -58,7 +58,7 @@ class MainWindow : public QWidget, public ConversionHost {
   bool AskOverwrite() override { return model_->State().askOverwrite; }
   void SetAskOverwrite(bool on) override;
   OverwriteAnswer OverwritePrompt(const std::string& question, const std::string& path) override;
-  int32_t BothChangedPrompt() override;
+  PromptAnswer BothChangedPrompt() override;
   void ShowProgress(bool shown) override;
   void SetProgressCaption(const std::string& caption) override;
   void SetProgressRange(int32_t maximum) override;

@@ -71,9 +71,10 @@ void MainWindow::MirrorList() {
   for (int i = 0; i < count; ++i) {
     QTreeWidgetItem* item = tasks_->topLevelItem(i);
     const TaskRow& row = s.rows[i];
-    if (item->data(0, Qt::UserRole).toInt() != row.icon) {
-      item->setIcon(0, ListIcon(row.icon));
-      item->setData(0, Qt::UserRole, row.icon);
+    const int icon = static_cast<int>(row.action);
+    if (item->data(0, Qt::UserRole).toInt() != icon) {
+      item->setIcon(0, ListIcon(icon));
+      item->setData(0, Qt::UserRole, icon);
     }
     item->setText(0, Text(row.sync));
     item->setText(1, Text(row.pcName));

@@ -17,7 +17,7 @@ PromptDialog::PromptDialog(QWidget* owner, PromptState& state, const char* name)
   setWindowTitle(kMessageTitle);
   setModal(true);
   state_.open = true;
-  state_.result = kPromptStop;
+  state_.result = PromptAnswer::Stop;
 
   auto* layout = new QVBoxLayout(this);
   auto* top = new QHBoxLayout;
@@ -39,12 +39,12 @@ PromptDialog::PromptDialog(QWidget* owner, PromptState& state, const char* name)
 
 PromptDialog::~PromptDialog() { state_.open = false; }
 
-void PromptDialog::AddChoice(const char* name, const QString& caption, int code) {
+void PromptDialog::AddChoice(const char* name, const QString& caption, PromptAnswer answer) {
   auto* button = new QPushButton(caption, this);
   button->setObjectName(name);
   button->setAutoDefault(false);
-  connect(button, &QPushButton::clicked, this, [this, code] {
-    state_.result = code;
+  connect(button, &QPushButton::clicked, this, [this, answer] {
+    state_.result = answer;
     accept();
   });
   row_->addWidget(button);
@@ -58,9 +58,9 @@ OverwriteDialog::OverwriteDialog(QWidget* owner, PromptState& state, std::functi
   fileName_->setAccessibleName("file name");
   static_cast<QVBoxLayout*>(layout())->insertWidget(1, fileName_);
   buttons_->setText("Yes - overwrite file\nSkip - skip task\nStop - stop conversion");
-  AddChoice("cmd_yes", "Yes", kPromptOverwrite);
-  AddChoice("cmd_skip", "Skip", kPromptSkip);
-  AddChoice("cmd_stop", "Stop", kPromptStop);
+  AddChoice("cmd_yes", "Yes", PromptAnswer::Overwrite);
+  AddChoice("cmd_skip", "Skip", PromptAnswer::Skip);
+  AddChoice("cmd_stop", "Stop", PromptAnswer::Stop);
   auto* notAgain = new QCheckBox("do not ask again", this);
   notAgain->setObjectName("chk_notaskagain");
   connect(notAgain, &QCheckBox::clicked, this, [doNotAskAgain](bool) { doNotAskAgain(); });
@@ -77,10 +77,10 @@ BothChangedDialog::BothChangedDialog(QWidget* owner, PromptState& state)
     : PromptDialog(owner, state, "frmBochDialog") {
   message_->setText("Both files have been changed!\nWhich one do you like to be updated?");
   buttons_->setText("PC File - update PC File\nPalm File - update Palm File\nSkip - skip task\nStop - stop conversion");
-  AddChoice("cmd_pcfile", "PC File", kPromptUpdatePc);
-  AddChoice("cmd_palmfile", "Palm File", kPromptUpdatePalm);
-  AddChoice("cmd_skip", "Skip", kPromptSkip);
-  AddChoice("cmd_stop", "Stop", kPromptStop);
+  AddChoice("cmd_pcfile", "PC File", PromptAnswer::UpdatePc);
+  AddChoice("cmd_palmfile", "Palm File", PromptAnswer::UpdatePalm);
+  AddChoice("cmd_skip", "Skip", PromptAnswer::Skip);
+  AddChoice("cmd_stop", "Stop", PromptAnswer::Stop);
 }
 
 }  // namespace zun::ui

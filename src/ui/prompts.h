@@ -4,6 +4,8 @@
 #include <QDialog>
 #include <functional>
 
+#include "convert/conversion_env.h"
+
 class QLabel;
 class QHBoxLayout;
 class QLineEdit;
@@ -13,7 +15,7 @@ namespace zun::ui {
 inline constexpr const char* kMessageTitle = "ZUN2 Message";
 
 struct PromptState {
-  int result = 3;     // PromptResult of the last prompt
+  PromptAnswer result = PromptAnswer::Stop;  // PromptResult: the last prompt's answer
   bool open = false;  // PromptOpen: a prompt is loaded
 };
 
@@ -24,7 +26,7 @@ class PromptDialog : public QDialog {
 
  protected:
   // A button that stores its code and closes the prompt.
-  void AddChoice(const char* name, const QString& caption, int code);
+  void AddChoice(const char* name, const QString& caption, PromptAnswer answer);
   QLabel* message_ = nullptr;
   QLabel* buttons_ = nullptr;
 

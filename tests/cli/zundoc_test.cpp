@@ -1,6 +1,5 @@
 // zundoc end to end: commands, options, exit statuses, streams.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -8,8 +7,8 @@
 #include <ctime>
 #include <filesystem>
 
+#include "record/data_file.h"
 #include "support/test_support.h"
-#include "tasks/data_file.h"
 #include "zun2_version.h"
 
 namespace {
@@ -24,8 +23,9 @@ struct Result {
 Result Zundoc(const zuntest::TempDir& dir, const std::string& args) {
   std::filesystem::create_directories(dir / "tmp");
   // No J-Pilot: "Custom" is the only target.
-  const std::string command = "cd '" + dir.Path() + "' && export TMPDIR=tmp JPILOT_HOME=nojpilot && '" ZUNDOC_PATH "' " +
-                              args + " >stdout 2>stderr";
+  const std::string command = "cd '" + dir.Path() +
+                              "' && export TMPDIR=tmp JPILOT_HOME=nojpilot && '" ZUNDOC_PATH "' " + args +
+                              " >stdout 2>stderr";
   const int status = std::system(command.c_str());
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, zuntest::ReadText(dir / "stdout"),
           zuntest::ReadText(dir / "stderr")};
@@ -116,7 +116,7 @@ void WriteTasks(const zuntest::TempDir& dir, const std::vector<Task>& tasks) {
   for (const Task& t : tasks) {
     const int32_t row = data.AddTask();
     zun::TaskRecord task = data.Read(zun::TaskRecordNumber(row));
-    task.Action = t.action;
+    task.Action = static_cast<zun::TaskAction>(t.action);
     task.PcFile = t.pc;
     task.PalmFile = t.palm;
     if (!t.targets.empty()) task.Targets = t.targets;
@@ -129,18 +129,18 @@ TEST(ZundocRun, RunsTheTaskListAndReportsEachTask) {
   zuntest::TempDir dir;
   zuntest::WriteText(dir / "a.txt", "first");
   Zundoc(dir, "encode a.txt b.pdb");
-  WriteTasks(dir, {{3, dir / "a.txt", dir / "a.pdb"},
-                   {4, dir / "b.txt", dir / "b.pdb"},
-                   {2, dir / "c.txt", dir / "c.pdb"}});
+  WriteTasks(dir,
+             {{3, dir / "a.txt", dir / "a.pdb"}, {4, dir / "b.txt", dir / "b.pdb"}, {2, dir / "c.txt", dir / "c.pdb"}});
   const Result r = Zundoc(dir, "run --dir '" + dir.Path() + "'");
   EXPECT_EQ(r.exit, 1) << "task 3 failed";
-  EXPECT_EQ(r.out, "1\t" + dir / "a.txt" + "\t" + dir / "a.pdb" + "\t OK\tOK\n" +
-                   "2\t" + dir / "b.txt" + "\t" + dir / "b.pdb" + "\t OK\tOK\n" +
-                   "3\t" + dir / "c.txt" + "\t" + dir / "c.pdb" + "\t ?\tError: Palm File does not exist\n");
+  EXPECT_EQ(r.out, "1\t" + dir / "a.txt" + "\t" + dir / "a.pdb" + "\t OK\tOK\n" + "2\t" + dir / "b.txt" + "\t" +
+                       dir / "b.pdb" + "\t OK\tOK\n" + "3\t" + dir / "c.txt" + "\t" + dir / "c.pdb" +
+                       "\t ?\tError: Palm File does not exist\n");
   EXPECT_EQ(zuntest::ReadText(dir / "b.txt"), "first");
   zun::DataFile data(dir.Path());
   data.OpenAndCheck();
   EXPECT_EQ(data.Read(4).Status.Trimmed(), "OK") << "outcomes are stored";
+  data.Close();
   EXPECT_EQ(Zundoc(dir, "run --dir '" + dir.Path() + "'").out.substr(0, 2), "1\t");
 }
 
@@ -163,7 +163,7 @@ TEST(ZundocRun, AsksThroughItsOptions) {
   zun::DataFile data(dir.Path());
   data.OpenAndCheck();
   zun::TaskRecord task = data.Read(3);
-  task.Action = 4;
+  task.Action = zun::TaskAction::BothWays;
   data.Write(3, task);
   data.Close();
   r = Zundoc(dir, "run");

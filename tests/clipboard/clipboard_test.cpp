@@ -4,7 +4,7 @@
 #include "clipboard/clipboard_conversion.h"
 #include "convert/status_texts.h"
 #include "support/test_support.h"
-#include "tasks/data_file.h"
+#include "record/data_file.h"
 
 using zuntest::ConversionSetup;
 

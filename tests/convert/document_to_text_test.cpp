@@ -27,7 +27,7 @@ class DocumentToText : public ::testing::Test {
   std::string document = s.files / "notes.pdb";
 
   std::string Convert(zun::TaskRecord* out = nullptr) {
-    zun::TaskRecord task = s.Task(zun::kPalmToPc, text, document);
+    zun::TaskRecord task = s.Task(zun::TaskAction::PalmToPc, text, document);
     zun::ConversionEnv env = s.Env();
     zun::ConvertDocumentToText(task, env);
     if (out) *out = task;
@@ -121,7 +121,7 @@ TEST_F(DocumentToText, ADocumentWrittenToWhileReadKeepsTheOldText) {
 
 TEST_F(DocumentToText, ChecksComeFirst) {
   EXPECT_EQ(Convert(), zun::status::kPalmFileMissing);
-  zun::TaskRecord task = s.Task(zun::kPalmToPc, s.files.Path(), s.files.Path());
+  zun::TaskRecord task = s.Task(zun::TaskAction::PalmToPc, s.files.Path(), s.files.Path());
   zun::ConversionEnv env = s.Env();
   zun::ConvertDocumentToText(task, env);
   EXPECT_EQ(task.Status.Trimmed(), zun::status::kNoPalmFile) << "the Palm file is checked first";
@@ -136,7 +136,7 @@ TEST_F(DocumentToText, PromptsBeforeReplacingTheText) {
   WriteDocument({zun::MakeDocInfo(3, 1, false), Text("new")});
   zuntest::WriteText(text, "old");
   s.host.askOverwrite = true;
-  s.host.overwriteAnswers = {{zun::kPromptSkip, false}, {zun::kPromptStop, false}, {zun::kPromptOverwrite, false}};
+  s.host.overwriteAnswers = {{zun::PromptAnswer::Skip, false}, {zun::PromptAnswer::Stop, false}, {zun::PromptAnswer::Overwrite, false}};
   EXPECT_EQ(Convert(), zun::status::kUserSkippedTask);
   EXPECT_EQ(Convert(), zun::status::kUserStopped);
   EXPECT_TRUE(s.flags.stopRequested);
@@ -156,7 +156,7 @@ TEST_F(DocumentToText, ReadsFromTheFirstCheckedUsersBackupFolder) {
   s.host.checks = zun::TargetChecks{{true, true}};  // the user and "Custom": the user wins
   zuntest::WriteBytes(users.BackupDir(0) + "notes.pdb",
                       zuntest::MakeDatabase({zun::MakeDocInfo(4, 1, false), Text("anna")}));
-  zun::TaskRecord task = s.Task(zun::kPalmToPc, text, "/somewhere/else/notes.pdb");
+  zun::TaskRecord task = s.Task(zun::TaskAction::PalmToPc, text, "/somewhere/else/notes.pdb");
   zun::ConversionEnv env = s.Env();
   zun::ConvertDocumentToText(task, env);
   EXPECT_EQ(task.Status.Trimmed(), "OK");

@@ -9,7 +9,7 @@
 #include "glue/byte_file.h"
 #include "pdb/pdb_file.h"
 #include "support/test_support.h"
-#include "tasks/data_file.h"
+#include "record/data_file.h"
 
 using zuntest::Bytes;
 using zuntest::ConversionSetup;
@@ -58,7 +58,7 @@ class TextToDocument : public ::testing::Test {
     return task;
   }
   zun::TaskRecord RawTask() {
-    zun::TaskRecord task = s.Task(zun::kPcToPalm, text, document);
+    zun::TaskRecord task = s.Task(zun::TaskAction::PcToPalm, text, document);
     task.Options.SetAt(zun::kOptRaw, '1');
     return task;
   }
@@ -91,9 +91,9 @@ TEST_F(TextToDocument, CutsTheTextIntoRecordsOf4096Bytes) {
 TEST_F(TextToDocument, NamesTheDatabaseAfterTheDocumentFile) {
   zuntest::WriteText(text, "x");
   const std::string longName = std::string(40, 'L');
-  Convert(s.Task(zun::kPcToPalm, text, s.files / (longName + ".pdb")));
+  Convert(s.Task(zun::TaskAction::PcToPalm, text, s.files / (longName + ".pdb")));
   EXPECT_EQ(ReadParts(s.files / (longName + ".pdb")).name, std::string(31, 'L'));
-  Convert(s.Task(zun::kPcToPalm, text, s.files / "my.notes.v2.pdb"));
+  Convert(s.Task(zun::TaskAction::PcToPalm, text, s.files / "my.notes.v2.pdb"));
   EXPECT_EQ(ReadParts(s.files / "my.notes.v2.pdb").name, "my.notes.v2");
 }
 
@@ -102,9 +102,9 @@ TEST_F(TextToDocument, ChecksComeFirstAndTouchNothing) {
   s.host.checks = zun::TargetChecks{{false}};
   EXPECT_EQ(Convert(RawTask()).Status.Trimmed(), zun::status::kNoSourceUser);
   s.host.checks = zun::TargetChecks{{true}};
-  EXPECT_EQ(Convert(s.Task(3, s.files.Path(), document)).Status.Trimmed(), zun::status::kNoPcFile);
-  EXPECT_EQ(Convert(s.Task(3, text, s.files.Path())).Status.Trimmed(), zun::status::kNoPalmFile);
-  EXPECT_EQ(Convert(s.Task(3, s.files / "missing.txt", document)).Status.Trimmed(), zun::status::kPcFileMissing);
+  EXPECT_EQ(Convert(s.Task(zun::TaskAction::PcToPalm, s.files.Path(), document)).Status.Trimmed(), zun::status::kNoPcFile);
+  EXPECT_EQ(Convert(s.Task(zun::TaskAction::PcToPalm, text, s.files.Path())).Status.Trimmed(), zun::status::kNoPalmFile);
+  EXPECT_EQ(Convert(s.Task(zun::TaskAction::PcToPalm, s.files / "missing.txt", document)).Status.Trimmed(), zun::status::kPcFileMissing);
   EXPECT_FALSE(zuntest::Exists(document));
   EXPECT_TRUE(s.host.progressCaptions.empty()) << "nothing was shown";
 }
@@ -112,7 +112,7 @@ TEST_F(TextToDocument, ChecksComeFirstAndTouchNothing) {
 TEST_F(TextToDocument, EmptyTextIsReportedWithAndWithoutFilter) {
   zuntest::WriteText(text, "");
   EXPECT_EQ(Convert(RawTask()).Status.Trimmed(), zun::status::kPcFileEmpty);
-  const zun::TaskRecord filtered = Convert(s.Task(zun::kPcToPalm, text, document));
+  const zun::TaskRecord filtered = Convert(s.Task(zun::TaskAction::PcToPalm, text, document));
   EXPECT_EQ(filtered.Status.Trimmed(), zun::status::kPcFileEmpty);
   EXPECT_EQ(filtered.PcDate, 0.0);
   EXPECT_FALSE(zuntest::Exists(document));
@@ -130,7 +130,7 @@ TEST_F(TextToDocument, ATextWrittenToWhileReadKeepsTheOldDocument) {
       std::fputc('b', file);
       std::fclose(file);
     };
-    zun::TaskRecord task = s.Task(zun::kPcToPalm, text, document);
+    zun::TaskRecord task = s.Task(zun::TaskAction::PcToPalm, text, document);
     task.Options.SetAt(zun::kOptRaw, raw ? '1' : '0');
     s.host.askOverwrite = false;
     EXPECT_EQ(Convert(task).Status.Trimmed(), zun::status::kCouldNotOpen);
@@ -140,7 +140,7 @@ TEST_F(TextToDocument, ATextWrittenToWhileReadKeepsTheOldDocument) {
 
 TEST_F(TextToDocument, ShowsProgressAndAnimatesTheTray) {
   zuntest::WriteText(text, std::string(20000, 'p'));
-  ASSERT_EQ(Convert(s.Task(zun::kPcToPalm, text, document)).Status.Trimmed(), "OK");
+  ASSERT_EQ(Convert(s.Task(zun::TaskAction::PcToPalm, text, document)).Status.Trimmed(), "OK");
   EXPECT_EQ(s.host.progressCaptions, (std::vector<std::string>{"Applying Filters", "Compression", "Progress"}));
   EXPECT_EQ(s.host.progressMaximum, 5);
   EXPECT_FALSE(s.host.progressShown);
@@ -155,17 +155,17 @@ TEST_F(TextToDocument, AsksBeforeReplacingAnExistingDocument) {
   zuntest::WriteText(document, "old document");
   s.host.askOverwrite = true;
 
-  s.host.overwriteAnswers = {{zun::kPromptSkip, false}};
+  s.host.overwriteAnswers = {{zun::PromptAnswer::Skip, false}};
   EXPECT_EQ(Convert(RawTask()).Status.Trimmed(), zun::status::kUserSkippedTask);
   EXPECT_EQ(zuntest::ReadText(document), "old document");
 
-  s.host.overwriteAnswers = {{zun::kPromptStop, false}};
+  s.host.overwriteAnswers = {{zun::PromptAnswer::Stop, false}};
   EXPECT_EQ(Convert(RawTask()).Status.Trimmed(), zun::status::kUserStopped);
   EXPECT_TRUE(s.flags.stopRequested);
   EXPECT_EQ(zuntest::ReadText(document), "old document");
   s.flags.stopRequested = false;
 
-  s.host.overwriteAnswers = {{zun::kPromptOverwrite, false}};
+  s.host.overwriteAnswers = {{zun::PromptAnswer::Overwrite, false}};
   EXPECT_EQ(Convert(RawTask()).Status.Trimmed(), "OK");
   EXPECT_EQ(s.host.overwritePrompts, std::vector<std::string>(3, document));
 
@@ -183,7 +183,7 @@ TEST_F(TextToDocument, DoNotAskAgainTurnsAskingOffAndStoresIt) {
   zuntest::WriteText(text, "new");
   zuntest::WriteText(document, "old");
   s.host.askOverwrite = true;
-  s.host.overwriteAnswers = {{zun::kPromptSkip, true}};
+  s.host.overwriteAnswers = {{zun::PromptAnswer::Skip, true}};
   zun::ConversionEnv env = s.Env();
   env.data = &data;
   zun::TaskRecord task = RawTask();
@@ -212,7 +212,7 @@ TEST_F(TextToUsers, SkippingOneOfTwoUsersDistributesToTheOther) {
   zuntest::WriteText(users.BackupDir(0) + "notes.pdb", "Anna's old copy");
   s.host.askOverwrite = true;
   s.host.checks = zun::TargetChecks{{true, true, false}};
-  s.host.overwriteAnswers = {{zun::kPromptSkip, false}};
+  s.host.overwriteAnswers = {{zun::PromptAnswer::Skip, false}};
   const zun::TaskRecord task = Convert(RawTask());
   EXPECT_EQ(task.Status.Trimmed(), "OK");
   EXPECT_EQ(zuntest::ReadText(users.BackupDir(0) + "notes.pdb"), "Anna's old copy");

@@ -10,14 +10,14 @@ namespace {
 
 TEST_F(EditorTest, TheDirectionPictureCyclesAndKeepsOneTargetWhenNeeded) {
   Start({"Anna", "Bert"}, 1);
-  SetTask(1, 3, "110");
+  SetTask(1, zun::TaskAction::PcToPalm, "110");
   Restart();
   model->CycleAction();
   EXPECT_EQ(S().actionPicture, 4);
-  EXPECT_EQ(S().rows[0].icon, 4);
+  EXPECT_EQ(S().rows[0].action, zun::TaskAction::BothWays);
   EXPECT_EQ(Targets(1, 3), "100") << "both ways keeps only the first of two users";
   for (int i = 0; i < 3; ++i) model->CycleAction();
-  EXPECT_EQ(Task(1).Action, 3) << "four clicks come back";
+  EXPECT_EQ(Task(1).Action, zun::TaskAction::PcToPalm) << "four clicks come back";
 }
 
 TEST_F(EditorTest, AnOptionChangesItsOwnCharacterOnly) {
@@ -50,7 +50,7 @@ TEST_F(EditorTest, NumberBoxesCorrectOutOfRangeValues) {
 TEST_F(EditorTest, TargetRulesOutsideClipSettings) {
   Start({"Anna", "Bert"}, 1);
   SetTask(1, [](zun::TaskRecord& t) {
-    t.Action = 3;
+    t.Action = zun::TaskAction::PcToPalm;
     t.Targets = "110";
     t.PalmFile = "notes.pdb";
   });
@@ -71,7 +71,7 @@ TEST_F(EditorTest, TargetRulesOutsideClipSettings) {
   EXPECT_EQ(S().installChecks, (std::vector<bool>{true, false, false}));
   EXPECT_EQ(Targets(1, 3), "100");
 
-  SetTask(1, [](zun::TaskRecord& t) { t.Action = 2; });
+  SetTask(1, [](zun::TaskRecord& t) { t.Action = zun::TaskAction::PalmToPc; });
   Restart();
   model->TargetChanged(1, true);  // Palm to PC: one user only
   EXPECT_EQ(Targets(1, 3), "010");
@@ -79,7 +79,7 @@ TEST_F(EditorTest, TargetRulesOutsideClipSettings) {
 
 TEST_F(EditorTest, NamingFollowsTheSourceSide) {
   Start({"Anna"}, 1);
-  SetTask(1, 3, "10");
+  SetTask(1, zun::TaskAction::PcToPalm, "10");
   Restart();
   model->PcFileEdited("/texts/report.txt");
   EXPECT_EQ(S().palmFileText, "report.pdb");
@@ -90,9 +90,12 @@ TEST_F(EditorTest, NamingFollowsTheSourceSide) {
   model->PalmFileEdited("/docs/old.pdb");
   model->PcFileEdited("/texts/report2.txt");
   EXPECT_EQ(S().palmFileText, "/docs/report2.pdb");
+  model->PalmFileEdited("/texts/old.pdb");
+  model->PcFileEdited("/texts/notes.pdb");  // named as its own document it would be overwritten
+  EXPECT_EQ(S().palmFileText, "/texts/notes.pdb.pdb");
 
   SetTask(1, [](zun::TaskRecord& t) {
-    t.Action = 2;
+    t.Action = zun::TaskAction::PalmToPc;
     t.Targets = "10";
     t.PcFile = "";
   });
@@ -121,14 +124,14 @@ TEST_F(EditorTest, APalmNameWithoutExtensionGetsPdb) {
 
 TEST_F(EditorTest, NoNamingForNoConversionOrBeforeAnEditInBothWays) {
   Start({}, 1);
-  SetTask(1, [](zun::TaskRecord& t) { t.Action = 4; });
+  SetTask(1, [](zun::TaskRecord& t) { t.Action = zun::TaskAction::BothWays; });
   Restart();
   model->PcFileEdited("/a/b.txt");
   EXPECT_EQ(S().palmFileText, "");
   model->PcFileKeyPressed();
   model->PcFileEdited("/a/c.txt");
   EXPECT_EQ(S().palmFileText, "c.pdb");
-  SetTask(1, [](zun::TaskRecord& t) { t.Action = 1; });
+  SetTask(1, [](zun::TaskRecord& t) { t.Action = zun::TaskAction::NoConversion; });
   Restart();
   model->PcFileKeyPressed();
   model->PcFileEdited("/a/d.txt");
@@ -145,7 +148,7 @@ TEST_F(EditorTest, AnEmptyListStoresNoFileNames) {
 
 TEST_F(EditorTest, FileInformationTexts) {
   Start({"Anna", "Bert", "Cleo"}, 1);
-  SetTask(1, 2, "0010");
+  SetTask(1, zun::TaskAction::PalmToPc, "0010");
   Restart();
   model->PcFileEdited(files.Path());
   EXPECT_EQ(S().pcFileInfo, "Browse or Enter Filename");

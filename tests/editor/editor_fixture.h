@@ -47,7 +47,7 @@ class EditorTest : public ::testing::Test {
     change(task);
     data.Write(row + 2, task);
   }
-  void SetTask(int32_t row, int16_t action, const std::string& targets) {
+  void SetTask(int32_t row, zun::TaskAction action, const std::string& targets) {
     SetTask(row, [&](zun::TaskRecord& t) {
       t.Action = action;
       t.Targets = targets;

@@ -53,34 +53,34 @@ TEST_F(EditorTest, TheSyncCellCyclesTheDirection) {
   Start({"Anna", "Bert"}, 2);
   const zun::ColumnLayout layout = zun::ColumnsForWidth(6060);  // W 6000, F 2750
   ASSERT_EQ(layout.fileWidth, 2750);
-  SetTask(1, [](zun::TaskRecord& t) { t.Action = 4; });
+  SetTask(1, [](zun::TaskRecord& t) { t.Action = zun::TaskAction::BothWays; });
   Restart(2);
   EXPECT_EQ(model->ClickItem(1, 2750, 6060), zun::ListColumn::Sync);  // exactly F: "Sync"
-  EXPECT_EQ(Task(1).Action, 1) << "after 4 comes 1";
+  EXPECT_EQ(Task(1).Action, zun::TaskAction::NoConversion) << "after 4 comes 1";
   EXPECT_EQ(S().selected, 1);
   EXPECT_EQ(model->ClickItem(1, 2749, 6060), zun::ListColumn::PcFile);
   EXPECT_EQ(model->ClickItem(1, 3250, 6060), zun::ListColumn::Sync) << "W - F";
   EXPECT_EQ(model->ClickItem(1, 3251, 6060), zun::ListColumn::PalmFile);
-  EXPECT_EQ(Task(1).Action, 2);
+  EXPECT_EQ(Task(1).Action, zun::TaskAction::PalmToPc);
 
   // Action 2 with two users checked becomes 3 and keeps both; from 1 it becomes 2 and keeps the first.
-  SetTask(2, 2, "110");
+  SetTask(2, zun::TaskAction::PalmToPc, "110");
   Restart(1);
   model->ClickItem(2, 3000, 6060);
-  EXPECT_EQ(Task(2).Action, 3);
+  EXPECT_EQ(Task(2).Action, zun::TaskAction::PcToPalm);
   EXPECT_EQ(Targets(2, 3), "110");
-  SetTask(2, [](zun::TaskRecord& t) { t.Action = 1; });
+  SetTask(2, [](zun::TaskRecord& t) { t.Action = zun::TaskAction::NoConversion; });
   Restart(1);
   model->ClickItem(2, 3000, 6060);
-  EXPECT_EQ(Task(2).Action, 2);
+  EXPECT_EQ(Task(2).Action, zun::TaskAction::PalmToPc);
   EXPECT_EQ(Targets(2, 3), "100");
   EXPECT_EQ(S().installChecks, (std::vector<bool>{true, false, false}));
 }
 
 TEST_F(EditorTest, ASyncClickOnAnotherRowUsesThatRowsTargets) {
   Start({"Anna", "Bert"}, 2);
-  SetTask(1, 3, "110");
-  SetTask(2, 1, "010");
+  SetTask(1, zun::TaskAction::PcToPalm, "110");
+  SetTask(2, zun::TaskAction::NoConversion, "010");
   Restart(1);
   model->ClickItem(2, 3000, 6060);
   EXPECT_EQ(Targets(2, 3), "010") << "row 1's check marks must not reach row 2";

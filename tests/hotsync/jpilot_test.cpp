@@ -1,5 +1,6 @@
 // J-Pilot as the HotSync software: the user, the backup folder behind its link, the install list.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -40,10 +41,33 @@ TEST_F(JPilot, TheUserComesFromJPilotsFolderAndSettings) {
   zun::JPilotUsers users;
   EXPECT_EQ(zun::FillUserList(users), std::vector<std::string>{"Anna Smith"});
   EXPECT_EQ(users.UserIdAt(0), 4242);
-  zuntest::WriteText(folder + "jpilot.rc", "user_id 0\n");
+  zuntest::WriteText(folder + "jpilot.rc", "user_id 0\r\nchar_set 12\r\n");
   zun::JPilotUsers plain(folder, 10ms);
   EXPECT_EQ(plain.UserIdAt(0), zun::JPilotUsers::kDefaultUserId);
   EXPECT_FALSE(plain.UserName().empty()) << "the login name";
+  EXPECT_EQ(plain.Settings().charSet, 12);
+}
+
+TEST_F(JPilot, SettingsThatAreNoFileOrTooLargeAreIgnoredAtOnce) {
+  MakeJPilot();
+  ASSERT_EQ(::mkfifo((folder + "jpilot.rc").c_str(), 0644), 0);
+  EXPECT_EQ(zun::JPilotUsers(folder, 10ms).UserIdAt(0), zun::JPilotUsers::kDefaultUserId) << "a FIFO never blocks";
+  std::filesystem::remove(folder + "jpilot.rc");
+  zuntest::WriteText(folder + "jpilot.rc", "user_id 77\n");
+  std::filesystem::resize_file(folder + "jpilot.rc", 1ull << 30);  // sparse: no disk used
+  EXPECT_EQ(zun::JPilotUsers(folder, 10ms).UserIdAt(0), zun::JPilotUsers::kDefaultUserId);
+}
+
+TEST_F(JPilot, TheInstallListIsNeverWrittenThroughALinkOrAFifo) {
+  MakeJPilot();
+  zuntest::WriteText(home / "elsewhere", "");
+  std::filesystem::create_symlink(home / "elsewhere", folder + "jpilot.install");
+  zun::JPilotUsers users(folder, 10ms);
+  EXPECT_FALSE(users.QueueInstall(folder + "backup/a.pdb"));
+  EXPECT_EQ(zuntest::ReadText(home / "elsewhere"), "");
+  std::filesystem::remove(folder + "jpilot.install");
+  ASSERT_EQ(::mkfifo((folder + "jpilot.install").c_str(), 0644), 0);
+  EXPECT_FALSE(users.QueueInstall(folder + "backup/a.pdb"));
 }
 
 TEST_F(JPilot, DocumentsGoThroughTheBackupLinkAndAreQueuedOnce) {
@@ -55,7 +79,7 @@ TEST_F(JPilot, DocumentsGoThroughTheBackupLinkAndAreQueuedOnce) {
   s.users = &users;
   s.host.checks = zun::TargetChecks{{true, false}};
   zuntest::WriteText(s.files / "notes.txt", "for the handheld");
-  zun::TaskRecord task = s.Task(zun::kPcToPalm, s.files / "notes.txt", "notes.pdb");
+  zun::TaskRecord task = s.Task(zun::TaskAction::PcToPalm, s.files / "notes.txt", "notes.pdb");
   zun::ConversionEnv env = s.Env();
   zun::ConvertTextToDocument(task, env);
   ASSERT_EQ(task.Status.Trimmed(), "OK");
@@ -66,6 +90,20 @@ TEST_F(JPilot, DocumentsGoThroughTheBackupLinkAndAreQueuedOnce) {
   zun::ConvertTextToDocument(task, env);
   EXPECT_EQ(task.Status.Trimmed(), "OK");
   EXPECT_EQ(InstallLines(), std::vector<std::string>{real}) << "no second line for the same file";
+}
+
+TEST_F(JPilot, ABackupFolderNotMadeYetIsMadeForTheFirstDocument) {
+  std::filesystem::create_directories(folder);  // J-Pilot makes backup/ at the first sync
+  zun::JPilotUsers users(folder, 10ms);
+  zuntest::ConversionSetup s;
+  s.users = &users;
+  s.host.checks = zun::TargetChecks{{true, false}};
+  zuntest::WriteText(s.files / "notes.txt", "for the handheld");
+  zun::TaskRecord task = s.Task(zun::TaskAction::PcToPalm, s.files / "notes.txt", "notes.pdb");
+  zun::ConversionEnv env = s.Env();
+  zun::ConvertTextToDocument(task, env);
+  EXPECT_EQ(task.Status.Trimmed(), "OK");
+  EXPECT_TRUE(zuntest::Exists(folder + "backup/notes.pdb"));
 }
 
 TEST_F(JPilot, WaitsWhileASyncRewritesTheListAndFailsRatherThanLoseTheLine) {

@@ -80,7 +80,7 @@ std::string ProseText(size_t size, uint32_t seed) {
   return text;
 }
 
-zun::TaskRecord ConversionSetup::Task(int16_t action, const std::string& pcFile, const std::string& palmFile) const {
+zun::TaskRecord ConversionSetup::Task(zun::TaskAction action, const std::string& pcFile, const std::string& palmFile) const {
   zun::TaskRecord task = zun::DefaultSettingsRecord();
   task.Action = action;
   task.PcFile = pcFile;

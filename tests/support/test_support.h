@@ -9,7 +9,7 @@
 #include "convert/conversion_env.h"
 #include "hotsync/user_manager.h"
 #include "tasks/scripted_host.h"
-#include "tasks/task_record.h"
+#include "record/task_record.h"
 
 namespace zuntest {
 
@@ -57,7 +57,7 @@ struct ConversionSetup {
 
   zun::ConversionEnv Env() { return zun::ConversionEnv{codec, *users, host, flags, programDir.Path()}; }
   // A task as zundoc makes it: defaults of a new task, the given direction and files.
-  zun::TaskRecord Task(int16_t action, const std::string& pcFile, const std::string& palmFile) const;
+  zun::TaskRecord Task(zun::TaskAction action, const std::string& pcFile, const std::string& palmFile) const;
 };
 
 }  // namespace zuntest

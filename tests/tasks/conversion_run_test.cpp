@@ -4,7 +4,7 @@
 #include "convert/status_texts.h"
 #include "support/test_support.h"
 #include "tasks/conversion_run.h"
-#include "tasks/data_file.h"
+#include "record/data_file.h"
 
 using zuntest::ConversionSetup;
 
@@ -25,7 +25,7 @@ class ConversionRun : public ::testing::Test {
   int32_t AddTextTask(const std::string& name) {
     const int32_t row = data.AddTask();
     zun::TaskRecord task = data.Read(zun::TaskRecordNumber(row));
-    task.Action = zun::kPcToPalm;
+    task.Action = zun::TaskAction::PcToPalm;
     task.PcFile = s.files / (name + ".txt");
     task.PalmFile = s.files / (name + ".pdb");
     zuntest::WriteText(s.files / (name + ".txt"), "text of " + name);

@@ -1,6 +1,9 @@
 // Both-ways tasks: which side changed, the 5-second rule, never-set stamps, the both-changed prompt.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <iterator>
+
 #include <cstdio>
 
 #include "convert/status_texts.h"
@@ -25,7 +28,7 @@ class BothWays : public ::testing::Test {
   // A task whose last run left both files at kStampTime.
   zun::TaskRecord SyncedTask() {
     zuntest::WriteText(text, "text side");
-    zun::TaskRecord task = s.Task(zun::kPcToPalm, text, document);
+    zun::TaskRecord task = s.Task(zun::TaskAction::PcToPalm, text, document);
     zun::ConversionEnv env = s.Env();
     zun::ConvertTextToDocument(task, env);
     EXPECT_EQ(task.Status.Trimmed(), "OK");
@@ -33,7 +36,7 @@ class BothWays : public ::testing::Test {
     zuntest::SetModificationTime(document, kStampTime);
     task.PcDate = zun::ToAutomationDate(kStampTime);
     task.PalmDate = zun::ToAutomationDate(kStampTime);
-    task.Action = zun::kBothWays;
+    task.Action = zun::TaskAction::BothWays;
     return task;
   }
   std::string Run(zun::TaskRecord& task) {
@@ -94,19 +97,19 @@ TEST_F(BothWays, AMissingSideIsMadeFromTheOther) {
 
 TEST_F(BothWays, BothChangedAsksAndFollowsTheAnswer) {
   struct Case {
-    int32_t answer;
+    zun::PromptAnswer answer;
     const char* status;
     bool stops;
   };
   const Case cases[] = {
-      {zun::kPromptUpdatePc, "OK", false},
-      {zun::kPromptUpdatePalm, "OK", false},
-      {zun::kPromptSkip, zun::status::kUserSkippedTask, false},
-      {zun::kPromptStop, zun::status::kUserStopped, true},
-      {0, zun::status::kUserStopped, true},  // closed another way
+      {zun::PromptAnswer::UpdatePc, "OK", false},
+      {zun::PromptAnswer::UpdatePalm, "OK", false},
+      {zun::PromptAnswer::Skip, zun::status::kUserSkippedTask, false},
+      {zun::PromptAnswer::Stop, zun::status::kUserStopped, true},
+      {static_cast<zun::PromptAnswer>(0), zun::status::kUserStopped, true},  // closed another way
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.answer);
+    SCOPED_TRACE(static_cast<int>(c.answer));
     s.host.askOverwrite = false;
     zun::TaskRecord task = SyncedTask();
     s.host.askOverwrite = true;
@@ -122,17 +125,21 @@ TEST_F(BothWays, BothChangedAsksAndFollowsTheAnswer) {
   EXPECT_EQ(s.host.bothChangedPrompts, 5);
 }
 
-TEST_F(BothWays, NeverSetStampsCountAsChanged) {
-  zun::TaskRecord task = SyncedTask();
-  task.PcDate = 0;
-  task.PalmDate = 0;
-  s.host.bothChangedAnswers = {zun::kPromptSkip};
-  EXPECT_EQ(Run(task), zun::status::kUserSkippedTask);
-  EXPECT_EQ(s.host.bothChangedPrompts, 1);
+TEST_F(BothWays, NeverSetOrImplausibleStampsCountAsChanged) {
+  const double never[] = {0, std::nan(""), INFINITY, -INFINITY, 1e300, -1e7};
+  for (const double stamp : never) {
+    SCOPED_TRACE(stamp);
+    zun::TaskRecord task = SyncedTask();
+    task.PcDate = stamp;
+    task.PalmDate = stamp;
+    s.host.bothChangedAnswers = {zun::PromptAnswer::Skip};
+    EXPECT_EQ(Run(task), zun::status::kUserSkippedTask);
+  }
+  EXPECT_EQ(s.host.bothChangedPrompts, static_cast<int>(std::size(never)));
 }
 
 TEST_F(BothWays, ChecksComeFirstPcBeforePalm) {
-  zun::TaskRecord task = s.Task(zun::kBothWays, "", "");
+  zun::TaskRecord task = s.Task(zun::TaskAction::BothWays, "", "");
   EXPECT_EQ(Run(task), zun::status::kNoPcFile);
   task.PcFile = text;
   EXPECT_EQ(Run(task), zun::status::kNoPalmFile);

@@ -84,10 +84,10 @@ class AccessibilityTest : public QObject {
 
     QVERIFY(TabTo(w.window.get(), "lvw_tasks"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);  // the "Sync" cell: Palm to PC
-    QCOMPARE(w.Record(3).Action, int16_t{2});
+    QCOMPARE(w.Record(3).Action, zun::TaskAction::PalmToPc);
     QVERIFY(TabTo(w.window.get(), "img_action"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);  // PC to Palm
-    QCOMPARE(w.Record(3).Action, int16_t{3});
+    QCOMPARE(w.Record(3).Action, zun::TaskAction::PcToPalm);
 
     QVERIFY(TabTo(w.window.get(), "chk_autonaming"));  // full paths are typed by hand here
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);

@@ -79,9 +79,9 @@ class WindowTest : public QObject {
     options->item(2)->setCheckState(Qt::Checked);  // "Strip HTML"
     QCOMPARE(w.Record(3).Options.str().substr(0, 3), std::string("111"));
     QTest::mouseClick(w.Find("img_action"), Qt::LeftButton);
-    QCOMPARE(w.Record(3).Action, int16_t{2});
+    QCOMPARE(w.Record(3).Action, zun::TaskAction::PalmToPc);
     w.ClickRow(1, 0);  // the "Sync" cell
-    QCOMPARE(w.Record(3).Action, int16_t{3});
+    QCOMPARE(w.Record(3).Action, zun::TaskAction::PcToPalm);
     w.Click("chk_askoverwrite");
     QCOMPARE(w.Record(1).Flag2, int16_t{0});
   }

@@ -2,9 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 
 #include "support/test_support.h"
-#include "tasks/data_file.h"
+#include "record/data_file.h"
 
 using zuntest::Bytes;
 
@@ -28,7 +29,7 @@ TEST(TaskRecord, FieldsSitAtTheirOffsets) {
   r.PcDate = 45000.5;
   r.PalmFile = "notes.pdb";
   r.PalmDate = -1.25;
-  r.Action = 4;
+  r.Action = zun::TaskAction::BothWays;
   r.Options = "101";
   r.Category = 15;
   r.TabSpace = 64;
@@ -55,6 +56,18 @@ TEST(TaskRecord, FieldsSitAtTheirOffsets) {
   EXPECT_EQ(zun::DecodeTaskRecord(encoded), r);
 }
 
+TEST(TaskRecord, NumbersFromDiskComeBackInTheEditorsRanges) {
+  zun::TaskRecord r;
+  for (const auto& [stored, tab, category, counter] :
+       {std::tuple{int16_t{32767}, int16_t{64}, int16_t{15}, int16_t{999}}, {int16_t{-5}, 0, 0, 0}}) {
+    r.TabSpace = r.Category = r.Counter = stored;
+    const zun::TaskRecord read = zun::DecodeTaskRecord(zun::EncodeTaskRecord(r));
+    EXPECT_EQ(read.TabSpace, tab);
+    EXPECT_EQ(read.Category, category);
+    EXPECT_EQ(read.Counter, counter);
+  }
+}
+
 TEST(TaskRecord, LongTextsAreCutAtCharacterBoundaries) {
   zun::TaskRecord r;
   r.PcFile = std::string(600, 'p');
@@ -74,7 +87,7 @@ TEST(DataFile, NewFileHoldsTheTwoDefaultRecords) {
   EXPECT_EQ(data.TaskCount(), 0);
   const zun::TaskRecord settings = data.Read(1);
   EXPECT_EQ(settings.Version.str(), "0010");
-  EXPECT_EQ(settings.Action, 1);
+  EXPECT_EQ(settings.Action, zun::TaskAction::NoConversion);
   EXPECT_EQ(settings.Options.Trimmed(), "11");
   EXPECT_EQ(settings.TabSpace, 4);
   EXPECT_EQ(settings.Targets.Trimmed(), "1");
@@ -85,7 +98,7 @@ TEST(DataFile, NewFileHoldsTheTwoDefaultRecords) {
   const zun::TaskRecord clip = data.Read(2);
   EXPECT_EQ(clip.Version.str(), "0   ");
   EXPECT_EQ(clip.PalmFile.Trimmed(), "clipboard.pdb");
-  EXPECT_EQ(clip.Action, 3);
+  EXPECT_EQ(clip.Action, zun::TaskAction::PcToPalm);
   EXPECT_EQ(clip.Flag1, 0);
   EXPECT_EQ(clip.Flag2, 0);
   EXPECT_EQ(clip.Counter, 0);
@@ -145,7 +158,7 @@ TEST(DataFile, AddDeleteAndSaveDefault) {
   EXPECT_EQ(zuntest::ReadBytes(dir / "zundata.dat").size(), 1208u * 4);
 
   zun::TaskRecord task = data.Read(4);
-  task.Action = 4;
+  task.Action = zun::TaskAction::BothWays;
   task.Options = "0101";
   task.Category = 7;
   task.TabSpace = 8;
@@ -156,7 +169,7 @@ TEST(DataFile, AddDeleteAndSaveDefault) {
   const zun::TaskRecord defaults = data.Read(1);
   EXPECT_EQ(defaults.PcFile.Trimmed(), "/texts/");
   EXPECT_EQ(defaults.PalmFile.Trimmed(), "") << "a bare name has no folder";
-  EXPECT_EQ(defaults.Action, 4);
+  EXPECT_EQ(defaults.Action, zun::TaskAction::BothWays);
   EXPECT_EQ(defaults.Options.Trimmed(), "0101");
   EXPECT_EQ(defaults.Category, 7);
   EXPECT_EQ(defaults.TabSpace, 8);

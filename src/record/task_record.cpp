@@ -1,5 +1,6 @@
-#include "tasks/task_record.h"
+#include "record/task_record.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace zun {
@@ -40,6 +41,11 @@ class RecordReader {
     value = static_cast<int16_t>(in_[at_] | (in_[at_ + 1] << 8));
     at_ += 2;
   }
+  void Action(TaskAction& value) {
+    int16_t raw = 0;
+    Integer(raw);
+    value = static_cast<TaskAction>(raw);
+  }
   void Date(double& value) {
     uint64_t bits = 0;
     for (int i = 0; i < 8; ++i) bits |= uint64_t{in_[at_ + i]} << (8 * i);
@@ -62,7 +68,7 @@ std::array<uint8_t, kTaskRecordSize> EncodeTaskRecord(const TaskRecord& r) {
   w.Date(r.PcDate);
   w.Text(r.PalmFile.str());
   w.Date(r.PalmDate);
-  w.Integer(r.Action);
+  w.Integer(static_cast<int16_t>(r.Action));
   w.Text(r.Options.str());
   w.Integer(r.Category);
   w.Integer(r.TabSpace);
@@ -85,7 +91,7 @@ TaskRecord DecodeTaskRecord(std::span<const uint8_t, kTaskRecordSize> bytes) {
   in.Date(r.PcDate);
   in.Text(r.PalmFile);
   in.Date(r.PalmDate);
-  in.Integer(r.Action);
+  in.Action(r.Action);
   in.Text(r.Options);
   in.Integer(r.Category);
   in.Integer(r.TabSpace);
@@ -97,13 +103,27 @@ TaskRecord DecodeTaskRecord(std::span<const uint8_t, kTaskRecordSize> bytes) {
   in.Integer(r.Flag2);
   in.Integer(r.Counter);
   in.Text(r.Reserved);
+  // What the editor would never store is brought into its range, so no reader trusts it: a
+  // TAB space of 32767 would make every TAB thousands of blanks.
+  r.Category = std::clamp<int16_t>(r.Category, 0, kMaxCategory);
+  r.TabSpace = std::clamp<int16_t>(r.TabSpace, 0, kMaxTabSpace);
+  r.Counter = std::clamp<int16_t>(r.Counter, 0, kMaxCounter);
   return r;
+}
+
+TaskAction DisplayedAction(TaskAction action) {
+  const auto raw = static_cast<int16_t>(action);
+  return raw >= 1 && raw <= 4 ? action : TaskAction::NoConversion;
+}
+
+TaskAction NextAction(TaskAction action) {
+  return static_cast<TaskAction>(static_cast<int16_t>(DisplayedAction(action)) % 4 + 1);
 }
 
 TaskRecord DefaultSettingsRecord() {
   TaskRecord r;
   r.Version = kDataFileVersion;
-  r.Action = kNoConversion;
+  r.Action = TaskAction::NoConversion;
   r.Options = "11";
   r.Category = 0;
   r.TabSpace = 4;
@@ -119,7 +139,7 @@ TaskRecord DefaultClipboardRecord() {
   TaskRecord r = DefaultSettingsRecord();
   r.Version = "0";
   r.PalmFile = "clipboard.pdb";
-  r.Action = kPcToPalm;
+  r.Action = TaskAction::PcToPalm;
   r.Flag1 = kSwitchOff;
   r.Flag2 = kSwitchOff;
   return r;

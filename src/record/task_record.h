@@ -43,7 +43,19 @@ inline constexpr int16_t kSwitchOn = -1;
 inline constexpr int16_t kSwitchOff = 0;
 inline constexpr const char* kDataFileVersion = "0010";
 
-enum Action : int16_t { kNoConversion = 1, kPalmToPc = 2, kPcToPalm = 3, kBothWays = 4 };
+// The ranges the editor keeps numbers in; a record read from disk is brought into them.
+inline constexpr int16_t kMaxTabSpace = 64;
+inline constexpr int16_t kMaxCategory = 15;
+inline constexpr int16_t kMaxCounter = 999;
+
+// A task's direction; the same number is its picture. Stored as a 16-bit integer that may hold
+// any value: unknown values show and act as no conversion.
+enum class TaskAction : int16_t { NoConversion = 1, PalmToPc = 2, PcToPalm = 3, BothWays = 4 };
+
+// The direction shown for a stored value: unknown values as no conversion.
+TaskAction DisplayedAction(TaskAction action);
+// The direction after `action` in the cycle no conversion, Palm to PC, PC to Palm, both ways.
+TaskAction NextAction(TaskAction action);
 
 // Positions in `lst_options` (and characters of `Options`, one further on).
 enum OptionEntry { kOptCompress = 0, kOptTabsToSpaces, kOptStripHtml, kOptCrToLf, kOptAllowBinary, kOptRaw };
@@ -56,7 +68,7 @@ struct TaskRecord {
   double PcDate = 0;
   FixedText<512> PalmFile;
   double PalmDate = 0;
-  int16_t Action = 0;
+  TaskAction Action{};
   FixedText<32> Options;
   int16_t Category = 0;
   int16_t TabSpace = 0;
@@ -69,10 +81,23 @@ struct TaskRecord {
   int16_t Counter = 0;
   FixedText<20> Reserved;
 
+  // The switches mean different things in the two special records. Record 1: Flag1 "Auto
+  // Naming", Flag2 "Ask Overwirte" (both on unless 0). Record 2: Flag1 "File Count up" (on
+  // unless 0), Flag2 whether the window was left in the tray (exactly -1).
+  bool AutoNaming() const { return Flag1 != kSwitchOff; }
+  void SetAutoNaming(bool on) { Flag1 = on ? kSwitchOn : kSwitchOff; }
+  bool AskOverwrite() const { return Flag2 != kSwitchOff; }
+  void SetAskOverwrite(bool on) { Flag2 = on ? kSwitchOn : kSwitchOff; }
+  bool CountUp() const { return Flag1 != kSwitchOff; }
+  void SetCountUp(bool on) { Flag1 = on ? kSwitchOn : kSwitchOff; }
+  bool LeftInTray() const { return Flag2 == kSwitchOn; }
+  void SetLeftInTray(bool on) { Flag2 = on ? kSwitchOn : kSwitchOff; }
+
   bool operator==(const TaskRecord&) const = default;
 };
 
 std::array<uint8_t, kTaskRecordSize> EncodeTaskRecord(const TaskRecord& record);
+// Category, TabSpace and Counter come back within their ranges whatever the bytes hold.
 TaskRecord DecodeTaskRecord(std::span<const uint8_t, kTaskRecordSize> bytes);
 
 // Record 1 and record 2 of a new data file.
