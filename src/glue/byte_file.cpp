@@ -70,7 +70,7 @@ ByteFile ByteFile::ReadBack() && {
 
 void ByteFile::Sync() {
   Flush();
-  if (::fsync(fd_.Get()) != 0) throw FileError("cannot store " + path_);
+  if (::fdatasync(fd_.Get()) != 0) throw FileError("cannot store " + path_);
 }
 
 std::span<const uint8_t> ByteFile::View(int64_t offset, size_t count) const {

@@ -59,7 +59,8 @@ class ByteFile {
   // A file written so far, read from its start: for a temporary text written and then read
   // again (its descriptor must be open for reading too).
   ByteFile ReadBack() &&;
-  // Writes what is pending and waits until the disk holds it.
+  // Writes what is pending and waits until the disk holds it (the data and the size; times and
+  // other metadata may follow later).
   void Sync();
   int Descriptor() const { return fd_.Get(); }
 

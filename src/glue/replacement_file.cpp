@@ -175,7 +175,7 @@ void ReplacementFile::OverwriteInPlace() {
     }
     at += got;
   }
-  if (::ftruncate(out.Get(), size) != 0 || ::fsync(out.Get()) != 0 || !out.Close()) {
+  if (::ftruncate(out.Get(), size) != 0 || ::fdatasync(out.Get()) != 0 || !out.Close()) {
     throw FileError("cannot store " + target_);
   }
 }
