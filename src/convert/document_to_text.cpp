@@ -3,6 +3,7 @@
 #include <optional>
 #include <vector>
 
+#include "convert/charset_step.h"
 #include "convert/status_texts.h"
 #include "glue/byte_file.h"
 #include "glue/file_system.h"
@@ -13,7 +14,8 @@ namespace zun {
 namespace {
 
 // Checks the document and writes its text into `out`.
-void CopyText(TaskRecord& task, ConversionEnv& env, const std::string& documentPath, ByteFile& out) {
+void CopyText(TaskRecord& task, ConversionEnv& env, const std::string& documentPath, ByteFile& file) {
+  DocumentTextOut out(file, TaskCharset(task, env));  // "UTF-8 Text": the handheld's set to UTF-8
   PdbReader reader(ByteFile::OpenForReading(documentPath));
   std::string creator;
   std::string type;
@@ -46,6 +48,7 @@ void CopyText(TaskRecord& task, ConversionEnv& env, const std::string& documentP
     const std::span<uint8_t> text = out.AppendRoom(static_cast<size_t>(size));
     if (env.codec.DeCompress(text.data(), record.data(), size) != size) throw FileError("record does not decompress");
   }
+  out.Finish();
   if (reader.File().ChangedSinceOpening()) throw FileError("the document changed while it was read");
 }
 

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "convert/charset_step.h"
 #include "convert/status_texts.h"
 #include "convert/text_filter.h"
 #include "glue/byte_file.h"
@@ -149,6 +150,7 @@ void ConvertTextToDocument(TaskRecord& task, ConversionEnv& env) {
 
   const std::string documentPath = env.programDir + kDocumentTemporaryName;
   const std::string filterPath = env.programDir + kFilterTemporaryName;
+  const std::string charsetPath = env.programDir + kCharsetTemporaryName;
   bool succeeded = false;
   bool stamped = false;
   double pcStamp = 0;
@@ -157,7 +159,9 @@ void ConvertTextToDocument(TaskRecord& task, ConversionEnv& env) {
   try {
     // An empty PC file is reported as such, filtered or not.
     if (FileLength(pcFile).value_or(-1) == 0) FailWith(task, status::kPcFileEmpty);
-    const std::string source = FilterText(pcFile, task, env);
+    // "UTF-8 Text": the handheld's character set before the filters (a copy, also with "Raw!").
+    const std::string text = HandheldTextFile(pcFile, charsetPath, task, env);
+    const std::string source = FilterText(text, task, env);
     if (source.empty()) throw FileError("filter failed");
     WriteDocument(task, env, source, documentPath);
     const int32_t first = Distribute(env, table, documentPath);
@@ -173,6 +177,7 @@ void ConvertTextToDocument(TaskRecord& task, ConversionEnv& env) {
   }
   RemoveFile(documentPath);
   RemoveFile(filterPath);
+  RemoveFile(charsetPath);
   env.host.SetTrayIcon(1, "");
   env.host.ShowProgress(false);
   env.host.SetProgressCaption(kProgressCaption);
