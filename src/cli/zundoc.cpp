@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/doc_info.h"
+#include "convert/charset.h"
 #include "convert/document_to_text.h"
 #include "convert/status_texts.h"
 #include "convert/text_to_document.h"
@@ -30,7 +31,7 @@ constexpr int kExitUsage = 2;
 
 const char* const kUsage =
     "usage: zundoc encode [options] TEXT PDB   text file to Palm document\n"
-    "       zundoc decode PDB TEXT             Palm document to text file\n"
+    "       zundoc decode [--charset NAME] PDB TEXT   Palm document to text file\n"
     "       zundoc info PDB                    what a Palm database holds\n"
     "\n"
     "encode options (defaults: compressed, TABs to 4 spaces, category 0):\n"
@@ -40,6 +41,9 @@ const char* const kUsage =
     "  --cr-to-lf        turn every CR into LF (CR LF becomes LF LF)\n"
     "  --raw             no filtering at all\n"
     "  --category N      Palm category, 0-15\n"
+    "  --charset NAME    the text is UTF-8, the document in this set (iconv's names:\n"
+    "                    windows-1252, cp932 ...); also for decode. Without it, bytes\n"
+    "                    as they are\n"
     "\n"
     "Encode and decode replace an existing output file and print the status\n"
     "(\"OK\" or the error); exit status 0 on OK, 1 on a conversion error, 2 on a\n"
@@ -56,6 +60,20 @@ const char* const kUsage =
 int UsageError(const std::string& message) {
   std::cerr << "zundoc: " << message << "\n" << kUsage;
   return kExitUsage;
+}
+
+constexpr const char* kCharsetUsage = "--charset takes a set iconv knows, of one- and two-byte characters";
+
+// Takes "--charset NAME" out of the arguments; false when NAME is missing or not a usable set.
+bool TakeCharset(std::vector<std::string>& args, std::string& charset) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] != "--charset") continue;
+    if (i + 1 >= args.size() || zun::Charset::Find(args[i + 1]) == nullptr) return false;
+    charset = args[i + 1];
+    args.erase(args.begin() + static_cast<std::ptrdiff_t>(i), args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+    return true;
+  }
+  return true;
 }
 
 // A private program folder for the temporary files, removed on exit.
@@ -91,6 +109,7 @@ std::optional<int> ParseNumber(const std::string& text, int low, int high) {
 struct Conversion {
   zun::TaskRecord task;
   bool toDocument = true;
+  std::string charset;  // empty: bytes as they are
 };
 
 int RunConversion(Conversion& conversion) {
@@ -114,6 +133,7 @@ int RunConversion(Conversion& conversion) {
   zun::ScriptedHost host;  // "Custom" is the only target; files are replaced without asking
   zun::RunFlags flags;
   zun::ConversionEnv env{*codec, users, host, flags, programDir};
+  env.handheldCharset = conversion.charset;
   if (conversion.toDocument) {
     zun::ConvertTextToDocument(conversion.task, env);
   } else {
@@ -127,8 +147,9 @@ int RunConversion(Conversion& conversion) {
 // Paths are stored in 512-byte fields; a longer one would name another file.
 bool FitsField(const std::string& path) { return path.size() <= 512; }
 
-int Encode(const std::vector<std::string>& args) {
+int Encode(std::vector<std::string> args) {
   Conversion conversion;
+  if (!TakeCharset(args, conversion.charset)) return UsageError(kCharsetUsage);
   zun::TaskRecord& task = conversion.task;
   task = zun::DefaultSettingsRecord();
   task.Action = zun::TaskAction::PcToPalm;
@@ -170,11 +191,12 @@ int Encode(const std::vector<std::string>& args) {
   return RunConversion(conversion);
 }
 
-int Decode(const std::vector<std::string>& args) {
+int Decode(std::vector<std::string> args) {
+  Conversion conversion;
+  if (!TakeCharset(args, conversion.charset)) return UsageError(kCharsetUsage);
   if (args.size() != 2 || args[0].starts_with("-") || args[1].starts_with("-")) {
     return UsageError("decode takes a document and a text file");
   }
-  Conversion conversion;
   conversion.toDocument = false;
   conversion.task = zun::DefaultSettingsRecord();
   conversion.task.Action = zun::TaskAction::PalmToPc;
@@ -236,6 +258,7 @@ int Run(const std::vector<std::string>& args) {
       host.checks = zun::ChecksFromTargets(data.Read(zun::TaskRecordNumber(row)).Targets, entries);
     };
     zun::ConversionEnv env{*codec, users, host, flags, programDir, &data};
+    env.handheldCharset = zun::HandheldCharsetFor(users.Settings().charSet);
     failure = zun::RunAllTasks(data, env, host);
   } catch (const std::exception& error) {
     failure = std::string("Error: ") + error.what();
