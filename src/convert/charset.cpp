@@ -281,6 +281,13 @@ bool Charset::Build(const std::string& name) {
     }
   }
   for (uint32_t b = 0; b < 0x80; ++b) asciiUnchanged_ = asciiUnchanged_ && single_[b] == b && bmp_[b] == b;
+  for (uint32_t b = 0; b < 256; ++b) {
+    if (single_[b] == kLead) continue;
+    std::vector<uint8_t> utf8;
+    AppendUtf8(single_[b], utf8);
+    std::copy(utf8.begin(), utf8.end(), singleUtf8_[b].begin());
+    singleUtf8Length_[b] = static_cast<uint8_t>(utf8.size());
+  }
   // The filters and "?" for a missing character need these bytes as they are.
   for (const char c : std::string_view("\t\n\r ?09AZaz")) {
     const auto b = static_cast<uint8_t>(c);
@@ -289,7 +296,7 @@ bool Charset::Build(const std::string& name) {
   return true;
 }
 
-void HandheldEncoder::Put(uint32_t codePoint, std::vector<uint8_t>& out) {
+void HandheldEncoder::Put(uint32_t codePoint, uint8_t*& out) {
   const bool first = atStart_;
   atStart_ = false;
   if (first && codePoint == kByteOrderMark) {
@@ -298,24 +305,26 @@ void HandheldEncoder::Put(uint32_t codePoint, std::vector<uint8_t>& out) {
   }
   const std::optional<uint16_t> bytes = charset_.Encode(codePoint);
   if (!bytes) {
-    out.push_back('?');
+    *out++ = '?';
     changed_ = true;
   } else if (*bytes < 0x100) {
-    out.push_back(static_cast<uint8_t>(*bytes));
-    changed_ = changed_ || codePoint != *bytes;
+    *out++ = static_cast<uint8_t>(*bytes);
+    changed_ = changed_ || codePoint >= 0x80 || codePoint != *bytes;
   } else {
-    out.insert(out.end(), {static_cast<uint8_t>(*bytes >> 8), static_cast<uint8_t>(*bytes & 0xFF)});
+    *out++ = static_cast<uint8_t>(*bytes >> 8);
+    *out++ = static_cast<uint8_t>(*bytes & 0xFF);
     changed_ = true;
   }
 }
 
-size_t HandheldEncoder::ConvertSome(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
+size_t HandheldEncoder::ConvertSome(const uint8_t* data, size_t size, uint8_t*& out) {
   size_t i = 0;
   while (i < size) {
     if (charset_.AsciiUnchanged()) {
       const size_t run = AsciiRun(data + i, size - i);
       if (run > 0) {
-        out.insert(out.end(), data + i, data + i + run);
+        std::memcpy(out, data + i, run);
+        out += run;
         atStart_ = false;
         i += run;
         if (i == size) break;
@@ -336,19 +345,28 @@ size_t HandheldEncoder::ConvertSome(const uint8_t* data, size_t size, std::vecto
 
 void HandheldEncoder::Convert(std::span<const uint8_t> utf8, std::vector<uint8_t>& out) {
   if (!valid_) return;
+  // A character of n bytes becomes at most two, never more than n.
+  const size_t base = out.size();
+  out.resize(base + carried_ + utf8.size());
+  uint8_t* const begin = out.data() + base;
+  uint8_t* end = begin;
   size_t i = 0;
   if (carried_ > 0) {
     const size_t need = Utf8Length(carry_[0]);
     while (carried_ < need && i < utf8.size()) carry_[carried_++] = utf8[i++];
-    if (carried_ < need) return;
-    ConvertSome(carry_.data(), carried_, out);
-    carried_ = 0;
-    if (!valid_) return;
+    if (carried_ == need) {
+      ConvertSome(carry_.data(), carried_, end);
+      carried_ = 0;
+    }
   }
-  const size_t used = i + ConvertSome(utf8.data() + i, utf8.size() - i, out);
-  if (!valid_) return;
-  carried_ = utf8.size() - used;
-  std::copy(utf8.begin() + static_cast<std::ptrdiff_t>(used), utf8.end(), carry_.begin());
+  if (valid_ && carried_ == 0) {
+    const size_t used = i + ConvertSome(utf8.data() + i, utf8.size() - i, end);
+    if (valid_) {
+      carried_ = utf8.size() - used;
+      std::copy(utf8.begin() + static_cast<std::ptrdiff_t>(used), utf8.end(), carry_.begin());
+    }
+  }
+  out.resize(base + static_cast<size_t>(end - begin));
 }
 
 void HandheldEncoder::Finish() {
@@ -356,24 +374,51 @@ void HandheldEncoder::Finish() {
   carried_ = 0;
 }
 
+namespace {
+
+void WriteUtf8(uint32_t c, uint8_t*& out) {
+  if (c < 0x80) {
+    *out++ = static_cast<uint8_t>(c);
+  } else if (c < 0x800) {
+    *out++ = static_cast<uint8_t>(0xC0 | c >> 6);
+    *out++ = static_cast<uint8_t>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    *out++ = static_cast<uint8_t>(0xE0 | c >> 12);
+    *out++ = static_cast<uint8_t>(0x80 | (c >> 6 & 0x3F));
+    *out++ = static_cast<uint8_t>(0x80 | (c & 0x3F));
+  } else {
+    *out++ = static_cast<uint8_t>(0xF0 | c >> 18);
+    *out++ = static_cast<uint8_t>(0x80 | (c >> 12 & 0x3F));
+    *out++ = static_cast<uint8_t>(0x80 | (c >> 6 & 0x3F));
+    *out++ = static_cast<uint8_t>(0x80 | (c & 0x3F));
+  }
+}
+
+}  // namespace
+
 void HandheldDecoder::Convert(std::span<const uint8_t> text, std::vector<uint8_t>& out) {
   const uint8_t* p = text.data();
   const size_t size = text.size();
+  // Every byte becomes at most four; a lead byte held back may add two escapes at the start.
+  const size_t base = out.size();
+  out.resize(base + 4 * size + 8);
+  uint8_t* const begin = out.data() + base;
+  uint8_t* w = begin;
   // A pair: its character, else the lead's escape and, when the pair is a character's second
   // spelling, the trail's escape too; an invalid trail byte starts afresh.
   auto pair = [&](uint8_t first, uint8_t second) -> size_t {
     const uint32_t c = charset_.pairs_[size_t{first} << 8 | second];
     if (c == Charset::kNoChar) {
-      AppendUtf8(charset_.escape_[first], out);
+      WriteUtf8(charset_.escape_[first], w);
       return 0;
     }
     if (c == Charset::kEscapeOfBoth) {
-      AppendUtf8(charset_.escape_[first], out);
+      WriteUtf8(charset_.escape_[first], w);
       if (second < 0x80) return 0;
-      AppendUtf8(charset_.escape_[second], out);
+      WriteUtf8(charset_.escape_[second], w);
       return 1;
     }
-    AppendUtf8(c, out);
+    WriteUtf8(c, w);
     return 1;
   };
   size_t i = 0;
@@ -384,14 +429,15 @@ void HandheldDecoder::Convert(std::span<const uint8_t> text, std::vector<uint8_t
   while (i < size) {
     if (charset_.AsciiUnchanged()) {
       const size_t run = AsciiRun(p + i, size - i);
-      out.insert(out.end(), p + i, p + i + run);
+      std::memcpy(w, p + i, run);
+      w += run;
       i += run;
       if (i == size) break;
     }
     const uint8_t b = p[i];
-    const uint32_t c = charset_.single_[b];
-    if (c != Charset::kLead) {
-      AppendUtf8(c, out);
+    if (charset_.single_[b] != Charset::kLead) {
+      std::memcpy(w, charset_.singleUtf8_[b].data(), 4);
+      w += charset_.singleUtf8Length_[b];
       ++i;
     } else if (i + 1 == size) {
       lead_ = b;
@@ -400,6 +446,7 @@ void HandheldDecoder::Convert(std::span<const uint8_t> text, std::vector<uint8_t
       i += 1 + pair(b, p[i + 1]);
     }
   }
+  out.resize(base + static_cast<size_t>(w - begin));
 }
 
 void HandheldDecoder::Finish(std::vector<uint8_t>& out) {

@@ -53,6 +53,8 @@ class Charset {
   std::vector<uint32_t> pairs_;         // lead << 8 | trail: code point, kNoChar or kEscapeOfBoth
   std::vector<uint16_t> bmp_;           // code point below 0x10000: byte, lead << 8 | trail, kNotHeld
   std::array<bool, 256> planeEscape_{};  // whether U+10FF00 + b is the escape of b
+  std::array<std::array<uint8_t, 4>, 256> singleUtf8_{};  // single_ in UTF-8, for speed
+  std::array<uint8_t, 256> singleUtf8Length_{};
   bool asciiUnchanged_ = true;           // bytes 0x00-0x7F are the same characters both ways
 };
 
@@ -71,8 +73,8 @@ class HandheldEncoder {
   bool Changed() const { return changed_; }
 
  private:
-  size_t ConvertSome(const uint8_t* data, size_t size, std::vector<uint8_t>& out);
-  void Put(uint32_t codePoint, std::vector<uint8_t>& out);
+  size_t ConvertSome(const uint8_t* data, size_t size, uint8_t*& out);
+  void Put(uint32_t codePoint, uint8_t*& out);
 
   const Charset& charset_;
   std::array<uint8_t, 4> carry_{};  // the start of a character cut at the end of a piece

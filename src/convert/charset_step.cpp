@@ -1,6 +1,7 @@
 #include "convert/charset_step.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "glue/file_system.h"
 
@@ -24,21 +25,34 @@ std::string HandheldTextFile(const std::string& pcFile, const std::string& conve
   if (charset == nullptr) return pcFile;
   const ByteFile source = ByteFile::OpenForReading(pcFile);
   const int64_t length = source.Length();
-  ByteFile target = ByteFile::CreateForWriting(convertedPath);
   HandheldEncoder encoder(*charset);
+  // Nothing is written while the text stays as it is (plain ASCII): until then the converted text
+  // is the start of the PC text, copied once a character changes.
+  std::optional<ByteFile> target;
+  int64_t unchanged = 0;
   std::vector<uint8_t> converted;
-  converted.reserve(kPiece + 4);
   for (int64_t start = 0; start < length && encoder.Valid(); start += kPiece) {
     const size_t size = static_cast<size_t>(std::min<int64_t>(kPiece, length - start));
     converted.clear();
     encoder.Convert(source.View(start, size), converted);
-    target.Append(converted);
+    if (!target && encoder.Valid() && encoder.Changed()) {
+      target = ByteFile::CreateForWriting(convertedPath);
+      for (int64_t at = 0; at < unchanged; at += kPiece) {
+        target->Append(source.View(at, static_cast<size_t>(std::min<int64_t>(kPiece, unchanged - at))));
+      }
+    }
+    if (target) {
+      target->Append(converted);
+    } else {
+      unchanged += static_cast<int64_t>(converted.size());
+    }
     env.host.LetEventsRun();
   }
   encoder.Finish();
   if (source.ChangedSinceOpening()) throw FileError("the text changed while it was read");
-  target.Close();
-  if (encoder.Valid() && encoder.Changed()) return convertedPath;
+  if (!target) return pcFile;
+  target->Close();
+  if (encoder.Valid()) return convertedPath;
   RemoveFile(convertedPath);
   return pcFile;
 }
