@@ -296,50 +296,58 @@ bool Charset::Build(const std::string& name) {
   return true;
 }
 
-void HandheldEncoder::Put(uint32_t codePoint, uint8_t*& out) {
-  const bool first = atStart_;
-  atStart_ = false;
-  if (first && codePoint == kByteOrderMark) {
-    changed_ = true;
-    return;
+inline void HandheldEncoder::Put(uint32_t codePoint, uint8_t*& out) {
+  if (atStart_) {
+    atStart_ = false;
+    if (codePoint == kByteOrderMark) {
+      changed_ = true;
+      return;
+    }
   }
-  const std::optional<uint16_t> bytes = charset_.Encode(codePoint);
-  if (!bytes) {
+  const uint16_t bytes = codePoint < 0x10000 ? charset_.bmp_[codePoint] : charset_.Encode(codePoint).value_or(Charset::kNotHeld);
+  // Any character beyond ASCII was more bytes in UTF-8 than it is now.
+  changed_ = changed_ || codePoint >= 0x80 || bytes != codePoint;
+  if (bytes == Charset::kNotHeld) {
     *out++ = '?';
-    changed_ = true;
-  } else if (*bytes < 0x100) {
-    *out++ = static_cast<uint8_t>(*bytes);
-    changed_ = changed_ || codePoint >= 0x80 || codePoint != *bytes;
+  } else if (bytes < 0x100) {
+    *out++ = static_cast<uint8_t>(bytes);
   } else {
-    *out++ = static_cast<uint8_t>(*bytes >> 8);
-    *out++ = static_cast<uint8_t>(*bytes & 0xFF);
-    changed_ = true;
+    *out++ = static_cast<uint8_t>(bytes >> 8);
+    *out++ = static_cast<uint8_t>(bytes & 0xFF);
   }
 }
 
-size_t HandheldEncoder::ConvertSome(const uint8_t* data, size_t size, uint8_t*& out) {
+size_t HandheldEncoder::ConvertSome(const uint8_t* data, size_t size, uint8_t*& written) {
+  const bool asciiUnchanged = charset_.AsciiUnchanged();
+  uint8_t* out = written;  // a local pointer stays in a register
   size_t i = 0;
   while (i < size) {
-    if (charset_.AsciiUnchanged()) {
+    const uint8_t first = data[i];
+    if (first < 0x80 && asciiUnchanged) {
       const size_t run = AsciiRun(data + i, size - i);
-      if (run > 0) {
-        std::memcpy(out, data + i, run);
-        out += run;
-        atStart_ = false;
-        i += run;
-        if (i == size) break;
-      }
+      std::memcpy(out, data + i, run);
+      out += run;
+      atStart_ = false;
+      i += run;
+      continue;
     }
     uint32_t codePoint = 0;
-    const int length = DecodeUtf8(data + i, size - i, codePoint);
-    if (length == 0) break;
-    if (length < 0) {
-      valid_ = false;
-      return size;
+    if (first >= 0xC2 && first <= 0xDF && i + 1 < size && (data[i + 1] & 0xC0) == 0x80) {
+      codePoint = (first & 0x1Fu) << 6 | (data[i + 1] & 0x3Fu);  // the common case, two bytes
+      i += 2;
+    } else {
+      const int length = DecodeUtf8(data + i, size - i, codePoint);
+      if (length == 0) break;
+      if (length < 0) {
+        valid_ = false;
+        written = out;
+        return size;
+      }
+      i += static_cast<size_t>(length);
     }
-    i += static_cast<size_t>(length);
     Put(codePoint, out);
   }
+  written = out;
   return i;
 }
 
@@ -396,6 +404,22 @@ void WriteUtf8(uint32_t c, uint8_t*& out) {
 
 }  // namespace
 
+size_t HandheldDecoder::WritePair(uint8_t first, uint8_t second, uint8_t*& out) const {
+  const uint32_t c = charset_.pairs_[size_t{first} << 8 | second];
+  if (c == Charset::kNoChar) {  // an invalid trail byte starts afresh
+    WriteUtf8(charset_.escape_[first], out);
+    return 0;
+  }
+  if (c == Charset::kEscapeOfBoth) {  // a character's second spelling: both bytes kept
+    WriteUtf8(charset_.escape_[first], out);
+    if (second < 0x80) return 0;
+    WriteUtf8(charset_.escape_[second], out);
+    return 1;
+  }
+  WriteUtf8(c, out);
+  return 1;
+}
+
 void HandheldDecoder::Convert(std::span<const uint8_t> text, std::vector<uint8_t>& out) {
   const uint8_t* p = text.data();
   const size_t size = text.size();
@@ -404,46 +428,51 @@ void HandheldDecoder::Convert(std::span<const uint8_t> text, std::vector<uint8_t
   out.resize(base + 4 * size + 8);
   uint8_t* const begin = out.data() + base;
   uint8_t* w = begin;
-  // A pair: its character, else the lead's escape and, when the pair is a character's second
-  // spelling, the trail's escape too; an invalid trail byte starts afresh.
-  auto pair = [&](uint8_t first, uint8_t second) -> size_t {
-    const uint32_t c = charset_.pairs_[size_t{first} << 8 | second];
-    if (c == Charset::kNoChar) {
-      WriteUtf8(charset_.escape_[first], w);
-      return 0;
-    }
-    if (c == Charset::kEscapeOfBoth) {
-      WriteUtf8(charset_.escape_[first], w);
-      if (second < 0x80) return 0;
-      WriteUtf8(charset_.escape_[second], w);
-      return 1;
-    }
-    WriteUtf8(c, w);
-    return 1;
-  };
   size_t i = 0;
   if (lead_ && size > 0) {
-    i = pair(*lead_, p[0]);
+    i = WritePair(*lead_, p[0], w);
     lead_.reset();
   }
+  const auto& utf8 = charset_.singleUtf8_;
+  const auto& lengths = charset_.singleUtf8Length_;
+  const bool asciiUnchanged = charset_.AsciiUnchanged();
+  if (charset_.pairs_.empty()) {
+    // One byte a character: a table look-up each, eight ASCII bytes at a time.
+    while (i + 8 <= size) {
+      uint64_t word = 0;
+      std::memcpy(&word, p + i, sizeof word);
+      if (asciiUnchanged && (word & 0x8080808080808080ull) == 0) {
+        std::memcpy(w, p + i, sizeof word);
+        w += sizeof word;
+        i += sizeof word;
+        continue;
+      }
+      for (const size_t end = i + 8; i < end; ++i) {
+        std::memcpy(w, utf8[p[i]].data(), 4);
+        w += lengths[p[i]];
+      }
+    }
+    for (; i < size; ++i) {
+      std::memcpy(w, utf8[p[i]].data(), 4);
+      w += lengths[p[i]];
+    }
+  }
   while (i < size) {
-    if (charset_.AsciiUnchanged()) {
+    const uint8_t b = p[i];
+    if (b < 0x80 && asciiUnchanged) {
       const size_t run = AsciiRun(p + i, size - i);
       std::memcpy(w, p + i, run);
       w += run;
       i += run;
-      if (i == size) break;
-    }
-    const uint8_t b = p[i];
-    if (charset_.single_[b] != Charset::kLead) {
-      std::memcpy(w, charset_.singleUtf8_[b].data(), 4);
-      w += charset_.singleUtf8Length_[b];
+    } else if (charset_.single_[b] != Charset::kLead) {
+      std::memcpy(w, utf8[b].data(), 4);
+      w += lengths[b];
       ++i;
     } else if (i + 1 == size) {
       lead_ = b;
       ++i;
     } else {
-      i += 1 + pair(b, p[i + 1]);
+      i += 1 + WritePair(b, p[i + 1], w);
     }
   }
   out.resize(base + static_cast<size_t>(w - begin));

@@ -73,8 +73,8 @@ class HandheldEncoder {
   bool Changed() const { return changed_; }
 
  private:
-  size_t ConvertSome(const uint8_t* data, size_t size, uint8_t*& out);
-  void Put(uint32_t codePoint, uint8_t*& out);
+  size_t ConvertSome(const uint8_t* data, size_t size, uint8_t*& written);
+  inline void Put(uint32_t codePoint, uint8_t*& out);
 
   const Charset& charset_;
   std::array<uint8_t, 4> carry_{};  // the start of a character cut at the end of a piece
@@ -94,6 +94,8 @@ class HandheldDecoder {
   void Finish(std::vector<uint8_t>& out);
 
  private:
+  size_t WritePair(uint8_t first, uint8_t second, uint8_t*& out) const;
+
   const Charset& charset_;
   std::optional<uint8_t> lead_;
 };
