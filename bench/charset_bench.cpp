@@ -152,8 +152,10 @@ int main(int argc, char** argv) {
         failed = failed || task.Status.Trimmed() != zun::status::kOk;
       };
       // The document of the last run is the one decoded.
-      const auto [encodeWithout, encodeWith] = MedianSeconds(runs, [&] { run(true, false); }, [&] { run(true, true); });
-      const auto [decodeWithout, decodeWith] = MedianSeconds(runs, [&] { run(false, false); }, [&] { run(false, true); });
+      const auto [encodeWithout, encodeWith] =
+          MedianSeconds(runs, [&] { run(true, false); }, [&] { run(true, true); });
+      const auto [decodeWithout, decodeWith] =
+          MedianSeconds(runs, [&] { run(false, false); }, [&] { run(false, true); });
       std::printf("| %s | %zu | %s | %s | %.4f | %.4f | %+.1f%% | %.4f | %.4f | %+.1f%% |\n", sample.name.c_str(),
                   sample.text.size(), sample.set.c_str(), options[5] == '1' ? "Raw!" : "filters", encodeWithout,
                   encodeWith, 100 * (encodeWith - encodeWithout) / encodeWithout, decodeWithout, decodeWith,

@@ -304,7 +304,8 @@ inline void HandheldEncoder::Put(uint32_t codePoint, uint8_t*& out) {
       return;
     }
   }
-  const uint16_t bytes = codePoint < 0x10000 ? charset_.bmp_[codePoint] : charset_.Encode(codePoint).value_or(Charset::kNotHeld);
+  const uint16_t bytes =
+      codePoint < 0x10000 ? charset_.bmp_[codePoint] : charset_.Encode(codePoint).value_or(Charset::kNotHeld);
   // Any character beyond ASCII was more bytes in UTF-8 than it is now.
   changed_ = changed_ || codePoint >= 0x80 || bytes != codePoint;
   if (bytes == Charset::kNotHeld) {
