@@ -19,8 +19,13 @@ namespace {
 
 const std::string& Folder() {
   static const std::string folder = [] {
-    char pattern[] = "/tmp/zun2-fuzz-XXXXXX";
+    // In memory where possible: the conversions flush what they write, a disk would be the bottleneck.
+    char pattern[] = "/dev/shm/zun2-fuzz-XXXXXX";
     const char* made = mkdtemp(pattern);
+    if (made == nullptr) {
+      std::snprintf(pattern, sizeof pattern, "/tmp/zun2-fuzz-XXXXXX");
+      made = mkdtemp(pattern);
+    }
     if (made == nullptr) std::abort();
     return std::string(made) + "/";
   }();

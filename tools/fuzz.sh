@@ -13,9 +13,9 @@ build="$root/build-fuzz"
 cmake -S "$root" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=undefined" \
   -DZUN2_BUILD_TESTS=OFF -DZUN2_BUILD_UI=OFF -DZUN2_FUZZ=ON >/dev/null
-cmake --build "$build" -j2 --target decompress_fuzzer roundtrip_fuzzer document_fuzzer jpilot_settings_fuzzer >/dev/null
+cmake --build "$build" -j2 --target decompress_fuzzer roundtrip_fuzzer document_fuzzer jpilot_settings_fuzzer data_file_fuzzer >/dev/null
 mkdir -p "$root/fuzz/artifacts"
-for target in decompress roundtrip document jpilot_settings; do
+for target in decompress roundtrip document jpilot_settings data_file; do
   work="$(mktemp -d)"
   cp "$root/fuzz/corpus/$target/"* "$work/"
   echo "fuzzing $target for $seconds s"

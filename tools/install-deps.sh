@@ -1,14 +1,29 @@
 #!/usr/bin/env bash
-# Installs what building and testing ZUN2 needs on Debian 12 (run as root).
+# Installs the Debian 12 packages that building and testing ZUN2 need; with --package also those
+# that building and checking the .deb package need. Only apt-get runs as root: through sudo when
+# the caller is an ordinary user, directly when the caller is root (a bare container has no sudo).
+# usage: tools/install-deps.sh [--package]
 set -euo pipefail
 # txt2pdbdoc and calibre (ebook-convert) are peers in the tests; their tests skip without them.
 packages=(cmake g++ make libgtest-dev txt2pdbdoc calibre qt6-base-dev)
+case "${1:-}" in
+  "") ;;
+  --package) packages+=(dpkg-dev file desktop-file-utils appstream lintian man-db) ;;
+  *) echo "usage: tools/install-deps.sh [--package]" >&2; exit 2 ;;
+esac
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-if [ ${#missing[@]} -gt 0 ]; then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq "${missing[@]}" >/dev/null
+[ ${#missing[@]} -eq 0 ] && exit 0
+if [ "$(id -u)" -eq 0 ]; then
+  as_root=()
+elif command -v sudo >/dev/null; then
+  echo "install-deps: installing ${missing[*]} with sudo" >&2
+  as_root=(sudo)
+else
+  echo "install-deps: missing ${missing[*]}; install them as root (sudo is not available)" >&2
+  exit 1
 fi
+"${as_root[@]}" apt-get update -qq
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null

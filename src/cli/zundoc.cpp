@@ -1,40 +1,45 @@
 // zundoc: the document conversions for scripts, using the same code as the window.
-#include <unistd.h>
-
+#include <algorithm>
 #include <cstdlib>
-#include <cstring>
-#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/doc_info.h"
+#include "cli/exit_status.h"
+#include "cli/run_command.h"
+#include "cli/staging.h"
 #include "convert/charset.h"
 #include "convert/document_to_text.h"
 #include "convert/status_texts.h"
 #include "convert/text_to_document.h"
 #include "glue/codec_loader.h"
 #include "glue/paths.h"
-#include "hotsync/jpilot_users.h"
+#include "glue/replacement_file.h"
 #include "hotsync/user_manager.h"
-#include "tasks/conversion_run.h"
-#include "record/data_file.h"
-#include "tasks/scripted_host.h"
 #include "record/task_record.h"
+#include "tasks/scripted_host.h"
+#include "zun2_version.h"
 
+namespace zundoc {
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
-
-const char* const kUsage =
-    "usage: zundoc encode [options] TEXT PDB   text file to Palm document\n"
+const char* const kHelp =
+    "Usage: zundoc encode [OPTION]... TEXT PDB   text file to Palm document\n"
     "       zundoc decode [--charset NAME] PDB TEXT   Palm document to text file\n"
-    "       zundoc info PDB                    what a Palm database holds\n"
+    "       zundoc info PDB                      what a Palm database holds\n"
+    "       zundoc run [OPTION]...               the task list of a data folder\n"
+    "       zundoc --help | --version\n"
     "\n"
-    "encode options (defaults: compressed, TABs to 4 spaces, category 0):\n"
+    "TEXT may be \"-\": encode then reads standard input, decode writes standard\n"
+    "output (and its status line goes to standard error).\n"
+    "\n"
+    "Encode options (without them: compressed, TABs to 4 spaces, CR LF to LF,\n"
+    "category 0):\n"
+    "  --name NAME       the document's name in the database (default: the PDB\n"
+    "                    file's name less its extension); cut to 31 bytes\n"
     "  --no-compress     store the text uncompressed\n"
     "  --no-tabs         keep TAB characters\n"
     "  --tab-space N     blanks per TAB, 0-64\n"
@@ -45,56 +50,91 @@ const char* const kUsage =
     "                    windows-1252, cp932 ...); also for decode. Without it, bytes\n"
     "                    as they are\n"
     "\n"
-    "Encode and decode replace an existing output file and print the status\n"
-    "(\"OK\" or the error); exit status 0 on OK, 1 on a conversion error, 2 on a\n"
-    "usage error.\n"
-    "\n"
-    "run options (DIR defaults to the current folder; a missing data file is created):\n"
+    "Run options:\n"
+    "  --dir DIR         the data folder with zundata.dat (default: the current\n"
+    "                    folder; a missing data file is created); relative paths\n"
+    "                    of tasks are taken from it\n"
     "  --yes             answer Overwrite when a file exists and asking is on\n"
     "  --skip            answer Skip (the default)\n"
+    "  --wait            wait while another ZUN2 (a window or a run) uses the\n"
+    "                    data folder, instead of exiting with status 3\n"
     "  --prefer pc       when both files changed, keep the PC file's text\n"
     "  --prefer palm     when both files changed, keep the document's text\n"
-    "It prints one line per task (row, PC file, Palm file, sync symbol, status) and\n"
-    "exits 1 when a task failed.\n";
+    "\n"
+    "Encode and decode replace an existing output file and print the status (\"OK\"\n"
+    "or the error). Run prints a line for each task as soon as it is done: row, PC\n"
+    "file, Palm file, sync symbol and status, separated by TABs; control characters\n"
+    "are shown as \\t, \\n, \\r or \\xHH and a backslash as \\\\.\n"
+    "\n"
+    "Exit status: 0 on success; 1 when a conversion or a task run failed; 2 on a\n"
+    "usage error; 3 when another ZUN2 uses the data folder. See zundoc(1).\n";
 
-int UsageError(const std::string& message) {
-  std::cerr << "zundoc: " << message << "\n" << kUsage;
+constexpr const char* kCharsetProblem = "--charset takes a set iconv knows, of one- and two-byte characters";
+
+int UsageError(const std::string& problem) {
+  std::cerr << "zundoc: " << problem << "\nTry 'zundoc --help'.\n";
   return kExitUsage;
 }
 
-constexpr const char* kCharsetUsage = "--charset takes a set iconv knows, of one- and two-byte characters";
-
-// Takes "--charset NAME" out of the arguments; false when NAME is missing or not a usable set.
-bool TakeCharset(std::vector<std::string>& args, std::string& charset) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] != "--charset") continue;
-    if (i + 1 >= args.size() || zun::Charset::Find(args[i + 1]) == nullptr) return false;
-    charset = args[i + 1];
-    args.erase(args.begin() + static_cast<std::ptrdiff_t>(i), args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
-    return true;
-  }
-  return true;
-}
-
-// A private program folder for the temporary files, removed on exit.
-class PrivateFolder {
- public:
-  PrivateFolder() {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/zundoc-XXXXXX";
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (::mkdtemp(buffer.data()) != nullptr) path_ = std::string(buffer.data()) + "/";
-  }
-  ~PrivateFolder() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  const std::string& Path() const { return path_; }
-
- private:
-  std::string path_;
+struct OptionSpec {
+  const char* name;
+  bool takesValue;
 };
+
+// A command's arguments: options (a value follows as the next argument or after "="), anywhere
+// before "--", and operands. "-" is an operand.
+struct Arguments {
+  std::vector<std::pair<std::string, std::string>> options;
+  std::vector<std::string> operands;
+  std::string problem;  // empty when they are fine
+  bool help = false;
+};
+
+Arguments ParseArguments(const std::vector<std::string>& args, const std::vector<OptionSpec>& known) {
+  Arguments parsed;
+  bool optionsEnded = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (optionsEnded || arg == "-" || !arg.starts_with("-")) {
+      parsed.operands.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    if (arg == "--help") {
+      parsed.help = true;
+      continue;
+    }
+    const size_t equals = arg.find('=');
+    const std::string name = arg.substr(0, equals);
+    const OptionSpec* spec = nullptr;
+    for (const OptionSpec& candidate : known) {
+      if (name == candidate.name) spec = &candidate;
+    }
+    if (spec == nullptr) {
+      parsed.problem = "unknown option " + name;
+      return parsed;
+    }
+    std::string value;
+    if (equals != std::string::npos) {
+      if (!spec->takesValue) {
+        parsed.problem = "option " + name + " takes no value";
+        return parsed;
+      }
+      value = arg.substr(equals + 1);
+    } else if (spec->takesValue) {
+      if (i + 1 >= args.size()) {
+        parsed.problem = "option " + name + " needs a value";
+        return parsed;
+      }
+      value = args[++i];
+    }
+    parsed.options.emplace_back(name, value);
+  }
+  return parsed;
+}
 
 std::optional<int> ParseNumber(const std::string& text, int low, int high) {
   if (text.empty() || text.size() > 3) return std::nullopt;
@@ -106,188 +146,233 @@ std::optional<int> ParseNumber(const std::string& text, int low, int high) {
   return value;
 }
 
-struct Conversion {
-  zun::TaskRecord task;
-  bool toDocument = true;
-  std::string charset;  // empty: bytes as they are
-};
-
-int RunConversion(Conversion& conversion) {
-  // Only encoding writes temporary files of its own; decoding writes beside the text file.
-  std::optional<PrivateFolder> folder;
-  std::string programDir;
-  if (conversion.toDocument) {
-    folder.emplace();
-    if (folder->Path().empty()) {
-      std::cerr << "zundoc: cannot create a temporary folder\n";
-      return kExitFailed;
-    }
-    programDir = folder->Path();
-  }
-  const std::optional<zun::DocCodec> codec = zun::LoadDocCodec(zun::CodecSearchFolders());
-  if (!codec) {
-    std::cerr << zun::kCodecMissingMessage << "\n";
-    return kExitFailed;
-  }
-  zun::NoUsers users;
-  zun::ScriptedHost host;  // "Custom" is the only target; files are replaced without asking
-  zun::RunFlags flags;
-  zun::ConversionEnv env{*codec, users, host, flags, programDir};
-  env.handheldCharset = conversion.charset;
-  if (conversion.toDocument) {
-    zun::ConvertTextToDocument(conversion.task, env);
-  } else {
-    zun::ConvertDocumentToText(conversion.task, env);
-  }
-  const std::string status = conversion.task.Status.Trimmed();
-  std::cout << status << "\n";
-  return status == zun::status::kOk ? kExitOk : kExitFailed;
-}
-
 // Paths are stored in 512-byte fields; a longer one would name another file.
 bool FitsField(const std::string& path) { return path.size() <= 512; }
 
-int Encode(std::vector<std::string> args) {
-  Conversion conversion;
-  if (!TakeCharset(args, conversion.charset)) return UsageError(kCharsetUsage);
-  zun::TaskRecord& task = conversion.task;
-  task = zun::DefaultSettingsRecord();
-  task.Action = zun::TaskAction::PcToPalm;
-  std::vector<std::string> files;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    auto value = [&](int low, int high) -> std::optional<int> {
-      if (i + 1 >= args.size()) return std::nullopt;
-      return ParseNumber(args[++i], low, high);
-    };
-    if (arg == "--no-compress") {
-      task.Options.SetAt(zun::kOptCompress, '0');
-    } else if (arg == "--no-tabs") {
-      task.Options.SetAt(zun::kOptTabsToSpaces, '0');
-    } else if (arg == "--cr-to-lf") {
-      task.Options.SetAt(zun::kOptCrToLf, '1');
-    } else if (arg == "--raw") {
-      task.Options.SetAt(zun::kOptRaw, '1');
-    } else if (arg == "--tab-space") {
-      const auto n = value(0, 64);
-      if (!n) return UsageError("--tab-space takes a number from 0 to 64");
-      task.TabSpace = static_cast<int16_t>(*n);
-    } else if (arg == "--category") {
-      const auto n = value(0, 15);
-      if (!n) return UsageError("--category takes a number from 0 to 15");
-      task.Category = static_cast<int16_t>(*n);
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      return UsageError("unknown option " + arg);
-    } else {
-      files.push_back(arg);
-    }
-  }
-  if (files.size() != 2) return UsageError("encode takes a text file and a document");
-  const std::string text = zun::AbsolutePath(files[0]);
-  const std::string document = zun::AbsolutePath(files[1]);
-  if (!FitsField(text) || !FitsField(document)) return UsageError("path longer than 512 bytes");
-  task.PcFile = text;
-  task.PalmFile = document;
-  return RunConversion(conversion);
+int PrintHelp() {
+  std::cout << kHelp;
+  return kExitOk;
 }
 
-int Decode(std::vector<std::string> args) {
-  Conversion conversion;
-  if (!TakeCharset(args, conversion.charset)) return UsageError(kCharsetUsage);
-  if (args.size() != 2 || args[0].starts_with("-") || args[1].starts_with("-")) {
-    return UsageError("decode takes a document and a text file");
+std::optional<zun::DocCodec> LoadCodec() {
+  std::optional<zun::DocCodec> codec = zun::LoadDocCodec(zun::CodecSearchFolders());
+  if (!codec) std::cerr << zun::kCodecMissingMessage << "\n";
+  return codec;
+}
+
+// Runs one conversion with "Custom" as the only target, replacing files without asking; returns
+// its status. `programDir` takes encode's temporary files.
+std::string Convert(zun::TaskRecord& task, const zun::DocCodec& codec, const std::string& programDir,
+                    const std::string& charset) {
+  zun::NoUsers users;
+  zun::ScriptedHost host;
+  zun::RunFlags flags;
+  zun::ConversionEnv env{codec, users, host, flags, programDir};
+  env.handheldCharset = charset;  // empty: bytes as they are
+  if (task.Action == zun::TaskAction::PcToPalm) {
+    zun::ConvertTextToDocument(task, env);
+  } else {
+    zun::ConvertDocumentToText(task, env);
   }
-  conversion.toDocument = false;
-  conversion.task = zun::DefaultSettingsRecord();
-  conversion.task.Action = zun::TaskAction::PalmToPc;
-  const std::string document = zun::AbsolutePath(args[0]);
-  const std::string text = zun::AbsolutePath(args[1]);
+  return task.Status.Trimmed();
+}
+
+// Puts a copy of `source` in place of `target` as the conversion puts a document at its target.
+bool PlaceDocument(const std::string& source, const std::string& target) {
+  constexpr size_t kBlock = 1 << 17;
+  try {
+    const zun::ByteFile document = zun::ByteFile::OpenForReading(source);
+    zun::ReplacementFile placed = zun::ReplacementFile::Begin(target);
+    for (int64_t at = 0; at < document.Length(); at += static_cast<int64_t>(kBlock)) {
+      const auto size = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(kBlock), document.Length() - at));
+      placed.Content().Append(document.View(at, size));
+    }
+    placed.Commit();
+    return true;
+  } catch (const zun::FileError&) {
+    return false;
+  }
+}
+
+int ExitFor(const std::string& status) { return status == zun::status::kOk ? kExitOk : kExitFailed; }
+
+int Encode(const std::vector<std::string>& args) {
+  const Arguments parsed = ParseArguments(args, {{"--name", true},
+                                                 {"--no-compress", false},
+                                                 {"--no-tabs", false},
+                                                 {"--tab-space", true},
+                                                 {"--cr-to-lf", false},
+                                                 {"--raw", false},
+                                                 {"--category", true},
+                                                 {"--charset", true}});
+  if (parsed.help) return PrintHelp();
+  if (!parsed.problem.empty()) return UsageError(parsed.problem);
+  zun::TaskRecord task = zun::DefaultSettingsRecord();
+  task.Action = zun::TaskAction::PcToPalm;
+  std::optional<std::string> name;
+  std::string charset;
+  for (const auto& [option, value] : parsed.options) {
+    if (option == "--charset") {
+      if (zun::Charset::Find(value) == nullptr) return UsageError(kCharsetProblem);
+      charset = value;
+    } else if (option == "--name") {
+      if (value.empty()) return UsageError("--name needs a name");
+      if (value.find(zun::kPathSeparator) != std::string::npos) return UsageError("--name cannot hold a '/'");
+      name = value;
+    } else if (option == "--no-compress") {
+      task.Options.SetAt(zun::kOptCompress, '0');
+    } else if (option == "--no-tabs") {
+      task.Options.SetAt(zun::kOptTabsToSpaces, '0');
+    } else if (option == "--cr-to-lf") {
+      task.Options.SetAt(zun::kOptCrToLf, '1');
+    } else if (option == "--raw") {
+      task.Options.SetAt(zun::kOptRaw, '1');
+    } else if (option == "--tab-space") {
+      const auto n = ParseNumber(value, 0, 64);
+      if (!n) return UsageError("--tab-space takes a number from 0 to 64");
+      task.TabSpace = static_cast<int16_t>(*n);
+    } else if (option == "--category") {
+      const auto n = ParseNumber(value, 0, 15);
+      if (!n) return UsageError("--category takes a number from 0 to 15");
+      task.Category = static_cast<int16_t>(*n);
+    }
+  }
+  if (parsed.operands.size() != 2) return UsageError("encode takes a text file and a document");
+  const bool fromInput = parsed.operands[0] == "-";
+  if (parsed.operands[1] == "-") return UsageError("the document must be a file, not '-'");
+  const std::string document = zun::AbsolutePath(parsed.operands[1]);
+  const std::string text = fromInput ? "" : zun::AbsolutePath(parsed.operands[0]);
   if (!FitsField(text) || !FitsField(document)) return UsageError("path longer than 512 bytes");
-  conversion.task.PalmFile = document;
-  conversion.task.PcFile = text;
-  return RunConversion(conversion);
+
+  const SignalGuard signals;
+  const PrivateFolder folder;  // the conversion's temporary files, standard input, the named document
+  if (folder.Path().empty()) {
+    std::cerr << "zundoc: cannot create a temporary folder\n";
+    return kExitFailed;
+  }
+  task.PcFile = text;
+  if (fromInput) {
+    task.PcFile = folder.Path() + "standard-input";
+    if (std::string error; !CopyStandardInputTo(task.PcFile.Trimmed(), error)) {
+      std::cerr << "zundoc: " << error << "\n";
+      return kExitFailed;
+    }
+  }
+  // The database name comes from the document's file name: a given name goes the same way, through
+  // a document of that name in the private folder. (A file name holds at most 255 bytes; the
+  // conversion keeps far fewer.)
+  const bool named = name.has_value() && !zun::PathFileName(document).empty();
+  task.PalmFile = named ? folder.Path() + zun::CutAtCharacterBoundary(*name, 200) + ".pdb" : document;
+  const std::optional<zun::DocCodec> codec = LoadCodec();
+  if (!codec) return kExitFailed;
+  std::string status = Convert(task, *codec, folder.Path(), charset);
+  if (named && status == zun::status::kOk && !PlaceDocument(task.PalmFile.Trimmed(), document)) {
+    status = zun::status::kCouldNotOpen;
+  }
+  std::cout << status << "\n";
+  return ExitFor(status);
+}
+
+int Decode(const std::vector<std::string>& args) {
+  const Arguments parsed = ParseArguments(args, {{"--charset", true}});
+  if (parsed.help) return PrintHelp();
+  if (!parsed.problem.empty()) return UsageError(parsed.problem);
+  std::string charset;
+  for (const auto& [option, value] : parsed.options) {
+    if (zun::Charset::Find(value) == nullptr) return UsageError(kCharsetProblem);
+    charset = value;
+  }
+  if (parsed.operands.size() != 2) return UsageError("decode takes a document and a text file");
+  if (parsed.operands[0] == "-") return UsageError("the document must be a file, not '-'");
+  zun::TaskRecord task = zun::DefaultSettingsRecord();
+  task.Action = zun::TaskAction::PalmToPc;
+  const std::string document = zun::AbsolutePath(parsed.operands[0]);
+  const bool toOutput = parsed.operands[1] == "-";
+  const std::string text = toOutput ? "" : zun::AbsolutePath(parsed.operands[1]);
+  if (!FitsField(text) || !FitsField(document)) return UsageError("path longer than 512 bytes");
+  task.PalmFile = document;
+  const std::optional<zun::DocCodec> codec = LoadCodec();
+  if (!codec) return kExitFailed;
+  if (!toOutput) {
+    task.PcFile = text;
+    const std::string status = Convert(task, *codec, "", charset);
+    std::cout << status << "\n";
+    return ExitFor(status);
+  }
+  // Standard output carries the text: it is written into the private folder, then copied out,
+  // and the status goes to standard error.
+  const SignalGuard signals;
+  const PrivateFolder folder;
+  if (folder.Path().empty()) {
+    std::cerr << "zundoc: cannot create a temporary folder\n";
+    return kExitFailed;
+  }
+  task.PcFile = folder.Path() + "text";
+  const std::string status = Convert(task, *codec, "", charset);
+  if (status == zun::status::kOk) {
+    if (std::string error; !CopyToStandardOutput(task.PcFile.Trimmed(), error)) {
+      if (!error.empty()) std::cerr << "zundoc: " << error << "\n";
+      return kExitFailed;
+    }
+  }
+  std::cerr << status << "\n";
+  return ExitFor(status);
 }
 
 int Info(const std::vector<std::string>& args) {
-  if (args.size() != 1) return UsageError("info takes one document");
-  const std::optional<zun::DocCodec> codec =
-      zun::LoadDocCodec(zun::CodecSearchFolders());
-  if (!codec) {
-    std::cerr << zun::kCodecMissingMessage << "\n";
-    return kExitFailed;
-  }
-  return zun::PrintDocumentInfo(args[0], *codec, std::cout, std::cerr) ? kExitOk : kExitFailed;
+  const Arguments parsed = ParseArguments(args, {});
+  if (parsed.help) return PrintHelp();
+  if (!parsed.problem.empty()) return UsageError(parsed.problem);
+  if (parsed.operands.size() != 1) return UsageError("info takes one document");
+  if (parsed.operands[0] == "-") return UsageError("the document must be a file, not '-'");
+  const std::optional<zun::DocCodec> codec = LoadCodec();
+  if (!codec) return kExitFailed;
+  return zun::PrintDocumentInfo(parsed.operands[0], *codec, std::cout, std::cerr) ? kExitOk : kExitFailed;
 }
 
 int Run(const std::vector<std::string>& args) {
-  std::string dir = ".";
-  bool overwrite = false;
-  zun::PromptAnswer bothChanged = zun::PromptAnswer::Skip;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--dir" && i + 1 < args.size()) {
-      dir = args[++i];
-    } else if (args[i] == "--yes") {
-      overwrite = true;
-    } else if (args[i] == "--skip") {
-      overwrite = false;
-    } else if (args[i] == "--prefer" && i + 1 < args.size() && (args[i + 1] == "pc" || args[i + 1] == "palm")) {
-      bothChanged = args[++i] == "pc" ? zun::PromptAnswer::UpdatePalm : zun::PromptAnswer::UpdatePc;
-    } else {
-      return UsageError("unknown run option " + args[i]);
+  const Arguments parsed = ParseArguments(
+      args, {{"--dir", true}, {"--yes", false}, {"--skip", false}, {"--wait", false}, {"--prefer", true}});
+  if (parsed.help) return PrintHelp();
+  if (!parsed.problem.empty()) return UsageError(parsed.problem);
+  if (!parsed.operands.empty()) return UsageError("run takes no file; give the data folder with --dir");
+  RunOptions options;
+  for (const auto& [option, value] : parsed.options) {
+    if (option == "--dir") {
+      if (value.empty()) return UsageError("--dir needs a folder");
+      options.dir = value;
+    } else if (option == "--yes") {
+      options.overwrite = true;
+    } else if (option == "--skip") {
+      options.overwrite = false;
+    } else if (option == "--wait") {
+      options.wait = zun::LockWait::Yes;
+    } else if (option == "--prefer") {
+      if (value != "pc" && value != "palm") return UsageError("--prefer takes pc or palm");
+      options.bothChangedAnswer = value == "pc" ? zun::PromptAnswer::UpdatePalm : zun::PromptAnswer::UpdatePc;
     }
   }
-  std::string programDir = zun::AbsolutePath(dir);
-  if (programDir.back() != zun::kPathSeparator) programDir.push_back(zun::kPathSeparator);
-  const std::optional<zun::DocCodec> codec = zun::LoadDocCodec(zun::CodecSearchFolders());
-  if (!codec) {
-    std::cerr << zun::kCodecMissingMessage << "\n";
-    return kExitFailed;
-  }
-  zun::DataFile data(programDir);
-  zun::JPilotUsers users;
-  const int32_t entries = static_cast<int32_t>(zun::FillUserList(users).size()) + 1;  // users, "Custom"
-  zun::ScriptedHost host;
-  zun::RunFlags flags;
-  std::optional<std::string> failure;
-  try {
-    data.OpenAndCheck();
-    host.askOverwrite = data.Read(zun::kSettingsRecord).AskOverwrite();
-    host.laterOverwriteAnswer = {overwrite ? zun::PromptAnswer::Overwrite : zun::PromptAnswer::Skip, false};
-    host.laterBothChangedAnswer = bothChanged;
-    host.onShowTask = [&](int32_t row) {
-      host.checks = zun::ChecksFromTargets(data.Read(zun::TaskRecordNumber(row)).Targets, entries);
-    };
-    zun::ConversionEnv env{*codec, users, host, flags, programDir, &data};
-    env.handheldCharset = zun::HandheldCharsetFor(users.Settings().charSet);
-    failure = zun::RunAllTasks(data, env, host);
-  } catch (const std::exception& error) {
-    failure = std::string("Error: ") + error.what();
-  }
-  bool anyError = failure.has_value();
-  for (const zun::ScriptedHost::Outcome& outcome : host.outcomes) {
-    const std::string status = outcome.task.Status.Trimmed();
-    anyError = anyError || status.starts_with("Error");
-    std::cout << outcome.row << "\t" << outcome.task.PcFile.Trimmed() << "\t" << outcome.task.PalmFile.Trimmed()
-              << "\t" << outcome.symbol << "\t" << status << "\n";
-  }
-  if (failure) std::cerr << "zundoc: " << *failure << "\n";
-  return anyError ? kExitFailed : kExitOk;
+  return RunTaskList(options, std::cout, std::cerr);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.empty()) return UsageError("no command");
+int Main(std::vector<std::string> args) {
+  if (args.empty()) return UsageError("no command given");
   const std::string command = args.front();
   args.erase(args.begin());
-  if (command == "--help" || command == "-h" || command == "help") {
-    std::cout << kUsage;
+  if (command == "--help" || command == "-h" || command == "help") return PrintHelp();
+  if (command == "--version") {
+    std::cout << "zundoc (ZUN2) " << zun::kVersion << "\n";
     return kExitOk;
   }
   if (command == "encode") return Encode(args);
   if (command == "decode") return Decode(args);
   if (command == "info") return Info(args);
   if (command == "run") return Run(args);
+  if (command.starts_with("-")) return UsageError("unknown option " + command);
   return UsageError("unknown command " + command);
 }
+
+}  // namespace
+}  // namespace zundoc
+
+int main(int argc, char** argv) { return zundoc::Main(std::vector<std::string>(argv + 1, argv + argc)); }

@@ -14,15 +14,16 @@ namespace {
 
 constexpr size_t kMaxBaseName = 28;
 
-bool WriteClipboardFile(const std::string& path, const std::string& text) {
+// The clipboard's text in a private file without a name; nothing when it cannot be written.
+std::optional<ByteFile> ClipboardFile(const std::string& folder, const std::string& text) {
   try {
-    ByteFile file = ByteFile::CreateForWriting(path);
+    FileDescriptor fd = CreateAnonymousFile(folder);
+    if (!fd.IsOpen()) return std::nullopt;
+    ByteFile file = ByteFile::ForWriting(std::move(fd), kClipboardTemporaryName);
     file.Append(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
-    file.Close();
-    return true;
+    return std::move(file).ReadBack();
   } catch (const FileError&) {
-    RemoveFile(path);
-    return false;
+    return std::nullopt;
   }
 }
 
@@ -50,12 +51,12 @@ std::string NumberedPath(const std::string& path, int32_t number) {
   const std::string name = PathFileName(path);
   const std::string base = CutAtCharacterBoundary(PathWithoutExtension(name), kMaxBaseName);
   char digits[8];
-  std::snprintf(digits, sizeof digits, "%03d", std::clamp(number, 0, kMaxCounter));
+  std::snprintf(digits, sizeof digits, "%03d", std::clamp<int32_t>(number, 0, kMaxCounter));
   return PathDirectory(path) + base + digits + PathExtension(name);
 }
 
 int32_t NextCounter(int32_t number) {
-  const int32_t next = std::clamp(number, 0, kMaxCounter) + 1;
+  const int32_t next = std::clamp<int32_t>(number, 0, kMaxCounter) + 1;
   return next > kMaxCounter ? 1 : next;
 }
 
@@ -69,8 +70,7 @@ void ConvertClipboard(DataFile& data, ConversionEnv& env, ClipboardView& view) {
     const bool wasInClipMode = view.ClipSettingsMode();
     if (!wasInClipMode) view.ToggleClipSettings();
     view.EnableClipControls(false);
-    const std::string clipFile = env.programDir + kClipboardTemporaryName;
-    WriteClipboardFile(clipFile, *text);  // a file that could not be written is reported as missing
+    std::optional<ByteFile> clipFile = ClipboardFile(env.programDir, *text);
 
     TaskRecord work = clip;
     std::string path = ClipboardDocumentPath(work.PalmFile.Trimmed(), FallbackFolder());
@@ -80,10 +80,14 @@ void ConvertClipboard(DataFile& data, ConversionEnv& env, ClipboardView& view) {
       view.ShowCounter(next);
       clip.Counter = static_cast<int16_t>(next);
     }
-    work.PcFile = clipFile;
+    work.PcFile = env.programDir + kClipboardTemporaryName;
     work.PalmFile = path;
     env.flags.sideChosen = true;  // an existing document is replaced without asking
-    ConvertTextToDocument(work, env);
+    if (clipFile) {
+      ConvertTextToDocument(work, env, std::move(*clipFile));
+    } else {
+      work.Status = status::kPcFileMissing;  // the text could not be written down
+    }
     env.flags.sideChosen = false;
 
     const std::string status = work.Status.Trimmed();
@@ -91,7 +95,6 @@ void ConvertClipboard(DataFile& data, ConversionEnv& env, ClipboardView& view) {
     clip.Status = work.Status;
     view.EnableClipControls(true);
     if (!wasInClipMode) view.ToggleClipSettings();
-    RemoveFile(clipFile);
   }
   data.Write(kClipboardRecord, clip);
   if (view.ClipSettingsMode()) view.ShowClipStatus(clip.Status.str());

@@ -13,7 +13,6 @@ inline constexpr const char* kClipboardTemporaryName = "zunclip.tmp";
 inline constexpr const char* kClipboardDocumentName = "clipboard.pdb";
 inline constexpr int32_t kClipSuccessFrame = 9;
 inline constexpr int32_t kClipFailureFrame = 10;
-inline constexpr int32_t kMaxCounter = 999;
 
 // What the clipboard conversion needs from the window.
 class ClipboardView {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "glue/file_system.h"
+#include "glue/file_descriptor.h"
 
 namespace zun {
 namespace {
@@ -19,12 +19,10 @@ const Charset* TaskCharset(const TaskRecord& task, const ConversionEnv& env) {
   return charset;
 }
 
-std::string HandheldTextFile(const std::string& pcFile, const std::string& convertedPath, const TaskRecord& task,
-                             ConversionEnv& env) {
+ByteFile HandheldText(ByteFile pcText, const TaskRecord& task, ConversionEnv& env) {
   const Charset* charset = TaskCharset(task, env);
-  if (charset == nullptr) return pcFile;
-  const ByteFile source = ByteFile::OpenForReading(pcFile);
-  const int64_t length = source.Length();
+  if (charset == nullptr) return pcText;
+  const int64_t length = pcText.Length();
   HandheldEncoder encoder(*charset);
   // Nothing is written while the text stays as it is (plain ASCII): until then the converted text
   // is the start of the PC text, copied once a character changes.
@@ -34,11 +32,13 @@ std::string HandheldTextFile(const std::string& pcFile, const std::string& conve
   for (int64_t start = 0; start < length && encoder.Valid(); start += kPiece) {
     const size_t size = static_cast<size_t>(std::min<int64_t>(kPiece, length - start));
     converted.clear();
-    encoder.Convert(source.View(start, size), converted);
+    encoder.Convert(pcText.View(start, size), converted);
     if (!target && encoder.Valid() && encoder.Changed()) {
-      target = ByteFile::CreateForWriting(convertedPath);
+      FileDescriptor temporary = CreateAnonymousFile(env.programDir);
+      if (!temporary.IsOpen()) throw FileError("cannot write the converted text in " + env.programDir);
+      target = ByteFile::ForWriting(std::move(temporary), "converted text");
       for (int64_t at = 0; at < unchanged; at += kPiece) {
-        target->Append(source.View(at, static_cast<size_t>(std::min<int64_t>(kPiece, unchanged - at))));
+        target->Append(pcText.View(at, static_cast<size_t>(std::min<int64_t>(kPiece, unchanged - at))));
       }
     }
     if (target) {
@@ -49,12 +49,10 @@ std::string HandheldTextFile(const std::string& pcFile, const std::string& conve
     env.host.LetEventsRun();
   }
   encoder.Finish();
-  if (source.ChangedSinceOpening()) throw FileError("the text changed while it was read");
-  if (!target) return pcFile;
-  target->Close();
-  if (encoder.Valid()) return convertedPath;
-  RemoveFile(convertedPath);
-  return pcFile;
+  // What was read may mix old and new text.
+  if (pcText.ChangedSinceOpening()) throw FileError("the text changed while it was converted");
+  if (!target || !encoder.Valid()) return pcText;
+  return std::move(*target).ReadBack();
 }
 
 DocumentTextOut::DocumentTextOut(ByteFile& file, const Charset* charset) : file_(file), charset_(charset) {

@@ -12,18 +12,15 @@
 
 namespace zun {
 
-// The PC text in the handheld's set, in the program folder while a document is made.
-inline constexpr const char* kCharsetTemporaryName = "zuncharset.tmp";
-
 // The set a task's conversion uses; nullptr when its option "UTF-8 Text" is off or no set is
 // named. Throws FileError when the named set cannot be used.
 const Charset* TaskCharset(const TaskRecord& task, const ConversionEnv& env);
 
 // The PC text for the document: with a set and a text that is valid UTF-8, the text in that set,
-// written to `convertedPath`, whose path is returned; else `pcFile` itself (bytes as they are, also
-// when converting would change nothing). Throws FileError when a file cannot be read or written.
-std::string HandheldTextFile(const std::string& pcFile, const std::string& convertedPath, const TaskRecord& task,
-                             ConversionEnv& env);
+// in a private temporary file in the program folder that vanishes with it; else `pcText` itself
+// (bytes as they are, also when converting would change nothing). Throws FileError when the copy
+// cannot be written or the PC text changed while it was read.
+ByteFile HandheldText(ByteFile pcText, const TaskRecord& task, ConversionEnv& env);
 
 // Where a document's text goes: into the file as it is, or through the set into UTF-8.
 class DocumentTextOut {

@@ -4,12 +4,31 @@
 
 #include "glue/byte_file.h"
 #include "glue/dates.h"
+#include "convert/status_texts.h"
 #include "glue/file_system.h"
+#include "glue/paths.h"
 #include "record/data_file.h"
 
 namespace zun {
 
-PromptAnswer AskBeforeOverwrite(ConversionEnv& env, const std::string& question, const std::string& path) {
+const char* OpeningCheck(const TaskRecord& task, const TargetChecks& checks, const char* noTarget, NamesFirst order) {
+  if (checks.CheckedCount() == 0) return noTarget;
+  const bool noPc = PathFileName(task.PcFile.Trimmed()).empty();
+  const bool noPalm = PathFileName(task.PalmFile.Trimmed()).empty();
+  if (order == NamesFirst::Pc) {
+    if (noPc) return status::kNoPcFile;
+    if (noPalm) return status::kNoPalmFile;
+  } else {
+    if (noPalm) return status::kNoPalmFile;
+    if (noPc) return status::kNoPcFile;
+  }
+  return nullptr;
+}
+
+PromptAnswer ConfirmReplace(ConversionEnv& env, const std::string& question, const std::string& path) {
+  if (FileExists(path) != FileState::Exists || env.flags.sideChosen || !env.host.AskOverwrite()) {
+    return PromptAnswer::Overwrite;
+  }
   const OverwriteAnswer answer = env.host.OverwritePrompt(question, path);
   if (answer.doNotAskAgain) {
     env.host.SetAskOverwrite(false);
@@ -28,9 +47,13 @@ PromptAnswer AskBeforeOverwrite(ConversionEnv& env, const std::string& question,
   }
 }
 
-void FailWith(TaskRecord& task, const char* status) {
-  task.Status = status;
-  throw AlreadyReported{};
+void EndOnAnswer(TaskRecord& task, ConversionEnv& env, PromptAnswer answer) {
+  if (answer == PromptAnswer::Skip) {
+    task.Status = status::kUserSkippedTask;
+  } else {
+    task.Status = status::kUserStopped;
+    env.flags.stopRequested = true;
+  }
 }
 
 double StampOf(const std::string& path) {
@@ -39,12 +62,23 @@ double StampOf(const std::string& path) {
   return ToAutomationDate(*time);
 }
 
-bool ReplacesWithoutAsking(ConversionEnv& env) { return env.flags.sideChosen || !env.host.AskOverwrite(); }
-
 int32_t ProgressFrame(int32_t i, int32_t n) {
   const float step = static_cast<float>(n) / 8.0f;
   const long rounded = std::lrint(static_cast<float>(i) / step);  // the default rounding: halves to even
   return static_cast<int32_t>(rounded % 8) + 1;
+}
+
+void ProgressStep(ConversionEnv& env, int32_t i, int32_t n) {
+  env.host.SetProgressValue(i);
+  env.host.SetTrayIcon(ProgressFrame(i, n), "");
+  env.host.LetEventsRun();
+}
+
+void EndProgress(ConversionEnv& env) {
+  env.host.SetTrayIcon(1, "");
+  env.host.ShowProgress(false);
+  env.host.SetProgressCaption(kProgressCaption);
+  env.host.LetEventsRun();
 }
 
 }  // namespace zun

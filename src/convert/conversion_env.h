@@ -62,24 +62,33 @@ struct ConversionEnv {
 inline constexpr const char* kProgressCaption = "Progress";
 inline constexpr const char* kCompressionCaption = "Compression";
 inline constexpr const char* kFilterCaption = "Applying Filters";
-inline constexpr const char* kDocumentTemporaryName = "zundata.tmp";
-inline constexpr const char* kFilterTemporaryName = "zunfilter.tmp";
 
-// Shows the overwrite prompt and applies "do not ask again" (the switch goes off and record 1
-// stores it at once); the answer still applies to this file. Returns Overwrite, Skip or Stop.
-PromptAnswer AskBeforeOverwrite(ConversionEnv& env, const std::string& question, const std::string& path);
+// The checks every conversion starts with: a checked install target (else `noTarget`), then the
+// two file names in the order given. The status of the first that fails; nullptr when all pass.
+enum class NamesFirst { Pc, Palm };
+const char* OpeningCheck(const TaskRecord& task, const TargetChecks& checks, const char* noTarget, NamesFirst order);
 
-// Whether an existing file is replaced without a prompt.
-bool ReplacesWithoutAsking(ConversionEnv& env);
+// Whether `path` may be replaced: when it exists and asking is on (and the both-changed prompt did
+// not choose this side), the overwrite prompt decides; "do not ask again" turns the switch off and
+// record 1 stores it at once, the answer still applying to this file. Returns Overwrite, Skip or
+// Stop.
+PromptAnswer ConfirmReplace(ConversionEnv& env, const std::string& question, const std::string& path);
+// Ends a task on a Skip or Stop answer: its status, and for Stop the run's end.
+void EndOnAnswer(TaskRecord& task, ConversionEnv& env, PromptAnswer answer);
 
 // Tray frame for record (or block) i of n: round(i / (n / 8)), halves to even, mod 8, plus 1.
 int32_t ProgressFrame(int32_t i, int32_t n);
+// Progress and tray frame for record (or block) i of n, then pending events run.
+void ProgressStep(ConversionEnv& env, int32_t i, int32_t n);
+// The common end of a conversion: tray frame 1, the status where the progress was.
+void EndProgress(ConversionEnv& env);
 
-// Raised once the failure's status text is in the task: the common end keeps it.
-struct AlreadyReported {};
-
-// Writes `status` into the task and raises AlreadyReported.
-[[noreturn]] void FailWith(TaskRecord& task, const char* status);
+// How a conversion step fails: the status text that ends the task. The conversion's common end
+// stores it; any other error there becomes "Error: Could not open Palm or PC File".
+struct TaskFailure {
+  const char* status;
+};
+[[noreturn]] inline void Fail(const char* status) { throw TaskFailure{status}; }
 
 // The file's modification time as a date stamp; throws FileError when it cannot be read.
 double StampOf(const std::string& path);

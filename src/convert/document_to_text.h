@@ -5,8 +5,8 @@
 namespace zun {
 
 // Replaces the task's PC file with the text of its Palm document, read from the first checked
-// target. The new text goes into a temporary file that replaces the PC file only once every
-// record was written, so a damaged document never costs the old text.
+// target. The new text replaces the PC file only once every record was written and is on disk,
+// so a damaged document never costs the old text.
 void ConvertDocumentToText(TaskRecord& task, ConversionEnv& env);
 
 }  // namespace zun

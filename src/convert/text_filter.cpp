@@ -21,37 +21,31 @@ void FilterBlock(const uint8_t* data, size_t size, bool expandTabs, int tabBlank
   }
 }
 
-std::string FilterText(const std::string& pcFile, const TaskRecord& task, ConversionEnv& env) {
-  if (IsEntryChecked(task.Options, kOptRaw)) return pcFile;
+ByteFile FilterText(ByteFile pcText, const TaskRecord& task, ConversionEnv& env) {
+  if (IsEntryChecked(task.Options, kOptRaw)) return pcText;
   const bool expandTabs = IsEntryChecked(task.Options, kOptTabsToSpaces);
   const bool crToLf = IsEntryChecked(task.Options, kOptCrToLf);
-  const std::string output = env.programDir + kFilterTemporaryName;
-  try {
-    const ByteFile source = ByteFile::OpenForReading(pcFile);
-    const int64_t length = source.Length();
-    if (length == 0) return {};
-    const int32_t blocks = static_cast<int32_t>((length + kDocRecordSize - 1) / kDocRecordSize);
-    env.host.SetProgressCaption(kFilterCaption);
-    env.host.SetProgressRange(blocks);
-    env.host.LetEventsRun();
-    ByteFile target = ByteFile::CreateForWriting(output);
-    std::vector<uint8_t> filtered;
-    filtered.reserve(kDocRecordSize * 2);
-    for (int32_t i = 1; i <= blocks; ++i) {
-      env.host.SetProgressValue(i);
-      env.host.SetTrayIcon(ProgressFrame(i, blocks), "");
-      const int64_t start = int64_t{i - 1} * kDocRecordSize;
-      const size_t size = static_cast<size_t>(std::min<int64_t>(kDocRecordSize, length - start));
-      filtered.clear();
-      FilterBlock(source.View(start, size).data(), size, expandTabs, task.TabSpace, crToLf, filtered);
-      target.Append(filtered);
-    }
-    if (source.ChangedSinceOpening()) return {};  // what was read may mix old and new text
-    target.Close();
-    return output;
-  } catch (const FileError&) {
-    return {};
+  const int64_t length = pcText.Length();
+  const int32_t blocks = static_cast<int32_t>((length + kDocRecordSize - 1) / kDocRecordSize);
+  env.host.SetProgressCaption(kFilterCaption);
+  env.host.SetProgressRange(blocks);
+  env.host.LetEventsRun();
+  FileDescriptor temporary = CreateAnonymousFile(env.programDir);
+  if (!temporary.IsOpen()) throw FileError("cannot write the filtered text in " + env.programDir);
+  ByteFile target = ByteFile::ForWriting(std::move(temporary), "filtered text");
+  std::vector<uint8_t> filtered;
+  filtered.reserve(kDocRecordSize * 2);
+  for (int32_t i = 1; i <= blocks; ++i) {
+    ProgressStep(env, i, blocks);
+    const int64_t start = int64_t{i - 1} * kDocRecordSize;
+    const size_t size = static_cast<size_t>(std::min<int64_t>(kDocRecordSize, length - start));
+    filtered.clear();
+    FilterBlock(pcText.View(start, size).data(), size, expandTabs, task.TabSpace, crToLf, filtered);
+    target.Append(filtered);
   }
+  // What was read may mix old and new text.
+  if (pcText.ChangedSinceOpening()) throw FileError("the text changed while it was filtered");
+  return std::move(target).ReadBack();
 }
 
 }  // namespace zun

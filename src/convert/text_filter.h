@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "convert/conversion_env.h"
+#include "glue/byte_file.h"
 #include "record/task_record.h"
 
 namespace zun {
@@ -14,8 +15,9 @@ namespace zun {
 void FilterBlock(const uint8_t* data, size_t size, bool expandTabs, int tabBlanks, bool crToLf,
                  std::vector<uint8_t>& out);
 
-// The path of the text to convert: pcFile itself with "Raw!", else programDir & "zunfilter.tmp";
-// empty when the filter failed (an empty or unreadable PC file, an unwritable temporary file).
-std::string FilterText(const std::string& pcFile, const TaskRecord& task, ConversionEnv& env);
+// The text to convert: the PC text itself with "Raw!", else its filtered copy in a private
+// temporary file in the program folder that vanishes with it. Throws FileError when the copy
+// cannot be written or the PC text changed while it was read.
+ByteFile FilterText(ByteFile pcText, const TaskRecord& task, ConversionEnv& env);
 
 }  // namespace zun

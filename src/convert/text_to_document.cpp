@@ -1,5 +1,9 @@
 #include "convert/text_to_document.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "convert/charset_step.h"
@@ -8,14 +12,15 @@
 #include "glue/byte_file.h"
 #include "glue/file_system.h"
 #include "glue/paths.h"
+#include "glue/replacement_file.h"
 #include "pdb/pdb_file.h"
+#include "zun2/zun2.h"
 
 namespace zun {
 namespace {
 
 constexpr int32_t kCustomUserId = -1;
 constexpr size_t kMaxDatabaseName = 31;
-constexpr int32_t kCompressionSlack = 500;
 
 struct Target {
   std::string path;  // empty: no target
@@ -24,43 +29,40 @@ struct Target {
 
 enum class TableOutcome { Ready, Ended };
 
-// Builds one row per checked entry, asking before an existing file is replaced.
+// Builds one row per checked entry, asking before an existing file is replaced. A target that is
+// the PC file itself, or that may not be replaced, ends the task before anything is asked.
 TableOutcome BuildTargetTable(TaskRecord& task, ConversionEnv& env, const TargetChecks& checks,
                               std::vector<Target>& table) {
   const std::string palmFile = task.PalmFile.Trimmed();
+  const std::string pcFile = task.PcFile.Trimmed();
   table.assign(checks.checked.size(), Target{});
   for (int32_t i = 0; i < checks.EntryCount(); ++i) {
     if (!checks.checked[i]) continue;
-    Target row;
-    if (!checks.IsCustom(i)) row.userId = env.users.UserIdAt(i);
-    row.path = PalmFilePath(env.users, checks, i, palmFile);
-    if (FileExists(row.path) == FileState::Exists && !ReplacesWithoutAsking(env)) {
-      switch (AskBeforeOverwrite(env, kPalmExistsQuestion, row.path)) {
-        case PromptAnswer::Overwrite:
-          break;
-        case PromptAnswer::Skip:
-          if (checks.CheckedCount() == 1) {
-            task.Status = status::kUserSkippedTask;
-            return TableOutcome::Ended;
-          }
-          continue;
-        default:
-          task.Status = status::kUserStopped;
-          env.flags.stopRequested = true;
-          return TableOutcome::Ended;
-      }
+    table[i].userId = checks.IsCustom(i) ? kCustomUserId : env.users.UserIdAt(i);
+    table[i].path = PalmFilePath(env.users, checks, i, palmFile);
+    if (IsSameFile(table[i].path, pcFile) || !MayReplace(table[i].path)) {
+      task.Status = status::kCouldNotOpen;
+      return TableOutcome::Ended;
     }
-    table[i] = row;
+  }
+  for (int32_t i = 0; i < checks.EntryCount(); ++i) {
+    if (!checks.checked[i]) continue;
+    const PromptAnswer answer = ConfirmReplace(env, kPalmExistsQuestion, table[i].path);
+    if (answer == PromptAnswer::Skip && checks.CheckedCount() > 1) {
+      table[i] = Target{};  // the other targets still get the document
+    } else if (answer != PromptAnswer::Overwrite) {
+      EndOnAnswer(task, env, answer);
+      return TableOutcome::Ended;
+    }
   }
   return TableOutcome::Ready;
 }
 
 
-// Writes the document for `source` into `documentPath`.
-void WriteDocument(TaskRecord& task, ConversionEnv& env, const std::string& source, const std::string& documentPath) {
-  const ByteFile text = ByteFile::OpenForReading(source);
+// Writes the document of `text` into `document`.
+void WriteDocument(const TaskRecord& task, ConversionEnv& env, const ByteFile& text, ByteFile& document) {
   const int64_t length = text.Length();
-  if (length == 0) FailWith(task, status::kPcFileEmpty);
+  if (length == 0) Fail(status::kPcFileEmpty);
   if (length > INT32_MAX) throw FileError("text too long for a document");
   const int32_t records = static_cast<int32_t>((length + kDocRecordSize - 1) / kDocRecordSize);
   if (records > 0xFFFF - 1) throw FileError("text too long for a document");
@@ -69,44 +71,52 @@ void WriteDocument(TaskRecord& task, ConversionEnv& env, const std::string& sour
   env.host.SetProgressRange(records);
   env.host.LetEventsRun();
 
-  ByteFile document = ByteFile::CreateForWriting(documentPath);
   const std::string name =
       CutAtCharacterBoundary(PathWithoutExtension(PathFileName(task.PalmFile.Trimmed())), kMaxDatabaseName);
-  if (WritePdbHeader(document, env.codec, name, "TEXt", "REAd", records + 1) != 0) {
-    FailWith(task, status::kCannotCreateHeader);
+  if (WritePdbHeader(document, env.codec, name, kDocumentType, kDocumentCreator, records + 1) != 0) {
+    Fail(status::kCannotCreateHeader);
   }
   const bool compressed = IsEntryChecked(task.Options, kOptCompress);
   if (AppendPdbRecord(document, 0, MakeDocInfo(static_cast<int32_t>(length), records, compressed), task.Category) != 0) {
-    FailWith(task, status::kCannotWriteDocInfo);
+    Fail(status::kCannotWriteDocInfo);
   }
-  std::vector<uint8_t> buffer;
+  // As much as the compressor may write for a whole record, so that no record can overrun it.
+  std::vector<uint8_t> buffer(static_cast<size_t>(CompressBound(kDocRecordSize)));
   for (int32_t i = 1; i <= records; ++i) {
-    env.host.SetProgressValue(i);
-    env.host.SetTrayIcon(ProgressFrame(i, records), "");
-    env.host.LetEventsRun();
+    ProgressStep(env, i, records);
     const int64_t start = int64_t{i - 1} * kDocRecordSize;
     const int32_t size = static_cast<int32_t>(std::min<int64_t>(kDocRecordSize, length - start));
     std::span<const uint8_t> record = text.View(start, static_cast<size_t>(size));
     if (compressed) {
-      buffer.assign(static_cast<size_t>(size + kCompressionSlack), ' ');
       const int32_t written = env.codec.Compress(buffer.data(), record.data(), size);
-      if (written < 0 || written > size + kCompressionSlack) throw FileError("compression failed");
+      if (written < 0 || written > CompressBound(size)) throw FileError("compression failed");
       record = std::span<const uint8_t>(buffer.data(), static_cast<size_t>(written));
     }
-    if (AppendPdbRecord(document, i, record, 0) != 0) FailWith(task, status::kCannotWriteRecord);
+    if (AppendPdbRecord(document, i, record, 0) != 0) Fail(status::kCannotWriteRecord);
   }
   if (text.ChangedSinceOpening()) throw FileError("the text changed while it was read");
-  document.Close();
+}
+
+// A user's backup folder that the HotSync software has not made yet (it does at the first sync).
+void MakeBackupFolder(const std::string& path) {
+  const std::string folder = PathDirectory(path);
+  if (!folder.empty() && !IsFolder(folder)) ::mkdir(folder.c_str(), 0755);
 }
 
 // Copies the document to every target; returns the first target's entry, -1 when there is none.
-int32_t Distribute(ConversionEnv& env, const std::vector<Target>& table, const std::string& documentPath) {
+int32_t Distribute(ConversionEnv& env, const std::vector<Target>& table, const ByteFile& document) {
+  constexpr size_t kCopyBlock = 1 << 17;
   int32_t first = -1;
   for (int32_t i = 0; i < static_cast<int32_t>(table.size()); ++i) {
     const Target& row = table[i];
     if (row.path.empty()) continue;
     if (first < 0) first = i;
-    if (!CopyFileSafely(documentPath, row.path)) throw FileError("cannot place " + row.path);
+    if (row.userId != kCustomUserId) MakeBackupFolder(row.path);
+    ReplacementFile placed = ReplacementFile::Begin(row.path);
+    for (int64_t at = 0; at < document.Length(); at += kCopyBlock) {
+      placed.Content().Append(document.View(at, static_cast<size_t>(std::min<int64_t>(kCopyBlock, document.Length() - at))));
+    }
+    placed.Commit();
     if (row.userId != kCustomUserId && !InstallForUser(env.users, i, row.path)) {
       throw FileError("cannot queue " + row.path);
     }
@@ -114,27 +124,18 @@ int32_t Distribute(ConversionEnv& env, const std::vector<Target>& table, const s
   return first;
 }
 
-
-}  // namespace
-
-void ConvertTextToDocument(TaskRecord& task, ConversionEnv& env) {
+// The conversion of the PC file, or of `supplied` standing in for it.
+void Convert(TaskRecord& task, ConversionEnv& env, std::optional<ByteFile> supplied) {
   const TargetChecks checks = env.host.InstallChecks();
-  if (checks.CheckedCount() == 0) {
-    task.Status = status::kNoSourceUser;
+  if (const char* failed = OpeningCheck(task, checks, status::kNoSourceUser, NamesFirst::Pc)) {
+    task.Status = failed;
     return;
   }
+  // Stored without their padding, as the conversion used them.
   task.PcFile = task.PcFile.Trimmed();
-  const std::string pcFile = task.PcFile.Trimmed();
-  if (PathFileName(pcFile).empty()) {
-    task.Status = status::kNoPcFile;
-    return;
-  }
   task.PalmFile = task.PalmFile.Trimmed();
-  if (PathFileName(task.PalmFile.Trimmed()).empty()) {
-    task.Status = status::kNoPalmFile;
-    return;
-  }
-  if (FileExists(pcFile) != FileState::Exists) {
+  const std::string pcFile = task.PcFile.Trimmed();
+  if (!supplied && FileExists(pcFile) != FileState::Exists) {
     task.Status = status::kPcFileMissing;
     return;
   }
@@ -148,40 +149,35 @@ void ConvertTextToDocument(TaskRecord& task, ConversionEnv& env) {
     return;
   }
 
-  const std::string documentPath = env.programDir + kDocumentTemporaryName;
-  const std::string filterPath = env.programDir + kFilterTemporaryName;
-  const std::string charsetPath = env.programDir + kCharsetTemporaryName;
   bool succeeded = false;
   bool stamped = false;
   double pcStamp = 0;
   double palmStamp = 0;
   env.host.ShowProgress(true);
   try {
+    ByteFile pcText = supplied ? std::move(*supplied) : ByteFile::OpenForReading(pcFile);
     // An empty PC file is reported as such, filtered or not.
-    if (FileLength(pcFile).value_or(-1) == 0) FailWith(task, status::kPcFileEmpty);
+    if (pcText.Length() == 0) Fail(status::kPcFileEmpty);
     // "UTF-8 Text": the handheld's character set before the filters (a copy, also with "Raw!").
-    const std::string text = HandheldTextFile(pcFile, charsetPath, task, env);
-    const std::string source = FilterText(text, task, env);
-    if (source.empty()) throw FileError("filter failed");
-    WriteDocument(task, env, source, documentPath);
-    const int32_t first = Distribute(env, table, documentPath);
-    if (first >= 0) {
+    const ByteFile text = FilterText(HandheldText(std::move(pcText), task, env), task, env);
+    FileDescriptor temporary = CreateAnonymousFile(env.programDir);
+    if (!temporary.IsOpen()) throw FileError("cannot write the document in " + env.programDir);
+    ByteFile document = ByteFile::ForWriting(std::move(temporary), "document");
+    WriteDocument(task, env, text, document);
+    const ByteFile written = std::move(document).ReadBack();
+    const int32_t first = Distribute(env, table, written);
+    if (first >= 0 && !supplied) {
       pcStamp = StampOf(pcFile);
       palmStamp = StampOf(table[first].path);
       stamped = true;
     }
     succeeded = true;
-  } catch (const AlreadyReported&) {
+  } catch (const TaskFailure& failure) {
+    task.Status = failure.status;
   } catch (...) {
     task.Status = status::kCouldNotOpen;
   }
-  RemoveFile(documentPath);
-  RemoveFile(filterPath);
-  RemoveFile(charsetPath);
-  env.host.SetTrayIcon(1, "");
-  env.host.ShowProgress(false);
-  env.host.SetProgressCaption(kProgressCaption);
-  env.host.LetEventsRun();
+  EndProgress(env);
   if (succeeded) {
     if (stamped) {
       task.PcDate = pcStamp;
@@ -190,5 +186,11 @@ void ConvertTextToDocument(TaskRecord& task, ConversionEnv& env) {
     task.Status = status::kOk;
   }
 }
+
+}  // namespace
+
+void ConvertTextToDocument(TaskRecord& task, ConversionEnv& env) { Convert(task, env, std::nullopt); }
+
+void ConvertTextToDocument(TaskRecord& task, ConversionEnv& env, ByteFile text) { Convert(task, env, std::move(text)); }
 
 }  // namespace zun

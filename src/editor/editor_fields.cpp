@@ -4,13 +4,12 @@
 
 #include "editor/editor_model.h"
 #include "editor/number_text.h"
+#include "glue/file_system.h"
 #include "glue/paths.h"
 
 namespace zun {
 namespace {
 
-constexpr int32_t kMaxTabSpace = 64;
-constexpr int32_t kMaxCategory = 15;
 constexpr size_t kNumberBoxLength = 2;
 
 }  // namespace
@@ -155,9 +154,22 @@ void EditorModel::PcFileChanged() {
   }
 }
 
+namespace {
+
+// A name made for one side never names the other side's file (a text called x.pdb would
+// otherwise be named as its own document): then the whole name gets the extension.
+std::string NotTheSameFile(const std::string& named, const std::string& other, const std::string& name,
+                           const std::string& extension) {
+  const std::string candidate = named + PathWithoutExtension(name) + extension;
+  if (candidate != other && !IsSameFile(candidate, other)) return candidate;
+  return named + name + extension;
+}
+
+}  // namespace
+
 void EditorModel::NamePalmFromPc(const std::string& name) {
   const std::string folder = InstallChecks().CustomChecked() ? PathDirectory(state_.palmFileText) : "";
-  SetPalmText(folder + PathWithoutExtension(name) + ".pdb");
+  SetPalmText(NotTheSameFile(folder, state_.pcFileText, name, ".pdb"));
 }
 
 void EditorModel::PalmFileChanged() {
@@ -192,7 +204,12 @@ void EditorModel::NamePcFromPalm(const std::string& name) {
   std::string folder = PathDirectory(state_.pcFileText);
   if (folder.empty()) folder = data_.Read(kSettingsRecord).PcFile.Trimmed();
   if (folder.empty()) folder = FallbackFolder();
-  SetPcText(folder + PathWithoutExtension(name) + ".txt");
+  const TargetChecks checks = InstallChecks();
+  std::string palmPath = state_.palmFileText;
+  if (!checks.CustomChecked() && checks.FirstChecked() >= 0) {
+    palmPath = UserBackupDir(users_, checks.FirstChecked()) + PathFileName(palmPath);
+  }
+  SetPcText(NotTheSameFile(folder, palmPath, name, ".txt"));
 }
 
 void EditorModel::AutoNamingClicked(bool checked) {

@@ -18,69 +18,59 @@ constexpr size_t kWriteBuffer = 1 << 18;
 }  // namespace
 
 ByteFile ByteFile::OpenForReading(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw FileError("cannot open " + path);
+  FileDescriptor fd = OpenRegularFile(path, O_RDONLY);
+  if (!fd.IsOpen()) throw FileError("not a readable file: " + path);
+  return ForReading(std::move(fd), path);
+}
+
+ByteFile ByteFile::ForReading(FileDescriptor fd, std::string name) {
   ByteFile file;
-  file.fd_ = fd;  // closed by the destructor from here on
+  file.fd_ = std::move(fd);
   file.reading_ = true;
-  file.path_ = path;
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) throw FileError("not a readable file: " + path);
-  file.length_ = static_cast<int64_t>(info.st_size);
-  file.modifiedSeconds_ = static_cast<int64_t>(info.st_mtim.tv_sec);
-  file.modifiedNanoseconds_ = static_cast<int64_t>(info.st_mtim.tv_nsec);
+  file.path_ = std::move(name);
+  file.RememberState();
   return file;
+}
+
+void ByteFile::RememberState() {
+  struct stat info {};
+  if (::fstat(fd_.Get(), &info) != 0) throw FileError("cannot read " + path_);
+  length_ = static_cast<int64_t>(info.st_size);
+  modifiedSeconds_ = static_cast<int64_t>(info.st_mtim.tv_sec);
+  modifiedNanoseconds_ = static_cast<int64_t>(info.st_mtim.tv_nsec);
 }
 
 bool ByteFile::ChangedSinceOpening() const {
   if (!reading_) return false;
   struct stat info {};
-  if (::fstat(fd_, &info) != 0) return true;
+  if (::fstat(fd_.Get(), &info) != 0) return true;
   return static_cast<int64_t>(info.st_size) != length_ || info.st_mtim.tv_sec != modifiedSeconds_ ||
          info.st_mtim.tv_nsec != modifiedNanoseconds_;
 }
 
 ByteFile ByteFile::CreateForWriting(const std::string& path, WriteBack writeBack) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) throw FileError("cannot create " + path);
+  FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  if (!fd.IsOpen()) throw FileError("cannot create " + path);
+  return ForWriting(std::move(fd), path, writeBack);
+}
+
+ByteFile ByteFile::ForWriting(FileDescriptor fd, std::string name, WriteBack writeBack) {
   ByteFile file;
-  file.fd_ = fd;
+  file.fd_ = std::move(fd);
   file.writeBackEarly_ = writeBack == WriteBack::Early;
-  file.path_ = path;
+  file.path_ = std::move(name);
   return file;
 }
 
-ByteFile::ByteFile(ByteFile&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)),
-      reading_(other.reading_),
-      writeBackEarly_(other.writeBackEarly_),
-      length_(other.length_),
-      pending_(std::move(other.pending_)),
-      window_(std::move(other.window_)),
-      windowStart_(other.windowStart_),
-      modifiedSeconds_(other.modifiedSeconds_),
-      modifiedNanoseconds_(other.modifiedNanoseconds_),
-      path_(std::move(other.path_)) {}
-
-ByteFile& ByteFile::operator=(ByteFile&& other) noexcept {
-  if (this != &other) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = std::exchange(other.fd_, -1);
-    reading_ = other.reading_;
-    writeBackEarly_ = other.writeBackEarly_;
-    length_ = other.length_;
-    pending_ = std::move(other.pending_);
-    window_ = std::move(other.window_);
-    windowStart_ = other.windowStart_;
-    modifiedSeconds_ = other.modifiedSeconds_;
-    modifiedNanoseconds_ = other.modifiedNanoseconds_;
-    path_ = std::move(other.path_);
-  }
-  return *this;
+ByteFile ByteFile::ReadBack() && {
+  Flush();
+  ByteFile file = ForReading(std::move(fd_), std::move(path_));
+  return file;
 }
 
-ByteFile::~ByteFile() {
-  if (fd_ >= 0) ::close(fd_);
+void ByteFile::Sync() {
+  Flush();
+  if (::fsync(fd_.Get()) != 0) throw FileError("cannot store " + path_);
 }
 
 std::span<const uint8_t> ByteFile::View(int64_t offset, size_t count) const {
@@ -93,15 +83,10 @@ std::span<const uint8_t> ByteFile::View(int64_t offset, size_t count) const {
   if (!inWindow) {
     const size_t size = static_cast<size_t>(std::min<int64_t>(std::max(count, kReadWindow), length_ - offset));
     window_.resize(size);
-    size_t got = 0;
-    while (got < size) {
-      const ssize_t n = ::pread(fd_, window_.data() + got, size - got, offset + static_cast<int64_t>(got));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        window_.clear();
-        throw FileError(n == 0 ? "file shrank while reading: " + path_ : "cannot read " + path_);
-      }
-      got += static_cast<size_t>(n);
+    const int64_t got = ReadAll(fd_.Get(), window_, offset);
+    if (got != static_cast<int64_t>(size)) {
+      window_.clear();
+      throw FileError(got >= 0 ? "file shrank while reading: " + path_ : "cannot read " + path_);
     }
     windowStart_ = offset;
   }
@@ -114,28 +99,21 @@ void ByteFile::ReadAt(int64_t offset, std::span<uint8_t> out) const {
 }
 
 void ByteFile::WriteThrough(int64_t offset, const uint8_t* data, size_t size) {
-  while (size > 0) {
-    const ssize_t written = ::pwrite(fd_, data, size, offset);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) throw FileError("cannot write " + path_);
-    data += written;
-    size -= static_cast<size_t>(written);
-    offset += written;
-  }
+  if (!WriteAll(fd_.Get(), {data, size}, static_cast<off_t>(offset))) throw FileError("cannot write " + path_);
 }
 
 void ByteFile::Flush() {
-  if (pending_.empty()) return;
+  if (pending_.empty() || reading_) return;
   WriteThrough(length_, pending_.data(), pending_.size());
   if (writeBackEarly_) {
-    ::sync_file_range(fd_, length_, static_cast<off_t>(pending_.size()), SYNC_FILE_RANGE_WRITE);
+    ::sync_file_range(fd_.Get(), length_, static_cast<off_t>(pending_.size()), SYNC_FILE_RANGE_WRITE);
   }
   length_ += static_cast<int64_t>(pending_.size());
   pending_.clear();
 }
 
 void ByteFile::Append(std::span<const uint8_t> bytes) {
-  if (fd_ < 0 || reading_) throw FileError("file is not open for writing: " + path_);
+  if (!fd_.IsOpen() || reading_) throw FileError("file is not open for writing: " + path_);
   if (pending_.size() + bytes.size() > kWriteBuffer) Flush();
   if (bytes.size() >= kWriteBuffer) {
     WriteThrough(length_, bytes.data(), bytes.size());
@@ -146,7 +124,7 @@ void ByteFile::Append(std::span<const uint8_t> bytes) {
 }
 
 std::span<uint8_t> ByteFile::AppendRoom(size_t count) {
-  if (fd_ < 0 || reading_) throw FileError("file is not open for writing: " + path_);
+  if (!fd_.IsOpen() || reading_) throw FileError("file is not open for writing: " + path_);
   if (pending_.size() + count > kWriteBuffer) Flush();
   const size_t at = pending_.size();
   pending_.resize(at + count);
@@ -154,7 +132,7 @@ std::span<uint8_t> ByteFile::AppendRoom(size_t count) {
 }
 
 void ByteFile::WriteAt(int64_t offset, std::span<const uint8_t> bytes) {
-  if (fd_ < 0 || reading_ || offset < 0) throw FileError("file is not open for writing: " + path_);
+  if (!fd_.IsOpen() || reading_ || offset < 0) throw FileError("file is not open for writing: " + path_);
   const int64_t end = offset + static_cast<int64_t>(bytes.size());
   if (offset >= length_ && end <= Length()) {
     std::copy(bytes.begin(), bytes.end(), pending_.begin() + (offset - length_));
@@ -168,15 +146,14 @@ void ByteFile::WriteAt(int64_t offset, std::span<const uint8_t> bytes) {
 }
 
 void ByteFile::Close() {
-  if (fd_ < 0) return;
+  if (!fd_.IsOpen()) return;
   try {
     Flush();
   } catch (...) {
-    ::close(std::exchange(fd_, -1));
+    fd_.Reset();
     throw;
   }
-  const int fd = std::exchange(fd_, -1);
-  if (::close(fd) != 0) throw FileError("cannot store " + path_);
+  if (!fd_.Close()) throw FileError("cannot store " + path_);
 }
 
 }  // namespace zun

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "glue/file_descriptor.h"
+
 namespace zun {
 
 class FileError : public std::runtime_error {
@@ -34,21 +36,32 @@ struct UninitializedAllocator : std::allocator<T> {
 
 class ByteFile {
  public:
-  // Opens for reading; the length is fixed at opening. Reads go through a window of the file
-  // that moves forward as it is read, so a whole file never sits in freshly allocated memory.
+  // Opens a regular file for reading (nothing else, and never waiting on a FIFO); the length is
+  // fixed at opening. Reads go through a window of the file that moves forward as it is read,
+  // so a whole file never sits in freshly allocated memory.
   static ByteFile OpenForReading(const std::string& path);
+  static ByteFile ForReading(FileDescriptor fd, std::string name);
   // When the disk starts writing what is appended: at the file system's leisure, or piece by
   // piece as it is appended (for a file that will replace another: the rename then need not
   // wait for all of it, nor the freeing of the old file's blocks behind it).
   enum class WriteBack { Later, Early };
   // Creates the file empty (an older one is replaced).
   static ByteFile CreateForWriting(const std::string& path, WriteBack writeBack = WriteBack::Later);
+  // Writes into an empty file already open for writing (a temporary file).
+  static ByteFile ForWriting(FileDescriptor fd, std::string name, WriteBack writeBack = WriteBack::Later);
 
-  ByteFile(ByteFile&& other) noexcept;
-  ByteFile& operator=(ByteFile&& other) noexcept;
+  ByteFile(ByteFile&& other) noexcept = default;
+  ByteFile& operator=(ByteFile&& other) noexcept = default;
   ByteFile(const ByteFile&) = delete;
   ByteFile& operator=(const ByteFile&) = delete;
-  ~ByteFile();
+  ~ByteFile() = default;
+
+  // A file written so far, read from its start: for a temporary text written and then read
+  // again (its descriptor must be open for reading too).
+  ByteFile ReadBack() &&;
+  // Writes what is pending and waits until the disk holds it.
+  void Sync();
+  int Descriptor() const { return fd_.Get(); }
 
   int64_t Length() const { return length_ + static_cast<int64_t>(pending_.size()); }
 
@@ -74,10 +87,11 @@ class ByteFile {
   ByteFile() = default;
   void WriteThrough(int64_t offset, const uint8_t* data, size_t size);
   void Flush();
+  void RememberState();
 
   using Bytes = std::vector<uint8_t, UninitializedAllocator<uint8_t>>;
 
-  int fd_ = -1;
+  FileDescriptor fd_;
   bool reading_ = false;
   bool writeBackEarly_ = false;
   int64_t length_ = 0;  // reading: the file's length at opening; writing: bytes on disk

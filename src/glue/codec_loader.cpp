@@ -7,11 +7,13 @@
 #include "glue/file_system.h"
 #include "glue/paths.h"
 
-#ifndef ZUN2_INSTALL_LIBDIR
-#define ZUN2_INSTALL_LIBDIR "/usr/local/lib"
+// The private library folder of an install (set by the build), as configured and as seen from the
+// executables' folder, so a moved install tree still finds its own library.
+#ifndef ZUN2_CODEC_DIR
+#define ZUN2_CODEC_DIR "/usr/local/lib/zun2"
 #endif
-#ifndef ZUN2_INSTALL_LIBDIR_NAME
-#define ZUN2_INSTALL_LIBDIR_NAME "lib"
+#ifndef ZUN2_CODEC_DIR_FROM_BIN
+#define ZUN2_CODEC_DIR_FROM_BIN "../lib/zun2"
 #endif
 
 namespace zun {
@@ -37,10 +39,9 @@ std::vector<std::string> CodecSearchFolders() {
   if (!error) {
     const std::filesystem::path folder = executable.parent_path();
     folders.push_back(WithSeparator(folder.string()));
-    // The install library folder, also when the installed tree was moved: bin/../lib.
-    folders.push_back(WithSeparator((folder.parent_path() / ZUN2_INSTALL_LIBDIR_NAME).string()));
+    folders.push_back(WithSeparator((folder / ZUN2_CODEC_DIR_FROM_BIN).lexically_normal().string()));
   }
-  folders.push_back(WithSeparator(ZUN2_INSTALL_LIBDIR));
+  folders.push_back(WithSeparator(ZUN2_CODEC_DIR));
   return folders;
 }
 

@@ -17,9 +17,10 @@ struct DocCodec {
 inline constexpr const char* kCodecLibraryName = "libzun2.so";
 inline constexpr const char* kCodecMissingMessage = "Fatal Error: libzun2.so not found";
 
-// Where the library is looked for, in order: the executable's folder, the install library folder
-// (beside bin/, then where it was configured). Never the current or the data folder: whoever can
-// write a file there could have the program run their code.
+// Where the library is looked for, in order: the executable's folder (the build tree), the
+// install's private library folder (<libdir>/zun2, first as seen from the executable's folder,
+// then where it was configured). Never the current or the data folder: whoever can write a file
+// there could have the program run their code.
 std::vector<std::string> CodecSearchFolders();
 
 // Loads the library from the first folder that has it; nothing when none has all four functions.

@@ -28,6 +28,12 @@ double ToAutomationDate(std::time_t time) {
   return static_cast<double>(days) + seconds / 86400.0;
 }
 
+bool IsPlausibleDate(double date) {
+  constexpr double kFirst = -657434.0;  // 0100-01-01
+  constexpr double kEnd = 2958466.0;    // 10000-01-01
+  return std::isfinite(date) && date >= kFirst && date < kEnd;
+}
+
 long long SecondsBetween(double stamp, std::time_t time) {
   return std::llround((ToAutomationDate(time) - stamp) * 86400.0);
 }

@@ -21,11 +21,6 @@ constexpr const char* kInstallFile = "jpilot.install";
 constexpr const char* kInstallRewrite = "jpilot.install.tmp";
 constexpr std::chrono::milliseconds kRetryStep{50};
 
-bool IsFolder(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
 std::string LoginName() {
   if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_name != nullptr) return pw->pw_name;
   for (const char* name : {"LOGNAME", "USER"}) {

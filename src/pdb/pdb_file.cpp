@@ -29,6 +29,12 @@ std::string TextAt(const ByteFile& file, int64_t offset, int64_t count) {
 
 }  // namespace
 
+uint32_t BigEndianAt(std::span<const uint8_t> bytes, size_t width) {
+  uint32_t value = 0;
+  for (size_t i = 0; i < width; ++i) value = (value << 8) | bytes[i];
+  return value;
+}
+
 uint8_t ReadByteAt(const ByteFile& file, int64_t position) {
   CheckPosition(position);
   uint8_t value = 0;
@@ -40,15 +46,14 @@ int32_t ReadWordAt(const ByteFile& file, int64_t position) {
   CheckPosition(position);
   uint8_t b[2];
   file.ReadAt(position - 1, b);
-  return (int32_t{b[0]} << 8) | b[1];
+  return static_cast<int32_t>(BigEndianAt(b, 2));
 }
 
 int32_t ReadLongAt(const ByteFile& file, int64_t position) {
   CheckPosition(position);
   uint8_t b[4];
   file.ReadAt(position - 1, b);
-  const uint32_t value = (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3];
-  return static_cast<int32_t>(value);
+  return static_cast<int32_t>(BigEndianAt(b, 4));
 }
 
 std::vector<uint8_t> ReadBytesAt(const ByteFile& file, int64_t position, int64_t count) {
@@ -88,6 +93,8 @@ const std::vector<RecordList>& PdbReader::Lists() {
   for (;;) {
     if (static_cast<int64_t>(lists.size()) >= maxLists) throw FileError("record lists form a loop");
     const int32_t count = ReadWordAt(file_, listOffset + 4 + 1);
+    // A list that promises more entries than the file holds fails now, not record by record.
+    if (listOffset + 6 + int64_t{kRecordEntrySize} * count > file_.Length()) throw FileError("record list past the end");
     lists.push_back({listOffset + 6, total, count});
     total += count;
     if (total > std::numeric_limits<int32_t>::max()) throw FileError("record count overflows");
@@ -135,8 +142,7 @@ int16_t GetRecordEntry(PdbReader& reader, int32_t index, int32_t& offset, uint8_
   try {
     if (index < 0) return -1;
     const std::span<const uint8_t> entry = reader.Entry(index);
-    const uint32_t value = (uint32_t{entry[0]} << 24) | (uint32_t{entry[1]} << 16) | (uint32_t{entry[2]} << 8) | entry[3];
-    offset = static_cast<int32_t>(value);
+    offset = static_cast<int32_t>(BigEndianAt(entry, 4));
     attributes = entry[4];
     return 0;
   } catch (const FileError&) {
@@ -157,6 +163,7 @@ int16_t ReadPdbRecordView(PdbReader& reader, int32_t index, uint8_t& attributes,
                             : fileLength;
     const int64_t length = end - offset;
     if (length < 0 || offset < 0 || offset > fileLength || length > fileLength - offset) return -1;
+    if (length > kMaxRecordSize) return -1;  // no Palm record is larger: the file is damaged
     bytes = reader.File().View(offset, static_cast<size_t>(length));
     return 0;
   } catch (const FileError&) {
@@ -174,7 +181,7 @@ int16_t ReadPdbRecord(PdbReader& reader, int32_t index, uint8_t& attributes, std
 int16_t ReadDocInfo(std::span<const uint8_t> record0, int32_t recordCount, uint8_t& version, int32_t& textRecords) {
   if (record0.size() < kDocInfoSize) return -1;
   version = record0[1];
-  textRecords = (int32_t{record0[8]} << 8) | record0[9];
+  textRecords = static_cast<int32_t>(BigEndianAt(record0.subspan(8), 2));
   if (version != 1 && version != 2) return -1;
   return (textRecords >= 1 && textRecords < recordCount) ? 0 : -1;
 }

@@ -17,7 +17,15 @@ inline constexpr int kPdbHeaderSize = 78;
 inline constexpr int kRecordEntrySize = 8;
 inline constexpr int kDocInfoSize = 16;
 inline constexpr int kDocRecordSize = 4096;
+inline constexpr int64_t kMaxRecordSize = 65535;  // a Palm database record's limit
 inline constexpr uint32_t kFirstUniqueId = 0x6F8000;
+inline constexpr const char* kDocumentType = "TEXt";
+inline constexpr const char* kDocumentCreator = "REAd";
+// Seconds from 1904-01-01, where Palm time starts, to 1970-01-01.
+inline constexpr int64_t kPalmEpochOffset = 2082844800;
+
+// The unsigned big-endian number in the first `width` (1-4) bytes of `bytes`.
+uint32_t BigEndianAt(std::span<const uint8_t> bytes, size_t width);
 inline constexpr uint8_t kDirtyAttribute = 0x40;
 
 // Byte helpers: they throw FileError when the file cannot be read or written there.
@@ -41,7 +49,8 @@ class PdbReader {
  public:
   explicit PdbReader(ByteFile file) : file_(std::move(file)) {}
   const ByteFile& File() const { return file_; }
-  // Throws FileError for a list outside the file, a chain that loops, or counts past 32 bits.
+  // Throws FileError for a list outside the file or promising more entries than the file holds,
+  // a chain that loops, or counts past 32 bits.
   const std::vector<RecordList>& Lists();
   // The 8-byte entry of record `index`; throws FileError when the file does not hold it.
   std::span<const uint8_t> Entry(int32_t index);
@@ -61,6 +70,7 @@ int16_t ReadPdbHeader(PdbReader& reader, std::string& creator, std::string& type
 int16_t GetRecordEntry(PdbReader& reader, int32_t index, int32_t& offset, uint8_t& attributes);
 int16_t ReadPdbRecord(PdbReader& reader, int32_t index, uint8_t& attributes, std::vector<uint8_t>& bytes);
 // The same, as a view into the reader's window of the file, valid until the next read from it.
+// A record of more than kMaxRecordSize bytes fails (it is never read).
 int16_t ReadPdbRecordView(PdbReader& reader, int32_t index, uint8_t& attributes, std::span<const uint8_t>& bytes);
 int16_t ReadDocInfo(std::span<const uint8_t> record0, int32_t recordCount, uint8_t& version, int32_t& textRecords);
 

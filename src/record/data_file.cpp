@@ -1,14 +1,17 @@
 #include "record/data_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
 #include "glue/paths.h"
+#include "glue/replacement_file.h"
 
 namespace zun {
 namespace {
@@ -17,13 +20,7 @@ void WriteRecordAt(int fd, int32_t number, const TaskRecord& record, const std::
   if (number < 1) throw FileError("bad record number");
   const auto bytes = EncodeTaskRecord(record);
   const off_t at = static_cast<off_t>(number - 1) * static_cast<off_t>(kTaskRecordSize);
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, at + static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) throw FileError("cannot write " + path);
-    done += static_cast<size_t>(n);
-  }
+  if (!WriteAll(fd, bytes, at)) throw FileError("cannot write " + path);
 }
 
 }  // namespace
@@ -33,23 +30,65 @@ DataFile::DataFile(std::string programDir)
 
 DataFile::~DataFile() { Close(); }
 
+void DataFile::Lock(LockWait wait) {
+  if (lock_.IsOpen()) return;
+  const std::string path = programDir_ + kDataLockName;
+  FileDescriptor lock(::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666));
+  struct stat info {};
+  if (!lock.IsOpen() || ::fstat(lock.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    throw FileError("cannot lock " + path);
+  }
+  int taken;
+  do {
+    taken = ::flock(lock.Get(), LOCK_EX | (wait == LockWait::Yes ? 0 : LOCK_NB));
+  } while (taken != 0 && errno == EINTR);
+  if (taken != 0) {
+    if (errno == EWOULDBLOCK) {
+      throw DataFolderInUse("another ZUN2 (a window or \"zundoc run\") is using " + programDir_);
+    }
+    throw FileError("cannot lock " + path);
+  }
+  lock_ = std::move(lock);
+}
+
 void DataFile::Open() {
-  Close();
-  fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-  if (fd_ < 0) throw FileError("cannot open " + path_);
+  // A FIFO or a device in its place is refused without waiting on it.
+  fd_ = OpenRegularFile(path_, O_RDWR | O_CREAT);
+  if (!fd_.IsOpen()) throw FileError("cannot open " + path_);
 }
 
 void DataFile::Close() {
-  if (fd_ >= 0) ::close(std::exchange(fd_, -1));
+  fd_.Reset();
+  lock_.Reset();
 }
 
-void DataFile::OpenAndCheck() {
-  Open();
-  if (RecordCount() >= 1 && Read(kSettingsRecord).Version.str() == kDataFileVersion) return;
-  Close();
-  if (::unlink(path_.c_str()) != 0 && errno != ENOENT) throw FileError("cannot replace " + path_);
-  Open();
-  CreateDefaultRecords();
+void DataFile::OpenAndCheck(LockWait wait) {
+  Lock(wait);
+  try {
+    Open();
+    if (RecordCount() >= 1 && Read(kSettingsRecord).Version.str() == kDataFileVersion) return;
+    KeepAsBackup();
+    // Emptied in place: a link or a second name of the file stays what it was.
+    if (::ftruncate(fd_.Get(), 0) != 0) throw FileError("cannot replace " + path_);
+    CreateDefaultRecords();
+    Sync();
+  } catch (...) {
+    Close();
+    throw;
+  }
+}
+
+void DataFile::KeepAsBackup() {
+  struct stat info {};
+  if (::fstat(fd_.Get(), &info) != 0) throw FileError("cannot read " + path_);
+  if (info.st_size == 0) return;
+  const ByteFile old = ByteFile::ForReading(OpenRegularFile(path_, O_RDONLY), path_);
+  ReplacementFile backup = ReplacementFile::Begin(programDir_ + kDataBackupName);
+  constexpr size_t kBlock = 1 << 16;
+  for (int64_t at = 0; at < old.Length(); at += kBlock) {
+    backup.Content().Append(old.View(at, static_cast<size_t>(std::min<int64_t>(kBlock, old.Length() - at))));
+  }
+  backup.Commit();
 }
 
 void DataFile::CreateDefaultRecords() {
@@ -59,7 +98,7 @@ void DataFile::CreateDefaultRecords() {
 
 int32_t DataFile::RecordCount() const {
   struct stat info {};
-  if (fd_ < 0 || ::fstat(fd_, &info) != 0) throw FileError("cannot read " + path_);
+  if (!fd_.IsOpen() || ::fstat(fd_.Get(), &info) != 0) throw FileError("cannot read " + path_);
   return static_cast<int32_t>(std::nearbyint(static_cast<double>(info.st_size) / kTaskRecordSize));
 }
 
@@ -69,23 +108,21 @@ int32_t DataFile::TaskCount() const {
 }
 
 TaskRecord DataFile::Read(int32_t number) const {
-  if (fd_ < 0 || number < 1) throw FileError("cannot read " + path_);
+  if (!fd_.IsOpen() || number < 1) throw FileError("cannot read " + path_);
   std::array<uint8_t, kTaskRecordSize> bytes{};
   const off_t at = static_cast<off_t>(number - 1) * static_cast<off_t>(kTaskRecordSize);
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::pread(fd_, bytes.data() + done, bytes.size() - done, at + static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw FileError("cannot read " + path_);
-    if (n == 0) break;  // past the end: the rest stays zero
-    done += static_cast<size_t>(n);
-  }
+  // Past the end the rest stays zero.
+  if (ReadAll(fd_.Get(), bytes, at) < 0) throw FileError("cannot read " + path_);
   return DecodeTaskRecord(bytes);
 }
 
 void DataFile::Write(int32_t number, const TaskRecord& record) {
-  if (fd_ < 0) throw FileError("data file is closed");
-  WriteRecordAt(fd_, number, record, path_);
+  if (!fd_.IsOpen()) throw FileError("data file is closed");
+  WriteRecordAt(fd_.Get(), number, record, path_);
+}
+
+void DataFile::Sync() {
+  if (!fd_.IsOpen() || ::fdatasync(fd_.Get()) != 0) throw FileError("cannot store " + path_);
 }
 
 int32_t DataFile::AddTask() {
@@ -103,29 +140,12 @@ void DataFile::DeleteTask(int32_t row) {
   const int32_t count = RecordCount();
   const int32_t skipped = TaskRecordNumber(row);
   if (row < 1 || skipped > count) return;
-  const std::string temporary = programDir_ + kDataTemporaryName;
-  const int out = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (out < 0) throw FileError("cannot create " + temporary);
-  try {
-    int32_t written = 0;
-    for (int32_t number = 1; number <= count; ++number) {
-      if (number != skipped) WriteRecordAt(out, ++written, Read(number), temporary);
-    }
-    if (::fsync(out) != 0) throw FileError("cannot store " + temporary);
-  } catch (...) {
-    ::close(out);
-    ::unlink(temporary.c_str());
-    throw;
+  ReplacementFile compacted = ReplacementFile::Begin(path_);
+  for (int32_t number = 1; number <= count; ++number) {
+    if (number != skipped) compacted.Content().Append(EncodeTaskRecord(Read(number)));
   }
-  if (::close(out) != 0) {
-    ::unlink(temporary.c_str());
-    throw FileError("cannot store " + temporary);
-  }
-  // One atomic step: the tasks are always in zundata.dat, before or after the delete.
-  if (::rename(temporary.c_str(), path_.c_str()) != 0) {
-    ::unlink(temporary.c_str());
-    throw FileError("cannot replace " + path_);
-  }
+  // One step: the tasks are always in zundata.dat, before or after the delete.
+  compacted.Commit();
   Open();
 }
 

@@ -1,5 +1,9 @@
 // zundata.dat: record 1 the settings, record 2 the clipboard task, record k + 2 the task in row k.
 // Every write puts a whole record at once; a failure throws FileError.
+//
+// One writer at a time: whoever opens the data file holds an advisory lock on zundata.lock in
+// the same folder until it closes it, so a window and "zundoc run" (or two of either) never
+// interleave their reads and writes of the same records.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -10,11 +14,20 @@
 namespace zun {
 
 inline constexpr const char* kDataFileName = "zundata.dat";
-inline constexpr const char* kDataTemporaryName = "zundata.tmp";
+inline constexpr const char* kDataBackupName = "zundata.bak";
+inline constexpr const char* kDataLockName = "zundata.lock";
 inline constexpr int32_t kSettingsRecord = 1;
 inline constexpr int32_t kClipboardRecord = 2;
 
 inline int32_t TaskRecordNumber(int32_t row) { return row + 2; }
+
+// Another program (a window or "zundoc run") holds the data folder.
+class DataFolderInUse : public FileError {
+ public:
+  using FileError::FileError;
+};
+
+enum class LockWait { No, Yes };
 
 class DataFile {
  public:
@@ -23,11 +36,13 @@ class DataFile {
   DataFile(const DataFile&) = delete;
   DataFile& operator=(const DataFile&) = delete;
 
-  // Opens the file (creating it when missing); a file without record 1 or of another version
-  // is replaced by a new one holding the two default records.
-  void OpenAndCheck();
+  // Takes the folder's lock (waiting for it, or throwing DataFolderInUse at once), then opens the
+  // file, creating it when missing. A file without record 1 or of another version starts anew
+  // with the two default records; what it held is kept as zundata.bak first.
+  void OpenAndCheck(LockWait wait = LockWait::No);
+  // Closes the file and gives up the lock.
   void Close();
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpen() const { return fd_.IsOpen(); }
   const std::string& Path() const { return path_; }
 
   // File length / 1208, rounded to the nearest whole number (halves to even).
@@ -37,21 +52,26 @@ class DataFile {
   // A record past the end reads as zero bytes.
   TaskRecord Read(int32_t number) const;
   void Write(int32_t number, const TaskRecord& record);
+  // Waits until what was written is on disk.
+  void Sync();
 
   // Appends a task made from record 1 (stamps 0, blank Status and Reserved); returns its row.
   int32_t AddTask();
-  // Removes the task of `row`, compacting through zundata.tmp, which replaces the file at once.
+  // Removes the task of `row`: the compacted records replace the file in one step.
   void DeleteTask(int32_t row);
   // Stores the folders and settings of the task in `row` as the defaults of record 1.
   void SaveAsDefault(int32_t row);
 
  private:
+  void Lock(LockWait wait);
   void Open();
+  void KeepAsBackup();
   void CreateDefaultRecords();
 
   std::string programDir_;
   std::string path_;
-  int fd_ = -1;
+  FileDescriptor fd_;
+  FileDescriptor lock_;
 };
 
 }  // namespace zun

@@ -43,6 +43,11 @@ inline constexpr int16_t kSwitchOn = -1;
 inline constexpr int16_t kSwitchOff = 0;
 inline constexpr const char* kDataFileVersion = "0010";
 
+// The ranges the editor keeps numbers in; a record read from disk is brought into them.
+inline constexpr int16_t kMaxTabSpace = 64;
+inline constexpr int16_t kMaxCategory = 15;
+inline constexpr int16_t kMaxCounter = 999;
+
 // A task's direction; the same number is its picture. Stored as a 16-bit integer that may hold
 // any value: unknown values show and act as no conversion.
 enum class TaskAction : int16_t { NoConversion = 1, PalmToPc = 2, PcToPalm = 3, BothWays = 4 };
@@ -92,6 +97,7 @@ struct TaskRecord {
 };
 
 std::array<uint8_t, kTaskRecordSize> EncodeTaskRecord(const TaskRecord& record);
+// Category, TabSpace and Counter come back within their ranges whatever the bytes hold.
 TaskRecord DecodeTaskRecord(std::span<const uint8_t, kTaskRecordSize> bytes);
 
 // Record 1 and record 2 of a new data file.

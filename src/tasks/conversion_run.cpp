@@ -27,7 +27,8 @@ std::optional<std::string> RunAllTasks(DataFile& data, ConversionEnv& env, RunVi
     for (int32_t row = 1; row <= count; ++row) {
       view.ShowTask(row);
       env.host.LetEventsRun();
-      TaskRecord task = data.Read(TaskRecordNumber(row));
+      const TaskRecord before = data.Read(TaskRecordNumber(row));
+      TaskRecord task = before;
       switch (task.Action) {
         case TaskAction::PalmToPc:
           ConvertDocumentToText(task, env);
@@ -43,7 +44,11 @@ std::optional<std::string> RunAllTasks(DataFile& data, ConversionEnv& env, RunVi
       }
       view.ShowOutcome(row, task, SyncSymbol(task.Status.str()));
       env.host.LetEventsRun();
-      data.Write(TaskRecordNumber(row), task);
+      // On disk before the next task: an "OK" survives a power cut as the files it stands for do.
+      if (task != before) {
+        data.Write(TaskRecordNumber(row), task);
+        data.Sync();
+      }
       if (env.flags.stopRequested) break;
     }
   } catch (const std::exception& error) {

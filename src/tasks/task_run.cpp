@@ -45,27 +45,20 @@ void ConvertChosenSide(TaskRecord& task, ConversionEnv& env, bool toDocument) {
 }  // namespace
 
 bool SideChanged(double stamp, std::time_t fileTime) {
-  if (stamp == 0) return true;
+  // Never set, or nothing this program writes (NaN, infinite, out of the date range): changed.
+  if (stamp == 0 || !IsPlausibleDate(stamp)) return true;
   return std::llabs(SecondsBetween(stamp, fileTime)) > kStampTolerance;
 }
 
 void RunTask(TaskRecord& task, ConversionEnv& env) {
   try {
     const TargetChecks checks = env.host.InstallChecks();
-    if (checks.CheckedCount() == 0) {
-      task.Status = status::kNoUser;
+    if (const char* failed = OpeningCheck(task, checks, status::kNoUser, NamesFirst::Pc)) {
+      task.Status = failed;
       return;
     }
     const std::string pcFile = task.PcFile.Trimmed();
     const std::string palmFile = task.PalmFile.Trimmed();
-    if (PathFileName(pcFile).empty()) {
-      task.Status = status::kNoPcFile;
-      return;
-    }
-    if (PathFileName(palmFile).empty()) {
-      task.Status = status::kNoPalmFile;
-      return;
-    }
     const std::string palmPath = PalmFilePath(env.users, checks, checks.FirstChecked(), palmFile);
     switch (Decide(task, pcFile, palmPath)) {
       case Direction::ToDocument:
@@ -83,19 +76,15 @@ void RunTask(TaskRecord& task, ConversionEnv& env) {
       case Direction::Ask:
         break;
     }
-    switch (env.host.BothChangedPrompt()) {
+    switch (const PromptAnswer answer = env.host.BothChangedPrompt()) {
       case PromptAnswer::UpdatePc:
         ConvertChosenSide(task, env, false);
         return;
       case PromptAnswer::UpdatePalm:
         ConvertChosenSide(task, env, true);
         return;
-      case PromptAnswer::Skip:
-        task.Status = status::kUserSkippedTask;
-        return;
-      default:  // Stop, or the prompt closed another way
-        task.Status = status::kUserStopped;
-        env.flags.stopRequested = true;
+      default:  // Skip, Stop, or the prompt closed another way (Stop)
+        EndOnAnswer(task, env, answer == PromptAnswer::Skip ? answer : PromptAnswer::Stop);
         return;
     }
   } catch (...) {

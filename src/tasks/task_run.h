@@ -9,7 +9,8 @@ namespace zun {
 // A side changed when its file's time is more than this many seconds off its stamp.
 inline constexpr long long kStampTolerance = 5;
 
-// Whether a file time differs from its stamp; a stamp never set (0) always counts as changed.
+// Whether a file time differs from its stamp; a stamp never set (0), or one that is no date this
+// program could have written, always counts as changed.
 bool SideChanged(double stamp, std::time_t fileTime);
 
 // Carries out a both-ways task: converts from the side that changed since the last run, asks

@@ -7,6 +7,7 @@
 
 #include "glue/browser.h"
 #include "ui/pictures.h"
+#include "zun2_version.h"
 
 namespace zun::ui {
 namespace {
@@ -43,7 +44,7 @@ InfoWindow::InfoWindow(QWidget* owner, const std::string& programDir, std::funct
   auto* description = new QLabel("Keeps text files and Palm documents in step.", this);
   description->setObjectName("lbl_description");
   layout->addWidget(description);
-  auto* version = new QLabel("Version 1.07", this);
+  auto* version = new QLabel("Version " ZUN2_VERSION, this);
   version->setObjectName("lbl_version");
   layout->addWidget(version);
   layout->addWidget(Link(this, "lbl_maker", kMakerName, help + "#maker",

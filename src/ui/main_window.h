@@ -12,6 +12,7 @@
 #include "hotsync/user_manager.h"
 #include "record/data_file.h"
 #include "ui/prompts.h"
+#include "zun2_version.h"
 
 class QCheckBox;
 class QFrame;
@@ -30,7 +31,7 @@ class QTreeWidget;
 
 namespace zun::ui {
 
-inline constexpr const char* kWindowCaption = "ZUN2 V1.07";
+inline constexpr const char* kWindowCaption = "ZUN2 V" ZUN2_VERSION;
 inline constexpr const char* kTrayTip = "ZUN2";
 
 struct StartOptions {

@@ -12,9 +12,12 @@
 extern "C" {
 #endif
 
+// The most bytes Compress writes for `sourceLength` bytes: a text in which nothing repeats and
+// every byte needs quoting (0x01-0x08, 0x80-0xFF) takes a run of 9 bytes for every 8.
+static inline int32_t CompressBound(int32_t sourceLength) { return sourceLength + (sourceLength + 7) / 8; }
+
 // Compresses one record of `sourceLength` bytes into `destination`, which must hold at least
-// sourceLength + sourceLength / 8 + 2 bytes (callers give sourceLength + 500).
-// Returns the number of bytes written.
+// CompressBound(sourceLength) bytes. Returns the number of bytes written.
 ZUN2_EXPORT int32_t Compress(uint8_t* destination, const uint8_t* source, int32_t sourceLength);
 
 // Length of the record once decompressed, or -1 when the bytes are not a valid compressed record

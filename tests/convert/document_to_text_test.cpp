@@ -88,6 +88,8 @@ TEST_F(DocumentToText, ReaderFailuresKeepTheOldTextAndStamps) {
       {"text record before its predecessor", backwards, zun::status::kCorrupt},
       {"undecodable record", zuntest::MakeDatabase({zun::MakeDocInfo(1, 1, true), Bytes{'a', 0x80}}),
        zun::status::kCouldNotOpen},
+      {"record larger than a Palm record can be", zuntest::MakeDatabase({zun::MakeDocInfo(1, 1, false), Bytes(70000, 'x')}),
+       zun::status::kCorrupt},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -161,6 +163,37 @@ TEST_F(DocumentToText, ReadsFromTheFirstCheckedUsersBackupFolder) {
   zun::ConvertDocumentToText(task, env);
   EXPECT_EQ(task.Status.Trimmed(), "OK");
   EXPECT_EQ(zuntest::ReadText(text), "anna");
+}
+
+// The texts a task's status is made of, word for word as users and callers see them.
+TEST(StatusTexts, AreTheSystemsOwnWording) {
+  const std::pair<const char*, const char*> texts[] = {
+      {zun::status::kOk, "OK"},
+      {zun::status::kCouldNotOpen, "Error: Could not open Palm or PC File"},
+      {zun::status::kNoSourceUser, "Error: no source user (or custom) selected"},
+      {zun::status::kNoUser, "Error: no user (or custom) selected"},
+      {zun::status::kNoPcFile, "Error: no PC File selected"},
+      {zun::status::kNoPalmFile, "Error: no Palm File selected"},
+      {zun::status::kPcFileMissing, "Error: PC File does not exist"},
+      {zun::status::kPalmFileMissing, "Error: Palm File does not exist"},
+      {zun::status::kBothMissing, "Error: PC File and Palm File does not exist"},
+      {zun::status::kPcFileEmpty, "Error: PC File is empty"},
+      {zun::status::kCannotCreateHeader, "Error: can't create header of Palm File"},
+      {zun::status::kCannotWriteDocInfo, "Error: could not write Palm File docinfo"},
+      {zun::status::kCannotWriteRecord, "Error: could not write Palm File record"},
+      {zun::status::kBadHeader, "Error: unknown or corrupted Palm File header"},
+      {zun::status::kUnsupportedType, "Error: Palm File type or creator not supported"},
+      {zun::status::kWrongFormat, "Error: Palm File corrupt or wrong format"},
+      {zun::status::kNoDocInfo, "Error: could not get DocInfo of Palm File"},
+      {zun::status::kUnknownDocInfo, "Error: DocInfo in Palm File unknown"},
+      {zun::status::kCorrupt, "Error: Palm File corrupt"},
+      {zun::status::kNoUpdateNecessary, "No update necessary"},
+      {zun::status::kUserSkippedTask, "User skipped task"},
+      {zun::status::kUserStopped, "User stopped conversion"},
+      {zun::status::kUserSkippedDistribution, "User skipped distribution"},
+      {zun::status::kClipboardEmpty, "clipboard was empty"},
+  };
+  for (const auto& [constant, wording] : texts) EXPECT_STREQ(constant, wording);
 }
 
 }  // namespace

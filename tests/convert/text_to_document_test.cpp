@@ -1,12 +1,16 @@
 // Text to document: record cutting, DocInfo, checks in order, targets, prompts, temporary files.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <cstdio>
 
 #include "convert/document_to_text.h"
 #include "convert/status_texts.h"
 #include "convert/text_to_document.h"
 #include "glue/byte_file.h"
+#include "glue/dates.h"
+#include "glue/file_system.h"
 #include "pdb/pdb_file.h"
 #include "support/test_support.h"
 #include "record/data_file.h"
@@ -20,6 +24,7 @@ struct DocumentParts {
   std::string name;
   uint8_t version = 0;
   int32_t textRecords = 0;
+  uint32_t textLength = 0;
   std::vector<Bytes> records;  // text records as stored
   std::vector<uint8_t> attributes;
 };
@@ -39,6 +44,7 @@ DocumentParts ReadParts(const std::string& path) {
     parts.attributes.push_back(attributes);
     if (i == 0) {
       EXPECT_EQ(zun::ReadDocInfo(record, count, parts.version, parts.textRecords), 0);
+      parts.textLength = zun::BigEndianAt(std::span<const uint8_t>(record).subspan(4), 4);
     } else {
       parts.records.push_back(record);
     }
@@ -63,8 +69,7 @@ class TextToDocument : public ::testing::Test {
     return task;
   }
   void ExpectNoTemporaryFiles() {
-    EXPECT_FALSE(zuntest::Exists(s.programDir / "zundata.tmp"));
-    EXPECT_FALSE(zuntest::Exists(s.programDir / "zunfilter.tmp"));
+    EXPECT_TRUE(std::filesystem::is_empty(s.programDir.Path())) << "no temporary file left";
   }
 };
 
@@ -75,9 +80,13 @@ TEST_F(TextToDocument, CutsTheTextIntoRecordsOf4096Bytes) {
     zuntest::WriteBytes(text, content);
     zun::TaskRecord task = RawTask();
     task.Options.SetAt(zun::kOptCompress, '0');
+    task.Category = 9;
     EXPECT_EQ(Convert(task).Status.Trimmed(), "OK");
     const DocumentParts parts = ReadParts(document);
     EXPECT_EQ(parts.version, 1);
+    EXPECT_EQ(parts.textLength, size);
+    EXPECT_EQ(parts.attributes.front(), 0x40 + 9) << "the category goes with the DocInfo record";
+    EXPECT_EQ(parts.attributes.back(), 0x40);
     ASSERT_EQ(parts.records.size(), (size + 4095) / 4096);
     EXPECT_EQ(parts.textRecords, static_cast<int32_t>(parts.records.size()));
     Bytes joined;
@@ -139,8 +148,9 @@ TEST_F(TextToDocument, ATextWrittenToWhileReadKeepsTheOldDocument) {
 }
 
 TEST_F(TextToDocument, ShowsProgressAndAnimatesTheTray) {
-  zuntest::WriteText(text, std::string(20000, 'p'));
+  zuntest::WriteText(text, std::string(20000, 'p') + "\r\n\t");
   ASSERT_EQ(Convert(s.Task(zun::TaskAction::PcToPalm, text, document)).Status.Trimmed(), "OK");
+  EXPECT_EQ(ReadParts(document).textLength, 20000u + 1 + 4) << "the length of the filtered text";
   EXPECT_EQ(s.host.progressCaptions, (std::vector<std::string>{"Applying Filters", "Compression", "Progress"}));
   EXPECT_EQ(s.host.progressMaximum, 5);
   EXPECT_FALSE(s.host.progressShown);
@@ -219,6 +229,22 @@ TEST_F(TextToUsers, SkippingOneOfTwoUsersDistributesToTheOther) {
   EXPECT_TRUE(zuntest::Exists(users.BackupDir(1) + "notes.pdb"));
   ASSERT_EQ(users.queued.size(), 1u);
   EXPECT_EQ(users.queued[0], std::make_pair(22, users.BackupDir(1) + "notes.pdb"));
+}
+
+TEST_F(TextToUsers, EveryUserGetsACopyCustomIsNotQueuedTheFirstIsStamped) {
+  s.host.checks = zun::TargetChecks{{true, true, true}};
+  zun::TaskRecord task = RawTask();
+  task.PalmFile = document;
+  task = Convert(task);
+  ASSERT_EQ(task.Status.Trimmed(), "OK");
+  EXPECT_EQ(users.queued, (std::vector<std::pair<int32_t, std::string>>{{11, users.BackupDir(0) + "notes.pdb"},
+                                                                      {22, users.BackupDir(1) + "notes.pdb"}}));
+  EXPECT_EQ(zuntest::ReadBytes(document), zuntest::ReadBytes(users.BackupDir(1) + "notes.pdb"));
+  // Each copy dated apart from the others as it is queued: the stamp must be the first one's.
+  std::time_t when = 1700000000;
+  users.onQueue = [&](const std::string& path) { zuntest::SetModificationTime(path, when += 1000); };
+  task = Convert(task);
+  EXPECT_EQ(task.PalmDate, zun::ToAutomationDate(1700001000));
 }
 
 TEST_F(TextToUsers, SkippingEveryTargetSkipsDistribution) {

@@ -90,6 +90,9 @@ TEST_F(EditorTest, NamingFollowsTheSourceSide) {
   model->PalmFileEdited("/docs/old.pdb");
   model->PcFileEdited("/texts/report2.txt");
   EXPECT_EQ(S().palmFileText, "/docs/report2.pdb");
+  model->PalmFileEdited("/texts/old.pdb");
+  model->PcFileEdited("/texts/notes.pdb");  // named as its own document it would be overwritten
+  EXPECT_EQ(S().palmFileText, "/texts/notes.pdb.pdb");
 
   SetTask(1, [](zun::TaskRecord& t) {
     t.Action = zun::TaskAction::PalmToPc;

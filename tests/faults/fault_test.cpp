@@ -1,6 +1,8 @@
 // Faults from outside: files and folders that cannot be written, a document or text that
-// vanishes between the check and the read, a full disk. Each ends with an error status and
-// leaves the old PC file, the old document and zundata.dat as they were.
+// vanishes between the check and the read, a full disk, links, FIFOs and devices where files are
+// expected, files that claim more than they hold, a second program on the same data folder. Each
+// ends with an error status (or the link kept) and leaves the old PC file, the old document and
+// zundata.dat as they were.
 //
 // Permission cases run zundoc as the unprivileged user "nobody" when the tests run as root
 // (root may write anywhere); a full disk is a file-size limit, which binds root too.
@@ -11,8 +13,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <thread>
 
 #include "convert/document_to_text.h"
 #include "convert/status_texts.h"
@@ -26,10 +30,22 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr uid_t kNobody = 65534;
+#ifdef __SANITIZE_ADDRESS__
+constexpr rlim_t kMemoryLimit = RLIM_INFINITY;  // the sanitizer reserves terabytes of address space
+#else
+constexpr rlim_t kMemoryLimit = 256u << 20;
+#endif
 
 struct Outcome {
   int exit = -1;
   std::string out;
+  std::string err;
+};
+
+struct Limits {
+  bool unprivileged = false;
+  rlim_t fileSize = RLIM_INFINITY;
+  rlim_t addressSpace = RLIM_INFINITY;
 };
 
 class Faults : public ::testing::Test {
@@ -51,19 +67,25 @@ class Faults : public ::testing::Test {
     }
   }
 
-  // Runs zundoc in `dir`; as "nobody" when asked and running as root; with a file-size limit.
   Outcome Zundoc(std::vector<std::string> args, bool unprivileged, rlim_t sizeLimit = RLIM_INFINITY) {
+    return Zundoc(std::move(args), Limits{unprivileged, sizeLimit});
+  }
+  // Runs zundoc in `dir`; as "nobody" when asked and running as root; within the limits.
+  Outcome Zundoc(std::vector<std::string> args, const Limits& limits) {
     const std::string outPath = tools / "stdout";
+    const std::string errPath = tools / "stderr";
     const pid_t child = fork();
     if (child == 0) {
       std::freopen(outPath.c_str(), "w", stdout);
-      std::freopen("/dev/null", "w", stderr);
+      std::freopen(errPath.c_str(), "w", stderr);
       if (chdir(dir.Path().c_str()) != 0) _exit(98);
-      const rlimit limit{sizeLimit, sizeLimit};
-      setrlimit(RLIMIT_FSIZE, &limit);
+      const rlimit size{limits.fileSize, limits.fileSize};
+      setrlimit(RLIMIT_FSIZE, &size);
+      const rlimit memory{limits.addressSpace, limits.addressSpace};
+      setrlimit(RLIMIT_AS, &memory);
       std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
       std::vector<std::string> command;
-      if (unprivileged && geteuid() == 0) {
+      if (limits.unprivileged && geteuid() == 0) {
         command = {"setpriv", "--reuid=" + std::to_string(kNobody), "--regid=" + std::to_string(kNobody),
                    "--clear-groups", "--"};
       }
@@ -79,7 +101,7 @@ class Faults : public ::testing::Test {
     }
     int status = 0;
     waitpid(child, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, zuntest::ReadText(outPath)};
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, zuntest::ReadText(outPath), zuntest::ReadText(errPath)};
   }
 
   std::string MakeDocument(const std::string& name, const std::string& text) {
@@ -198,7 +220,99 @@ TEST(Vanishing, ADocumentGoneBeforeTheReadIsAnErrorAndTheTextStays) {
   zun::ConvertTextToDocument(back, env);
   EXPECT_EQ(back.Status.Trimmed(), zun::status::kCouldNotOpen);
   EXPECT_EQ(zuntest::ReadText(document), "old document");
-  EXPECT_FALSE(zuntest::Exists(s.programDir / "zundata.tmp"));
+  EXPECT_TRUE(std::filesystem::is_empty(s.programDir.Path())) << "no temporary file left";
+}
+
+TEST_F(Faults, LinksAreKeptAndSpecialFilesRefusedWithoutWaiting) {
+  MakeDocument("doc.pdb", "new text");
+  fs::create_directory(dir / "real");
+  zuntest::WriteText(dir / "real/text.txt", "old text");
+  fs::create_symlink("real/text.txt", dir / "link.txt");
+  fs::create_hard_link(dir / "real/text.txt", dir / "hard.txt");
+  EXPECT_EQ(Zundoc({"decode", "doc.pdb", "link.txt"}, false).out, "OK\n");
+  EXPECT_TRUE(fs::is_symlink(dir / "link.txt"));
+  EXPECT_EQ(zuntest::ReadText(dir / "real/text.txt"), "new text");
+  EXPECT_EQ(zuntest::ReadText(dir / "hard.txt"), "new text") << "every name of the file shows it";
+  fs::create_symlink("real/doc.pdb", dir / "linked.pdb");
+  EXPECT_EQ(Zundoc({"encode", "link.txt", "linked.pdb"}, false).out, "OK\n");
+  EXPECT_TRUE(fs::is_symlink(dir / "linked.pdb"));
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir / "real/doc.pdb")));
+
+  // The same file on both sides is never written over itself.
+  const std::string text = zuntest::ReadText(dir / "real/text.txt");
+  EXPECT_EQ(Zundoc({"encode", "hard.txt", "real/text.txt"}, false).out, std::string(zun::status::kCouldNotOpen) + "\n");
+  EXPECT_EQ(Zundoc({"decode", "linked.pdb", "real/doc.pdb"}, false).exit, 1);
+  EXPECT_EQ(zuntest::ReadText(dir / "real/text.txt"), text);
+  EXPECT_EQ(Zundoc({"decode", "linked.pdb", "back.txt"}, false).out, "OK\n");
+
+  // FIFOs and devices where files belong: an error at once, nothing replaced.
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"encode", "fifo", "x.pdb"}, {"decode", "fifo", "x.txt"}, {"decode", "doc.pdb", "fifo"},
+           {"decode", "doc.pdb", "/dev/null"}, {"info", "fifo"}}) {
+    SCOPED_TRACE(args[0] + " " + args[1] + " " + args[2 % args.size()]);
+    EXPECT_EQ(Zundoc(args, false).exit, 1);
+  }
+  EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
+
+  // Without any write bit a file is read-only for root too.
+  zuntest::WriteText(dir / "locked.txt", "old text");
+  fs::permissions(dir / "locked.txt", fs::perms(0444));
+  EXPECT_EQ(Zundoc({"decode", "doc.pdb", "locked.txt"}, false).exit, 1);
+  EXPECT_EQ(zuntest::ReadText(dir / "locked.txt"), "old text");
+
+  const std::string longest(255, 'n');  // temporary names fit beside any name
+  EXPECT_EQ(Zundoc({"decode", "doc.pdb", longest}, false).out, "OK\n");
+  EXPECT_TRUE(Leftovers(dir.Path()).empty());
+}
+
+TEST_F(Faults, ClaimsBeyondTheFileAreRefusedWithinBoundedMemory) {
+  // Record 1 claims the rest of a 2 GB file that holds nothing: reading it would take 2 GB.
+  zuntest::WriteBytes(dir / "huge.pdb", zuntest::MakeDatabase({zun::MakeDocInfo(5, 1, false), {'a'}}));
+  fs::resize_file(dir / "huge.pdb", 2ull << 30);
+  // And a record list that promises far more entries than the file holds.
+  zuntest::Bytes promise = zuntest::MakeDatabase({zun::MakeDocInfo(5, 1, false), {'a'}});
+  promise[76] = 0xFF;
+  promise[77] = 0xFF;
+  zuntest::WriteBytes(dir / "promise.pdb", promise);
+  for (const char* document : {"huge.pdb", "promise.pdb"}) {
+    SCOPED_TRACE(document);
+    const Outcome r = Zundoc({"decode", document, "out.txt"}, Limits{false, RLIM_INFINITY, kMemoryLimit});
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_TRUE(r.out.starts_with("Error")) << r.out << r.err;
+    EXPECT_FALSE(zuntest::Exists(dir / "out.txt"));
+  }
+}
+
+TEST_F(Faults, OneProgramAtATimeUsesADataFolder) {
+  zun::DataFile data(dir.Path());
+  data.OpenAndCheck();  // as a window would
+  Outcome r = Zundoc({"run"}, false);
+  EXPECT_EQ(r.exit, 3);
+  EXPECT_NE(r.err.find("is using " + dir.Path()), std::string::npos) << r.err;
+  std::thread closing([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    data.Close();
+  });
+  r = Zundoc({"run", "--wait"}, false);
+  closing.join();
+  EXPECT_EQ(r.exit, 0) << r.err;
+
+  // A data file of another version is kept before it starts anew.
+  zuntest::WriteText(dir / "zundata.dat", "0009 and the tasks of an older program");
+  EXPECT_EQ(Zundoc({"run"}, false).exit, 0);
+  EXPECT_EQ(zuntest::ReadText(dir / "zundata.bak"), "0009 and the tasks of an older program");
+  EXPECT_EQ(fs::file_size(dir / "zundata.dat"), 2u * 1208);
+}
+
+TEST_F(Faults, ALibraryInTheCurrentOrDataFolderIsNeverLoaded) {
+  fs::copy_file(PLANTED_LIBRARY, dir / "libzun2.so");
+  const std::string mark = tools / "loaded";
+  zuntest::ScopedEnv env("ZUN2_PLANTED_MARK", mark);
+  MakeDocument("doc.pdb", "text");
+  EXPECT_EQ(Zundoc({"info", "doc.pdb"}, false).exit, 0);
+  EXPECT_EQ(Zundoc({"run", "--dir", dir.Path()}, false).exit, 0);
+  EXPECT_FALSE(zuntest::Exists(mark));
 }
 
 }  // namespace

@@ -33,19 +33,4 @@ TEST(FileExists, ThreeResults) {
   EXPECT_EQ(zun::FileExists(dir / (std::string(5000, 'n'))), zun::FileState::Unreadable) << "name too long";
 }
 
-TEST(SafeCopy, ReplacesAtOnceAndKeepsThePermissions) {
-  zuntest::TempDir dir;
-  zuntest::WriteText(dir / "source", "new");
-  zuntest::WriteText(dir / "target", "old");
-  ::chmod((dir / "target").c_str(), 0640);
-  ASSERT_TRUE(zun::CopyFileSafely(dir / "source", dir / "target"));
-  EXPECT_EQ(zuntest::ReadText(dir / "target"), "new");
-  struct stat info {};
-  ::stat((dir / "target").c_str(), &info);
-  EXPECT_EQ(info.st_mode & 0777, 0640u);
-  EXPECT_FALSE(zun::CopyFileSafely(dir / "missing", dir / "target"));
-  EXPECT_EQ(zuntest::ReadText(dir / "target"), "new");
-  EXPECT_FALSE(zun::CopyFileSafely(dir / "source", dir / "nodir/target"));
-}
-
 }  // namespace

@@ -92,6 +92,20 @@ TEST_F(JPilot, DocumentsGoThroughTheBackupLinkAndAreQueuedOnce) {
   EXPECT_EQ(InstallLines(), std::vector<std::string>{real}) << "no second line for the same file";
 }
 
+TEST_F(JPilot, ABackupFolderNotMadeYetIsMadeForTheFirstDocument) {
+  std::filesystem::create_directories(folder);  // J-Pilot makes backup/ at the first sync
+  zun::JPilotUsers users(folder, 10ms);
+  zuntest::ConversionSetup s;
+  s.users = &users;
+  s.host.checks = zun::TargetChecks{{true, false}};
+  zuntest::WriteText(s.files / "notes.txt", "for the handheld");
+  zun::TaskRecord task = s.Task(zun::TaskAction::PcToPalm, s.files / "notes.txt", "notes.pdb");
+  zun::ConversionEnv env = s.Env();
+  zun::ConvertTextToDocument(task, env);
+  EXPECT_EQ(task.Status.Trimmed(), "OK");
+  EXPECT_TRUE(zuntest::Exists(folder + "backup/notes.pdb"));
+}
+
 TEST_F(JPilot, WaitsWhileASyncRewritesTheListAndFailsRatherThanLoseTheLine) {
   MakeJPilot();
   zuntest::WriteText(folder + "jpilot.install", "/earlier/file.pdb\n");

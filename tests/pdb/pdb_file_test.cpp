@@ -69,19 +69,28 @@ TEST(PdbWrite, EmptyDatabaseAndLongNames) {
   EXPECT_EQ(zun::MakeDocInfo(1, 1, false)[1], 1) << "uncompressed version";
 }
 
-TEST(PdbRead, HeaderNeedsEightyTwoBytes) {
+TEST(PdbRead, HeaderNeedsEightyTwoBytesAndTheEntriesItPromises) {
   zuntest::TempDir dir;
   Bytes file = WriteDatabase(dir / "a.pdb", "a", {Bytes{1, 2, 3, 4}});
   ASSERT_EQ(file.size(), 90u);
   std::string creator, type;
   int32_t count = 0;
-  file.resize(82);
+  file.resize(86);  // the header and the one entry it promises
   zuntest::WriteBytes(dir / "b.pdb", file);
   auto reader = Open(dir / "b.pdb");
   EXPECT_EQ(zun::ReadPdbHeader(reader, creator, type, count), 0);
   EXPECT_EQ(count, 1);
   EXPECT_EQ(type, "TEXt");
   EXPECT_EQ(creator, "REAd");
+  file.resize(82);
+  zuntest::WriteBytes(dir / "d.pdb", file);
+  auto cutReader = Open(dir / "d.pdb");
+  EXPECT_THROW(zun::ReadPdbHeader(cutReader, creator, type, count), zun::FileError) << "an entry cut short";
+  file[77] = 0;  // no records: 82 bytes are enough
+  zuntest::WriteBytes(dir / "e.pdb", file);
+  auto emptyReader = Open(dir / "e.pdb");
+  EXPECT_EQ(zun::ReadPdbHeader(emptyReader, creator, type, count), 0);
+  EXPECT_EQ(count, 0);
   file.resize(81);
   zuntest::WriteBytes(dir / "c.pdb", file);
   auto shortReader = Open(dir / "c.pdb");

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <iterator>
+#include <tuple>
 
 #include "support/test_support.h"
 #include "record/data_file.h"
@@ -53,6 +56,18 @@ TEST(TaskRecord, FieldsSitAtTheirOffsets) {
   EXPECT_EQ(DoubleAt(b, 516), 45000.5);
   EXPECT_EQ(DoubleAt(b, 1036), -1.25);
   EXPECT_EQ(zun::DecodeTaskRecord(encoded), r);
+}
+
+TEST(TaskRecord, NumbersFromDiskComeBackInTheEditorsRanges) {
+  zun::TaskRecord r;
+  for (const auto& [stored, tab, category, counter] :
+       {std::tuple{int16_t{32767}, int16_t{64}, int16_t{15}, int16_t{999}}, {int16_t{-5}, 0, 0, 0}}) {
+    r.TabSpace = r.Category = r.Counter = stored;
+    const zun::TaskRecord read = zun::DecodeTaskRecord(zun::EncodeTaskRecord(r));
+    EXPECT_EQ(read.TabSpace, tab);
+    EXPECT_EQ(read.Category, category);
+    EXPECT_EQ(read.Counter, counter);
+  }
 }
 
 TEST(TaskRecord, LongTextsAreCutAtCharacterBoundaries) {
@@ -141,7 +156,7 @@ TEST(DataFile, AddDeleteAndSaveDefault) {
   EXPECT_EQ(data.TaskCount(), 2);
   EXPECT_EQ(data.Read(3).PcFile.Trimmed(), "/texts/task1.txt");
   EXPECT_EQ(data.Read(4).PcFile.Trimmed(), "/texts/task3.txt");
-  EXPECT_FALSE(zuntest::Exists(dir / "zundata.tmp"));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2) << "zundata.dat and .lock";
   EXPECT_EQ(zuntest::ReadBytes(dir / "zundata.dat").size(), 1208u * 4);
 
   zun::TaskRecord task = data.Read(4);

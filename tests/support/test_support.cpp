@@ -116,6 +116,7 @@ bool FakeUsers::IsProfile() { return Selected() && Selected()->profile; }
 bool FakeUsers::QueueInstall(const std::string& path) {
   if (queueFails) return false;
   queued.emplace_back(selected_, path);
+  if (onQueue) onQueue(path);
   return true;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -77,6 +78,7 @@ class FakeUsers : public zun::UserManager {
   std::vector<User> users;
   std::vector<std::pair<int32_t, std::string>> queued;  // user ID, path
   bool queueFails = false;
+  std::function<void(const std::string& path)> onQueue;
 
   // Adds a user whose backup folder exists.
   void AddUser(int32_t id, const std::string& name);

@@ -1,6 +1,9 @@
 // Both-ways tasks: which side changed, the 5-second rule, never-set stamps, the both-changed prompt.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <iterator>
+
 #include <cstdio>
 
 #include "convert/status_texts.h"
@@ -122,13 +125,17 @@ TEST_F(BothWays, BothChangedAsksAndFollowsTheAnswer) {
   EXPECT_EQ(s.host.bothChangedPrompts, 5);
 }
 
-TEST_F(BothWays, NeverSetStampsCountAsChanged) {
-  zun::TaskRecord task = SyncedTask();
-  task.PcDate = 0;
-  task.PalmDate = 0;
-  s.host.bothChangedAnswers = {zun::PromptAnswer::Skip};
-  EXPECT_EQ(Run(task), zun::status::kUserSkippedTask);
-  EXPECT_EQ(s.host.bothChangedPrompts, 1);
+TEST_F(BothWays, NeverSetOrImplausibleStampsCountAsChanged) {
+  const double never[] = {0, std::nan(""), INFINITY, -INFINITY, 1e300, -1e7};
+  for (const double stamp : never) {
+    SCOPED_TRACE(stamp);
+    zun::TaskRecord task = SyncedTask();
+    task.PcDate = stamp;
+    task.PalmDate = stamp;
+    s.host.bothChangedAnswers = {zun::PromptAnswer::Skip};
+    EXPECT_EQ(Run(task), zun::status::kUserSkippedTask);
+  }
+  EXPECT_EQ(s.host.bothChangedPrompts, static_cast<int>(std::size(never)));
 }
 
 TEST_F(BothWays, ChecksComeFirstPcBeforePalm) {

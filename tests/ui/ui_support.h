@@ -63,10 +63,13 @@ struct Window {
     Paste("txt_pcfile", pcFile);
     Paste("txt_palmfile", palmFile);
   }
+  // Read from the file as it is on disk: the window holds the data folder's lock.
   zun::TaskRecord Record(int number) const {
-    zun::DataFile data(programDir.Path());
-    data.OpenAndCheck();
-    return data.Read(number);
+    const zuntest::Bytes bytes = zuntest::ReadBytes(programDir / "zundata.dat");
+    std::array<uint8_t, zun::kTaskRecordSize> record{};
+    const size_t at = static_cast<size_t>(number - 1) * zun::kTaskRecordSize;
+    if (at + record.size() <= bytes.size()) std::copy_n(bytes.begin() + static_cast<long>(at), record.size(), record.begin());
+    return zun::DecodeTaskRecord(record);
   }
 };
 

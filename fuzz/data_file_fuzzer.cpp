@@ -1,0 +1,60 @@
+// Any bytes as zundata.dat: the data file opens (or starts anew), every record reads back within
+// its ranges and encodes to what it decodes from, a stamp compares without overflow, and a task
+// can be deleted.
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+#include "record/data_file.h"
+#include "tasks/task_run.h"
+
+namespace {
+
+const std::string& Folder() {
+  static const std::string folder = [] {
+    // In memory where possible: the conversions flush what they write, a disk would be the bottleneck.
+    char pattern[] = "/dev/shm/zun2-fuzz-data-XXXXXX";
+    const char* made = mkdtemp(pattern);
+    if (made == nullptr) {
+      std::snprintf(pattern, sizeof pattern, "/tmp/zun2-fuzz-data-XXXXXX");
+      made = mkdtemp(pattern);
+    }
+    if (made == nullptr) std::abort();
+    return std::string(made) + "/";
+  }();
+  return folder;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size > 64 * zun::kTaskRecordSize) return 0;
+  const std::string path = Folder() + zun::kDataFileName;
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) std::abort();
+  std::fwrite(data, 1, size, file);
+  std::fclose(file);
+  try {
+    zun::DataFile store(Folder());
+    store.OpenAndCheck();
+    for (int32_t number = 1; number <= store.RecordCount(); ++number) {
+      const zun::TaskRecord record = store.Read(number);
+      if (record.TabSpace < 0 || record.TabSpace > zun::kMaxTabSpace || record.Category < 0 ||
+          record.Category > zun::kMaxCategory || record.Counter < 0 || record.Counter > zun::kMaxCounter) {
+        __builtin_trap();
+      }
+      const auto bytes = zun::EncodeTaskRecord(record);
+      if (zun::EncodeTaskRecord(zun::DecodeTaskRecord(bytes)) != bytes) __builtin_trap();
+      zun::SideChanged(record.PcDate, std::time(nullptr));
+    }
+    if (store.TaskCount() > 0) store.DeleteTask(1);
+  } catch (const zun::FileError&) {
+  }
+  std::remove(path.c_str());
+  return 0;
+}

@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Builds the Debian package in a configured build folder and checks it: the file name and
+# version, the contents, the dependencies dpkg-shlibdeps found, the programs working from the
+# package's layout, the desktop entry, the AppStream metadata, the manual pages, and lintian
+# (no error). Needs the tools of `tools/install-deps.sh --package`.
+# usage: packaging/check-deb.sh [BUILD-FOLDER]   (default: build)
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="$(cd "${1:-$root/build}" && pwd)"
+cache() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
+version="$(cache CMAKE_PROJECT_VERSION)"
+app_id="$(cache ZUN2_APP_ID)"
+fail() { echo "check-deb: $*" >&2; exit 1; }
+
+rm -f "$build"/zun2_*.deb
+(cd "$build" && cpack -G DEB >cpack.log 2>&1) || { cat "$build/cpack.log" >&2; fail "cpack failed"; }
+deb="$build/zun2_${version}_$(dpkg --print-architecture).deb"
+[ -f "$deb" ] || fail "no $deb"
+[ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "package version is not $version"
+depends="$(dpkg-deb -f "$deb" Depends)"
+for library in libc6 libqt6widgets6; do
+  [[ "$depends" == *"$library"* ]] || fail "Depends lacks $library (dpkg-shlibdeps): $depends"
+done
+
+contents="$(dpkg-deb -c "$deb" | awk '{print $6}')"
+has() {
+  local line
+  while read -r line; do [[ "$line" == $1 ]] && return 0; done <<<"$contents"
+  return 1
+}
+for path in ./usr/bin/zun2 ./usr/bin/zundoc ./usr/bin/zun2-start ./usr/lib/*/zun2/libzun2.so \
+    "./usr/share/applications/$app_id.desktop" ./usr/share/icons/hicolor/scalable/apps/zun2.svg \
+    ./usr/share/zun2/help/help.htm "./usr/share/metainfo/$app_id.metainfo.xml" \
+    ./usr/share/man/man1/zundoc.1.gz ./usr/share/man/man1/zun2.1.gz ./usr/share/man/man1/zun2-start.1.gz \
+    ./usr/share/bash-completion/completions/zundoc ./usr/share/doc/zun2/copyright ./usr/share/doc/zun2/changelog.gz; do
+  has "$path" || fail "missing $path"
+done
+# libzun2.so only in its private folder: no other program loads it by accident.
+if grep -E '^\./(usr/)?lib/([^/]+/)?libzun2\.so' <<<"$contents"; then fail "libzun2.so in a linker folder"; fi
+if grep -v '^\./usr/' <<<"$contents"; then fail "files outside /usr"; fi
+
+tree="$(mktemp -d)"
+trap 'rm -rf "$tree"' EXIT
+dpkg-deb -x "$deb" "$tree"
+# The programs find their library in the package's layout, not in the build folder.
+[ "$("$tree/usr/bin/zundoc" --version)" = "zundoc (ZUN2) $version" ] || fail "zundoc --version"
+[ "$("$tree/usr/bin/zun2" --version)" = "zun2 (ZUN2) $version" ] || fail "zun2 --version"
+[ "$(printf 'text\n' | "$tree/usr/bin/zundoc" encode - "$tree/check.pdb")" = OK ] || fail "the packaged zundoc cannot encode"
+rm "$tree/check.pdb"
+
+desktop-file-validate "$tree/usr/share/applications/$app_id.desktop"
+appstreamcli validate --no-net --strict "$tree/usr/share/metainfo/$app_id.metainfo.xml"
+for page in "$tree"/usr/share/man/man1/*.1.gz; do
+  warnings="$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)"
+  [ -z "$warnings" ] || fail "$(basename "$page"): $warnings"
+done
+status=0
+report="$(lintian --fail-on error "$deb" 2>&1)" || status=$?
+grep -v 'running with root privileges' <<<"$report" || true
+[ "$status" -eq 0 ] || fail "lintian reports errors"
+echo "check-deb: $(basename "$deb") is fine"

@@ -1,0 +1,34 @@
+// zundoc run: the task list of a data folder, run as the window's Convert button runs it.
+#pragma once
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "convert/conversion_env.h"
+#include "record/data_file.h"
+
+namespace zundoc {
+
+struct RunOptions {
+  // The data folder; relative paths of tasks are taken from it.
+  std::string dir = ".";
+  // The answers a window's user would give: to "overwrite?" when asking is on, and when both files
+  // of a task changed.
+  bool overwrite = false;
+  zun::PromptAnswer bothChangedAnswer = zun::PromptAnswer::Skip;
+  // Whether to wait while another program holds the data folder.
+  zun::LockWait wait = zun::LockWait::No;
+};
+
+// Prints one line per task to `out` as soon as the task is done (row, PC file, Palm file, sync
+// symbol, status; TAB-separated, see EscapeControls). Returns the exit status: 1 when a task it
+// ran failed or the data file could not be used, 3 when another program holds the data folder.
+// Changes the current folder to options.dir.
+int RunTaskList(const RunOptions& options, std::ostream& out, std::ostream& err);
+
+// Control characters as \t, \n, \r or \xHH and a backslash as \\, so a path never breaks the
+// one-line-per-task output.
+std::string EscapeControls(std::string_view text);
+
+}  // namespace zundoc

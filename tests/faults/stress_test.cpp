@@ -1,0 +1,97 @@
+// Two "zundoc run" on one folder at once, one of them killed at a random moment, round after
+// round: the data file keeps whole records, and every task marked "OK" for its current text
+// has a document that reads back as that text.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <random>
+#include <thread>
+
+#include "convert/document_to_text.h"
+#include "glue/dates.h"
+#include "glue/file_system.h"
+#include "record/data_file.h"
+#include "support/test_support.h"
+
+namespace {
+
+constexpr int kTasks = 12;
+constexpr int kRounds = 12;
+constexpr std::time_t kFirstTime = 1700000000;
+
+pid_t StartRun(const std::string& dir, const std::string& home) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    std::freopen("/dev/null", "w", stdout);
+    std::freopen("/dev/null", "w", stderr);
+    ::setenv("JPILOT_HOME", home.c_str(), 1);
+    ::execl(ZUNDOC_PATH, "zundoc", "run", "--wait", "--dir", dir.c_str(), static_cast<char*>(nullptr));
+    ::_exit(99);
+  }
+  return child;
+}
+
+std::string Decoded(const std::string& document) {
+  zuntest::ConversionSetup s;
+  zun::TaskRecord task = s.Task(zun::TaskAction::PalmToPc, s.files / "back.txt", document);
+  zun::ConversionEnv env = s.Env();
+  zun::ConvertDocumentToText(task, env);
+  return task.Status.Trimmed() == "OK" ? zuntest::ReadText(s.files / "back.txt") : "(" + task.Status.Trimmed() + ")";
+}
+
+TEST(Stress, TwoRunsAndKillsNeverCorruptWhatTheyKeep) {
+  zuntest::TempDir dir;
+  zuntest::TempDir home;  // no J-Pilot: "Custom" is the only target
+  std::filesystem::create_directory(dir / "docs");
+  {
+    zun::DataFile data(dir.Path());
+    data.OpenAndCheck();
+    zun::TaskRecord settings = data.Read(zun::kSettingsRecord);
+    settings.SetAskOverwrite(false);
+    data.Write(zun::kSettingsRecord, settings);
+    for (int i = 0; i < kTasks; ++i) {
+      const int32_t row = data.AddTask();
+      zun::TaskRecord task = data.Read(zun::TaskRecordNumber(row));
+      task.Action = zun::TaskAction::PcToPalm;
+      task.PcFile = dir / ("t" + std::to_string(i) + ".txt");
+      task.PalmFile = dir / ("docs/t" + std::to_string(i) + ".pdb");
+      data.Write(zun::TaskRecordNumber(row), task);
+    }
+  }
+  std::mt19937 random(42);
+  int verified = 0;
+  for (int round = 0; round < kRounds; ++round) {
+    SCOPED_TRACE(round);
+    for (int i = 0; i < kTasks; ++i) {
+      if (round > 0 && (i + round) % 3 != 0) continue;  // some texts change each round
+      const std::string text = dir / ("t" + std::to_string(i) + ".txt");
+      zuntest::WriteText(text, zuntest::ProseText(20000 + 9000 * static_cast<size_t>(i), round * 100 + i));
+      zuntest::SetModificationTime(text, kFirstTime + round * 60);
+    }
+    const pid_t first = StartRun(dir.Path(), home.Path());
+    const pid_t second = StartRun(dir.Path(), home.Path());
+    std::this_thread::sleep_for(std::chrono::milliseconds(random() % 120));
+    ::kill(round % 2 ? first : second, SIGKILL);
+    for (const pid_t child : {first, second}) ::waitpid(child, nullptr, 0);
+
+    const zuntest::Bytes file = zuntest::ReadBytes(dir / "zundata.dat");
+    ASSERT_EQ(file.size(), static_cast<size_t>(kTasks + 2) * zun::kTaskRecordSize) << "whole records, none lost";
+    zun::DataFile data(dir.Path());
+    data.OpenAndCheck();
+    for (int i = 0; i < kTasks; ++i) {
+      const zun::TaskRecord task = data.Read(zun::TaskRecordNumber(i + 1));
+      ASSERT_EQ(task.PcFile.Trimmed(), dir / ("t" + std::to_string(i) + ".txt"));
+      const auto time = zun::ModificationTime(task.PcFile.Trimmed());
+      if (task.Status.Trimmed() != "OK" || !time || task.PcDate != zun::ToAutomationDate(*time)) continue;
+      EXPECT_EQ(Decoded(task.PalmFile.Trimmed()), zuntest::ReadText(task.PcFile.Trimmed())) << "task " << i;
+      ++verified;
+    }
+  }
+  EXPECT_GT(verified, kTasks * kRounds / 2) << "most rounds end with their tasks done";
+}
+
+}  // namespace
