@@ -1,6 +1,7 @@
 // Two "zundoc run" on one folder at once, one of them killed at a random moment, round after
-// round: the data file keeps whole records, and every task marked "OK" for its current text
-// has a document that reads back as that text.
+// round: the data file keeps whole records, every document is whole (one of the texts its task
+// ever had), and every task marked "OK" for its current text has a document that reads back as
+// that text.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -8,7 +9,9 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <random>
+#include <set>
 #include <thread>
 
 #include "convert/document_to_text.h"
@@ -20,7 +23,7 @@
 namespace {
 
 constexpr int kTasks = 12;
-constexpr int kRounds = 12;
+constexpr int kRounds = 20;
 constexpr std::time_t kFirstTime = 1700000000;
 
 pid_t StartRun(const std::string& dir, const std::string& home) {
@@ -64,12 +67,15 @@ TEST(Stress, TwoRunsAndKillsNeverCorruptWhatTheyKeep) {
   }
   std::mt19937 random(42);
   int verified = 0;
+  std::vector<std::set<size_t>> textsSeen(kTasks);  // hashes of every text a task had
   for (int round = 0; round < kRounds; ++round) {
     SCOPED_TRACE(round);
     for (int i = 0; i < kTasks; ++i) {
       if (round > 0 && (i + round) % 3 != 0) continue;  // some texts change each round
       const std::string text = dir / ("t" + std::to_string(i) + ".txt");
-      zuntest::WriteText(text, zuntest::ProseText(20000 + 9000 * static_cast<size_t>(i), round * 100 + i));
+      const std::string content = zuntest::ProseText(20000 + 9000 * static_cast<size_t>(i), round * 100 + i);
+      zuntest::WriteText(text, content);
+      textsSeen[i].insert(std::hash<std::string>{}(content));
       zuntest::SetModificationTime(text, kFirstTime + round * 60);
     }
     const pid_t first = StartRun(dir.Path(), home.Path());
@@ -85,6 +91,10 @@ TEST(Stress, TwoRunsAndKillsNeverCorruptWhatTheyKeep) {
     for (int i = 0; i < kTasks; ++i) {
       const zun::TaskRecord task = data.Read(zun::TaskRecordNumber(i + 1));
       ASSERT_EQ(task.PcFile.Trimmed(), dir / ("t" + std::to_string(i) + ".txt"));
+      if (zuntest::Exists(task.PalmFile.Trimmed())) {
+        EXPECT_EQ(textsSeen[i].count(std::hash<std::string>{}(Decoded(task.PalmFile.Trimmed()))), 1u)
+            << "task " << i << ": a document that is no whole text";
+      }
       const auto time = zun::ModificationTime(task.PcFile.Trimmed());
       if (task.Status.Trimmed() != "OK" || !time || task.PcDate != zun::ToAutomationDate(*time)) continue;
       EXPECT_EQ(Decoded(task.PalmFile.Trimmed()), zuntest::ReadText(task.PcFile.Trimmed())) << "task " << i;
