@@ -58,7 +58,15 @@ TaskAction DisplayedAction(TaskAction action);
 TaskAction NextAction(TaskAction action);
 
 // Positions in `lst_options` (and characters of `Options`, one further on).
-enum OptionEntry { kOptCompress = 0, kOptTabsToSpaces, kOptStripHtml, kOptCrToLf, kOptAllowBinary, kOptRaw, kOptUtf8Text };
+enum OptionEntry {
+  kOptCompress = 0,
+  kOptTabsToSpaces,
+  kOptStripHtml,
+  kOptCrToLf,
+  kOptAllowBinary,
+  kOptRaw,
+  kOptUtf8Text
+};
 inline constexpr int kOptionCount = 7;
 inline constexpr int kMaxListEntries = 32;
 
