@@ -4,7 +4,8 @@
 # the caller is an ordinary user, directly when the caller is root (a bare container has no sudo).
 # usage: tools/install-deps.sh [--package]
 set -euo pipefail
-packages=(cmake g++ make libgtest-dev txt2pdbdoc qt6-base-dev)
+# txt2pdbdoc and calibre (ebook-convert) are peers in the tests; their tests skip without them.
+packages=(cmake g++ make libgtest-dev txt2pdbdoc calibre qt6-base-dev)
 case "${1:-}" in
   "") ;;
   --package) packages+=(dpkg-dev file desktop-file-utils appstream lintian man-db) ;;

@@ -111,6 +111,7 @@ int RunTaskList(const RunOptions& options, std::ostream& out, std::ostream& err)
     host.laterOverwriteAnswer = {options.overwrite ? zun::PromptAnswer::Overwrite : zun::PromptAnswer::Skip, false};
     host.laterBothChangedAnswer = options.bothChangedAnswer;
     zun::ConversionEnv env{*codec, users, host, flags, programDir, &data};
+    env.handheldCharset = zun::HandheldCharsetFor(users.Settings().charSet);
     failure = zun::RunAllTasks(data, env, view);
   } catch (const zun::DataFolderInUse& error) {
     err << "zundoc: " << error.what() << "\n";

@@ -11,6 +11,7 @@
 #include "cli/exit_status.h"
 #include "cli/run_command.h"
 #include "cli/staging.h"
+#include "convert/charset.h"
 #include "convert/document_to_text.h"
 #include "convert/status_texts.h"
 #include "convert/text_to_document.h"
@@ -27,7 +28,7 @@ namespace {
 
 const char* const kHelp =
     "Usage: zundoc encode [OPTION]... TEXT PDB   text file to Palm document\n"
-    "       zundoc decode PDB TEXT               Palm document to text file\n"
+    "       zundoc decode [--charset NAME] PDB TEXT   Palm document to text file\n"
     "       zundoc info PDB                      what a Palm database holds\n"
     "       zundoc run [OPTION]...               the task list of a data folder\n"
     "       zundoc --help | --version\n"
@@ -45,6 +46,9 @@ const char* const kHelp =
     "  --cr-to-lf        turn every CR into LF (CR LF becomes LF LF)\n"
     "  --raw             no filtering at all\n"
     "  --category N      Palm category, 0-15\n"
+    "  --charset NAME    the text is UTF-8, the document in this set (iconv's names:\n"
+    "                    windows-1252, cp932 ...); also for decode. Without it, bytes\n"
+    "                    as they are\n"
     "\n"
     "Run options:\n"
     "  --dir DIR         the data folder with zundata.dat (default: the current\n"
@@ -64,6 +68,8 @@ const char* const kHelp =
     "\n"
     "Exit status: 0 on success; 1 when a conversion or a task run failed; 2 on a\n"
     "usage error; 3 when another ZUN2 uses the data folder. See zundoc(1).\n";
+
+constexpr const char* kCharsetProblem = "--charset takes a set iconv knows, of one- and two-byte characters";
 
 int UsageError(const std::string& problem) {
   std::cerr << "zundoc: " << problem << "\nTry 'zundoc --help'.\n";
@@ -156,11 +162,13 @@ std::optional<zun::DocCodec> LoadCodec() {
 
 // Runs one conversion with "Custom" as the only target, replacing files without asking; returns
 // its status. `programDir` takes encode's temporary files.
-std::string Convert(zun::TaskRecord& task, const zun::DocCodec& codec, const std::string& programDir) {
+std::string Convert(zun::TaskRecord& task, const zun::DocCodec& codec, const std::string& programDir,
+                    const std::string& charset) {
   zun::NoUsers users;
   zun::ScriptedHost host;
   zun::RunFlags flags;
   zun::ConversionEnv env{codec, users, host, flags, programDir};
+  env.handheldCharset = charset;  // empty: bytes as they are
   if (task.Action == zun::TaskAction::PcToPalm) {
     zun::ConvertTextToDocument(task, env);
   } else {
@@ -195,14 +203,19 @@ int Encode(const std::vector<std::string>& args) {
                                                  {"--tab-space", true},
                                                  {"--cr-to-lf", false},
                                                  {"--raw", false},
-                                                 {"--category", true}});
+                                                 {"--category", true},
+                                                 {"--charset", true}});
   if (parsed.help) return PrintHelp();
   if (!parsed.problem.empty()) return UsageError(parsed.problem);
   zun::TaskRecord task = zun::DefaultSettingsRecord();
   task.Action = zun::TaskAction::PcToPalm;
   std::optional<std::string> name;
+  std::string charset;
   for (const auto& [option, value] : parsed.options) {
-    if (option == "--name") {
+    if (option == "--charset") {
+      if (zun::Charset::Find(value) == nullptr) return UsageError(kCharsetProblem);
+      charset = value;
+    } else if (option == "--name") {
       if (value.empty()) return UsageError("--name needs a name");
       if (value.find(zun::kPathSeparator) != std::string::npos) return UsageError("--name cannot hold a '/'");
       name = value;
@@ -252,7 +265,7 @@ int Encode(const std::vector<std::string>& args) {
   task.PalmFile = named ? folder.Path() + zun::CutAtCharacterBoundary(*name, 200) + ".pdb" : document;
   const std::optional<zun::DocCodec> codec = LoadCodec();
   if (!codec) return kExitFailed;
-  std::string status = Convert(task, *codec, folder.Path());
+  std::string status = Convert(task, *codec, folder.Path(), charset);
   if (named && status == zun::status::kOk && !PlaceDocument(task.PalmFile.Trimmed(), document)) {
     status = zun::status::kCouldNotOpen;
   }
@@ -261,9 +274,14 @@ int Encode(const std::vector<std::string>& args) {
 }
 
 int Decode(const std::vector<std::string>& args) {
-  const Arguments parsed = ParseArguments(args, {});
+  const Arguments parsed = ParseArguments(args, {{"--charset", true}});
   if (parsed.help) return PrintHelp();
   if (!parsed.problem.empty()) return UsageError(parsed.problem);
+  std::string charset;
+  for (const auto& [option, value] : parsed.options) {
+    if (zun::Charset::Find(value) == nullptr) return UsageError(kCharsetProblem);
+    charset = value;
+  }
   if (parsed.operands.size() != 2) return UsageError("decode takes a document and a text file");
   if (parsed.operands[0] == "-") return UsageError("the document must be a file, not '-'");
   zun::TaskRecord task = zun::DefaultSettingsRecord();
@@ -277,7 +295,7 @@ int Decode(const std::vector<std::string>& args) {
   if (!codec) return kExitFailed;
   if (!toOutput) {
     task.PcFile = text;
-    const std::string status = Convert(task, *codec, "");
+    const std::string status = Convert(task, *codec, "", charset);
     std::cout << status << "\n";
     return ExitFor(status);
   }
@@ -290,7 +308,7 @@ int Decode(const std::vector<std::string>& args) {
     return kExitFailed;
   }
   task.PcFile = folder.Path() + "text";
-  const std::string status = Convert(task, *codec, "");
+  const std::string status = Convert(task, *codec, "", charset);
   if (status == zun::status::kOk) {
     if (std::string error; !CopyToStandardOutput(task.PcFile.Trimmed(), error)) {
       if (!error.empty()) std::cerr << "zundoc: " << error << "\n";

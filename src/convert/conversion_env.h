@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "convert/charset.h"
 #include "glue/codec_loader.h"
 #include "hotsync/user_manager.h"
 #include "record/task_record.h"
@@ -55,6 +56,7 @@ struct ConversionEnv {
   RunFlags& flags;
   std::string programDir;      // with trailing separator; temporary files go here
   DataFile* data = nullptr;    // where "do not ask again" is stored (record 1)
+  std::string handheldCharset = kDefaultHandheldCharset;  // iconv name, for the option "UTF-8 Text"
 };
 
 inline constexpr const char* kProgressCaption = "Progress";

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "convert/charset_step.h"
 #include "convert/status_texts.h"
 #include "glue/byte_file.h"
 #include "glue/file_system.h"
@@ -13,7 +14,7 @@ namespace zun {
 namespace {
 
 // Checks the document and writes its text into `out`.
-void CopyText(ConversionEnv& env, const std::string& documentPath, ByteFile& out) {
+void CopyText(ConversionEnv& env, const std::string& documentPath, DocumentTextOut& out) {
   PdbReader reader(ByteFile::OpenForReading(documentPath));
   std::string creator;
   std::string type;
@@ -77,7 +78,10 @@ void ConvertDocumentToText(TaskRecord& task, ConversionEnv& env) {
   double palmStamp = 0;
   try {
     ReplacementFile text = ReplacementFile::Begin(pcFile, ByteFile::WriteBack::Early);
-    CopyText(env, documentPath, text.Content());
+    // "UTF-8 Text": the handheld's character set to UTF-8.
+    DocumentTextOut out(text.Content(), TaskCharset(task, env));
+    CopyText(env, documentPath, out);
+    out.Finish();
     text.Commit();
     palmStamp = StampOf(documentPath);
     pcStamp = StampOf(pcFile);

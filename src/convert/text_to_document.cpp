@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "convert/charset_step.h"
 #include "convert/status_texts.h"
 #include "convert/text_filter.h"
 #include "glue/byte_file.h"
@@ -157,7 +158,8 @@ void Convert(TaskRecord& task, ConversionEnv& env, std::optional<ByteFile> suppl
     ByteFile pcText = supplied ? std::move(*supplied) : ByteFile::OpenForReading(pcFile);
     // An empty PC file is reported as such, filtered or not.
     if (pcText.Length() == 0) Fail(status::kPcFileEmpty);
-    const ByteFile text = FilterText(std::move(pcText), task, env);
+    // "UTF-8 Text": the handheld's character set before the filters (a copy, also with "Raw!").
+    const ByteFile text = FilterText(HandheldText(std::move(pcText), task, env), task, env);
     FileDescriptor temporary = CreateAnonymousFile(env.programDir);
     if (!temporary.IsOpen()) throw FileError("cannot write the document in " + env.programDir);
     ByteFile document = ByteFile::ForWriting(std::move(temporary), "document");

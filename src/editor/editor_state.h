@@ -67,7 +67,7 @@ struct EditorState {
   // Editor.
   std::vector<std::string> installEntries;  // the users, then "Custom"
   std::vector<bool> installChecks;
-  std::array<bool, 6> optionChecks{};
+  std::array<bool, kOptionCount> optionChecks{};
   int32_t actionPicture = kNoTaskPicture;
   std::string pcFileText, palmFileText, pcFileInfo, palmFileInfo, statusText, tabSpaceText, categoryText;
   std::optional<size_t> palmCaret;  // set when ".pdb" was added: the caret goes just before it

@@ -124,7 +124,7 @@ TaskRecord DefaultSettingsRecord() {
   TaskRecord r;
   r.Version = kDataFileVersion;
   r.Action = TaskAction::NoConversion;
-  r.Options = "11";
+  r.Options = "11    1";  // Compress, TABs to Spaces, UTF-8 Text
   r.Category = 0;
   r.TabSpace = 4;
   r.Targets = "1";

@@ -58,8 +58,16 @@ TaskAction DisplayedAction(TaskAction action);
 TaskAction NextAction(TaskAction action);
 
 // Positions in `lst_options` (and characters of `Options`, one further on).
-enum OptionEntry { kOptCompress = 0, kOptTabsToSpaces, kOptStripHtml, kOptCrToLf, kOptAllowBinary, kOptRaw };
-inline constexpr int kOptionCount = 6;
+enum OptionEntry {
+  kOptCompress = 0,
+  kOptTabsToSpaces,
+  kOptStripHtml,
+  kOptCrToLf,
+  kOptAllowBinary,
+  kOptRaw,
+  kOptUtf8Text
+};
+inline constexpr int kOptionCount = 7;
 inline constexpr int kMaxListEntries = 32;
 
 struct TaskRecord {

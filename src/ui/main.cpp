@@ -32,7 +32,9 @@ int main(int argc, char** argv) {
   zun::ui::StartOptions options;
   options.programDir = zun::CurrentDirectoryWithSeparator();
   options.codecFolders = zun::CodecSearchFolders();
-  options.users = std::make_unique<zun::JPilotUsers>();
+  auto users = std::make_unique<zun::JPilotUsers>();
+  options.handheldCharset = zun::HandheldCharsetFor(users->Settings().charSet);
+  options.users = std::move(users);
   zun::ui::MainWindow window(std::move(options));
   if (!window.Start()) return 1;
   return QApplication::exec();

@@ -136,7 +136,7 @@ int32_t MainWindow::RowsPerPage() const {
 }
 
 ConversionEnv MainWindow::Env() {
-  return ConversionEnv{*codec_, *options_.users, *this, flags_, options_.programDir, &data_};
+  return ConversionEnv{*codec_, *options_.users, *this, flags_, options_.programDir, &data_, options_.handheldCharset};
 }
 
 template <typename Action>

@@ -25,7 +25,8 @@ namespace {
 
 constexpr int kListShapes = 12;
 constexpr int kBandShapes = 9;
-const char* const kOptionEntries[] = {"Compress", "TABs to Spaces", "Strip HTML", "CR to LF", "Allow Binary", "Raw!"};
+const char* const kOptionEntries[] = {"Compress",     "TABs to Spaces", "Strip HTML", "CR to LF",
+                                      "Allow Binary", "Raw!",           "UTF-8 Text"};
 
 template <typename Widget>
 Widget* Named(Widget* widget, const char* name, const QString& tip = {}) {
@@ -166,6 +167,8 @@ void MainWindow::BuildEditor() {
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
     item->setCheckState(Qt::Unchecked);
   }
+  const QString handheldSet = QString::fromStdString(CharsetDisplayName(options_.handheldCharset));
+  optionList_->item(kOptUtf8Text)->setToolTip(QString("UTF-8 on the PC, %1 on the handheld").arg(handheldSet));
   installLabel_->setBuddy(install_);
   install_->setAccessibleName("Install");
   optionList_->setAccessibleName("Options");

@@ -20,11 +20,11 @@ TEST_F(EditorTest, AddingATaskStopsThePulseAndLoadsTheDefaults) {
   EXPECT_EQ(S().statusText, std::string(64, ' '));
   EXPECT_EQ(S().installChecks, std::vector<bool>{true}) << "Targets \"1\" checks \"Custom\"";
   EXPECT_EQ(S().tabSpaceText, "4");
-  EXPECT_EQ(S().optionChecks, (std::array<bool, 6>{true, true, false, false, false, false}));
+  EXPECT_EQ(S().optionChecks, (std::array<bool, 7>{true, true, false, false, false, false, true}));
   EXPECT_TRUE(S().controls.action);
   EXPECT_FALSE(S().controls.pcFileLocked);
   EXPECT_EQ(Task(1).PcDate, 0.0);
-  EXPECT_EQ(Task(1).Options.str(), std::string("11") + std::string(30, ' ')) << "loading stored nothing";
+  EXPECT_EQ(Task(1).Options.str(), std::string("11    1") + std::string(25, ' ')) << "loading stored nothing";
 }
 
 TEST_F(EditorTest, DeletingSelectsTheRowThatTakesItsPlace) {

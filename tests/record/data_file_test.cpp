@@ -90,7 +90,7 @@ TEST(DataFile, NewFileHoldsTheTwoDefaultRecords) {
   const zun::TaskRecord settings = data.Read(1);
   EXPECT_EQ(settings.Version.str(), "0010");
   EXPECT_EQ(settings.Action, zun::TaskAction::NoConversion);
-  EXPECT_EQ(settings.Options.Trimmed(), "11");
+  EXPECT_EQ(settings.Options.Trimmed(), "11    1") << "Compress, TABs to Spaces, UTF-8 Text";
   EXPECT_EQ(settings.TabSpace, 4);
   EXPECT_EQ(settings.Targets.Trimmed(), "1");
   EXPECT_EQ(settings.Flag1, -1);

@@ -82,6 +82,7 @@ std::string ProseText(size_t size, uint32_t seed) {
 
 zun::TaskRecord ConversionSetup::Task(zun::TaskAction action, const std::string& pcFile, const std::string& palmFile) const {
   zun::TaskRecord task = zun::DefaultSettingsRecord();
+  task.Options.SetAt(zun::kOptUtf8Text, '0');  // bytes as they are, as zundoc without --charset
   task.Action = action;
   task.PcFile = pcFile;
   task.PalmFile = palmFile;
