@@ -50,7 +50,7 @@ void BM_Compress(benchmark::State& state) {
       packed += Compress(buffer.data(), text.data() + at, size);
     }
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(text.size()));
   state.counters["ratio"] = static_cast<double>(packed) / static_cast<double>(text.size());
 }
 BENCHMARK(BM_Compress)->Unit(benchmark::kMillisecond);
@@ -60,7 +60,7 @@ void BM_GetUncompSize(benchmark::State& state) {
   for (auto _ : state) {
     for (const auto& r : packed.records) benchmark::DoNotOptimize(GetUncompSize(r.data(), static_cast<int32_t>(r.size())));
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * Corpus().size()));
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(Corpus().size()));
 }
 BENCHMARK(BM_GetUncompSize)->Unit(benchmark::kMillisecond);
 
@@ -74,7 +74,7 @@ void BM_DeCompress(benchmark::State& state) {
       benchmark::DoNotOptimize(DeCompress(out.data(), r.data(), size));
     }
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * Corpus().size()));
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(Corpus().size()));
 }
 BENCHMARK(BM_DeCompress)->Unit(benchmark::kMillisecond);
 

@@ -23,41 +23,46 @@ constexpr int32_t kCustomUserId = -1;
 constexpr size_t kMaxDatabaseName = 31;
 
 struct Target {
-  std::string path;  // empty: no target
+  int32_t entry = 0;  // in the install list
+  std::string path;
   int32_t userId = kCustomUserId;
 };
 
 enum class TableOutcome { Ready, Ended };
 
-// Builds one row per checked entry, asking before an existing file is replaced. A target that is
-// the PC file itself, or that may not be replaced, ends the task before anything is asked.
+// Builds one row per checked entry in list order, asking before an existing file is replaced; a
+// skipped target leaves the table. A target that is the PC file itself, or that may not be
+// replaced, ends the task before anything is asked.
 TableOutcome BuildTargetTable(TaskRecord& task, ConversionEnv& env, const TargetChecks& checks,
                               std::vector<Target>& table) {
   const std::string palmFile = task.PalmFile.Trimmed();
   const std::string pcFile = task.PcFile.Trimmed();
-  table.assign(checks.checked.size(), Target{});
+  table.clear();
   for (int32_t i = 0; i < checks.EntryCount(); ++i) {
-    if (!checks.checked[i]) continue;
-    table[i].userId = checks.IsCustom(i) ? kCustomUserId : env.users.UserIdAt(i);
-    table[i].path = PalmFilePath(env.users, checks, i, palmFile);
-    if (IsSameFile(table[i].path, pcFile) || !MayReplace(table[i].path)) {
+    if (!checks.IsChecked(i)) continue;
+    const int32_t userId = checks.IsCustom(i) ? kCustomUserId : env.users.UserIdAt(i);
+    Target row{i, PalmFilePath(env.users, checks, i, palmFile), userId};
+    if (IsSameFile(row.path, pcFile) || !MayReplace(row.path)) {
       task.Status = status::kCouldNotOpen;
       return TableOutcome::Ended;
     }
+    table.push_back(std::move(row));
   }
-  for (int32_t i = 0; i < checks.EntryCount(); ++i) {
-    if (!checks.checked[i]) continue;
-    const PromptAnswer answer = ConfirmReplace(env, kPalmExistsQuestion, table[i].path);
-    if (answer == PromptAnswer::Skip && checks.CheckedCount() > 1) {
-      table[i] = Target{};  // the other targets still get the document
-    } else if (answer != PromptAnswer::Overwrite) {
+  const bool several = table.size() > 1;
+  for (auto row = table.begin(); row != table.end();) {
+    const PromptAnswer answer = ConfirmReplace(env, kPalmExistsQuestion, row->path);
+    if (answer == PromptAnswer::Skip && several) {
+      row = table.erase(row);  // the other targets still get the document
+      continue;
+    }
+    if (answer != PromptAnswer::Overwrite) {
       EndOnAnswer(task, env, answer);
       return TableOutcome::Ended;
     }
+    ++row;
   }
   return TableOutcome::Ready;
 }
-
 
 // Writes the document of `text` into `document`.
 void WriteDocument(const TaskRecord& task, ConversionEnv& env, const ByteFile& text, ByteFile& document) {
@@ -103,25 +108,20 @@ void MakeBackupFolder(const std::string& path) {
   if (!folder.empty() && !IsFolder(folder)) ::mkdir(folder.c_str(), 0755);
 }
 
-// Copies the document to every target; returns the first target's entry, -1 when there is none.
-int32_t Distribute(ConversionEnv& env, const std::vector<Target>& table, const ByteFile& document) {
-  constexpr size_t kCopyBlock = 1 << 17;
-  int32_t first = -1;
-  for (int32_t i = 0; i < static_cast<int32_t>(table.size()); ++i) {
-    const Target& row = table[i];
-    if (row.path.empty()) continue;
-    if (first < 0) first = i;
+// Copies the document to every target in the table, queueing it for each user.
+void Distribute(ConversionEnv& env, const std::vector<Target>& table, const ByteFile& document) {
+  constexpr int64_t kCopyBlock = 1 << 17;
+  for (const Target& row : table) {
     if (row.userId != kCustomUserId) MakeBackupFolder(row.path);
     ReplacementFile placed = ReplacementFile::Begin(row.path);
     for (int64_t at = 0; at < document.Length(); at += kCopyBlock) {
-      placed.Content().Append(document.View(at, static_cast<size_t>(std::min<int64_t>(kCopyBlock, document.Length() - at))));
+      placed.Content().Append(document.View(at, static_cast<size_t>(std::min(kCopyBlock, document.Length() - at))));
     }
     placed.Commit();
-    if (row.userId != kCustomUserId && !InstallForUser(env.users, i, row.path)) {
+    if (row.userId != kCustomUserId && !InstallForUser(env.users, row.entry, row.path)) {
       throw FileError("cannot queue " + row.path);
     }
   }
-  return first;
 }
 
 // The conversion of the PC file, or of `supplied` standing in for it.
@@ -142,15 +142,12 @@ void Convert(TaskRecord& task, ConversionEnv& env, std::optional<ByteFile> suppl
 
   std::vector<Target> table;
   if (BuildTargetTable(task, env, checks, table) == TableOutcome::Ended) return;
-  bool anyTarget = false;
-  for (const Target& row : table) anyTarget = anyTarget || !row.path.empty();
-  if (!anyTarget) {
+  if (table.empty()) {
     task.Status = status::kUserSkippedDistribution;
     return;
   }
 
   bool succeeded = false;
-  bool stamped = false;
   double pcStamp = 0;
   double palmStamp = 0;
   env.host.ShowProgress(true);
@@ -165,11 +162,10 @@ void Convert(TaskRecord& task, ConversionEnv& env, std::optional<ByteFile> suppl
     ByteFile document = ByteFile::ForWriting(std::move(temporary), "document");
     WriteDocument(task, env, text, document);
     const ByteFile written = std::move(document).ReadBack();
-    const int32_t first = Distribute(env, table, written);
-    if (first >= 0 && !supplied) {
+    Distribute(env, table, written);
+    if (!supplied) {
       pcStamp = StampOf(pcFile);
-      palmStamp = StampOf(table[first].path);
-      stamped = true;
+      palmStamp = StampOf(table.front().path);  // the first target in list order
     }
     succeeded = true;
   } catch (const TaskFailure& failure) {
@@ -179,7 +175,7 @@ void Convert(TaskRecord& task, ConversionEnv& env, std::optional<ByteFile> suppl
   }
   EndProgress(env);
   if (succeeded) {
-    if (stamped) {
+    if (!supplied) {
       task.PcDate = pcStamp;
       task.PalmDate = palmStamp;
     }

@@ -10,7 +10,7 @@ long long DaysFromCivil(long long year, unsigned month, unsigned day) {
   year -= month <= 2;
   const long long era = (year >= 0 ? year : year - 399) / 400;
   const unsigned yearOfEra = static_cast<unsigned>(year - era * 400);
-  const unsigned dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const unsigned dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
   const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
   return era * 146097 + static_cast<long long>(dayOfEra) - 719468;
 }

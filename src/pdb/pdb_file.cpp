@@ -127,7 +127,7 @@ std::span<const uint8_t> PdbReader::Entry(int32_t index) {
       const int64_t size = std::min<int64_t>(int64_t{kRecordEntrySize} * list.count, available);
       cachedEntries_.clear();
       cachedList_ = SIZE_MAX;
-      const std::span<const uint8_t> bytes = file_.View(std::min(list.entriesOffset, file_.Length()), size);
+      const std::span<const uint8_t> bytes = file_.View(std::min(list.entriesOffset, file_.Length()), static_cast<size_t>(size));
       cachedEntries_.assign(bytes.begin(), bytes.end());
       cachedList_ = n;
     }

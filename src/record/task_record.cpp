@@ -48,7 +48,7 @@ class RecordReader {
   }
   void Date(double& value) {
     uint64_t bits = 0;
-    for (int i = 0; i < 8; ++i) bits |= uint64_t{in_[at_ + i]} << (8 * i);
+    for (size_t i = 0; i < 8; ++i) bits |= uint64_t{in_[at_ + i]} << (8 * i);
     std::memcpy(&value, &bits, sizeof value);
     at_ += 8;
   }

@@ -16,7 +16,7 @@ std::string SyncSymbol(const std::string& status) {
 TargetChecks ChecksFromTargets(const FixedText<32>& targets, int32_t entryCount) {
   TargetChecks checks;
   checks.checked.resize(static_cast<size_t>(entryCount > 0 ? entryCount : 0));
-  for (int32_t i = 0; i < entryCount; ++i) checks.checked[i] = IsEntryChecked(targets, i);
+  for (size_t i = 0; i < checks.checked.size(); ++i) checks.checked[i] = IsEntryChecked(targets, static_cast<int>(i));
   return checks;
 }
 

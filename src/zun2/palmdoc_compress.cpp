@@ -129,14 +129,14 @@ struct Workspace {
       }
       const uint32_t h3 = Hash3(bytes);
       if (best < kMinMatch) {
-        const int distance = static_cast<uint16_t>(base + i - head3[h3]);
+        const int distance = static_cast<uint16_t>(base + static_cast<uint32_t>(i) - head3[h3]);
         const int j = i - distance;
         if (distance >= 1 && distance <= kMaxDistance && j >= 0 && ((Load32(src + j) ^ bytes) & 0xFFFFFF) == 0) {
           best = kMinMatch;
           bestDistance = i - j;
         }
       }
-      head3[h3] = static_cast<uint16_t>(base + i);
+      head3[h3] = static_cast<uint16_t>(base + static_cast<uint32_t>(i));
     }
     if (best < kMinMatch) best = 0;
     matchLength[i] = static_cast<uint8_t>(best);

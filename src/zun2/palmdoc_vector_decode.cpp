@@ -70,7 +70,7 @@ ZUN2_VECTOR_TARGET int64_t ExpandSingles(const uint8_t* p, uint32_t count, uint8
   // Bytes past `count` tokens are overwritten by the tokens after them.
   _mm_storeu_si128(reinterpret_cast<__m128i*>(out), first);
   _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8 + __builtin_popcount(low)), second);
-  return count + __builtin_popcount(spaced & ((1u << count) - 1));
+  return count + static_cast<uint32_t>(__builtin_popcount(spaced & ((1u << count) - 1)));
 }
 
 }  // namespace

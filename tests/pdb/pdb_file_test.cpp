@@ -12,7 +12,7 @@ namespace {
 
 uint32_t BigEndian(const Bytes& b, size_t at, int width) {
   uint32_t v = 0;
-  for (int i = 0; i < width; ++i) v = (v << 8) | b[at + i];
+  for (size_t i = 0; i < static_cast<size_t>(width); ++i) v = (v << 8) | b[at + i];
   return v;
 }
 
@@ -106,7 +106,7 @@ TEST(PdbRead, FollowsChainedRecordLists) {
   file[78 + 3] = 140;  // record 0 at 140
   const Bytes second = {0, 0, 0, 0, 0, 2, 0, 0, 0, 142, 0, 0, 0, 0, 0, 0, 0, 145, 0, 0, 0, 0};
   std::copy(second.begin(), second.end(), file.begin() + 100);
-  for (uint8_t b : {0xA0, 0xA1, 0xB0, 0xB1, 0xB2, 0xC0}) file.push_back(b);
+  for (int b : {0xA0, 0xA1, 0xB0, 0xB1, 0xB2, 0xC0}) file.push_back(static_cast<uint8_t>(b));
   zuntest::TempDir dir;
   zuntest::WriteBytes(dir / "c.pdb", file);
   auto reader = Open(dir / "c.pdb");
@@ -159,14 +159,14 @@ TEST(PdbRead, LargeDocumentsReadInAnyOrderAndFailWhenTheyShrink) {
   // Records far apart, read forwards, backwards and again; then the file is cut short while open.
   zuntest::TempDir dir;
   std::vector<Bytes> records;
-  for (int i = 0; i < 300; ++i) records.push_back(zuntest::RandomBytes(1000 + i * 7, static_cast<uint32_t>(i)));
+  for (uint32_t i = 0; i < 300; ++i) records.push_back(zuntest::RandomBytes(1000 + i * 7, i));
   WriteDatabase(dir / "big.pdb", "big", records);
   auto reader = Open(dir / "big.pdb");
   uint8_t attributes = 0;
   Bytes record;
-  for (int i : {0, 299, 1, 150, 298, 0, 299}) {
+  for (int32_t i : {0, 299, 1, 150, 298, 0, 299}) {
     ASSERT_EQ(zun::ReadPdbRecord(reader, i, attributes, record), 0) << i;
-    EXPECT_EQ(record, records[i]) << i;
+    EXPECT_EQ(record, records[static_cast<size_t>(i)]) << i;
   }
   ASSERT_EQ(::truncate((dir / "big.pdb").c_str(), 200000), 0);
   EXPECT_EQ(zun::ReadPdbRecord(reader, 10, attributes, record), 0) << "still in the file";
@@ -183,7 +183,7 @@ TEST(PdbRead, DocInfoChecks) {
   EXPECT_EQ(zun::ReadDocInfo(info, 2, version, records), -1) << "N equal to the record count";
   info[0] = 1;  // version 0x0102: only the low byte counts
   EXPECT_EQ(zun::ReadDocInfo(info, 3, version, records), 0);
-  for (uint8_t bad : {0, 3}) {
+  for (const uint8_t bad : {uint8_t{0}, uint8_t{3}}) {
     info[1] = bad;
     EXPECT_EQ(zun::ReadDocInfo(info, 3, version, records), -1) << int{bad};
   }

@@ -16,12 +16,12 @@ namespace {
 int16_t Int16At(const Bytes& b, size_t at) { return static_cast<int16_t>(b[at] | (b[at + 1] << 8)); }
 double DoubleAt(const Bytes& b, size_t at) {
   uint64_t bits = 0;
-  for (int i = 0; i < 8; ++i) bits |= uint64_t{b[at + i]} << (8 * i);
+  for (size_t i = 0; i < 8; ++i) bits |= uint64_t{b[at + i]} << (8 * i);
   double d;
   std::memcpy(&d, &bits, sizeof d);
   return d;
 }
-std::string TextAt(const Bytes& b, size_t at, size_t n) { return std::string(b.begin() + at, b.begin() + at + n); }
+std::string TextAt(const Bytes& b, size_t at, size_t n) { return std::string(reinterpret_cast<const char*>(b.data() + at), n); }
 std::string Padded(const std::string& s, size_t n) { return s + std::string(n - s.size(), ' '); }
 
 TEST(TaskRecord, FieldsSitAtTheirOffsets) {

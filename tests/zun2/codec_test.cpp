@@ -48,7 +48,7 @@ TEST(Codec, RoundTripsEveryKindOfText) {
     ExpectRoundTrip(FromString(zuntest::ProseText(size, 3)));
   }
   Bytes all(256);
-  for (int i = 0; i < 256; ++i) all[i] = static_cast<uint8_t>(i);
+  for (size_t i = 0; i < 256; ++i) all[i] = static_cast<uint8_t>(i);
   ExpectRoundTrip(all);
   // Bytes that need quoting and never repeat: every 8 take 9, the most the bound allows.
   Bytes dense = zuntest::RandomBytes(4096, 11, 128);
@@ -77,7 +77,7 @@ TEST(Codec, RoundTripsAdversarialPatterns) {
   // Repeats exactly at and just past the longest distance.
   for (size_t distance : {size_t{2046}, size_t{2047}, size_t{2048}}) {
     Bytes text = zuntest::RandomBytes(distance, 11);
-    const Bytes again(text.begin(), text.begin() + std::min<size_t>(distance, 4096 - distance));
+    const Bytes again(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(distance, 4096 - distance)));
     text.insert(text.end(), again.begin(), again.end());
     ExpectRoundTrip(text);
   }
