@@ -337,15 +337,21 @@ void MainWindow::ShowInfo() {
 
 void MainWindow::OpenInBrowser(const std::string& address) {
   const std::string page = CreateProbePage();
-  const std::optional<std::string> browser = DefaultBrowserProgram();
-  if (!browser) {
+  const std::optional<std::vector<std::string>> command = BrowserCommand(address);
+  bool started = false;
+  if (command && !command->empty()) {
+    QStringList arguments;
+    for (size_t i = 1; i < command->size(); ++i) arguments << QString::fromStdString((*command)[i]);
+    started = QProcess::startDetached(QString::fromStdString(command->front()), arguments);
+  }
+  if (!page.empty()) RemoveFile(page);
+  if (!command) {
     QMessageBox box(QMessageBox::Warning, kBrowserNotFoundTitle, kBrowserNotFoundMessage, QMessageBox::Ok, this);
     box.exec();
-  } else if (!QProcess::startDetached(QString::fromStdString(*browser), {QString::fromStdString(address)})) {
+  } else if (!started) {
     QMessageBox box(QMessageBox::Warning, kPageNotOpenedTitle, kPageNotOpenedMessage, QMessageBox::Ok, this);
     box.exec();
   }
-  if (!page.empty()) RemoveFile(page);
 }
 
 // ConversionHost.
