@@ -1,6 +1,7 @@
 #include "editor/file_info.h"
 
 #include <clocale>
+#include <filesystem>
 
 #include "glue/file_system.h"
 #include "glue/paths.h"
@@ -40,6 +41,8 @@ std::string FileInfoText(const std::string& path, bool palmSide, const TargetChe
   if (PathFileName(where).empty()) return kInfoNoName;
   switch (FileExists(where)) {
     case FileState::Exists: {
+      std::error_code error;
+      if (std::filesystem::is_directory(where, error)) return kInfoFolder;
       const auto time = ModificationTime(where);
       const auto size = FileLength(where);
       if (!time || !size) return kInfoInvalid;

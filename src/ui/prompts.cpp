@@ -63,7 +63,8 @@ OverwriteDialog::OverwriteDialog(QWidget* owner, PromptState& state, std::functi
   AddChoice("cmd_stop", "Stop", PromptAnswer::Stop);
   auto* notAgain = new QCheckBox("do not ask again", this);
   notAgain->setObjectName("chk_notaskagain");
-  connect(notAgain, &QCheckBox::clicked, this, [doNotAskAgain](bool) { doNotAskAgain(); });
+  // Every change of the box, however made (a click, a key, an assistive tool), turns asking off.
+  connect(notAgain, &QCheckBox::toggled, this, [doNotAskAgain](bool) { doNotAskAgain(); });
   layout()->addWidget(notAgain);
 }
 
