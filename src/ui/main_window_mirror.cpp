@@ -92,8 +92,11 @@ void MainWindow::MirrorList() {
 
 void MainWindow::MirrorEditor() {
   const EditorState& s = model_->State();
-  action_->setIcon(QIcon(DirectionPicture(s.actionPicture)));
-  action_->setAccessibleDescription(DirectionName(s.actionPicture));
+  if (action_->property("picture").toInt() != s.actionPicture) {
+    action_->setProperty("picture", s.actionPicture);
+    action_->setIcon(QIcon(DirectionPicture(s.actionPicture)));
+    action_->setAccessibleDescription(DirectionName(s.actionPicture));
+  }
   editorCaption_->setText(s.EditorCaption());
   if (install_->count() != static_cast<int>(s.installEntries.size())) {
     install_->clear();

@@ -62,19 +62,32 @@ QVariant TaskListModel::headerData(int section, Qt::Orientation orientation, int
 }
 
 void TaskListModel::Refresh(int first, int last) {
-  const int rows = static_cast<int>(editor_.State().rows.size());
-  if (rows > shownRows_) {
-    beginInsertRows({}, shownRows_, rows - 1);  // tasks are only ever added at the end
-    shownRows_ = rows;
+  const std::vector<TaskRow>& rows = editor_.State().rows;
+  const int count = static_cast<int>(rows.size());
+  if (count > shownRows_) {
+    beginInsertRows({}, shownRows_, count - 1);  // tasks are only ever added at the end
+    shownRows_ = count;
     endInsertRows();
-  } else if (rows < shownRows_) {
+  } else if (count < shownRows_) {
     beginResetModel();
-    shownRows_ = rows;
+    shownRows_ = count;
+    shown_.clear();
     endResetModel();
   }
   first = std::max(first, 0);
-  last = std::min(last, rows - 1);
-  if (first <= last) emit dataChanged(index(first, 0), index(last, kTaskColumnCount - 1));
+  last = std::min(last, count - 1);
+  int changedFirst = last + 1;
+  int changedLast = first - 1;
+  for (int row = first; row <= last; ++row) {
+    const int at = row - shownFirst_;
+    const bool same = at >= 0 && at < static_cast<int>(shown_.size()) && shown_[static_cast<size_t>(at)] == rows[static_cast<size_t>(row)];
+    if (same) continue;
+    changedFirst = std::min(changedFirst, row);
+    changedLast = std::max(changedLast, row);
+  }
+  shownFirst_ = first;
+  shown_.assign(rows.begin() + first, rows.begin() + std::max(first, last + 1));
+  if (changedFirst <= changedLast) emit dataChanged(index(changedFirst, 0), index(changedLast, kTaskColumnCount - 1));
 }
 
 }  // namespace zun::ui

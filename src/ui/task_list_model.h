@@ -4,6 +4,7 @@
 #include <QAbstractTableModel>
 #include <QIcon>
 #include <array>
+#include <vector>
 
 #include "editor/editor_model.h"
 
@@ -25,12 +26,14 @@ class TaskListModel : public QAbstractTableModel {
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
   // Brings the views up to date after the editor model changed: rows added or removed, and the
-  // texts of rows `first` to `last` (from 0).
+  // texts of rows `first` to `last` (from 0) where they changed.
   void Refresh(int first, int last);
 
  private:
   EditorModel& editor_;
   int shownRows_ = 0;
+  int shownFirst_ = 0;
+  std::vector<TaskRow> shown_;  // rows first.. as the views last showed them
   std::array<QIcon, 5> icons_;  // by Action, 1-4
 };
 
