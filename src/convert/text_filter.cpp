@@ -40,6 +40,7 @@ std::string FilterText(const std::string& pcFile, const TaskRecord& task, Conver
     for (int32_t i = 1; i <= blocks; ++i) {
       env.host.SetProgressValue(i);
       env.host.SetTrayIcon(ProgressFrame(i, blocks), "");
+      env.host.LetEventsRun();
       const int64_t start = int64_t{i - 1} * kDocRecordSize;
       const size_t size = static_cast<size_t>(std::min<int64_t>(kDocRecordSize, length - start));
       filtered.clear();
