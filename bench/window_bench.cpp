@@ -197,7 +197,7 @@ int Open(int tasks) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");  // or xcb, to compare
   QApplication app(argc, argv);
   const std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "convert" && argc > 2) return Convert(argv[2], argc > 3 ? std::max(1, std::atoi(argv[3])) : 5);
