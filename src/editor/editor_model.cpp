@@ -102,6 +102,7 @@ void EditorModel::LoadEditor(int32_t record) {
     explicit Loading(bool& f) : flag(f) { flag = true; }
     ~Loading() { flag = false; }
   } loading(loading_);
+  ++state_.loads;
   EnableEditor(true);
   buffer_ = data_.Read(record);
   const TaskRecord loaded = buffer_;

@@ -77,6 +77,7 @@ struct EditorState {
   int32_t actionPicture = kNoTaskPicture;
   std::string pcFileText, palmFileText, pcFileInfo, palmFileInfo, statusText, tabSpaceText, categoryText;
   std::optional<size_t> palmCaret;  // set when ".pdb" was added: the caret goes just before it
+  int32_t loads = 0;  // counts the tasks loaded: the boxes then show their texts from the beginning
 
   // Switches and buttons.
   bool autoNaming = true;

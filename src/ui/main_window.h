@@ -163,6 +163,7 @@ class MainWindow : public QWidget, public ConversionHost {
   QMenu* trayMenu_ = nullptr;
   QAction *convertClipboardItem_ = nullptr, *restoreItem_ = nullptr, *exitItem_ = nullptr;
   int shownTrayFrame_ = 0;
+  int shownLoads_ = 0;
   QString shownTrayTip_;
 };
 

@@ -110,6 +110,12 @@ void MainWindow::MirrorEditor() {
   SetChecks(optionList_, std::vector<bool>(s.optionChecks.begin(), s.optionChecks.end()));
   SetLineText(pcFile_, s.pcFileText);
   SetLineText(palmFile_, s.palmFileText);
+  if (s.loads != shownLoads_) {  // a task was loaded: its names are read from their beginning
+    shownLoads_ = s.loads;
+    for (QLineEdit* box : {pcFile_, palmFile_}) {
+      if (!box->hasFocus()) box->setCursorPosition(0);
+    }
+  }
   if (s.palmCaret) {
     palmFile_->setCursorPosition(static_cast<int>(*s.palmCaret));
     model_->CaretPlaced();

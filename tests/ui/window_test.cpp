@@ -222,6 +222,7 @@ class WindowTest : public QObject {
     QCOMPARE(w.Find<QPushButton>("cmd_convert")->text(), QString("Convert"));
     QVERIFY(!w.Find("ProgressBar1")->isVisibleTo(w.window.get()));
     QCOMPARE(DocumentText(w.files / "b.pdb"), std::string("second text"));
+    QCOMPARE(w.Find<QLineEdit>("txt_pcfile")->cursorPosition(), 0);  // the task loaded: read from its beginning
 
     // Leaving the prompt another way (Escape, the window's close control) is Stop.
     w.Find<QCheckBox>("chk_askoverwrite")->setChecked(true);
