@@ -188,9 +188,13 @@ class WindowTest : public QObject {
     QVERIFY(tasks->textElideMode() != Qt::ElideNone);
     QVERIFY(tasks->columnWidth(kSyncColumn) >= tasks->iconSize().width() + tasks->fontMetrics().horizontalAdvance(" OK"));
 
+    auto* pcBox = w.Find<QLineEdit>("txt_pcfile");
+    QCOMPARE(pcBox->cursorPosition(), 0);  // a loaded name is read from its beginning
+    pcBox->end(false);
     tasks->header()->resizeSection(kSyncColumn, 150);  // the user widens "Sync"
     w.ClickRow(1, kSyncColumn, 140);
     QCOMPARE(w.Record(3).Action, zun::TaskAction::PalmToPc);
+    QCOMPARE(pcBox->cursorPosition(), 0);  // loaded again
     QCOMPARE(dialogs->opened, 0);
     w.ClickRow(1, kPcFileColumn, 3, true);  // a double click on "PC File" browses
     QCOMPARE(dialogs->opened, 1);
@@ -222,7 +226,6 @@ class WindowTest : public QObject {
     QCOMPARE(w.Find<QPushButton>("cmd_convert")->text(), QString("Convert"));
     QVERIFY(!w.Find("ProgressBar1")->isVisibleTo(w.window.get()));
     QCOMPARE(DocumentText(w.files / "b.pdb"), std::string("second text"));
-    QCOMPARE(w.Find<QLineEdit>("txt_pcfile")->cursorPosition(), 0);  // the task loaded: read from its beginning
 
     // Leaving the prompt another way (Escape, the window's close control) is Stop.
     w.Find<QCheckBox>("chk_askoverwrite")->setChecked(true);
