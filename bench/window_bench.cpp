@@ -136,7 +136,9 @@ int Convert(const std::string& text, int runs) {
   auto encoder = StartWindow(ProgramFolder("encode", zun::TaskAction::PcToPalm, text, windowDocument));
   auto decoder = StartWindow(ProgramFolder("decode", zun::TaskAction::PalmToPc, work + "window.txt", windowDocument));
   if (!encoder || !decoder) return 1;
-  std::printf("| direction | text bytes | window s | zundoc s | window / zundoc | progress redraws per s | longest wait for events ms |\n");
+  std::printf(
+      "| direction | text bytes | window s | zundoc s | window / zundoc | progress redraws per s | longest wait for "
+      "events ms |\n");
   std::printf("|---|---:|---:|---:|---:|---:|---:|\n");
   struct Direction {
     const char* name;

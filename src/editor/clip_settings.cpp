@@ -87,9 +87,7 @@ void EditorModel::CountUpClicked(bool checked) {
   });
 }
 
-std::optional<std::string> EditorModel::ClipboardText() {
-  return clipboardSource ? clipboardSource() : std::nullopt;
-}
+std::optional<std::string> EditorModel::ClipboardText() { return clipboardSource ? clipboardSource() : std::nullopt; }
 
 void EditorModel::ShowCounter(int32_t next) { state_.countUpText = ThreeDigits(next); }
 

@@ -43,7 +43,9 @@ void EditorModel::CycleAction() {
 void EditorModel::OptionChanged(int32_t entry, bool checked) {
   if (entry < 0 || entry >= kOptionCount) return;
   state_.optionChecks[entry] = checked;
-  Guarded([&] { StoreEdit([&](TaskRecord& task) { task.Options.SetAt(static_cast<size_t>(entry), checked ? '1' : '0'); }); });
+  Guarded([&] {
+    StoreEdit([&](TaskRecord& task) { task.Options.SetAt(static_cast<size_t>(entry), checked ? '1' : '0'); });
+  });
 }
 
 void EditorModel::TabSpaceEdited(const std::string& text) {
@@ -80,7 +82,8 @@ void EditorModel::TargetCheckChanged(int32_t entry) {
   if (!state_.clipSettingsMode && state_.selected < 1) return;
   std::vector<bool>& checks = state_.installChecks;
   if (InstallChecks().CheckedCount() == 0) checks[entry] = true;  // the last one stays checked
-  const TaskAction action = state_.clipSettingsMode ? buffer_.Action : data_.Read(TaskRecordNumber(state_.selected)).Action;
+  const TaskAction action =
+      state_.clipSettingsMode ? buffer_.Action : data_.Read(TaskRecordNumber(state_.selected)).Action;
   const bool customChecked = InstallChecks().CustomChecked();
   const bool exclusive = state_.clipSettingsMode ? customChecked : (action != TaskAction::PcToPalm || customChecked);
   if (checks[entry] && exclusive) {
@@ -161,7 +164,8 @@ void EditorModel::PcFileChanged() {
     task.PcFile = text;
     action = task.Action;
   });
-  if (NamingActive() && (action == TaskAction::PcToPalm || (action == TaskAction::BothWays && state_.lastEditedSide == kPcSide))) {
+  if (NamingActive() &&
+      (action == TaskAction::PcToPalm || (action == TaskAction::BothWays && state_.lastEditedSide == kPcSide))) {
     NamePalmFromPc(PathFileName(text));
   }
 }
@@ -195,7 +199,8 @@ void EditorModel::PalmFileChanged() {
     task.PalmFile = stored;
     action = task.Action;
   });
-  if (NamingActive() && (action == TaskAction::PalmToPc || (action == TaskAction::BothWays && state_.lastEditedSide == kPalmSide))) {
+  if (NamingActive() &&
+      (action == TaskAction::PalmToPc || (action == TaskAction::BothWays && state_.lastEditedSide == kPalmSide))) {
     NamePcFromPalm(name);
   }
 }

@@ -12,8 +12,8 @@
 #include "editor/editor_state.h"
 #include "editor/file_info.h"
 #include "hotsync/user_manager.h"
-#include "tasks/conversion_run.h"
 #include "record/data_file.h"
+#include "tasks/conversion_run.h"
 
 namespace zun {
 
@@ -175,7 +175,7 @@ class EditorModel : public RunView, public ClipboardView {
   UserManager& users_;
   RunFlags& flags_;
   EditorState state_;
-  TaskRecord buffer_;  // the record last read for the editor; record 2 in clip settings mode
+  TaskRecord buffer_;     // the record last read for the editor; record 2 in clip settings mode
   bool loading_ = false;  // the editor loads a task: chk_autonaming grayed, nothing stored
   ListColumn clickedColumn_ = ListColumn::Sync;
   int32_t savedRow_ = 0;

@@ -40,7 +40,7 @@ enum class RunState { Idle, Running, Stopping, Clipboard };
 
 struct TaskRow {
   TaskAction action = TaskAction::NoConversion;  // as shown: 1-4
-  std::string sync;   // "", " OK", " ?" or " -"
+  std::string sync;                              // "", " OK", " ?" or " -"
   std::string pcName;
   std::string palmName;
   bool operator==(const TaskRow&) const = default;
@@ -65,7 +65,7 @@ struct EditorState {
   int32_t top = 1;       // top visible row, the value of VScroll1
   int32_t rowsPerPage = 10;
   ScrollRange scroll;
-  int32_t bandRow = 0;   // the row the selection band joins to the editor; 0: at rest
+  int32_t bandRow = 0;  // the row the selection band joins to the editor; 0: at rest
   uint32_t listShapeColour = kNoTasksColour;
   bool timerRunning = true;  // Timer1 pulses cmd_new while the list is empty
   bool newButtonEnlarged = false;
@@ -77,7 +77,7 @@ struct EditorState {
   int32_t actionPicture = kNoTaskPicture;
   std::string pcFileText, palmFileText, pcFileInfo, palmFileInfo, statusText, tabSpaceText, categoryText;
   std::optional<size_t> palmCaret;  // set when ".pdb" was added: the caret goes just before it
-  int32_t loads = 0;  // counts the tasks loaded: the boxes then show their texts from the beginning
+  int32_t loads = 0;                // counts the tasks loaded: the boxes then show their texts from the beginning
 
   // Switches and buttons.
   bool autoNaming = true;

@@ -18,9 +18,8 @@ std::string FormatDateWithLocale(std::time_t time, bool withTime) {
 
 std::string GroupThousands(long long value) {
   const lconv* conventions = std::localeconv();
-  std::string separator = conventions != nullptr && conventions->thousands_sep != nullptr
-                              ? conventions->thousands_sep
-                              : "";
+  std::string separator =
+      conventions != nullptr && conventions->thousands_sep != nullptr ? conventions->thousands_sep : "";
   if (separator.empty()) separator = ",";
   std::string digits = std::to_string(value < 0 ? -value : value);
   std::string grouped;

@@ -37,7 +37,8 @@ std::vector<std::string> Folders(const char* variable, const std::string& fallba
 std::vector<std::string> ApplicationFolders() {
   const std::string home = Environment("HOME");
   std::vector<std::string> folders;
-  for (const std::string& folder : Folders("XDG_DATA_HOME", home + "/.local/share")) folders.push_back(folder + "applications/");
+  for (const std::string& folder : Folders("XDG_DATA_HOME", home + "/.local/share"))
+    folders.push_back(folder + "applications/");
   for (const std::string& folder : Folders("XDG_DATA_DIRS", "/usr/local/share:/usr/share")) {
     folders.push_back(folder + "applications/");
   }
@@ -199,8 +200,8 @@ std::optional<std::vector<std::string>> EnvironmentBrowser(const std::string& ad
 std::string LocalPath(const std::string& address) {
   const std::string scheme = "file://";
   if (address.rfind(scheme, 0) != 0) return address;
-  return address.substr(scheme.size(), address.find('#') == std::string::npos ? std::string::npos
-                                                                              : address.find('#') - scheme.size());
+  return address.substr(scheme.size(),
+                        address.find('#') == std::string::npos ? std::string::npos : address.find('#') - scheme.size());
 }
 
 }  // namespace

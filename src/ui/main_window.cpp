@@ -144,8 +144,10 @@ void MainWindow::Connect() {
   connect(exit_, &QPushButton::clicked, this, [this] { close(); });
   // Queued: whoever pressed (a click, an assistive tool's action) gets its answer before the
   // browser is looked for or the information window waits for its OK.
-  connect(help_, &QToolButton::clicked, this, [this] { ShowHelp(); }, Qt::QueuedConnection);
-  connect(pelko_, &QToolButton::clicked, this, [this] { ShowInfo(); }, Qt::QueuedConnection);
+  connect(
+      help_, &QToolButton::clicked, this, [this] { ShowHelp(); }, Qt::QueuedConnection);
+  connect(
+      pelko_, &QToolButton::clicked, this, [this] { ShowInfo(); }, Qt::QueuedConnection);
   connect(browsePc_, &QPushButton::clicked, this, [this] { Forward([&] { model_->BrowsePcFile(*dialogs_); }); });
   connect(browsePalm_, &QPushButton::clicked, this, [this] { Forward([&] { model_->BrowsePalmFile(*dialogs_); }); });
   ConnectEditor();
@@ -187,7 +189,8 @@ void MainWindow::ConnectEditor() {
   text(category_, &EditorModel::CategoryEdited);
   text(countUpText_, &EditorModel::CountUpEdited);
   auto toggle = [this](QCheckBox* box, void (EditorModel::*clicked)(bool)) {
-    connect(box, &QCheckBox::toggled, this, [this, clicked](bool on) { Forward([&] { (model_.get()->*clicked)(on); }); });
+    connect(box, &QCheckBox::toggled, this,
+            [this, clicked](bool on) { Forward([&] { (model_.get()->*clicked)(on); }); });
   };
   toggle(autoNaming_, &EditorModel::AutoNamingClicked);
   toggle(askOverwrite_, &EditorModel::AskOverwriteClicked);
@@ -408,7 +411,9 @@ void MainWindow::OpenInBrowser(const std::string& address) {
 
 // ConversionHost.
 
-void MainWindow::SetAskOverwrite(bool on) { Forward([&] { model_->AskOverwriteClicked(on); }); }
+void MainWindow::SetAskOverwrite(bool on) {
+  Forward([&] { model_->AskOverwriteClicked(on); });
+}
 
 OverwriteAnswer MainWindow::OverwritePrompt(const std::string& question, const std::string& path) {
   Mirror();  // the prompt asks about the task the window shows

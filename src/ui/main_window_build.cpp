@@ -85,10 +85,10 @@ void MainWindow::Build() {
   trayWatch_ = new QTimer(this);
   trayWatch_->setInterval(kTrayWatchInterval);
   // The keyboard's way: the list, the editor from left to right and top to bottom, the buttons.
-  const std::vector<QWidget*> order = {tasks_, pcFile_, action_, palmFile_, browsePc_, browsePalm_, install_,
-                                       optionList_, tabSpace_, category_, status_, delete_, saveDefault_, new_,
-                                       convert_, clipSettings_, autoNaming_, askOverwrite_, countUp_, countUpText_,
-                                       help_, pelko_, exit_};
+  const std::vector<QWidget*> order = {tasks_,       pcFile_,      action_,   palmFile_,     browsePc_,   browsePalm_,
+                                       install_,     optionList_,  tabSpace_, category_,     status_,     delete_,
+                                       saveDefault_, new_,         convert_,  clipSettings_, autoNaming_, askOverwrite_,
+                                       countUp_,     countUpText_, help_,     pelko_,        exit_};
   for (size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
   for (QToolButton* picture : {action_, help_, pelko_}) picture->installEventFilter(this);  // Enter acts like Space
 }
@@ -112,7 +112,8 @@ void MainWindow::BuildTopBar() {
   const int switches = x;
   autoNaming_ = Named(new QCheckBox("Auto Naming", this), "chk_autonaming", "auto name PC/Palm File");
   place(autoNaming_, 100, 10, 22);
-  askOverwrite_ = Named(new QCheckBox("Ask Overwirte", this), "chk_askoverwrite", "ask overwrite if file already exists");
+  askOverwrite_ =
+      Named(new QCheckBox("Ask Overwirte", this), "chk_askoverwrite", "ask overwrite if file already exists");
   place(askOverwrite_, 110, 10, 22);
   x = switches;  // clip settings mode shows its own two controls in the same place
   countUp_ = Named(new QCheckBox("File Count up", this), "chk_countup");
@@ -146,7 +147,7 @@ void MainWindow::BuildList() {
   tasks_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);  // VScroll1 scrolls it
   tasks_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   tasks_->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
-  tasks_->setAutoScroll(false);  // the model decides the top row
+  tasks_->setAutoScroll(false);               // the model decides the top row
   tasks_->setTextElideMode(Qt::ElideMiddle);  // long names keep their start and extension
   tasks_->setIconSize(QSize(16, 16));
   tasks_->setAccessibleName("task list");
@@ -175,8 +176,8 @@ void MainWindow::BuildEditor() {
   pcFile_ = Named(new QLineEdit(this), "txt_pcfile", "PC File name");
   pcFile_->setGeometry(476, 50, 150, 24);
   pcFile_->setAccessibleName("PC File name");
-  action_ = Picture(this, "img_action", "direction of conversion", DirectionPicture(kNoTaskPicture),
-                    QRect(633, 42, 38, 38));
+  action_ =
+      Picture(this, "img_action", "direction of conversion", DirectionPicture(kNoTaskPicture), QRect(633, 42, 38, 38));
   palmFile_ = Named(new QLineEdit(this), "txt_palmfile", "Palm File name");
   palmFile_->setGeometry(678, 50, 150, 24);
   palmFile_->setAccessibleName("Palm File name");
@@ -240,7 +241,8 @@ void MainWindow::BuildEditor() {
 
   delete_ = Named(new QPushButton("Delete", this), "cmd_delete", "delete task");
   delete_->setGeometry(476, 362, Fitting(delete_, 80), 26);
-  saveDefault_ = Named(new QPushButton("Save Default", this), "cmd_savedefault", "save settings of this task as default");
+  saveDefault_ =
+      Named(new QPushButton("Save Default", this), "cmd_savedefault", "save settings of this task as default");
   saveDefault_->setGeometry(delete_->geometry().right() + 9, 362, Fitting(saveDefault_, 112), 26);
 }
 

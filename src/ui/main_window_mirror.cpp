@@ -193,7 +193,8 @@ void MainWindow::MirrorShapes() {
   std::vector<Shapes::Shape> strip;
   for (int i = 0; i < kListShapes; ++i) {
     const bool clipEnd = s.clipSettingsMode && i >= kListShapes - 2;
-    strip.push_back({QRect(0, i * 31, listShapes_->width(), 27), FromBgr(clipEnd ? kClipModeEndColour : s.listShapeColour)});
+    strip.push_back(
+        {QRect(0, i * 31, listShapes_->width(), 27), FromBgr(clipEnd ? kClipModeEndColour : s.listShapeColour)});
   }
   listShapes_->Set(std::move(strip));
 

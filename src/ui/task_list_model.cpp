@@ -80,7 +80,8 @@ void TaskListModel::Refresh(int first, int last) {
   int changedLast = first - 1;
   for (int row = first; row <= last; ++row) {
     const int at = row - shownFirst_;
-    const bool same = at >= 0 && at < static_cast<int>(shown_.size()) && shown_[static_cast<size_t>(at)] == rows[static_cast<size_t>(row)];
+    const bool same = at >= 0 && at < static_cast<int>(shown_.size()) &&
+                      shown_[static_cast<size_t>(at)] == rows[static_cast<size_t>(row)];
     if (same) continue;
     changedFirst = std::min(changedFirst, row);
     changedLast = std::max(changedLast, row);

@@ -1,7 +1,6 @@
 // Clip settings mode: captions, the saved row, record 2 as the edited task, the counter box.
-#include "editor/editor_fixture.h"
-
 #include "clipboard/clipboard_conversion.h"
+#include "editor/editor_fixture.h"
 
 using zuntest::EditorTest;
 

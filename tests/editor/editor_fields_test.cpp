@@ -1,8 +1,8 @@
 // The editor's fields: direction, options, number boxes, targets, naming, file information,
 // browsing, switches.
-#include "editor/editor_fixture.h"
-
 #include <fstream>
+
+#include "editor/editor_fixture.h"
 
 using zuntest::EditorTest;
 
@@ -34,8 +34,13 @@ TEST_F(EditorTest, NumberBoxesCorrectOutOfRangeValues) {
     std::string typed, shown;
     int16_t stored;
   };
-  for (const Case& c : std::vector<Case>{{"100", "10", 10}, {"99", "64", 64}, {"-3", "0", 0}, {"7x", "7x", 7},
-                                         {"ab", "ab", 0}, {"", "", 0}, {"8", "8", 8}}) {
+  for (const Case& c : std::vector<Case>{{"100", "10", 10},
+                                         {"99", "64", 64},
+                                         {"-3", "0", 0},
+                                         {"7x", "7x", 7},
+                                         {"ab", "ab", 0},
+                                         {"", "", 0},
+                                         {"8", "8", 8}}) {
     model->TabSpaceEdited(c.typed);
     EXPECT_EQ(S().tabSpaceText, c.shown) << c.typed;
     EXPECT_EQ(Task(1).TabSpace, c.stored) << c.typed;

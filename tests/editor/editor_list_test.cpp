@@ -1,7 +1,7 @@
 // The task list: start-up, adding, deleting, selection, the "Sync" cell, scrolling, the run.
-#include "editor/editor_fixture.h"
-
 #include <tuple>
+
+#include "editor/editor_fixture.h"
 
 using zuntest::EditorTest;
 

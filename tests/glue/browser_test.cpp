@@ -1,9 +1,10 @@
 // The desktop's browser: which entry the association files name, and its Exec line as a command.
+#include "glue/browser.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "glue/browser.h"
 #include "support/test_support.h"
 
 namespace {
@@ -21,9 +22,9 @@ TEST(Browser, ExecLinesBecomeCommandsAsTheDesktopEntryRulesSay) {
       {"firefox %u", Words{"firefox", page}},
       {"env MOZ_X=1 /opt/ff/firefox --new-window %U", Words{"env", "MOZ_X=1", "/opt/ff/firefox", "--new-window", page}},
       {"flatpak run org.mozilla.firefox", Words{"flatpak", "run", "org.mozilla.firefox", page}},  // no code: appended
-      {"\"/opt/My Browser/run\"  %f", Words{"/opt/My Browser/run", "/opt/zun2/help/help.htm"}},  // %f: a local path
-      {"web %i --name=%c %k --zoom=100%%", Words{"web", "--icon", "globe", "--name=Web", "/apps/web.desktop",
-                                                 "--zoom=100%", page}},
+      {"\"/opt/My Browser/run\"  %f", Words{"/opt/My Browser/run", "/opt/zun2/help/help.htm"}},   // %f: a local path
+      {"web %i --name=%c %k --zoom=100%%",
+       Words{"web", "--icon", "globe", "--name=Web", "/apps/web.desktop", "--zoom=100%", page}},
       {"web \"say \\\"hi\\\" \\\\ \\$HOME\" %u", Words{"web", "say \"hi\" \\ $HOME", page}},
       {"web %d %u", Words{"web", page}},  // deprecated codes are dropped
       {"web %z", std::nullopt},
@@ -61,12 +62,14 @@ TEST(Browser, TheDefaultComesFromTheAssociationFilesThenBrowserThenNothing) {
 
   const std::string page = "file:///help.htm";
   EXPECT_EQ(zun::BrowserCommand(page), (Words{"fallback", "--open", page})) << "no association: $BROWSER";
-  zuntest::WriteText(dir / "system/applications/mimeinfo.cache",
-                     "[MIME Cache]\ntext/plain=other.desktop;\ntext/html=hidden.desktop;vendor-wrapped.desktop;cached.desktop;\n");
+  zuntest::WriteText(
+      dir / "system/applications/mimeinfo.cache",
+      "[MIME Cache]\ntext/plain=other.desktop;\ntext/html=hidden.desktop;vendor-wrapped.desktop;cached.desktop;\n");
   EXPECT_EQ(zun::BrowserCommand(page), (Words{"env", "A=1", "wrapped", page})) << "what the cache knows, in order";
   zuntest::WriteText(dir / "config/mimeapps.list", "[Removed Associations]\ntext/html=vendor-wrapped.desktop;\n");
   EXPECT_EQ(zun::BrowserCommand(page), (Words{"cached", page}));
-  zuntest::WriteText(dir / "config/openbox-mimeapps.list", "[Default Applications]\ntext/html=gone.desktop;chosen.desktop\n");
+  zuntest::WriteText(dir / "config/openbox-mimeapps.list",
+                     "[Default Applications]\ntext/html=gone.desktop;chosen.desktop\n");
   EXPECT_EQ(zun::BrowserCommand(page), (Words{"chosen", "--url", page})) << "the desktop's own default first";
 
   std::filesystem::remove_all(dir / "system");

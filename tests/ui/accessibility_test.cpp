@@ -70,7 +70,8 @@ class AccessibilityTest : public QObject {
     auto editable = [](QWidget* box) {
       QAccessibleInterface* node = uitest::Accessible(box);
       const bool edits = node->state().editable && node->editableTextInterface() != nullptr;
-      if (edits == node->state().readOnly) qWarning("%s: editable and read-only disagree", qPrintable(box->objectName()));
+      if (edits == node->state().readOnly)
+        qWarning("%s: editable and read-only disagree", qPrintable(box->objectName()));
       return edits && !node->state().readOnly;
     };
     QVERIFY(!editable(w.Find("txt_status")));

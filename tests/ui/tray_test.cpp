@@ -44,7 +44,9 @@ std::string WaitForFile(const std::string& path) {
   return zuntest::Exists(path) ? zuntest::ReadText(path) : std::string();
 }
 
-QAction* MenuItem(const uitest::Window& w, const char* name) { return w.Find<QMenu>("mPopupSys")->findChild<QAction*>(name); }
+QAction* MenuItem(const uitest::Window& w, const char* name) {
+  return w.Find<QMenu>("mPopupSys")->findChild<QAction*>(name);
+}
 
 }  // namespace
 
@@ -97,41 +99,31 @@ class TrayTest : public QObject {
     QCOMPARE(tray->toolTip(), QString("ZUN2"));
   }
 
-  void convertsTheClipboardFromTheMenu() {
+  // Stop and "Exit" during a run: the run ends after its current task, then the program. "Exit"
+  // during a clipboard conversion waits for its end too. Nothing of either lingers.
+  void stopAndExitDuringAConversionWaitForItsEnd() {
     uitest::Window w;
     QVERIFY(w.Start());
-    auto* tray = w.Find<QSystemTrayIcon>("trayIcon");
-    QCOMPARE(tray->toolTip(), QString("ZUN2"));
-    QApplication::clipboard()->clear();
-    MenuItem(w, "mPopConvertClipboard")->trigger();
-    QCOMPARE(tray->toolTip(), QString("ZUN2\r\n- clipboard was empty"));
-    QCOMPARE(w.Record(2).Status.Trimmed(), std::string("clipboard was empty"));
-
-    QApplication::clipboard()->setText("Text from the clipboard");
-    MenuItem(w, "mPopConvertClipboard")->trigger();
-    QCOMPARE(tray->toolTip(), QString("ZUN2\r\n- OK"));
-    QCOMPARE(w.Record(2).Status.Trimmed(), std::string("OK"));
-    QVERIFY(zuntest::Exists(w.files / "clipboard.pdb"));
-    QCOMPARE(w.Find<QPushButton>("cmd_convert")->text(), QString("Convert"));  // clip settings left again
-    QVERIFY(!zuntest::Exists(w.programDir / "zunclip.tmp"));
-  }
-
-  // "Exit" during a conversion is carried out when it ends, and nothing of it lingers.
-  void anExitDuringAConversionWaitsForItsEnd() {
-    uitest::Window w;
-    QVERIFY(w.Start());
-    zuntest::WriteText(w.files / "a.txt", "text");
-    w.AddTask(2, w.files / "a.txt", w.files / "a.pdb");
-    QAction* convertClipboard = MenuItem(w, "mPopConvertClipboard");
-    bool offDuringRun = false;
+    for (const std::string name : {"a", "b"}) {
+      zuntest::WriteText(w.files / (name + ".txt"), "text");
+      w.AddTask(2, w.files / (name + ".txt"), w.files / (name + ".pdb"));
+    }
+    auto* convert = w.Find<QPushButton>("cmd_convert");
+    QString captions;
+    bool clipboardOff = false;
     QTimer::singleShot(0, w.window.get(), [&] {
-      offDuringRun = !convertClipboard->isEnabled();
+      captions = convert->text();
+      convert->click();
+      captions += " " + convert->text();
+      clipboardOff = !MenuItem(w, "mPopConvertClipboard")->isEnabled();
       MenuItem(w, "mPopExit")->trigger();
       QVERIFY(!w.window->IsShutDown());  // not in the middle of the run
     });
-    w.Click("cmd_convert");
-    QVERIFY(offDuringRun);
+    convert->click();
+    QCOMPARE(captions, QString("Stop Wait"));
+    QVERIFY(clipboardOff);
     QCOMPARE(w.Record(3).Status.Trimmed(), std::string("OK"));
+    QCOMPARE(w.Record(4).Status.Trimmed(), std::string(""));  // the second task was not started
     QVERIFY(w.window->IsShutDown());
 
     uitest::Window clip;
@@ -143,7 +135,8 @@ class TrayTest : public QObject {
       QVERIFY(!clip.window->IsShutDown());
     });
     MenuItem(clip, "mPopConvertClipboard")->trigger();
-    QCOMPARE(clip.Record(2).Status.Trimmed(), std::string("OK"));
+    QCOMPARE(clip.Find<QSystemTrayIcon>("trayIcon")->toolTip(), QString("ZUN2\r\n- OK"));
+    QVERIFY(zuntest::Exists(clip.files / "clipboard.pdb"));
     QVERIFY(clip.window->IsShutDown());
     QVERIFY(!zuntest::Exists(clip.programDir / "zunclip.tmp"));
   }
@@ -155,20 +148,13 @@ class TrayTest : public QObject {
     w.Click("cmd_new");
     w.ClickRow(1);
     w.Click("cmd_clipsettings");
-    auto* convert = w.Find<QPushButton>("cmd_convert");
-    auto* clip = w.Find<QPushButton>("cmd_clipsettings");
     auto* caption = w.Find<QLabel>("lbl_editor");
-    QCOMPARE(convert->text(), QString("Convert Clip"));
-    QCOMPARE(clip->text(), QString("Done"));
-    QCOMPARE(clip->toolTip(), QString("exit clipboard settings"));
-    QCOMPARE(caption->text(), QString(zun::kClipEditorCaption));
+    QCOMPARE(w.Find<QPushButton>("cmd_convert")->text(), QString("Convert Clip"));
     QCOMPARE(uitest::Accessible(caption)->text(QAccessible::Name), QString(zun::kClipEditorCaption));
     QVERIFY(w.Find("chk_countup")->isVisibleTo(w.window.get()));
     QVERIFY(!w.Find("chk_autonaming")->isVisibleTo(w.window.get()));
-    QVERIFY(!w.Find("lvw_tasks")->isEnabled());
     w.Click("cmd_clipsettings");
-    QCOMPARE(convert->text(), QString("Convert"));
-    QCOMPARE(convert->toolTip(), QString("convert all tasks"));
+    QCOMPARE(w.Find<QPushButton>("cmd_convert")->text(), QString("Convert"));
     QCOMPARE(caption->text(), QString(zun::kTaskEditorCaption));
     QCOMPARE(w.Highlighted(), 1);
   }
@@ -200,33 +186,25 @@ class TrayTest : public QObject {
     QCOMPARE(WaitForFile(browser.received), "file://" + w.programDir.Path() + "help/help.htm#updates\n");
   }
 
+  // No browser at all, or one named that will not start: the user is told, nothing is left.
   void withoutABrowserTheUserIsToldAndNothingIsLeft() {
     FakeBrowser none(false);
     uitest::Window w;
     QVERIFY(w.Start());
-    QString text, title;
-    uitest::AnswerNextModal([&](QWidget* modal) {
-      auto* box = qobject_cast<QMessageBox*>(modal);
-      text = box->text();
-      title = box->windowTitle();
-      box->accept();
-    });
-    w.Click("img_help");
-    QTRY_COMPARE(text, QString("Could not find associated Browser"));
-    QCOMPARE(title, QString("Browser Not Found"));
-    QVERIFY(!zuntest::Exists(std::filesystem::temp_directory_path() / "temphtm.HTM"));
-    QVERIFY(w.window->isVisible());  // a failure never ends the program
-
-    // A browser that is named but will not start.
-    zuntest::WriteText(none.dir / "data/applications/gone.desktop", "[Desktop Entry]\nExec=/no/such/browser %u\n");
-    zuntest::WriteText(none.dir / "config/mimeapps.list", "[Default Applications]\ntext/html=gone.desktop;\n");
-    text.clear();
-    uitest::AnswerNextModal([&](QWidget* modal) {
-      text = qobject_cast<QMessageBox*>(modal)->text();
-      qobject_cast<QMessageBox*>(modal)->accept();
-    });
-    w.Click("img_help");
-    QTRY_COMPARE(text, QString("Web Page not Opened"));
+    for (const auto& [text, title] : {std::pair{"Could not find associated Browser", "Browser Not Found"},
+                                      std::pair{"Web Page not Opened", "URL Failed"}}) {
+      QString shown;
+      uitest::AnswerNextModal([&](QWidget* modal) {
+        shown = modal->windowTitle() + ": " + qobject_cast<QMessageBox*>(modal)->text();
+        qobject_cast<QMessageBox*>(modal)->accept();
+      });
+      w.Click("img_help");
+      QTRY_COMPARE(shown, QString(title) + ": " + text);
+      QVERIFY(!zuntest::Exists(std::filesystem::temp_directory_path() / "temphtm.HTM"));
+      QVERIFY(w.window->isVisible());  // a failure never ends the program
+      zuntest::WriteText(none.dir / "data/applications/gone.desktop", "[Desktop Entry]\nExec=/no/such/browser %u\n");
+      zuntest::WriteText(none.dir / "config/mimeapps.list", "[Default Applications]\ntext/html=gone.desktop;\n");
+    }
   }
 };
 
