@@ -57,11 +57,11 @@ class TrayTest : public QObject {
   void cleanup() { QCOMPARE(uitest::PendingAnswers(), 0); }
 
   // Without a tray a minimize is an ordinary one; once a tray shows the icon, it hides the window.
+  // Without a tray a minimize is an ordinary one; once a tray shows the icon, it hides the window,
+  // and so does the next start.
   void minimizingHidesOnlyWhileTheIconCanBeSeen() {
     uitest::Window w;
     QVERIFY(w.Start());
-    bool tray = false;
-    w.window->SetTrayProbe([&tray] { return tray; });
     QVERIFY(w.Find<QSystemTrayIcon>("trayIcon")->isVisible());  // asked for, for when a tray comes
     w.window->setWindowState(Qt::WindowMinimized);
     QTest::qWait(20);
@@ -70,12 +70,20 @@ class TrayTest : public QObject {
     MenuItem(w, "mPopRestoreWindow")->trigger();
     QCOMPARE(w.Record(2).Flag2, int16_t{0});
 
-    tray = true;  // a tray appeared
+    w.trayShown = true;  // a tray appeared
     w.window->setWindowState(Qt::WindowMinimized);
     QTRY_VERIFY(!w.window->isVisible());
-    tray = false;  // and went away again: the window comes back to the task bar
+    w.trayShown = false;  // and went away again: the window comes back to the task bar
     QTRY_VERIFY_WITH_TIMEOUT(w.window->isVisible(), 3000);
     QVERIFY(w.window->isMinimized());
+
+    for (const bool tray : {true, false}) {  // left in the tray last time
+      w.window.reset();
+      w.trayShown = tray;
+      QVERIFY(w.Start());
+      QCOMPARE(w.window->isVisible(), !tray);
+      QVERIFY(w.window->isMinimized());
+    }
   }
 
   void trayActivityWaitsWhileAPromptIsOpen() {

@@ -41,6 +41,7 @@ struct Window {
   zuntest::TempDir files;
   zuntest::ScopedEnv home{"HOME", files.Path()};
   std::unique_ptr<zun::ui::MainWindow> window;
+  bool trayShown = false;  // whether a system tray shows the icon
 
   // Writes tasks into the data file before the start.
   void Seed(const std::vector<zun::TaskRecord>& tasks) const {
@@ -55,7 +56,7 @@ struct Window {
     options.codecFolders = codecFolders.empty() ? std::vector<std::string>{LibraryFolder()} : codecFolders;
     options.users = std::move(users);
     window = std::make_unique<zun::ui::MainWindow>(std::move(options));
-    window->SetTrayProbe([] { return false; });
+    window->SetTrayProbe([this] { return trayShown; });
     return window->Start();
   }
   template <typename T = QWidget>
