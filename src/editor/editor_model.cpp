@@ -188,7 +188,8 @@ void EditorModel::SaveDefault() {
 }
 
 void EditorModel::SelectRow(int32_t row) {
-  if (row < 1 || row > static_cast<int32_t>(state_.rows.size())) return;
+  // Not while the list is locked (a run, clip settings mode), whatever tries to select.
+  if (!state_.controls.list || row < 1 || row > static_cast<int32_t>(state_.rows.size())) return;
   if (row == state_.selected && SelectionVisible()) return;
   Guarded([&] {
     ShowRow(row);

@@ -4,7 +4,6 @@
 #include <QAccessibleWidget>
 #include <QLineEdit>
 #include <QMenu>
-#include <QStyle>
 
 #include "ui/shapes.h"
 
@@ -39,7 +38,7 @@ class FrameAccessible : public QAccessibleWidget {
 };
 
 // A text box that is editable for assistive technology exactly while it is for the keyboard:
-// a read-only box reports read-only and offers no editing.
+// a read-only or disabled box offers no editing, and a read-only one says so.
 class TextBoxAccessible : public QAccessibleWidget,
                           public QAccessibleTextInterface,
                           public QAccessibleEditableTextInterface {
@@ -52,20 +51,20 @@ class TextBoxAccessible : public QAccessibleWidget,
   void setText(QAccessible::Text type, const QString& text) override {
     if (type != QAccessible::Value) {
       QAccessibleWidget::setText(type, text);
-    } else if (!Box()->isReadOnly()) {
+    } else if (Editable()) {
       Box()->setText(text);
     }
   }
   QAccessible::State state() const override {
     QAccessible::State state = QAccessibleWidget::state();
     state.readOnly = Box()->isReadOnly();
-    state.editable = !state.readOnly;
+    state.editable = Editable();
     state.selectableText = true;
     return state;
   }
   void* interface_cast(QAccessible::InterfaceType type) override {
     if (type == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
-    if (type == QAccessible::EditableTextInterface && !Box()->isReadOnly()) {
+    if (type == QAccessible::EditableTextInterface && Editable()) {
       return static_cast<QAccessibleEditableTextInterface*>(this);
     }
     return QAccessibleWidget::interface_cast(type);
@@ -120,6 +119,7 @@ class TextBoxAccessible : public QAccessibleWidget,
 
  private:
   QLineEdit* Box() const { return static_cast<QLineEdit*>(widget()); }
+  bool Editable() const { return Box()->isEnabled() && !Box()->isReadOnly(); }
 };
 
 QAccessibleInterface* Factory(const QString& className, QObject* object) {

@@ -151,6 +151,7 @@ TEST_F(EditorTest, ARunFreezesTheEditorAndAnExitWaitsForTheEndOfAnyConversion) {
   EXPECT_EQ(model->ConvertClicked(), zun::ConvertRequest::StartRun);
   EXPECT_STREQ(S().ConvertCaption(), "Stop");
   model->ShowTask(2);
+  model->SelectRow(1);  // an assistive tool selecting in the locked list
   EXPECT_EQ(S().selected, 2);
   EXPECT_FALSE(S().controls.action || S().controls.options || S().controls.list || S().controls.exit);
   EXPECT_TRUE(S().controls.pcFileLocked);
