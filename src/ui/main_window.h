@@ -13,6 +13,7 @@
 #include "editor/editor_model.h"
 #include "hotsync/user_manager.h"
 #include "record/data_file.h"
+#include "ui/pictures.h"
 #include "ui/prompts.h"
 
 class QAction;
@@ -138,7 +139,7 @@ class MainWindow : public QWidget, public ConversionHost {
     QString caption = kProgressCaption;
     int maximum = 1;
     int value = 0;
-    int trayFrame = 1;
+    int trayFrame = kTrayRestFrame;
     QString trayTip = kTrayTip;
   } progress_;
 
