@@ -170,9 +170,9 @@ void MainWindow::Connect() {
   connect(exitItem_, &QAction::triggered, this, [this] { close(); });
   connect(trayWatch_, &QTimer::timeout, this, [this] {
     // Hidden in a tray that went away: back to the task bar, minimized.
-    if (isVisible() || HasTray()) return;
+    if (!isVisible() && HasTray()) return;
     trayWatch_->stop();
-    showMinimized();
+    if (!isVisible()) showMinimized();
   });
 }
 
