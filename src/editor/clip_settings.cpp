@@ -3,6 +3,7 @@
 
 #include "editor/editor_model.h"
 #include "editor/number_text.h"
+#include "glue/paths.h"
 
 namespace zun {
 namespace {
@@ -19,16 +20,9 @@ std::string ThreeDigits(int32_t number) {
 
 void EditorModel::ToggleClipSettings() {
   Guarded([&] {
+    // The captions of cmd_convert and cmd_clipsettings follow the mode.
     if (!state_.clipSettingsMode) {
       state_.clipSettingsMode = true;
-      savedConvertCaption_ = state_.convertCaption;
-      savedConvertTip_ = state_.convertTip;
-      state_.convertCaption = kConvertClipCaption;
-      state_.convertTip = kConvertClipTip;
-      savedClipCaption_ = state_.clipCaption;
-      savedClipTip_ = state_.clipTip;
-      state_.clipCaption = kClipDoneCaption;
-      state_.clipTip = kClipDoneTip;
       LoadEditor(kClipboardRecord);
       state_.countUpText = ThreeDigits(buffer_.Counter);
       state_.countUp = buffer_.CountUp();
@@ -36,12 +30,8 @@ void EditorModel::ToggleClipSettings() {
     } else {
       SwitchEditorMode(true);
       state_.clipShapeColour = kClipShapeColour;
-      state_.convertCaption = savedConvertCaption_;
-      state_.convertTip = savedConvertTip_;
-      state_.clipCaption = savedClipCaption_;
-      state_.clipTip = savedClipTip_;
       state_.clipSettingsMode = false;
-      RefreshSelection(2);
+      RefreshSelection(kRefreshEditor);
     }
   });
 }
@@ -97,14 +87,12 @@ void EditorModel::CountUpClicked(bool checked) {
   });
 }
 
-std::optional<std::string> EditorModel::ClipboardText() {
-  return clipboardSource ? clipboardSource() : std::nullopt;
-}
+std::optional<std::string> EditorModel::ClipboardText() { return clipboardSource ? clipboardSource() : std::nullopt; }
 
 void EditorModel::ShowCounter(int32_t next) { state_.countUpText = ThreeDigits(next); }
 
 void EditorModel::ShowClipStatus(const std::string& status) {
-  state_.statusText = status;
+  state_.statusText = TrimTrailingBlanks(status);
   // The conversion stored record 2; later edits in this mode build on what it stored.
   Guarded([&] { buffer_ = data_.Read(kClipboardRecord); });
 }

@@ -15,6 +15,7 @@ constexpr size_t kNumberBoxLength = 2;
 }  // namespace
 
 void EditorModel::StoreEdit(const std::function<void(TaskRecord&)>& change) {
+  if (loading_) return;
   if (state_.clipSettingsMode) {
     change(buffer_);  // the buffer holds record 2 for the whole mode
     data_.Write(kClipboardRecord, buffer_);
@@ -41,7 +42,9 @@ void EditorModel::CycleAction() {
 void EditorModel::OptionChanged(int32_t entry, bool checked) {
   if (entry < 0 || entry >= kOptionCount) return;
   state_.optionChecks[entry] = checked;
-  Guarded([&] { StoreEdit([&](TaskRecord& task) { task.Options.SetAt(static_cast<size_t>(entry), checked ? '1' : '0'); }); });
+  Guarded([&] {
+    StoreEdit([&](TaskRecord& task) { task.Options.SetAt(static_cast<size_t>(entry), checked ? '1' : '0'); });
+  });
 }
 
 void EditorModel::TabSpaceEdited(const std::string& text) {
@@ -78,7 +81,8 @@ void EditorModel::TargetCheckChanged(int32_t entry) {
   if (!state_.clipSettingsMode && state_.selected < 1) return;
   std::vector<bool>& checks = state_.installChecks;
   if (InstallChecks().CheckedCount() == 0) checks[entry] = true;  // the last one stays checked
-  const TaskAction action = state_.clipSettingsMode ? buffer_.Action : data_.Read(TaskRecordNumber(state_.selected)).Action;
+  const TaskAction action =
+      state_.clipSettingsMode ? buffer_.Action : data_.Read(TaskRecordNumber(state_.selected)).Action;
   const bool customChecked = InstallChecks().CustomChecked();
   const bool exclusive = state_.clipSettingsMode ? customChecked : (action != TaskAction::PcToPalm || customChecked);
   if (checks[entry] && exclusive) {
@@ -118,12 +122,21 @@ void EditorModel::StoreTargetsAndFollowPalmBox() {
 
 // File boxes and automatic naming. A box's change handling runs when its text changes.
 
+// An edit by any means (typing, pasting, an input method, an assistive tool) counts as typed.
 void EditorModel::PcFileEdited(const std::string& text) {
+  state_.lastEditedSide = kPcSide;
   Guarded([&] { SetPcText(text); });
 }
 
 void EditorModel::PalmFileEdited(const std::string& text) {
+  state_.lastEditedSide = kPalmSide;
   Guarded([&] { SetPalmText(text); });
+}
+
+bool EditorModel::FitsField(const std::string& stored, std::string& info) {
+  if (stored.size() <= kMaxPathBytes) return true;
+  info = kInfoTooLong;  // the box keeps what was typed; the record keeps the last name that fitted
+  return false;
 }
 
 void EditorModel::SetPcText(const std::string& text) {
@@ -142,6 +155,7 @@ void EditorModel::PcFileChanged() {
   // In clip settings mode the PC side is the clipboard: the task still selected keeps its file.
   if (state_.rows.empty() || state_.selected < 1 || state_.clipSettingsMode) return;
   const std::string text = state_.pcFileText;
+  if (!FitsField(text, state_.pcFileInfo)) return;
   state_.rows[state_.selected - 1].pcName = PathFileName(text);
   state_.pcFileInfo = Info(text, false);
   TaskAction action{};
@@ -149,7 +163,8 @@ void EditorModel::PcFileChanged() {
     task.PcFile = text;
     action = task.Action;
   });
-  if (NamingActive() && (action == TaskAction::PcToPalm || (action == TaskAction::BothWays && state_.lastEditedSide == kPcSide))) {
+  if (NamingActive() &&
+      (action == TaskAction::PcToPalm || (action == TaskAction::BothWays && state_.lastEditedSide == kPcSide))) {
     NamePalmFromPc(PathFileName(text));
   }
 }
@@ -184,18 +199,20 @@ void EditorModel::PalmFileChanged() {
     state_.palmCaret = text.size() - 4;
   }
   state_.palmFileInfo = Info(text, true);
-  const bool custom = InstallChecks().CustomChecked();
+  const std::string stored = InstallChecks().CustomChecked() ? text : PathFileName(text);
+  if (!FitsField(stored, state_.palmFileInfo)) return;
   if (state_.clipSettingsMode) {
-    StoreEdit([&](TaskRecord& task) { task.PalmFile = custom ? text : PathFileName(text); });
+    StoreEdit([&](TaskRecord& task) { task.PalmFile = stored; });
     return;
   }
   state_.rows[state_.selected - 1].palmName = name;
   TaskAction action{};
   StoreEdit([&](TaskRecord& task) {
-    task.PalmFile = custom ? text : PathFileName(text);
+    task.PalmFile = stored;
     action = task.Action;
   });
-  if (NamingActive() && (action == TaskAction::PalmToPc || (action == TaskAction::BothWays && state_.lastEditedSide == kPalmSide))) {
+  if (NamingActive() &&
+      (action == TaskAction::PalmToPc || (action == TaskAction::BothWays && state_.lastEditedSide == kPalmSide))) {
     NamePcFromPalm(name);
   }
 }

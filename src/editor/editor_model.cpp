@@ -2,8 +2,10 @@
 #include "editor/editor_model.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "glue/paths.h"
+#include "tasks/conversion_run.h"
 
 namespace zun {
 namespace {
@@ -12,10 +14,6 @@ TaskRow RowFor(const TaskRecord& task) {
   return TaskRow{DisplayedAction(task.Action), "", PathFileName(task.PcFile.Trimmed()),
                  PathFileName(task.PalmFile.Trimmed())};
 }
-
-constexpr int kRefreshEditor = 2;
-constexpr int kRefreshScrollBar = 1;
-constexpr int kRefreshAll = kRefreshEditor | kRefreshScrollBar;
 
 }  // namespace
 
@@ -75,7 +73,6 @@ void EditorModel::RefreshSelection(int flags) {
       state_.controls.convert = false;
       state_.listShapeColour = kNoTasksColour;
     }
-    namingPaused_ = true;
     if (SelectionVisible()) {
       state_.bandRow = state_.selected;
       LoadEditor(TaskRecordNumber(state_.selected));
@@ -83,7 +80,6 @@ void EditorModel::RefreshSelection(int flags) {
       state_.bandRow = 0;
       ClearEditor();
     }
-    namingPaused_ = false;
   }
   if (flags & kRefreshScrollBar) SetupScrollBar();
 }
@@ -100,6 +96,13 @@ void EditorModel::ShowRow(int32_t row) {
 }
 
 void EditorModel::LoadEditor(int32_t record) {
+  // Showing a task changes nothing: no naming and no store, whatever the boxes' change handling does.
+  struct Loading {
+    bool& flag;
+    explicit Loading(bool& f) : flag(f) { flag = true; }
+    ~Loading() { flag = false; }
+  } loading(loading_);
+  ++state_.loads;
   EnableEditor(true);
   buffer_ = data_.Read(record);
   const TaskRecord loaded = buffer_;
@@ -123,7 +126,7 @@ void EditorModel::LoadEditor(int32_t record) {
   }
   SetTabSpaceText(std::to_string(loaded.TabSpace));
   SetCategoryText(std::to_string(loaded.Category));
-  state_.statusText = loaded.Status.str();
+  state_.statusText = loaded.Status.Trimmed();  // read from its beginning, without the padding
   // Showing the options stores nothing: a blank character stays blank.
   for (int i = 0; i < kOptionCount; ++i) state_.optionChecks[i] = IsEntryChecked(loaded.Options, i);
 }
@@ -140,7 +143,7 @@ void EditorModel::ClearEditor() {
 }
 
 void EditorModel::EnableEditor(bool on) {
-  if (state_.convertCaption != kConvertCaption) return;
+  if (state_.EditorFrozen()) return;
   ControlStates& c = state_.controls;
   c.action = on;
   c.pcFileLocked = !on;
@@ -185,17 +188,19 @@ void EditorModel::SaveDefault() {
 }
 
 void EditorModel::SelectRow(int32_t row) {
-  if (row < 1 || row > static_cast<int32_t>(state_.rows.size()) || row == state_.selected) return;
+  // Not while the list is locked (a run, clip settings mode), whatever tries to select.
+  if (!state_.controls.list || row < 1 || row > static_cast<int32_t>(state_.rows.size())) return;
+  if (row == state_.selected && SelectionVisible()) return;
   Guarded([&] {
     ShowRow(row);
     RefreshSelection(kRefreshEditor);
   });
 }
 
-ListColumn EditorModel::ClickItem(int32_t row, int32_t xTwips, int32_t listWidthTwips) {
+ListColumn EditorModel::ClickItem(int32_t row, int32_t x, const ColumnBounds& columns) {
   // The clicked row is loaded first, so a direction change meets that task's own targets.
   SelectRow(row);
-  clickedColumn_ = ColumnAt(xTwips, ColumnsForWidth(listWidthTwips));
+  clickedColumn_ = ColumnAt(x, columns);
   if (state_.selected != row) return clickedColumn_;
   Guarded([&] {
     if (clickedColumn_ == ListColumn::Sync) {
@@ -210,6 +215,21 @@ ListColumn EditorModel::ClickItem(int32_t row, int32_t xTwips, int32_t listWidth
     RefreshSelection(kRefreshEditor);
   });
   return clickedColumn_;
+}
+
+std::string EditorModel::RowPath(int32_t row, ListColumn column) {
+  if (row < 1 || row > static_cast<int32_t>(state_.rows.size())) return {};
+  try {
+    const TaskRecord task = data_.Read(TaskRecordNumber(row));
+    if (column == ListColumn::PcFile) return task.PcFile.Trimmed();
+    if (column != ListColumn::PalmFile) return {};
+    const TargetChecks checks = ChecksFromTargets(task.Targets, static_cast<int32_t>(state_.installEntries.size()));
+    const int32_t first = checks.FirstChecked();
+    if (first < 0 || checks.CustomChecked()) return task.PalmFile.Trimmed();
+    return PalmFilePath(users_, checks, first, task.PalmFile.Trimmed());
+  } catch (const std::exception&) {
+    return {};  // only a tooltip: the next action reports the data file
+  }
 }
 
 void EditorModel::DoubleClick(FileDialogs& dialogs) {
@@ -229,41 +249,86 @@ void EditorModel::KeyDown(ListKey key) {
   const int32_t count = static_cast<int32_t>(state_.rows.size());
   if (count == 0 || !state_.controls.list) return;
   const int32_t selected = state_.selected;
-  if (key == ListKey::Up) {
-    if (selected == state_.top && selected > 1) ScrollTo(state_.top - 1);
-    SelectRow(std::max(selected - 1, 1));
-  } else {
-    if (selected + 1 == state_.top + state_.rowsPerPage && selected < count) ScrollTo(state_.top + 1);
-    SelectRow(std::min(selected + 1, count));
+  const int32_t page = std::max(state_.rowsPerPage - 1, 1);
+  const int32_t lastShown = std::min(state_.top + state_.rowsPerPage - 1, count);
+  int32_t target = selected;
+  switch (key) {
+    case ListKey::Up:
+      target = selected - 1;
+      break;
+    case ListKey::Down:
+      target = selected + 1;
+      break;
+    case ListKey::PageUp:  // first to the top of the page, then a page further
+      target = selected > state_.top ? state_.top : selected - page;
+      break;
+    case ListKey::PageDown:
+      target = selected < lastShown ? lastShown : selected + page;
+      break;
+    case ListKey::Home:
+      target = 1;
+      break;
+    case ListKey::End:
+      target = count;
+      break;
   }
+  // Selecting scrolls by as little as shows the row: one row at the page's edges for Up and Down.
+  SelectRow(std::clamp(target, 1, count));
 }
 
 void EditorModel::TimerTick() { state_.newButtonEnlarged = !state_.newButtonEnlarged; }
 
 ConvertRequest EditorModel::ConvertClicked() {
-  if (state_.clipSettingsMode) return ConvertRequest::ConvertClipboard;
-  if (state_.convertCaption == kStopCaption || state_.convertCaption == kWaitCaption) {
-    flags_.stopRequested = true;
-    state_.convertCaption = kWaitCaption;
-    return ConvertRequest::StopRequested;
+  switch (state_.runState) {
+    case RunState::Running:
+    case RunState::Stopping:
+      flags_.stopRequested = true;
+      state_.runState = RunState::Stopping;
+      return ConvertRequest::StopRequested;
+    case RunState::Clipboard:
+      return ConvertRequest::Nothing;
+    case RunState::Idle:
+      break;
   }
-  EnableEditor(false);  // before the caption changes: EnableEditor acts only under "Convert"
+  if (state_.clipSettingsMode) return ConvertRequest::ConvertClipboard;
+  EnableEditor(false);  // before the run starts: the editor is frozen while it goes on
   ControlStates& c = state_.controls;
   c.list = c.autoNaming = c.askOverwrite = c.newTask = c.clipSettings = c.exit = false;
-  state_.convertCaption = kStopCaption;
+  state_.runState = RunState::Running;
   return ConvertRequest::StartRun;
 }
 
-void EditorModel::EndRun() {
-  state_.convertCaption = kConvertCaption;
+bool EditorModel::EndRun() {
+  state_.runState = RunState::Idle;
   EnableEditor(true);
   ControlStates& c = state_.controls;
   c.list = c.autoNaming = c.askOverwrite = c.newTask = c.clipSettings = c.exit = true;
-  flags_.stopRequested = false;
   Guarded([&] {
     state_.palmFileInfo = Info(state_.palmFileText, true);
     state_.pcFileInfo = Info(state_.pcFileText, false);
   });
+  return FinishConversion();
+}
+
+bool EditorModel::RequestExit() {
+  if (state_.runState == RunState::Idle) return true;
+  exitRequested_ = true;
+  if (state_.runState == RunState::Running) ConvertClicked();  // Stop: the run ends after this task
+  return false;
+}
+
+bool EditorModel::BeginClipboardConversion() {
+  if (state_.runState != RunState::Idle) return false;
+  state_.runState = RunState::Clipboard;
+  return true;
+}
+
+bool EditorModel::EndClipboardConversion() { return FinishConversion(); }
+
+bool EditorModel::FinishConversion() {
+  state_.runState = RunState::Idle;
+  flags_.stopRequested = false;  // nothing of this conversion may reach the next one
+  return std::exchange(exitRequested_, false);
 }
 
 void EditorModel::ShowTask(int32_t row) {
@@ -274,7 +339,7 @@ void EditorModel::ShowTask(int32_t row) {
 }
 
 void EditorModel::ShowOutcome(int32_t row, const TaskRecord& task, const std::string& syncSymbol) {
-  state_.statusText = task.Status.str();
+  state_.statusText = task.Status.Trimmed();
   if (row >= 1 && row <= static_cast<int32_t>(state_.rows.size())) state_.rows[row - 1].sync = syncSymbol;
 }
 

@@ -12,8 +12,8 @@
 #include "editor/editor_state.h"
 #include "editor/file_info.h"
 #include "hotsync/user_manager.h"
-#include "tasks/conversion_run.h"
 #include "record/data_file.h"
+#include "tasks/conversion_run.h"
 
 namespace zun {
 
@@ -45,8 +45,9 @@ class FileDialogs {
   virtual std::optional<FileDialogResult> OpenFile(const FileDialogRequest& request) = 0;
 };
 
-enum class ListKey { Up, Down };
-enum class ConvertRequest { StartRun, StopRequested, ConvertClipboard };
+enum class ListKey { Up, Down, PageUp, PageDown, Home, End };
+// What a click on cmd_convert asks the window to do; Nothing while a clipboard conversion runs.
+enum class ConvertRequest { StartRun, StopRequested, ConvertClipboard, Nothing };
 
 class EditorModel : public RunView, public ClipboardView {
  public:
@@ -71,9 +72,13 @@ class EditorModel : public RunView, public ClipboardView {
   void AddTask();
   void DeleteTask();
   void SaveDefault();
+  // Selects `row` (whatever selected it: a click, a key, an assistive tool), scrolls it into view
+  // and shows its task in the editor.
   void SelectRow(int32_t row);
-  // A click on `row` at x (twips from the list's left edge); a click in "Sync" cycles the direction.
-  ListColumn ClickItem(int32_t row, int32_t xTwips, int32_t listWidthTwips);
+  // A click on `row` at x (from the list's left edge); a click in "Sync" cycles the direction.
+  ListColumn ClickItem(int32_t row, int32_t x, const ColumnBounds& columns);
+  // The full path a list cell stands for: the PC file, or the document in its first target.
+  std::string RowPath(int32_t row, ListColumn column);
   // The browse that a double click on the last clicked column runs.
   void DoubleClick(FileDialogs& dialogs);
   void ScrollTo(int32_t top);
@@ -98,7 +103,15 @@ class EditorModel : public RunView, public ClipboardView {
 
   // Conversion run.
   ConvertRequest ConvertClicked();
-  void EndRun();
+  // The run ended; true when an exit asked for meanwhile is due now.
+  bool EndRun();
+  // An exit (the window's close, the tray's "Exit"): true when it may happen now; otherwise it
+  // waits for the conversion going on, which a run ends after its current task.
+  bool RequestExit();
+  // A clipboard conversion starts (false while another conversion runs) and ends; the end
+  // answers as EndRun does.
+  bool BeginClipboardConversion();
+  bool EndClipboardConversion();
   void ShowTask(int32_t row) override;
   void ShowOutcome(int32_t row, const TaskRecord& task, const std::string& syncSymbol) override;
 
@@ -120,6 +133,10 @@ class EditorModel : public RunView, public ClipboardView {
   // Runs a user action; a failure of the data file ends it and is kept for the window to show.
   void Guarded(const std::function<void()>& operation);
 
+  static constexpr int kRefreshScrollBar = 1;
+  static constexpr int kRefreshEditor = 2;
+  static constexpr int kRefreshAll = kRefreshEditor | kRefreshScrollBar;
+
   bool SelectionVisible() const;
   void RefreshSelection(int flags);
   void SetupScrollBar();
@@ -128,6 +145,7 @@ class EditorModel : public RunView, public ClipboardView {
   void ClearEditor();
   void EnableEditor(bool on);
   void SwitchEditorMode(bool normal);
+  bool FinishConversion();
 
   // Reads the record being edited (record 2 in clip settings mode, kept in the buffer), lets
   // `change` alter it and writes it back; nothing when no task is selected.
@@ -146,7 +164,9 @@ class EditorModel : public RunView, public ClipboardView {
   void PalmFileChanged();
   void NamePalmFromPc(const std::string& name);
   void NamePcFromPalm(const std::string& name);
-  bool NamingActive() const { return state_.autoNaming && !namingPaused_; }
+  // Whether `stored` fits its field; when not, the information box says so and nothing is stored.
+  bool FitsField(const std::string& stored, std::string& info);
+  bool NamingActive() const { return state_.autoNaming && !loading_; }
   std::string Info(const std::string& path, bool palmSide);
   std::string OpenDialog(FileDialogs& dialogs, bool palmSide, const std::string& startFolder,
                          const std::string& fileName, const std::string& from);
@@ -155,11 +175,11 @@ class EditorModel : public RunView, public ClipboardView {
   UserManager& users_;
   RunFlags& flags_;
   EditorState state_;
-  TaskRecord buffer_;  // the record last read for the editor; record 2 in clip settings mode
-  bool namingPaused_ = false;  // chk_autonaming grayed while the editor loads
+  TaskRecord buffer_;     // the record last read for the editor; record 2 in clip settings mode
+  bool loading_ = false;  // the editor loads a task: chk_autonaming grayed, nothing stored
   ListColumn clickedColumn_ = ListColumn::Sync;
   int32_t savedRow_ = 0;
-  std::string savedConvertCaption_, savedConvertTip_, savedClipCaption_, savedClipTip_;
+  bool exitRequested_ = false;
 };
 
 }  // namespace zun

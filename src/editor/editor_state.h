@@ -21,6 +21,9 @@ inline constexpr const char* kClipSetupCaption = "Clip Setup";
 inline constexpr const char* kClipSetupTip = "clipboard settings";
 inline constexpr const char* kClipDoneCaption = "Done";
 inline constexpr const char* kClipDoneTip = "exit clipboard settings";
+// The caption of the editor's frame says which task the editor shows.
+inline constexpr const char* kTaskEditorCaption = "Selected task";
+inline constexpr const char* kClipEditorCaption = "Clipboard task settings";
 
 inline constexpr int32_t kNoTaskPicture = 5;
 inline constexpr int32_t kPcSide = 3;    // LastEditedSide: the PC file box
@@ -32,9 +35,12 @@ inline constexpr uint32_t kNoTasksColour = 0x80FF80;
 inline constexpr uint32_t kClipModeEndColour = 0x00FF00;
 inline constexpr uint32_t kClipShapeColour = 0xC0C000;
 
+// A conversion run over the task list, or a clipboard conversion, and whether Stop was asked for.
+enum class RunState { Idle, Running, Stopping, Clipboard };
+
 struct TaskRow {
   TaskAction action = TaskAction::NoConversion;  // as shown: 1-4
-  std::string sync;   // "", " OK", " ?" or " -"
+  std::string sync;                              // "", " OK", " ?" or " -"
   std::string pcName;
   std::string palmName;
   bool operator==(const TaskRow&) const = default;
@@ -59,7 +65,7 @@ struct EditorState {
   int32_t top = 1;       // top visible row, the value of VScroll1
   int32_t rowsPerPage = 10;
   ScrollRange scroll;
-  int32_t bandRow = 0;   // the row the selection band joins to the editor; 0: at rest
+  int32_t bandRow = 0;  // the row the selection band joins to the editor; 0: at rest
   uint32_t listShapeColour = kNoTasksColour;
   bool timerRunning = true;  // Timer1 pulses cmd_new while the list is empty
   bool newButtonEnlarged = false;
@@ -71,12 +77,12 @@ struct EditorState {
   int32_t actionPicture = kNoTaskPicture;
   std::string pcFileText, palmFileText, pcFileInfo, palmFileInfo, statusText, tabSpaceText, categoryText;
   std::optional<size_t> palmCaret;  // set when ".pdb" was added: the caret goes just before it
+  int32_t loads = 0;                // counts the tasks loaded: the boxes then show their texts from the beginning
 
   // Switches and buttons.
   bool autoNaming = true;
   bool askOverwrite = true;
-  std::string convertCaption = kConvertCaption, convertTip = kConvertTip;
-  std::string clipCaption = kClipSetupCaption, clipTip = kClipSetupTip;
+  RunState runState = RunState::Idle;
   ControlStates controls;
 
   // Clip settings mode.
@@ -89,6 +95,26 @@ struct EditorState {
   int32_t lastEditedSide = 0;
   bool editorLoading = false;
   std::string dataError;  // set when the data file failed; the window shows it
+
+  // The captions follow the state: cmd_convert reads "Convert", "Stop", "Wait" or "Convert Clip".
+  const char* ConvertCaption() const;
+  const char* ConvertTip() const { return clipSettingsMode ? kConvertClipTip : kConvertTip; }
+  const char* ClipCaption() const { return clipSettingsMode ? kClipDoneCaption : kClipSetupCaption; }
+  const char* ClipTip() const { return clipSettingsMode ? kClipDoneTip : kClipSetupTip; }
+  const char* EditorCaption() const { return clipSettingsMode ? kClipEditorCaption : kTaskEditorCaption; }
+  // The editor keeps its enabled states during a run and in clip settings mode.
+  bool EditorFrozen() const {
+    return clipSettingsMode || runState == RunState::Running || runState == RunState::Stopping;
+  }
+  // The tray menu's "Convert Clipboard": not while a conversion is going on.
+  bool ClipboardConversionAllowed() const { return runState == RunState::Idle; }
 };
+
+inline const char* EditorState::ConvertCaption() const {
+  if (clipSettingsMode) return kConvertClipCaption;
+  if (runState == RunState::Running) return kStopCaption;
+  if (runState == RunState::Stopping) return kWaitCaption;
+  return kConvertCaption;
+}
 
 }  // namespace zun

@@ -1,6 +1,7 @@
 #include "editor/file_info.h"
 
 #include <clocale>
+#include <filesystem>
 
 #include "glue/file_system.h"
 #include "glue/paths.h"
@@ -17,9 +18,8 @@ std::string FormatDateWithLocale(std::time_t time, bool withTime) {
 
 std::string GroupThousands(long long value) {
   const lconv* conventions = std::localeconv();
-  std::string separator = conventions != nullptr && conventions->thousands_sep != nullptr
-                              ? conventions->thousands_sep
-                              : "";
+  std::string separator =
+      conventions != nullptr && conventions->thousands_sep != nullptr ? conventions->thousands_sep : "";
   if (separator.empty()) separator = ",";
   std::string digits = std::to_string(value < 0 ? -value : value);
   std::string grouped;
@@ -40,6 +40,8 @@ std::string FileInfoText(const std::string& path, bool palmSide, const TargetChe
   if (PathFileName(where).empty()) return kInfoNoName;
   switch (FileExists(where)) {
     case FileState::Exists: {
+      std::error_code error;
+      if (std::filesystem::is_directory(where, error)) return kInfoFolder;
       const auto time = ModificationTime(where);
       const auto size = FileLength(where);
       if (!time || !size) return kInfoInvalid;

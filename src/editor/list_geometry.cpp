@@ -1,19 +1,22 @@
 #include "editor/list_geometry.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace zun {
 
-ColumnLayout ColumnsForWidth(int32_t listWidthTwips) {
-  ColumnLayout layout;
-  layout.width = listWidthTwips - 60;
-  layout.fileWidth = static_cast<int32_t>(std::nearbyint(layout.width / 24.0 * (24.0 / 2 - 1)));
-  return layout;
+ColumnWidths ColumnWidthsFor(int32_t listWidth, int32_t syncMinimum) {
+  const auto file = static_cast<int32_t>(std::nearbyint(listWidth / 24.0 * (24.0 / 2 - 1)));
+  ColumnWidths widths;
+  widths.sync = std::min(std::max(listWidth - 2 * file, syncMinimum), std::max(listWidth, 0));
+  widths.pcFile = (listWidth - widths.sync) / 2;
+  widths.palmFile = listWidth - widths.sync - widths.pcFile;
+  return widths;
 }
 
-ListColumn ColumnAt(int32_t xTwips, const ColumnLayout& layout) {
-  if (xTwips < layout.fileWidth) return ListColumn::PcFile;
-  if (xTwips <= layout.width - layout.fileWidth) return ListColumn::Sync;
+ListColumn ColumnAt(int32_t x, const ColumnBounds& bounds) {
+  if (x < bounds.pcFileEnd) return ListColumn::PcFile;
+  if (x <= bounds.syncEnd) return ListColumn::Sync;
   return ListColumn::PalmFile;
 }
 

@@ -4,19 +4,26 @@
 
 namespace zun {
 
-inline constexpr int kTwipsPerPixel = 15;
-
-struct ColumnLayout {
-  int32_t width = 0;      // W: the list's width less 60 twips
-  int32_t fileWidth = 0;  // F: 11/24 of W, rounded half to even
-  int32_t SyncWidth() const { return width - 2 * fileWidth; }
+// Widths in pixels. The two file columns share what "Sync" leaves: "Sync" takes 1/12 of the
+// list (the file columns 11/24 each, rounded half to even) but never less than it needs to
+// show its picture and symbol readably.
+struct ColumnWidths {
+  int32_t sync = 0;
+  int32_t pcFile = 0;
+  int32_t palmFile = 0;
 };
-
-ColumnLayout ColumnsForWidth(int32_t listWidthTwips);
+ColumnWidths ColumnWidthsFor(int32_t listWidth, int32_t syncMinimum);
 
 enum class ListColumn { Sync = 0, PcFile = 1, PalmFile = 2 };
-// "PC File" left of F, "Sync" from F to W - F (both included), "Palm File" beyond.
-ListColumn ColumnAt(int32_t xTwips, const ColumnLayout& layout);
+
+// Where the columns end on screen, measured from the list's left edge. On screen the order is
+// "PC File", "Sync", "Palm File"; the user may resize them, so clicks go by these real bounds.
+struct ColumnBounds {
+  int32_t pcFileEnd = 0;
+  int32_t syncEnd = 0;
+};
+// "PC File" left of its end, "Sync" from there to its end (both included), "Palm File" beyond.
+ListColumn ColumnAt(int32_t x, const ColumnBounds& bounds);
 
 struct ScrollRange {
   int32_t minimum = 1;

@@ -1,104 +1,295 @@
 #include "glue/browser.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
-#include <vector>
-
-#include "glue/file_system.h"
 
 namespace zun {
 namespace {
 
-std::vector<std::string> Folders(const char* variable, const std::string& fallback) {
-  const char* value = std::getenv(variable);
-  std::stringstream list(value != nullptr && *value != '\0' ? value : fallback);
-  std::vector<std::string> folders;
-  for (std::string folder; std::getline(list, folder, ':');) {
-    if (!folder.empty()) folders.push_back(folder + "/");
+constexpr const char* kHtmlType = "text/html";
+
+std::string Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::stringstream stream(text);
+  for (std::string part; std::getline(stream, part, separator);) {
+    if (!part.empty()) parts.push_back(part);
   }
-  return folders;
+  return parts;
 }
 
-std::string Home() {
-  const char* home = std::getenv("HOME");
-  return home != nullptr ? home : "";
-}
-
-std::vector<std::string> ConfigFolders() {
-  std::vector<std::string> folders = Folders("XDG_CONFIG_HOME", Home() + "/.config");
-  for (const std::string& folder : Folders("XDG_CONFIG_DIRS", "/etc/xdg")) folders.push_back(folder);
+std::vector<std::string> Folders(const char* variable, const std::string& fallback) {
+  const std::string value = Environment(variable);
+  std::vector<std::string> folders;
+  for (const std::string& folder : Split(value.empty() ? fallback : value, ':')) folders.push_back(folder + "/");
   return folders;
 }
 
 std::vector<std::string> ApplicationFolders() {
+  const std::string home = Environment("HOME");
   std::vector<std::string> folders;
-  for (const std::string& folder : Folders("XDG_DATA_HOME", Home() + "/.local/share")) folders.push_back(folder + "applications/");
+  for (const std::string& folder : Folders("XDG_DATA_HOME", home + "/.local/share"))
+    folders.push_back(folder + "applications/");
   for (const std::string& folder : Folders("XDG_DATA_DIRS", "/usr/local/share:/usr/share")) {
     folders.push_back(folder + "applications/");
   }
   return folders;
 }
 
-// The desktop entries a list file names for text/html, in its order.
-std::vector<std::string> HtmlEntries(const std::string& listPath) {
-  std::ifstream in(listPath);
+// The association lists in the order they count: configuration folders, then application
+// folders; in each the current desktop's own list before the common one.
+std::vector<std::string> AssociationLists() {
+  const std::string home = Environment("HOME");
+  std::vector<std::string> desktops;
+  for (std::string desktop : Split(Environment("XDG_CURRENT_DESKTOP"), ':')) {
+    for (char& c : desktop) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    desktops.push_back(desktop + "-");
+  }
+  desktops.push_back("");
+  std::vector<std::string> lists;
+  std::vector<std::string> folders = Folders("XDG_CONFIG_HOME", home + "/.config");
+  for (const std::string& folder : Folders("XDG_CONFIG_DIRS", "/etc/xdg")) folders.push_back(folder);
+  for (const std::string& folder : folders) {
+    for (const std::string& desktop : desktops) lists.push_back(folder + desktop + "mimeapps.list");
+  }
+  for (const std::string& folder : ApplicationFolders()) {
+    for (const std::string& desktop : desktops) lists.push_back(folder + desktop + "mimeapps.list");
+    lists.push_back(folder + "defaults.list");  // the older name, still read by xdg-mime
+  }
+  return lists;
+}
+
+// The desktop entries a group of a key file lists for text/html, in its order.
+std::vector<std::string> HtmlEntries(const std::string& path, const std::string& group) {
+  std::ifstream in(path);
   std::vector<std::string> entries;
-  bool inDefaults = false;
+  bool inGroup = false;
+  const std::string key = std::string(kHtmlType) + "=";
   for (std::string line; std::getline(in, line);) {
     if (!line.empty() && line.front() == '[') {
-      inDefaults = line.rfind("[Default Applications]", 0) == 0;
-      continue;
-    }
-    if (!inDefaults || line.rfind("text/html=", 0) != 0) continue;
-    std::stringstream values(line.substr(10));
-    for (std::string entry; std::getline(values, entry, ';');) {
-      if (!entry.empty()) entries.push_back(entry);
+      inGroup = line.rfind("[" + group + "]", 0) == 0;
+    } else if (inGroup && line.rfind(key, 0) == 0) {
+      for (const std::string& entry : Split(line.substr(key.size()), ';')) entries.push_back(entry);
     }
   }
   return entries;
 }
 
-std::optional<std::string> ExecProgram(const std::string& desktopFile) {
-  std::ifstream in(desktopFile);
-  bool inEntry = false;
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.front() == '[') {
-      inEntry = line == "[Desktop Entry]";
+bool IsExecutable(const std::string& path) { return ::access(path.c_str(), X_OK) == 0; }
+
+bool ProgramFound(const std::string& program) {
+  if (program.find('/') != std::string::npos) return IsExecutable(program);
+  for (const std::string& folder : Split(Environment("PATH"), ':')) {
+    if (IsExecutable(folder + "/" + program)) return true;
+  }
+  return false;
+}
+
+// The general escapes of a key file's string values.
+std::string Unescape(const std::string& value) {
+  std::string out;
+  for (size_t i = 0; i < value.size(); ++i) {
+    if (value[i] != '\\' || i + 1 == value.size()) {
+      out += value[i];
       continue;
     }
-    if (!inEntry || line.rfind("Exec=", 0) != 0) continue;
-    std::string command = line.substr(5);
-    std::string program;
-    if (!command.empty() && command.front() == '"') {
-      const size_t close = command.find('"', 1);
-      program = command.substr(1, close == std::string::npos ? std::string::npos : close - 1);
-    } else {
-      program = command.substr(0, command.find(' '));
+    const char c = value[++i];
+    out += c == 's' ? ' ' : c == 'n' ? '\n' : c == 't' ? '\t' : c == 'r' ? '\r' : c;
+  }
+  return out;
+}
+
+// An installed, usable entry named by its desktop file ID ("foo.desktop"; "kde-foo.desktop" may
+// also be "kde/foo.desktop").
+std::optional<DesktopEntry> FindEntry(const std::string& id) {
+  std::vector<std::string> names = {id};
+  for (size_t dash = id.find('-'); dash != std::string::npos; dash = id.find('-', dash + 1)) {
+    names.push_back(id.substr(0, dash) + "/" + id.substr(dash + 1));
+  }
+  for (const std::string& folder : ApplicationFolders()) {
+    for (const std::string& name : names) {
+      std::ifstream in(folder + name);
+      if (!in) continue;
+      DesktopEntry entry{folder + name, {}, {}, {}};
+      bool inEntry = false;
+      bool usable = true;
+      for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.front() == '[') {
+          inEntry = line == "[Desktop Entry]";
+          continue;
+        }
+        const size_t equals = line.find('=');
+        if (!inEntry || equals == std::string::npos) continue;
+        std::string key = line.substr(0, equals);
+        while (!key.empty() && key.back() == ' ') key.pop_back();
+        const size_t start = line.find_first_not_of(' ', equals + 1);
+        const std::string value = Unescape(start == std::string::npos ? "" : line.substr(start));
+        if (key == "Exec") entry.exec = value;
+        if (key == "Name") entry.name = value;
+        if (key == "Icon") entry.icon = value;
+        if (key == "Hidden" && value == "true") usable = false;
+        if (key == "Type" && value != "Application") usable = false;
+        if (key == "TryExec" && !ProgramFound(value)) usable = false;
+      }
+      if (usable && !entry.exec.empty()) return entry;
+      return std::nullopt;  // the first file found for an ID decides
     }
-    if (!program.empty() && program.front() != '%') return program;
   }
   return std::nullopt;
 }
 
-}  // namespace
-
-std::optional<std::string> DefaultBrowserProgram() {
-  std::vector<std::string> lists;
-  for (const std::string& folder : ConfigFolders()) lists.push_back(folder + "mimeapps.list");
-  for (const std::string& folder : ApplicationFolders()) {
-    lists.push_back(folder + "mimeapps.list");
-    lists.push_back(folder + "defaults.list");
-  }
+std::optional<std::vector<std::string>> DefaultApplicationCommand(const std::string& address) {
+  const std::vector<std::string> lists = AssociationLists();
+  auto commandFor = [&address](const std::string& id) -> std::optional<std::vector<std::string>> {
+    // A program that is named but missing is still the desktop's choice: starting it fails.
+    const std::optional<DesktopEntry> entry = FindEntry(id);
+    return entry ? ExecCommand(*entry, address) : std::nullopt;
+  };
   for (const std::string& list : lists) {
-    for (const std::string& entry : HtmlEntries(list)) {
-      for (const std::string& folder : ApplicationFolders()) {
-        if (FileExists(folder + entry) != FileState::Exists) continue;
-        if (auto program = ExecProgram(folder + entry)) return program;
-      }
+    for (const std::string& id : HtmlEntries(list, "Default Applications")) {
+      if (auto command = commandFor(id)) return command;
     }
   }
+  // No default: the associations, then what the installed applications say they can open.
+  std::set<std::string> removed;
+  for (const std::string& list : lists) {
+    for (const std::string& id : HtmlEntries(list, "Removed Associations")) removed.insert(id);
+  }
+  std::vector<std::string> candidates;
+  for (const std::string& list : lists) {
+    for (const std::string& id : HtmlEntries(list, "Added Associations")) candidates.push_back(id);
+  }
+  for (const std::string& folder : ApplicationFolders()) {
+    for (const std::string& id : HtmlEntries(folder + "mimeinfo.cache", "MIME Cache")) candidates.push_back(id);
+  }
+  for (const std::string& id : candidates) {
+    if (removed.count(id) != 0) continue;
+    if (auto command = commandFor(id)) return command;
+  }
+  return std::nullopt;
+}
+
+// $BROWSER: commands separated by ":", "%s" standing for the address.
+std::optional<std::vector<std::string>> EnvironmentBrowser(const std::string& address) {
+  for (const std::string& command : Split(Environment("BROWSER"), ':')) {
+    std::vector<std::string> words = Split(command, ' ');
+    if (words.empty() || !ProgramFound(words.front())) continue;
+    bool placed = false;
+    for (std::string& word : words) {
+      for (size_t at = word.find("%s"); at != std::string::npos; at = word.find("%s", at + address.size())) {
+        word.replace(at, 2, address);
+        placed = true;
+      }
+    }
+    if (!placed) words.push_back(address);
+    return words;
+  }
+  return std::nullopt;
+}
+
+// A file:// address as a local path for %f: no scheme, no fragment.
+std::string LocalPath(const std::string& address) {
+  const std::string scheme = "file://";
+  if (address.rfind(scheme, 0) != 0) return address;
+  return address.substr(scheme.size(),
+                        address.find('#') == std::string::npos ? std::string::npos : address.find('#') - scheme.size());
+}
+
+}  // namespace
+
+std::optional<std::vector<std::string>> ExecCommand(const DesktopEntry& entry, const std::string& address) {
+  std::vector<std::string> command;
+  std::string word;
+  bool inWord = false;
+  bool quoted = false;
+  bool wordQuoted = false;  // "" is an empty argument; a word of dropped codes is none
+  bool addressPlaced = false;
+  const std::string& exec = entry.exec;
+  for (size_t i = 0; i < exec.size(); ++i) {
+    const char c = exec[i];
+    if (quoted) {
+      if (c == '"') {
+        quoted = false;
+      } else if (c == '\\' && i + 1 < exec.size() && std::string("\"`$\\").find(exec[i + 1]) != std::string::npos) {
+        word += exec[++i];
+      } else {
+        word += c;
+      }
+      continue;
+    }
+    if (c == ' ' || c == '\t') {
+      if (inWord && (!word.empty() || wordQuoted)) command.push_back(word);
+      word.clear();
+      inWord = wordQuoted = false;
+      continue;
+    }
+    inWord = true;
+    if (c == '"') {
+      quoted = wordQuoted = true;
+    } else if (c == '%' && i + 1 < exec.size()) {
+      const char code = exec[++i];
+      switch (code) {
+        case 'u':
+        case 'U':
+          word += address;
+          addressPlaced = true;
+          break;
+        case 'f':
+        case 'F':
+          word += LocalPath(address);
+          addressPlaced = true;
+          break;
+        case 'c':
+          word += entry.name;
+          break;
+        case 'k':
+          word += entry.path;
+          break;
+        case 'i':
+          if (!entry.icon.empty()) {
+            command.push_back("--icon");
+            word += entry.icon;
+          }
+          break;
+        case '%':
+          word += '%';
+          break;
+        case 'd':
+        case 'D':
+        case 'n':
+        case 'N':
+        case 'v':
+        case 'm':
+          break;  // deprecated: dropped
+        default:
+          return std::nullopt;
+      }
+    } else if (c == '%') {
+      return std::nullopt;
+    } else {
+      word += c;
+    }
+  }
+  if (quoted) return std::nullopt;
+  if (inWord && (!word.empty() || wordQuoted)) command.push_back(word);
+  if (command.empty()) return std::nullopt;
+  if (!addressPlaced) command.push_back(address);
+  return command;
+}
+
+std::optional<std::vector<std::string>> BrowserCommand(const std::string& address) {
+  if (auto command = DefaultApplicationCommand(address)) return command;
+  if (auto command = EnvironmentBrowser(address)) return command;
+  if (ProgramFound("x-www-browser")) return std::vector<std::string>{"x-www-browser", address};
   return std::nullopt;
 }
 

@@ -1,6 +1,7 @@
 #include "ui/info_window.h"
 
 #include <QFont>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -21,6 +22,7 @@ QLabel* Link(QWidget* parent, const char* name, const QString& text, const QStri
   link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
   link->setFocusPolicy(Qt::StrongFocus);
   link->setAccessibleName(tip);
+  link->installEventFilter(parent);
   QObject::connect(link, &QLabel::linkActivated, parent, [open](const QString& href) { open(href.toStdString()); });
   return link;
 }
@@ -28,7 +30,7 @@ QLabel* Link(QWidget* parent, const char* name, const QString& text, const QStri
 }  // namespace
 
 InfoWindow::InfoWindow(QWidget* owner, const std::string& programDir, std::function<void(const std::string&)> open)
-    : QDialog(owner) {
+    : QDialog(owner), open_(std::move(open)) {
   setObjectName("frmInfo");
   setWindowTitle("ZUN2");
   setModal(true);
@@ -48,16 +50,28 @@ InfoWindow::InfoWindow(QWidget* owner, const std::string& programDir, std::funct
   version->setObjectName("lbl_version");
   layout->addWidget(version);
   layout->addWidget(Link(this, "lbl_maker", kMakerName, help + "#maker",
-                         QString("open browser with %1 home").arg(kMakerName), open));
+                         QString("open browser with %1 home").arg(kMakerName), open_));
   auto* updates = new QLabel("for updates look at", this);
   updates->setObjectName("lbl_updates");
   layout->addWidget(updates);
-  layout->addWidget(Link(this, "lbl_home", "ZUN2 home", help + "#updates", "open browser with ZUN2 home", open));
+  layout->addWidget(Link(this, "lbl_home", "ZUN2 home", help + "#updates", "open browser with ZUN2 home", open_));
   auto* ok = new QPushButton("OK", this);
   ok->setObjectName("cmd_ok");
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
   layout->addWidget(ok);
+}
+
+bool InfoWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    const QString address = watched->property("tag").toString();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !address.isEmpty()) {
+      open_(address.toStdString());
+      return true;
+    }
+  }
+  return QDialog::eventFilter(watched, event);
 }
 
 }  // namespace zun::ui

@@ -12,6 +12,13 @@ class InfoWindow : public QDialog {
  public:
   // `open` takes a link's address to the browser. The links lead into the help page.
   InfoWindow(QWidget* owner, const std::string& programDir, std::function<void(const std::string&)> open);
+
+ protected:
+  // Enter on a link follows it (the dialog would take it for its OK button).
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  std::function<void(const std::string&)> open_;
 };
 
 }  // namespace zun::ui

@@ -9,6 +9,7 @@
 #include <QCursor>
 #include <QDateTime>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,14 +17,13 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
-#include <QProgressBar>
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolButton>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include "clipboard/clipboard_conversion.h"
 #include "glue/browser.h"
@@ -33,12 +33,15 @@
 #include "ui/info_window.h"
 #include "ui/pictures.h"
 #include "ui/qt_file_dialogs.h"
+#include "ui/task_list_model.h"
 
 namespace zun::ui {
 namespace {
 
-constexpr int kRowHeight = 20;
 constexpr int kWheelRows = 3;
+// A long conversion redraws the window and lets events run this often: a few dozen times a
+// second, so progress moves smoothly and Stop is answered at once, without a redraw per record.
+constexpr qint64 kRedrawInterval = 30;
 
 std::string LocaleDate(std::time_t time, bool withTime) {
   const QDateTime when = QDateTime::fromSecsSinceEpoch(time);
@@ -47,28 +50,9 @@ std::string LocaleDate(std::time_t time, bool withTime) {
       .toStdString();
 }
 
-// The run's view: the model follows the tasks, the window shows each step at once.
-class WindowRunView : public RunView {
- public:
-  WindowRunView(EditorModel& model, std::function<void()> mirror) : model_(model), mirror_(std::move(mirror)) {}
-  void ShowTask(int32_t row) override {
-    model_.ShowTask(row);
-    mirror_();
-  }
-  void ShowOutcome(int32_t row, const TaskRecord& task, const std::string& symbol) override {
-    model_.ShowOutcome(row, task, symbol);
-    mirror_();
-  }
-
- private:
-  EditorModel& model_;
-  std::function<void()> mirror_;
-};
-
 }  // namespace
 
-MainWindow::MainWindow(StartOptions options)
-    : options_(std::move(options)), data_(options_.programDir) {
+MainWindow::MainWindow(StartOptions options) : options_(std::move(options)), data_(options_.programDir) {
   if (!options_.users) options_.users = std::make_unique<NoUsers>();
   qtDialogs_ = std::make_unique<QtFileDialogs>(this);
   dialogs_ = qtDialogs_.get();
@@ -85,7 +69,7 @@ MainWindow::MainWindow(StartOptions options)
 
 MainWindow::~MainWindow() { ShutDown(); }
 
-bool MainWindow::HasTray() const { return QSystemTrayIcon::isSystemTrayAvailable(); }
+bool MainWindow::HasTray() const { return trayProbe_ ? trayProbe_() : QSystemTrayIcon::isSystemTrayAvailable(); }
 
 bool MainWindow::Start() {
   bool hidden = false;
@@ -99,15 +83,17 @@ bool MainWindow::Start() {
   ensurePolished();
   model_->SetRowsPerPage(RowsPerPage());
   Mirror();
+  // The icon is asked for even without a tray: Qt shows it as soon as a tray appears.
+  tray_->show();
   // Hidden in the tray when it was left there, unless there is no tray to come back from.
   if (hidden && HasTray()) {
     setWindowState(Qt::WindowMinimized);
+    trayWatch_->start();
   } else if (hidden) {
     showMinimized();
   } else {
     show();
   }
-  if (HasTray()) tray_->show();
   codec_ = LoadDocCodec(options_.codecFolders);
   if (!codec_) {
     QMessageBox box(QMessageBox::Critical, kMessageTitle, kCodecMissingMessage, QMessageBox::Ok, this);
@@ -125,6 +111,7 @@ void MainWindow::ShutDown() {
   if (shutDown_) return;
   shutDown_ = true;
   timer_->stop();
+  trayWatch_->stop();
   data_.Close();
   if (tray_ != nullptr) tray_->hide();
 }
@@ -141,7 +128,7 @@ ConversionEnv MainWindow::Env() {
 
 template <typename Action>
 void MainWindow::Forward(Action action) {
-  if (shutDown_) return;
+  if (shutDown_ || mirroring_) return;
   action();
   Mirror();
   const std::string error = model_->TakeDataError();
@@ -155,37 +142,21 @@ void MainWindow::Connect() {
   connect(convert_, &QPushButton::clicked, this, [this] { ConvertClicked(); });
   connect(clipSettings_, &QPushButton::clicked, this, [this] { Forward([&] { model_->ToggleClipSettings(); }); });
   connect(exit_, &QPushButton::clicked, this, [this] { close(); });
-  connect(help_, &QToolButton::clicked, this, [this] { ShowHelp(); });
-  connect(pelko_, &QToolButton::clicked, this, [this] { ShowInfo(); });
+  // Queued: whoever pressed (a click, an assistive tool's action) gets its answer before the
+  // browser is looked for or the information window waits for its OK.
+  connect(
+      help_, &QToolButton::clicked, this, [this] { ShowHelp(); }, Qt::QueuedConnection);
+  connect(
+      pelko_, &QToolButton::clicked, this, [this] { ShowInfo(); }, Qt::QueuedConnection);
   connect(browsePc_, &QPushButton::clicked, this, [this] { Forward([&] { model_->BrowsePcFile(*dialogs_); }); });
   connect(browsePalm_, &QPushButton::clicked, this, [this] { Forward([&] { model_->BrowsePalmFile(*dialogs_); }); });
-  connect(action_, &QToolButton::clicked, this, [this] { Forward([&] { model_->CycleAction(); }); });
-  connect(autoNaming_, &QCheckBox::clicked, this, [this](bool on) { Forward([&] { model_->AutoNamingClicked(on); }); });
-  connect(askOverwrite_, &QCheckBox::clicked, this,
-          [this](bool on) { Forward([&] { model_->AskOverwriteClicked(on); }); });
-  connect(countUp_, &QCheckBox::clicked, this, [this](bool on) { Forward([&] { model_->CountUpClicked(on); }); });
-  connect(pcFile_, &QLineEdit::textEdited, this,
-          [this](const QString& t) { Forward([&] { model_->PcFileEdited(t.toStdString()); }); });
-  connect(palmFile_, &QLineEdit::textEdited, this,
-          [this](const QString& t) { Forward([&] { model_->PalmFileEdited(t.toStdString()); }); });
-  connect(tabSpace_, &QLineEdit::textEdited, this,
-          [this](const QString& t) { Forward([&] { model_->TabSpaceEdited(t.toStdString()); }); });
-  connect(category_, &QLineEdit::textEdited, this,
-          [this](const QString& t) { Forward([&] { model_->CategoryEdited(t.toStdString()); }); });
-  connect(countUpText_, &QLineEdit::textEdited, this,
-          [this](const QString& t) { Forward([&] { model_->CountUpEdited(t.toStdString()); }); });
-  connect(install_, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
-    Forward([&] { model_->TargetChanged(install_->row(item), item->checkState() == Qt::Checked); });
+  ConnectEditor();
+
+  connect(tasks_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { ListSelectionChanged(); });
+  connect(tasks_, &QTreeView::clicked, this, [this](const QModelIndex& index) {
+    Forward([&] { model_->ClickItem(index.row() + 1, lastClickX_, ListColumnBounds()); });
   });
-  connect(optionList_, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
-    Forward([&] { model_->OptionChanged(optionList_->row(item), item->checkState() == Qt::Checked); });
-  });
-  connect(tasks_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item, int) {
-    const int32_t row = tasks_->indexOfTopLevelItem(item) + 1;
-    Forward([&] { model_->ClickItem(row, lastClickX_ * kTwipsPerPixel, tasks_->width() * kTwipsPerPixel); });
-  });
-  connect(tasks_, &QTreeWidget::itemDoubleClicked, this,
-          [this](QTreeWidgetItem*, int) { Forward([&] { model_->DoubleClick(*dialogs_); }); });
+  connect(tasks_, &QTreeView::doubleClicked, this, [this] { Forward([&] { model_->DoubleClick(*dialogs_); }); });
   connect(scroll_, &QScrollBar::valueChanged, this, [this](int value) { Forward([&] { model_->ScrollTo(value); }); });
   connect(timer_, &QTimer::timeout, this, [this] { Forward([&] { model_->TimerTick(); }); });
   tasks_->viewport()->installEventFilter(this);
@@ -194,10 +165,90 @@ void MainWindow::Connect() {
   palmFile_->installEventFilter(this);
 
   connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) { TrayActivated(r); });
-  const QList<QAction*> items = trayMenu_->actions();
-  connect(items[0], &QAction::triggered, this, [this] { ConvertClipboardNow(); });
-  connect(items[1], &QAction::triggered, this, [this] { RestoreWindow(); });
-  connect(items[3], &QAction::triggered, this, [this] { close(); });
+  connect(convertClipboardItem_, &QAction::triggered, this, [this] { ConvertClipboardNow(); });
+  connect(restoreItem_, &QAction::triggered, this, [this] { RestoreWindow(); });
+  connect(exitItem_, &QAction::triggered, this, [this] { close(); });
+  connect(trayWatch_, &QTimer::timeout, this, [this] {
+    // Hidden in a tray that went away: back to the task bar, minimized.
+    if (!isVisible() && HasTray()) return;
+    trayWatch_->stop();
+    if (!isVisible()) showMinimized();
+  });
+}
+
+// Every change of a box, a switch or a check mark that is not the window's own showing of the
+// model is the user's (typed, pasted, an input method, an assistive tool) and is stored.
+void MainWindow::ConnectEditor() {
+  auto text = [this](QLineEdit* box, void (EditorModel::*edited)(const std::string&)) {
+    connect(box, &QLineEdit::textChanged, this,
+            [this, edited](const QString& t) { Forward([&] { (model_.get()->*edited)(t.toStdString()); }); });
+  };
+  text(pcFile_, &EditorModel::PcFileEdited);
+  text(palmFile_, &EditorModel::PalmFileEdited);
+  text(tabSpace_, &EditorModel::TabSpaceEdited);
+  text(category_, &EditorModel::CategoryEdited);
+  text(countUpText_, &EditorModel::CountUpEdited);
+  auto toggle = [this](QCheckBox* box, void (EditorModel::*clicked)(bool)) {
+    connect(box, &QCheckBox::toggled, this,
+            [this, clicked](bool on) { Forward([&] { (model_.get()->*clicked)(on); }); });
+  };
+  toggle(autoNaming_, &EditorModel::AutoNamingClicked);
+  toggle(askOverwrite_, &EditorModel::AskOverwriteClicked);
+  toggle(countUp_, &EditorModel::CountUpClicked);
+  connect(install_, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
+    Forward([&] { model_->TargetChanged(install_->row(item), item->checkState() == Qt::Checked); });
+  });
+  connect(optionList_, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
+    Forward([&] { model_->OptionChanged(optionList_->row(item), item->checkState() == Qt::Checked); });
+  });
+  connect(action_, &QToolButton::clicked, this, [this] { Forward([&] { model_->CycleAction(); }); });
+}
+
+void MainWindow::ListSelectionChanged() {
+  if (mirroring_ || shutDown_) return;
+  const QModelIndexList rows = tasks_->selectionModel()->selectedRows();
+  if (rows.isEmpty()) {
+    // Unselected from outside (an assistive tool selecting another row clears first): the
+    // model's row is highlighted again once that is over.
+    QTimer::singleShot(0, this, [this] { Mirror(); });
+    return;
+  }
+  const int wanted = rows.constLast().row() + 1;
+  Forward([&] { model_->SelectRow(wanted); });
+}
+
+ColumnBounds MainWindow::ListColumnBounds() const {
+  const QHeaderView* header = tasks_->header();
+  auto end = [header](int column) { return header->sectionViewportPosition(column) + header->sectionSize(column); };
+  return ColumnBounds{end(kPcFileColumn), end(kSyncColumn)};
+}
+
+bool MainWindow::ListKeyPressed(int key) {
+  switch (key) {
+    case Qt::Key_Up:
+      Forward([&] { model_->KeyDown(ListKey::Up); });
+      return true;
+    case Qt::Key_Down:
+      Forward([&] { model_->KeyDown(ListKey::Down); });
+      return true;
+    case Qt::Key_PageUp:
+      Forward([&] { model_->KeyDown(ListKey::PageUp); });
+      return true;
+    case Qt::Key_PageDown:
+      Forward([&] { model_->KeyDown(ListKey::PageDown); });
+      return true;
+    case Qt::Key_Home:
+      Forward([&] { model_->KeyDown(ListKey::Home); });
+      return true;
+    case Qt::Key_End:
+      Forward([&] { model_->KeyDown(ListKey::End); });
+      return true;
+    case Qt::Key_Space:  // the "Sync" cell of the selected row, from the keyboard
+      Forward([&] { model_->CycleAction(); });
+      return true;
+    default:
+      return false;
+  }
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -208,23 +259,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     Forward([&] { model_->ScrollTo(model_->State().top + (delta < 0 ? kWheelRows : -kWheelRows)); });
     return true;
   } else if (watched == tasks_ && event->type() == QEvent::KeyPress) {
-    switch (static_cast<QKeyEvent*>(event)->key()) {
-      case Qt::Key_Up:
-        Forward([&] { model_->KeyDown(ListKey::Up); });
-        return true;
-      case Qt::Key_Down:
-        Forward([&] { model_->KeyDown(ListKey::Down); });
-        return true;
-      case Qt::Key_Space:  // the "Sync" cell of the selected row, from the keyboard
-        Forward([&] { model_->CycleAction(); });
-        return true;
-      case Qt::Key_PageUp:
-      case Qt::Key_PageDown:
-      case Qt::Key_Home:
-      case Qt::Key_End:
-        return true;  // the list scrolls only through VScroll1
-      default:
-        break;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::KeypadModifier) {
+      if (ListKeyPressed(key->key())) return true;
     }
   } else if (event->type() == QEvent::KeyPress && (watched == action_ || watched == help_ || watched == pelko_)) {
     const int key = static_cast<QKeyEvent*>(event)->key();
@@ -254,38 +291,48 @@ void MainWindow::ConvertClicked() {
     case ConvertRequest::StartRun:
       RunAllTasksNow();
       break;
+    case ConvertRequest::Nothing:
+      break;
   }
 }
 
 void MainWindow::RunAllTasksNow() {
-  running_ = true;
   Mirror();
-  WindowRunView view(*model_, [this] { Mirror(); });
+  sinceRedraw_.invalidate();  // the first task is shown at once
   ConversionEnv env = Env();
-  const std::optional<std::string> failure = RunAllTasks(data_, env, view);
-  model_->EndRun();
-  running_ = false;
+  const std::optional<std::string> failure = RunAllTasks(data_, env, *model_);
+  const bool exitDue = model_->EndRun();
   Mirror();
   if (failure) QMessageBox::warning(this, kMessageTitle, QString::fromStdString(*failure));
-  if (closeAfterRun_) close();
+  ConversionEnded(exitDue);
 }
 
 void MainWindow::ConvertClipboardNow() {
-  // Not in the middle of a run or a prompt: the clipboard conversion uses the same editor.
-  if (running_ || prompt_.open || shutDown_ || !codec_) return;
-  running_ = true;
-  Forward([&] {
+  // Not in the middle of another conversion: the clipboard conversion uses the same editor.
+  if (prompt_.open || shutDown_ || !codec_ || !model_->BeginClipboardConversion()) return;
+  Mirror();
+  sinceRedraw_.invalidate();
+  std::string failure;
+  try {
     ConversionEnv env = Env();
     ConvertClipboard(data_, env, *model_);
-  });
-  running_ = false;
+  } catch (const std::exception& error) {
+    failure = std::string("The data file could not be read or written: ") + error.what();
+  }
+  const bool exitDue = model_->EndClipboardConversion();
+  Mirror();
+  if (!failure.empty()) QMessageBox::warning(this, kMessageTitle, QString::fromStdString(failure));
+  ConversionEnded(exitDue);
+}
+
+void MainWindow::ConversionEnded(bool exitDue) {
+  if (exitDue) close();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  if (running_) {
-    // The run ends after its current task; the window closes then.
-    flags_.stopRequested = true;
-    closeAfterRun_ = true;
+  if (!shutDown_ && !model_->RequestExit()) {
+    // The conversion going on ends first (a run after its current task); the window closes then.
+    Mirror();
     event->ignore();
     return;
   }
@@ -298,11 +345,16 @@ void MainWindow::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
   if (event->type() != QEvent::WindowStateChange || shutDown_) return;
   const bool minimized = isMinimized();
-  if (minimized && HasTray()) QTimer::singleShot(0, this, [this] { hide(); });  // only the tray icon remains
+  // Into the tray only while the icon can be seen there; otherwise an ordinary minimize.
+  if (minimized && tray_->isVisible() && HasTray()) {
+    QTimer::singleShot(0, this, [this] { hide(); });
+    trayWatch_->start();
+  }
   Forward([&] { model_->WindowMinimized(minimized); });
 }
 
 void MainWindow::RestoreWindow() {
+  trayWatch_->stop();
   showNormal();
   raise();
   activateWindow();
@@ -312,14 +364,17 @@ void MainWindow::TrayActivated(int reason) {
   if (prompt_.open || shutDown_) return;
   switch (reason) {
     case QSystemTrayIcon::Trigger:
-      SetTrayIcon(1, kTrayTip);
+      SetTrayIcon(kTrayRestFrame, kTrayTip);
+      MirrorProgress();
       break;
     case QSystemTrayIcon::DoubleClick:
-      SetTrayIcon(1, kTrayTip);
+      SetTrayIcon(kTrayRestFrame, kTrayTip);
+      MirrorProgress();
       RestoreWindow();
       break;
     case QSystemTrayIcon::Context:
-      SetTrayIcon(1, kTrayTip);
+      SetTrayIcon(kTrayRestFrame, kTrayTip);
+      MirrorProgress();
       activateWindow();
       trayMenu_->popup(QCursor::pos());
       break;
@@ -337,22 +392,31 @@ void MainWindow::ShowInfo() {
 
 void MainWindow::OpenInBrowser(const std::string& address) {
   const std::string page = CreateProbePage();
-  const std::optional<std::string> browser = DefaultBrowserProgram();
-  if (!browser) {
+  const std::optional<std::vector<std::string>> command = BrowserCommand(address);
+  bool started = false;
+  if (command && !command->empty()) {
+    QStringList arguments;
+    for (size_t i = 1; i < command->size(); ++i) arguments << QString::fromStdString((*command)[i]);
+    started = QProcess::startDetached(QString::fromStdString(command->front()), arguments);
+  }
+  if (!page.empty()) RemoveFile(page);
+  if (!command) {
     QMessageBox box(QMessageBox::Warning, kBrowserNotFoundTitle, kBrowserNotFoundMessage, QMessageBox::Ok, this);
     box.exec();
-  } else if (!QProcess::startDetached(QString::fromStdString(*browser), {QString::fromStdString(address)})) {
+  } else if (!started) {
     QMessageBox box(QMessageBox::Warning, kPageNotOpenedTitle, kPageNotOpenedMessage, QMessageBox::Ok, this);
     box.exec();
   }
-  if (!page.empty()) RemoveFile(page);
 }
 
 // ConversionHost.
 
-void MainWindow::SetAskOverwrite(bool on) { Forward([&] { model_->AskOverwriteClicked(on); }); }
+void MainWindow::SetAskOverwrite(bool on) {
+  Forward([&] { model_->AskOverwriteClicked(on); });
+}
 
 OverwriteAnswer MainWindow::OverwritePrompt(const std::string& question, const std::string& path) {
+  Mirror();  // the prompt asks about the task the window shows
   // "do not ask again" is stored at its click; the answer then carries nothing more to store.
   OverwriteDialog dialog(this, prompt_, [this] { SetAskOverwrite(false); });
   dialog.SetQuestion(QString::fromStdString(question), QString::fromStdString(path));
@@ -361,33 +425,30 @@ OverwriteAnswer MainWindow::OverwritePrompt(const std::string& question, const s
 }
 
 PromptAnswer MainWindow::BothChangedPrompt() {
+  Mirror();
   BothChangedDialog dialog(this, prompt_);
   dialog.exec();
   return prompt_.result;
 }
 
-void MainWindow::ShowProgress(bool shown) {
-  statusLabel_->setVisible(!shown);
-  status_->setVisible(!shown);
-  progressLabel_->setVisible(shown);
-  progress_->setVisible(shown);
-}
+void MainWindow::ShowProgress(bool shown) { progress_.shown = shown; }
 
-void MainWindow::SetProgressCaption(const std::string& caption) { progressLabel_->setText(QString::fromStdString(caption)); }
+void MainWindow::SetProgressCaption(const std::string& caption) { progress_.caption = QString::fromStdString(caption); }
 
 void MainWindow::SetProgressRange(int32_t maximum) {
-  progress_->setRange(0, std::max(maximum, 1));
-  progress_->setValue(0);
+  progress_.maximum = std::max(maximum, 1);
+  progress_.value = 0;
 }
 
-void MainWindow::SetProgressValue(int32_t value) { progress_->setValue(value); }
+void MainWindow::SetProgressValue(int32_t value) { progress_.value = value; }
 
 void MainWindow::SetTrayIcon(int32_t frame, const std::string& tip) {
-  tray_->setIcon(TrayFrame(frame));
-  tray_->setToolTip(QString::fromStdString(tip));
+  progress_.trayFrame = frame;
+  progress_.trayTip = QString::fromStdString(tip);
 }
 
 void MainWindow::LetEventsRun() {
+  if (sinceRedraw_.isValid() && sinceRedraw_.elapsed() < kRedrawInterval) return;
   Mirror();
   QCoreApplication::processEvents();
 }

@@ -1,7 +1,9 @@
 // frmMain: the program's window. It builds the controls, mirrors the editor model into them and
 // forwards every user action to the model; conversions reach the window through ConversionHost.
 #pragma once
+#include <QElapsedTimer>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -11,11 +13,12 @@
 #include "editor/editor_model.h"
 #include "hotsync/user_manager.h"
 #include "record/data_file.h"
+#include "ui/pictures.h"
 #include "ui/prompts.h"
 #include "zun2_version.h"
 
+class QAction;
 class QCheckBox;
-class QFrame;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -27,9 +30,12 @@ class QScrollBar;
 class QSystemTrayIcon;
 class QTimer;
 class QToolButton;
-class QTreeWidget;
+class QTreeView;
 
 namespace zun::ui {
+
+class Shapes;
+class TaskListModel;
 
 inline constexpr const char* kWindowCaption = "ZUN2 V" ZUN2_VERSION;
 inline constexpr const char* kTrayTip = "ZUN2";
@@ -52,9 +58,13 @@ class MainWindow : public QWidget, public ConversionHost {
   void SetFileDialogs(FileDialogs* dialogs) { dialogs_ = dialogs; }
   EditorModel& Model() { return *model_; }
   const PromptState& Prompt() const { return prompt_; }
+  // Whether a system tray shows the icon now; asked again at every minimize, since a tray may
+  // come or go while the program runs.
   bool HasTray() const;
+  void SetTrayProbe(std::function<bool()> probe) { trayProbe_ = std::move(probe); }
+  bool IsShutDown() const { return shutDown_; }
 
-  // ConversionHost.
+  // ConversionHost. What a conversion shows is drawn a few dozen times a second, not per record.
   TargetChecks InstallChecks() override { return model_->InstallChecks(); }
   bool AskOverwrite() override { return model_->State().askOverwrite; }
   void SetAskOverwrite(bool on) override;
@@ -89,16 +99,23 @@ class MainWindow : public QWidget, public ConversionHost {
   void BuildShapes();
   void BuildTray();
   void Connect();
+  void ConnectEditor();
   void Mirror();
   void MirrorList();
   void MirrorEditor();
   void MirrorControls();
   void MirrorShapes();
-  // Runs a model action, then shows its result.
+  void MirrorProgress();
+  // Runs a model action started by the user, then shows its result.
   template <typename Action>
   void Forward(Action action);
+  bool ListKeyPressed(int key);
+  void ListSelectionChanged();
+  ColumnBounds ListColumnBounds() const;
   void ConvertClicked();
   void RunAllTasksNow();
+  // After a conversion: an exit asked for meanwhile is carried out now.
+  void ConversionEnded(bool exitDue);
   void ShutDown();
   int32_t RowsPerPage() const;
   ConversionEnv Env();
@@ -111,13 +128,25 @@ class MainWindow : public QWidget, public ConversionHost {
   std::unique_ptr<FileDialogs> qtDialogs_;
   FileDialogs* dialogs_ = nullptr;
   PromptState prompt_;
-  bool running_ = false;
-  bool closeAfterRun_ = false;
   bool shutDown_ = false;
+  bool mirroring_ = false;  // the window shows the model: changes of the controls are not the user's
   int lastClickX_ = 0;
   QRect newButtonRest_;
+  std::function<bool()> trayProbe_;
+  QElapsedTimer sinceRedraw_;
 
-  QTreeWidget* tasks_ = nullptr;
+  // What the conversion asked to show, drawn at the next redraw.
+  struct Progress {
+    bool shown = false;
+    QString caption = kProgressCaption;
+    int maximum = 1;
+    int value = 0;
+    int trayFrame = kTrayRestFrame;
+    QString trayTip = kTrayTip;
+  } progress_;
+
+  TaskListModel* listModel_ = nullptr;
+  QTreeView* tasks_ = nullptr;
   QScrollBar* scroll_ = nullptr;
   QPushButton *new_ = nullptr, *delete_ = nullptr, *saveDefault_ = nullptr, *convert_ = nullptr;
   QPushButton *clipSettings_ = nullptr, *exit_ = nullptr, *browsePc_ = nullptr, *browsePalm_ = nullptr;
@@ -128,13 +157,17 @@ class MainWindow : public QWidget, public ConversionHost {
   QToolButton *action_ = nullptr, *help_ = nullptr, *pelko_ = nullptr;
   QListWidget *install_ = nullptr, *optionList_ = nullptr;
   QLabel *installLabel_ = nullptr, *optionsLabel_ = nullptr, *tabLabel_ = nullptr, *categoryLabel_ = nullptr;
-  QLabel *statusLabel_ = nullptr, *progressLabel_ = nullptr;
-  QProgressBar* progress_ = nullptr;
-  QFrame* clipShape_ = nullptr;
-  QWidget *listShapes_ = nullptr, *band_ = nullptr;
+  QLabel *statusLabel_ = nullptr, *progressLabel_ = nullptr, *editorCaption_ = nullptr;
+  QProgressBar* progressBar_ = nullptr;
+  Shapes *listShapes_ = nullptr, *band_ = nullptr, *clipShape_ = nullptr;
   QTimer* timer_ = nullptr;
+  QTimer* trayWatch_ = nullptr;
   QSystemTrayIcon* tray_ = nullptr;
   QMenu* trayMenu_ = nullptr;
+  QAction *convertClipboardItem_ = nullptr, *restoreItem_ = nullptr, *exitItem_ = nullptr;
+  int shownTrayFrame_ = 0;
+  int shownLoads_ = 0;
+  QString shownTrayTip_;
 };
 
 }  // namespace zun::ui

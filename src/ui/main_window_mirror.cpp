@@ -1,33 +1,41 @@
-// Showing the editor model's state in frmMain's controls. Signals are blocked meanwhile: only a
-// user's own changes reach the model.
+// Showing the editor model's state in frmMain's controls. Meanwhile `mirroring_` is set: the
+// changes the controls report then are the window's own, not the user's.
+#include <QAction>
 #include <QCheckBox>
-#include <QFrame>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QSignalBlocker>
+#include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolButton>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include "ui/main_window.h"
 #include "ui/pictures.h"
+#include "ui/shapes.h"
+#include "ui/task_list_model.h"
 
 namespace zun::ui {
 namespace {
 
-constexpr int kRowHeight = 20;
-const char* const kDirections[] = {"", "no conversion", "Palm to PC", "PC to Palm", "both ways", "no task"};
+constexpr int kListShapes = 12;
+constexpr int kBandShapes = 9;
+constexpr int kBandWidth = 44;
 
 QString Text(const std::string& text) { return QString::fromStdString(text); }
 
+// A changed text is shown from its beginning, unless the user is typing in the box.
 void SetLineText(QLineEdit* box, const std::string& text) {
   const QString wanted = Text(text);
-  if (box->text() != wanted) box->setText(wanted);  // an unchanged text keeps the caret
+  if (box->text() == wanted) return;  // an unchanged text keeps the caret
+  box->setText(wanted);
+  if (!box->hasFocus()) box->setCursorPosition(0);
 }
 
 void SetInfo(QPlainTextEdit* box, const std::string& text) {
@@ -39,58 +47,44 @@ void SetInfo(QPlainTextEdit* box, const std::string& text) {
 // A colour given in the Windows blue-green-red order.
 QColor FromBgr(uint32_t bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
 
-void Paint(QWidget* shape, const QColor& colour) {
-  QPalette palette = shape->palette();
-  palette.setColor(QPalette::Window, colour);
-  palette.setColor(QPalette::WindowText, colour);
-  shape->setPalette(palette);
-}
-
 void SetChecks(QListWidget* list, const std::vector<bool>& checks) {
   for (int i = 0; i < list->count() && i < static_cast<int>(checks.size()); ++i) {
-    list->item(i)->setCheckState(checks[i] ? Qt::Checked : Qt::Unchecked);
+    const Qt::CheckState state = checks[static_cast<size_t>(i)] ? Qt::Checked : Qt::Unchecked;
+    if (list->item(i)->checkState() != state) list->item(i)->setCheckState(state);
   }
 }
 
 }  // namespace
 
 void MainWindow::Mirror() {
-  if (model_ == nullptr) return;
+  if (model_ == nullptr || mirroring_) return;
+  mirroring_ = true;
   MirrorList();
   MirrorEditor();
   MirrorControls();
   MirrorShapes();
+  MirrorProgress();
+  mirroring_ = false;
+  sinceRedraw_.restart();
 }
 
 void MainWindow::MirrorList() {
   const EditorState& s = model_->State();
-  const QSignalBlocker blockList(tasks_);
   const int count = static_cast<int>(s.rows.size());
-  while (tasks_->topLevelItemCount() > count) delete tasks_->takeTopLevelItem(tasks_->topLevelItemCount() - 1);
-  while (tasks_->topLevelItemCount() < count) new QTreeWidgetItem(tasks_);
-  for (int i = 0; i < count; ++i) {
-    QTreeWidgetItem* item = tasks_->topLevelItem(i);
-    const TaskRow& row = s.rows[i];
-    const int icon = static_cast<int>(row.action);
-    if (item->data(0, Qt::UserRole).toInt() != icon) {
-      item->setIcon(0, ListIcon(icon));
-      item->setData(0, Qt::UserRole, icon);
-    }
-    item->setText(0, Text(row.sync));
-    item->setText(1, Text(row.pcName));
-    item->setText(2, Text(row.palmName));
-    item->setSizeHint(0, QSize(10, kRowHeight));
-  }
-  tasks_->setAutoScroll(false);
+  // Only the rows on screen can show a change; the others are read when they scroll in.
+  const int top = s.top - 1;
+  listModel_->Refresh(top, top + s.rowsPerPage);
+  QItemSelectionModel* selection = tasks_->selectionModel();
   if (s.selected >= 1 && s.selected <= count) {
-    tasks_->setCurrentItem(tasks_->topLevelItem(s.selected - 1));
-  } else {
-    tasks_->clearSelection();
-    tasks_->setCurrentItem(nullptr);
+    const QModelIndex wanted = listModel_->index(s.selected - 1, 0);
+    if (selection->currentIndex().row() != wanted.row() || !selection->isRowSelected(wanted.row(), {})) {
+      selection->setCurrentIndex(wanted, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+  } else if (selection->hasSelection() || selection->currentIndex().isValid()) {
+    selection->clear();
   }
-  tasks_->verticalScrollBar()->setValue(s.top - 1);
+  tasks_->verticalScrollBar()->setValue(top);
 
-  const QSignalBlocker blockScroll(scroll_);
   scroll_->setRange(s.scroll.minimum, std::max(s.scroll.maximum, s.scroll.minimum));
   scroll_->setPageStep(std::max(s.scroll.largeChange, 1));
   scroll_->setValue(s.top);
@@ -98,27 +92,30 @@ void MainWindow::MirrorList() {
 
 void MainWindow::MirrorEditor() {
   const EditorState& s = model_->State();
-  action_->setIcon(QIcon(DirectionPicture(s.actionPicture)));
-  action_->setAccessibleName("direction of conversion");
-  action_->setAccessibleDescription(kDirections[std::clamp(s.actionPicture, 1, 5)]);
-  {
-    const QSignalBlocker block(install_);
-    if (install_->count() != static_cast<int>(s.installEntries.size())) {
-      install_->clear();
-      for (const std::string& entry : s.installEntries) {
-        auto* item = new QListWidgetItem(Text(entry), install_);
-        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
-      }
+  if (action_->property("picture").toInt() != s.actionPicture) {
+    action_->setProperty("picture", s.actionPicture);
+    action_->setIcon(QIcon(DirectionPicture(s.actionPicture)));
+    action_->setAccessibleDescription(DirectionName(s.actionPicture));
+  }
+  editorCaption_->setText(s.EditorCaption());
+  if (install_->count() != static_cast<int>(s.installEntries.size())) {
+    install_->clear();
+    for (const std::string& entry : s.installEntries) {
+      auto* item = new QListWidgetItem(Text(entry), install_);
+      item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
+      item->setCheckState(Qt::Unchecked);
     }
-    SetChecks(install_, s.installChecks);
   }
-  {
-    const QSignalBlocker block(optionList_);
-    SetChecks(optionList_, std::vector<bool>(s.optionChecks.begin(), s.optionChecks.end()));
-  }
-  for (QLineEdit* box : {pcFile_, palmFile_, tabSpace_, category_, status_, countUpText_}) box->blockSignals(true);
+  SetChecks(install_, s.installChecks);
+  SetChecks(optionList_, std::vector<bool>(s.optionChecks.begin(), s.optionChecks.end()));
   SetLineText(pcFile_, s.pcFileText);
   SetLineText(palmFile_, s.palmFileText);
+  if (s.loads != shownLoads_) {  // a task was loaded: its names are read from their beginning
+    shownLoads_ = s.loads;
+    for (QLineEdit* box : {pcFile_, palmFile_}) {
+      if (!box->hasFocus()) box->setCursorPosition(0);
+    }
+  }
   if (s.palmCaret) {
     palmFile_->setCursorPosition(static_cast<int>(*s.palmCaret));
     model_->CaretPlaced();
@@ -127,12 +124,8 @@ void MainWindow::MirrorEditor() {
   SetLineText(category_, s.categoryText);
   SetLineText(status_, s.statusText);
   SetLineText(countUpText_, s.countUpText);
-  for (QLineEdit* box : {pcFile_, palmFile_, tabSpace_, category_, status_, countUpText_}) box->blockSignals(false);
   SetInfo(pcInfo_, s.pcFileInfo);
   SetInfo(palmInfo_, s.palmFileInfo);
-  const QSignalBlocker blockNaming(autoNaming_);
-  const QSignalBlocker blockAsking(askOverwrite_);
-  const QSignalBlocker blockCount(countUp_);
   autoNaming_->setChecked(s.autoNaming);
   askOverwrite_->setChecked(s.askOverwrite);
   countUp_->setChecked(s.countUp);
@@ -173,11 +166,12 @@ void MainWindow::MirrorControls() {
   countUp_->setEnabled(c.countUp);
   countUpText_->setVisible(c.countUpVisible);
   countUpText_->setReadOnly(c.countUpTextLocked);
+  convertClipboardItem_->setEnabled(s.ClipboardConversionAllowed());
 
-  convert_->setText(Text(s.convertCaption));
-  convert_->setToolTip(Text(s.convertTip));
-  clipSettings_->setText(Text(s.clipCaption));
-  clipSettings_->setToolTip(Text(s.clipTip));
+  convert_->setText(s.ConvertCaption());
+  convert_->setToolTip(s.ConvertTip());
+  clipSettings_->setText(s.ClipCaption());
+  clipSettings_->setToolTip(s.ClipTip());
 
   if (s.timerRunning != timer_->isActive()) {
     if (s.timerRunning) {
@@ -186,40 +180,59 @@ void MainWindow::MirrorControls() {
       timer_->stop();
     }
   }
-  // The pulse of cmd_new: 50 twips larger on every side, bold, 10 point.
+  // The pulse of cmd_new: 50 twips (3 pixels) larger on every side, bold, 10 point.
   QFont font = new_->font();
   font.setBold(s.newButtonEnlarged);
   font.setPointSize(s.newButtonEnlarged ? 10 : 8);
-  new_->setFont(font);
+  if (font != new_->font()) new_->setFont(font);
   new_->setGeometry(s.newButtonEnlarged ? newButtonRest_.adjusted(-3, -3, 3, 3) : newButtonRest_);
 }
 
 void MainWindow::MirrorShapes() {
   const EditorState& s = model_->State();
-  const QList<QFrame*> strip = listShapes_->findChildren<QFrame*>(QString(), Qt::FindDirectChildrenOnly);
-  for (int i = 0; i < strip.size(); ++i) {
-    const bool clipEnd = s.clipSettingsMode && i >= strip.size() - 2;
-    Paint(strip[i], FromBgr(clipEnd ? kClipModeEndColour : s.listShapeColour));
+  std::vector<Shapes::Shape> strip;
+  for (int i = 0; i < kListShapes; ++i) {
+    const bool clipEnd = s.clipSettingsMode && i >= kListShapes - 2;
+    strip.push_back(
+        {QRect(0, i * 31, listShapes_->width(), 27), FromBgr(clipEnd ? kClipModeEndColour : s.listShapeColour)});
   }
+  listShapes_->Set(std::move(strip));
+
   const QColor highlight = palette().color(QPalette::Highlight);
   const bool bandShown = s.bandRow >= 1 || s.clipShapesHighlighted;
-  for (QFrame* shape : band_->findChildren<QFrame*>(QString(), Qt::FindDirectChildrenOnly)) {
-    Paint(shape, bandShown ? highlight : palette().color(QPalette::Window));
-  }
   if (s.clipShapesHighlighted) {
-    band_->setGeometry(424, tasks_->y(), 44, tasks_->height());  // along the list
+    band_->setGeometry(424, tasks_->y(), kBandWidth, tasks_->height());  // along the list
   } else if (s.bandRow >= 1) {
-    const int header = tasks_->header()->height();
-    const int y = tasks_->y() + tasks_->frameWidth() + header + (s.bandRow - s.top) * kRowHeight;
-    band_->setGeometry(424, y, 44, kRowHeight);
+    const int y = tasks_->y() + tasks_->frameWidth() + tasks_->header()->height() + (s.bandRow - s.top) * kRowHeight;
+    band_->setGeometry(424, y, kBandWidth, kRowHeight);
   } else {
-    band_->setGeometry(424, tasks_->y(), 44, kRowHeight);  // at rest
+    band_->setGeometry(424, tasks_->y(), kBandWidth, kRowHeight);  // at rest
   }
-  for (QFrame* shape : band_->findChildren<QFrame*>(QString(), Qt::FindDirectChildrenOnly)) {
-    shape->setGeometry(shape->x(), 0, shape->width(), band_->height());
+  std::vector<Shapes::Shape> band;
+  for (int i = 0; i < kBandShapes; ++i) {
+    band.push_back({QRect(i * 5, 0, 4, band_->height()), bandShown ? highlight : palette().color(QPalette::Window)});
   }
-  clipShape_->setStyleSheet(QString("QFrame#shp_clip { border: 2px solid %1; }")
-                                .arg((s.clipShapesHighlighted ? highlight : FromBgr(s.clipShapeColour)).name()));
+  band_->Set(std::move(band));
+  const QColor frame = s.clipShapesHighlighted ? highlight : FromBgr(s.clipShapeColour);
+  clipShape_->Set({{clipShape_->rect(), frame, true}});
+}
+
+void MainWindow::MirrorProgress() {
+  statusLabel_->setVisible(!progress_.shown);
+  status_->setVisible(!progress_.shown);
+  progressLabel_->setVisible(progress_.shown);
+  progressBar_->setVisible(progress_.shown);
+  if (progressLabel_->text() != progress_.caption) progressLabel_->setText(progress_.caption);
+  if (progressBar_->maximum() != progress_.maximum) progressBar_->setRange(0, progress_.maximum);
+  progressBar_->setValue(progress_.value);
+  if (progress_.trayFrame != shownTrayFrame_) {
+    shownTrayFrame_ = progress_.trayFrame;
+    tray_->setIcon(TrayFrame(shownTrayFrame_));
+  }
+  if (progress_.trayTip != shownTrayTip_) {
+    shownTrayTip_ = progress_.trayTip;
+    tray_->setToolTip(shownTrayTip_);
+  }
 }
 
 }  // namespace zun::ui

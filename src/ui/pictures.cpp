@@ -3,7 +3,11 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
+#include <algorithm>
+#include <array>
 #include <cmath>
+
+#include "clipboard/clipboard_conversion.h"
 
 namespace zun::ui {
 namespace {
@@ -113,26 +117,33 @@ QPixmap DirectionPicture(int number, int size) {
   return pixmap;
 }
 
+const char* DirectionName(int number) {
+  static const char* const kNames[] = {"no conversion", "Palm to PC", "PC to Palm", "both ways", "no task"};
+  return kNames[std::clamp(number, 1, 5) - 1];
+}
+
 QIcon ListIcon(int action) { return QIcon(DirectionPicture(action, 16)); }
 
-QIcon TrayFrame(int frame) {
+namespace {
+
+QIcon PaintTrayFrame(int frame) {
   constexpr int kSize = 32;
   QPixmap pixmap = Canvas(kSize);
   QPainter p(&pixmap);
   p.setRenderHint(QPainter::Antialiasing);
-  if (frame == 9) {
+  if (frame == kClipSuccessFrame) {
     Handheld(p, kSize, QColor(120, 220, 120));
     p.setPen(QPen(QColor(0, 110, 0), 3, Qt::SolidLine, Qt::RoundCap));
     p.drawLine(QPointF(11, 20), QPointF(15, 25));
     p.drawLine(QPointF(15, 25), QPointF(25, 10));
-  } else if (frame == 10) {
+  } else if (frame == kClipFailureFrame) {
     Handheld(p, kSize, QColor(240, 140, 140));
     p.setPen(QPen(QColor(170, 0, 0), 3, Qt::SolidLine, Qt::RoundCap));
     p.drawLine(QPointF(11, 10), QPointF(21, 22));
     p.drawLine(QPointF(11, 22), QPointF(21, 10));
   } else {
     Handheld(p, kSize, QColor(190, 210, 170));
-    if (frame >= 2 && frame <= 8) {
+    if (frame > kTrayRestFrame) {
       // A dot travelling round the screen marks the work going on.
       const double angle = (frame - 1) * 2 * M_PI / 8;
       const QPointF centre(16 + 5 * std::sin(angle), 11.5 - 5 * std::cos(angle));
@@ -144,7 +155,16 @@ QIcon TrayFrame(int frame) {
   return QIcon(pixmap);
 }
 
-QIcon ProgramIcon() { return TrayFrame(1); }
+}  // namespace
+
+const QIcon& TrayFrame(int frame) {
+  static std::array<QIcon, kClipFailureFrame + 1> frames;
+  const auto at = static_cast<size_t>(std::clamp(frame, kTrayRestFrame, kClipFailureFrame));
+  if (frames[at].isNull()) frames[at] = PaintTrayFrame(static_cast<int>(at));
+  return frames[at];
+}
+
+QIcon ProgramIcon() { return TrayFrame(kTrayRestFrame); }
 
 QPixmap PromptPicture() {
   QPixmap pixmap = Canvas(32);

@@ -63,7 +63,8 @@ OverwriteDialog::OverwriteDialog(QWidget* owner, PromptState& state, std::functi
   AddChoice("cmd_stop", "Stop", PromptAnswer::Stop);
   auto* notAgain = new QCheckBox("do not ask again", this);
   notAgain->setObjectName("chk_notaskagain");
-  connect(notAgain, &QCheckBox::clicked, this, [doNotAskAgain](bool) { doNotAskAgain(); });
+  // Every change of the box, however made (a click, a key, an assistive tool), turns asking off.
+  connect(notAgain, &QCheckBox::toggled, this, [doNotAskAgain](bool) { doNotAskAgain(); });
   layout()->addWidget(notAgain);
 }
 
@@ -73,8 +74,7 @@ void OverwriteDialog::SetQuestion(const QString& question, const QString& path) 
   fileName_->setMinimumWidth(qMin(fontMetrics().horizontalAdvance(path) + 20, 600));
 }
 
-BothChangedDialog::BothChangedDialog(QWidget* owner, PromptState& state)
-    : PromptDialog(owner, state, "frmBochDialog") {
+BothChangedDialog::BothChangedDialog(QWidget* owner, PromptState& state) : PromptDialog(owner, state, "frmBochDialog") {
   message_->setText("Both files have been changed!\nWhich one do you like to be updated?");
   buttons_->setText("PC File - update PC File\nPalm File - update Palm File\nSkip - skip task\nStop - stop conversion");
   AddChoice("cmd_pcfile", "PC File", PromptAnswer::UpdatePc);

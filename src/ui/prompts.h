@@ -16,7 +16,7 @@ inline constexpr const char* kMessageTitle = "ZUN2 Message";
 
 struct PromptState {
   PromptAnswer result = PromptAnswer::Stop;  // PromptResult: the last prompt's answer
-  bool open = false;  // PromptOpen: a prompt is loaded
+  bool open = false;                         // PromptOpen: a prompt is loaded
 };
 
 class PromptDialog : public QDialog {

@@ -10,7 +10,7 @@ QStringList NameFilters(const std::string& filter) {
   QStringList filters;
   for (int i = 0; i + 1 < parts.size(); i += 2) {
     QString label = parts[i];
-    const int open = label.indexOf('(');
+    const qsizetype open = label.indexOf('(');
     if (open >= 0) label = label.left(open).trimmed();
     QString patterns = parts[i + 1];
     patterns.replace(';', ' ');

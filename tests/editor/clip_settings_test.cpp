@@ -1,7 +1,6 @@
 // Clip settings mode: captions, the saved row, record 2 as the edited task, the counter box.
-#include "editor/editor_fixture.h"
-
 #include "clipboard/clipboard_conversion.h"
+#include "editor/editor_fixture.h"
 
 using zuntest::EditorTest;
 
@@ -12,10 +11,11 @@ TEST_F(EditorTest, ClipSettingsEditRecordTwoAndRestoreTheWindow) {
   model->SelectRow(2);
   model->PcFileEdited("/keep/me.txt");
   model->ToggleClipSettings();
-  EXPECT_EQ(S().convertCaption, "Convert Clip");
-  EXPECT_EQ(S().convertTip, "convert clipboard");
-  EXPECT_EQ(S().clipCaption, "Done");
-  EXPECT_EQ(S().clipTip, "exit clipboard settings");
+  EXPECT_STREQ(S().ConvertCaption(), "Convert Clip");
+  EXPECT_STREQ(S().ConvertTip(), "convert clipboard");
+  EXPECT_STREQ(S().ClipCaption(), "Done");
+  EXPECT_STREQ(S().ClipTip(), "exit clipboard settings");
+  EXPECT_STREQ(S().EditorCaption(), zun::kClipEditorCaption);
   EXPECT_EQ(S().selected, 0);
   EXPECT_EQ(S().palmFileText, "clipboard.pdb");
   EXPECT_EQ(S().countUpText, "000");
@@ -37,8 +37,11 @@ TEST_F(EditorTest, ClipSettingsEditRecordTwoAndRestoreTheWindow) {
   EXPECT_EQ(clip.Flag1, -1);
 
   model->ToggleClipSettings();
-  EXPECT_EQ(S().convertCaption, "Convert");
-  EXPECT_EQ(S().clipCaption, "Clip Setup");
+  EXPECT_STREQ(S().ConvertCaption(), "Convert");
+  EXPECT_STREQ(S().ConvertTip(), "convert all tasks");
+  EXPECT_STREQ(S().ClipCaption(), "Clip Setup");
+  EXPECT_STREQ(S().ClipTip(), "clipboard settings");
+  EXPECT_STREQ(S().EditorCaption(), zun::kTaskEditorCaption);
   EXPECT_EQ(S().selected, 2);
   EXPECT_EQ(S().pcFileText, "/keep/me.txt");
   EXPECT_EQ(Task(2).PcFile.Trimmed(), "/keep/me.txt") << "the clipboard task's blank PC file changed no task";

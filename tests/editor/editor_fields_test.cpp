@@ -1,8 +1,8 @@
 // The editor's fields: direction, options, number boxes, targets, naming, file information,
 // browsing, switches.
-#include "editor/editor_fixture.h"
-
 #include <fstream>
+
+#include "editor/editor_fixture.h"
 
 using zuntest::EditorTest;
 
@@ -34,8 +34,13 @@ TEST_F(EditorTest, NumberBoxesCorrectOutOfRangeValues) {
     std::string typed, shown;
     int16_t stored;
   };
-  for (const Case& c : std::vector<Case>{{"100", "10", 10}, {"99", "64", 64}, {"-3", "0", 0}, {"7x", "7x", 7},
-                                         {"ab", "ab", 0}, {"", "", 0}, {"8", "8", 8}}) {
+  for (const Case& c : std::vector<Case>{{"100", "10", 10},
+                                         {"99", "64", 64},
+                                         {"-3", "0", 0},
+                                         {"7x", "7x", 7},
+                                         {"ab", "ab", 0},
+                                         {"", "", 0},
+                                         {"8", "8", 8}}) {
     model->TabSpaceEdited(c.typed);
     EXPECT_EQ(S().tabSpaceText, c.shown) << c.typed;
     EXPECT_EQ(Task(1).TabSpace, c.stored) << c.typed;
@@ -122,20 +127,43 @@ TEST_F(EditorTest, APalmNameWithoutExtensionGetsPdb) {
   EXPECT_EQ(S().palmFileText, "plain");
 }
 
-TEST_F(EditorTest, NoNamingForNoConversionOrBeforeAnEditInBothWays) {
+TEST_F(EditorTest, LoadingStoresNothingAndAnEditByAnyMeansCountsAsTyped) {
   Start({}, 1);
-  SetTask(1, [](zun::TaskRecord& t) { t.Action = zun::TaskAction::BothWays; });
+  SetTask(1, [](zun::TaskRecord& t) {
+    t.Action = zun::TaskAction::BothWays;
+    t.PcFile = "/a/b.txt";
+    t.PalmFile = "memo";
+    t.TabSpace = 99;
+  });
+  const zuntest::Bytes before = zuntest::ReadBytes(dir / "zundata.dat");
   Restart();
-  model->PcFileEdited("/a/b.txt");
-  EXPECT_EQ(S().palmFileText, "");
-  model->PcFileKeyPressed();
-  model->PcFileEdited("/a/c.txt");
-  EXPECT_EQ(S().palmFileText, "c.pdb");
+  EXPECT_EQ(S().palmFileText, "memo") << "no \".pdb\" completed while loading";
+  EXPECT_EQ(zuntest::ReadBytes(dir / "zundata.dat"), before);
+  model->PcFileEdited("/a/c.txt");  // pasted or set by an assistive tool: no key pressed
+  EXPECT_EQ(S().palmFileText, "c.pdb") << "both ways: the edited side is the source";
   SetTask(1, [](zun::TaskRecord& t) { t.Action = zun::TaskAction::NoConversion; });
   Restart();
-  model->PcFileKeyPressed();
   model->PcFileEdited("/a/d.txt");
-  EXPECT_EQ(S().palmFileText, "c.pdb");
+  EXPECT_EQ(S().palmFileText, "c.pdb") << "no naming without a direction";
+}
+
+TEST_F(EditorTest, APathTooLongForTheRecordIsRefusedAndKeptInTheBox) {
+  Start({"Anna"}, 1);
+  SetTask(1, zun::TaskAction::NoConversion, "01");
+  Restart();
+  model->PcFileEdited("/short.txt");
+  const std::string longPath = "/" + std::string(600, 'p') + ".txt";
+  model->PcFileEdited(longPath);
+  EXPECT_EQ(S().pcFileText, longPath) << "what was typed stays";
+  EXPECT_EQ(S().pcFileInfo, zun::kInfoTooLong);
+  EXPECT_EQ(Task(1).PcFile.Trimmed(), "/short.txt");
+  EXPECT_EQ(S().rows[0].pcName, "short.txt");
+  model->PalmFileEdited("/docs/" + std::string(600, 'd') + ".pdb");  // "Custom": the whole path is stored
+  EXPECT_EQ(S().palmFileInfo, zun::kInfoTooLong);
+  EXPECT_EQ(Task(1).PalmFile.Trimmed(), "");
+  const std::string fits = "/" + std::string(507, 'f') + ".txt";  // 512 bytes
+  model->PcFileEdited(fits);
+  EXPECT_EQ(Task(1).PcFile.Trimmed(), fits);
 }
 
 TEST_F(EditorTest, AnEmptyListStoresNoFileNames) {
@@ -152,6 +180,8 @@ TEST_F(EditorTest, FileInformationTexts) {
   Restart();
   model->PcFileEdited(files.Path());
   EXPECT_EQ(S().pcFileInfo, "Browse or Enter Filename");
+  model->PcFileEdited(files.Path().substr(0, files.Path().size() - 1));  // a folder, typed without "/"
+  EXPECT_EQ(S().pcFileInfo, zun::kInfoFolder);
   model->PcFileEdited(files / "missing.txt");
   EXPECT_EQ(S().pcFileInfo, "New File");
   zuntest::WriteText(files / "empty.txt", "");
@@ -167,7 +197,7 @@ TEST_F(EditorTest, FileInformationTexts) {
   }());
   model->PcFileEdited(files / "big.txt");
   EXPECT_EQ(S().pcFileInfo, "DATE\r\n12,345 Byte") << "no time at exact midnight";
-  model->PcFileEdited(files / (std::string(5000, 'n') + ".txt"));
+  model->PcFileEdited(files / (std::string(300, 'n') + ".txt"));  // longer than a name may be
   EXPECT_EQ(S().pcFileInfo, "no valid Filename or Path");
 
   zuntest::WriteText(users.BackupDir(2) + "notes.pdb", "abc");

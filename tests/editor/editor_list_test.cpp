@@ -1,6 +1,7 @@
 // The task list: start-up, adding, deleting, selection, the "Sync" cell, scrolling, the run.
-#include "editor/editor_fixture.h"
+#include <tuple>
 
+#include "editor/editor_fixture.h"
 
 using zuntest::EditorTest;
 
@@ -17,7 +18,7 @@ TEST_F(EditorTest, AddingATaskStopsThePulseAndLoadsTheDefaults) {
   ASSERT_EQ(S().rows.size(), 1u);
   EXPECT_EQ(S().selected, 1);
   EXPECT_EQ(S().actionPicture, 1);
-  EXPECT_EQ(S().statusText, std::string(64, ' '));
+  EXPECT_EQ(S().statusText, "") << "shown without its padding";
   EXPECT_EQ(S().installChecks, std::vector<bool>{true}) << "Targets \"1\" checks \"Custom\"";
   EXPECT_EQ(S().tabSpaceText, "4");
   EXPECT_EQ(S().optionChecks, (std::array<bool, 7>{true, true, false, false, false, false, true}));
@@ -51,27 +52,31 @@ TEST_F(EditorTest, DeletingSelectsTheRowThatTakesItsPlace) {
 
 TEST_F(EditorTest, TheSyncCellCyclesTheDirection) {
   Start({"Anna", "Bert"}, 2);
-  const zun::ColumnLayout layout = zun::ColumnsForWidth(6060);  // W 6000, F 2750
-  ASSERT_EQ(layout.fileWidth, 2750);
+  const zun::ColumnWidths spread = zun::ColumnWidthsFor(6000, 0);
+  EXPECT_EQ(std::make_tuple(spread.pcFile, spread.sync, spread.palmFile), std::make_tuple(2750, 500, 2750));
+  const zun::ColumnWidths readable = zun::ColumnWidthsFor(6000, 700);  // room for picture and symbol
+  EXPECT_EQ(std::make_tuple(readable.pcFile, readable.sync, readable.palmFile), std::make_tuple(2650, 700, 2650));
+
+  const zun::ColumnBounds bounds{2750, 3250};  // where the columns really end, whatever their widths
   SetTask(1, [](zun::TaskRecord& t) { t.Action = zun::TaskAction::BothWays; });
   Restart(2);
-  EXPECT_EQ(model->ClickItem(1, 2750, 6060), zun::ListColumn::Sync);  // exactly F: "Sync"
+  EXPECT_EQ(model->ClickItem(1, 2750, bounds), zun::ListColumn::Sync);  // exactly the end of "PC File"
   EXPECT_EQ(Task(1).Action, zun::TaskAction::NoConversion) << "after 4 comes 1";
   EXPECT_EQ(S().selected, 1);
-  EXPECT_EQ(model->ClickItem(1, 2749, 6060), zun::ListColumn::PcFile);
-  EXPECT_EQ(model->ClickItem(1, 3250, 6060), zun::ListColumn::Sync) << "W - F";
-  EXPECT_EQ(model->ClickItem(1, 3251, 6060), zun::ListColumn::PalmFile);
+  EXPECT_EQ(model->ClickItem(1, 2749, bounds), zun::ListColumn::PcFile);
+  EXPECT_EQ(model->ClickItem(1, 3250, bounds), zun::ListColumn::Sync);
+  EXPECT_EQ(model->ClickItem(1, 3251, bounds), zun::ListColumn::PalmFile);
   EXPECT_EQ(Task(1).Action, zun::TaskAction::PalmToPc);
 
   // Action 2 with two users checked becomes 3 and keeps both; from 1 it becomes 2 and keeps the first.
   SetTask(2, zun::TaskAction::PalmToPc, "110");
   Restart(1);
-  model->ClickItem(2, 3000, 6060);
+  model->ClickItem(2, 3000, bounds);
   EXPECT_EQ(Task(2).Action, zun::TaskAction::PcToPalm);
   EXPECT_EQ(Targets(2, 3), "110");
   SetTask(2, [](zun::TaskRecord& t) { t.Action = zun::TaskAction::NoConversion; });
   Restart(1);
-  model->ClickItem(2, 3000, 6060);
+  model->ClickItem(2, 3000, bounds);
   EXPECT_EQ(Task(2).Action, zun::TaskAction::PalmToPc);
   EXPECT_EQ(Targets(2, 3), "100");
   EXPECT_EQ(S().installChecks, (std::vector<bool>{true, false, false}));
@@ -82,8 +87,9 @@ TEST_F(EditorTest, ASyncClickOnAnotherRowUsesThatRowsTargets) {
   SetTask(1, zun::TaskAction::PcToPalm, "110");
   SetTask(2, zun::TaskAction::NoConversion, "010");
   Restart(1);
-  model->ClickItem(2, 3000, 6060);
+  model->ClickItem(2, 3000, zun::ColumnBounds{2750, 3250});
   EXPECT_EQ(Targets(2, 3), "010") << "row 1's check marks must not reach row 2";
+  EXPECT_EQ(model->RowPath(2, zun::ListColumn::PalmFile), users.BackupDir(1)) << "Bert's folder, no name yet";
   EXPECT_EQ(Targets(1, 3), "110");
 }
 
@@ -108,6 +114,18 @@ TEST_F(EditorTest, ScrollingFollowsTheKeysAtThePageEdges) {
   model->KeyDown(zun::ListKey::Up);  // the top visible row
   EXPECT_EQ(S().top, 2);
   EXPECT_EQ(S().selected, 2);
+
+  struct Step {
+    zun::ListKey key;
+    int32_t selected, top;
+  };
+  for (const Step& step : {Step{zun::ListKey::Home, 1, 1}, Step{zun::ListKey::PageDown, 3, 1},  // the page's last row
+                           Step{zun::ListKey::PageDown, 5, 3}, Step{zun::ListKey::PageUp, 3, 3},
+                           Step{zun::ListKey::PageUp, 1, 1}, Step{zun::ListKey::End, 5, 3}}) {
+    model->KeyDown(step.key);
+    EXPECT_EQ(std::make_pair(S().selected, S().top), std::make_pair(step.selected, step.top));
+    EXPECT_EQ(S().pcFileText, Task(step.selected).PcFile.Trimmed());
+  }
 }
 
 TEST_F(EditorTest, ASelectionScrolledOutOfViewClearsTheEditorButChangesNoTask) {
@@ -123,6 +141,37 @@ TEST_F(EditorTest, ASelectionScrolledOutOfViewClearsTheEditorButChangesNoTask) {
   EXPECT_EQ(Task(1).PcFile.Trimmed(), "/t/one.txt");
   model->DeleteTask();
   EXPECT_EQ(S().rows.size(), 5u) << "nothing visible is selected: delete does nothing";
+  model->SelectRow(1);  // selected again, by whatever means: shown and loaded
+  EXPECT_EQ(S().top, 1);
+  EXPECT_EQ(S().pcFileText, "/t/one.txt");
+}
+
+TEST_F(EditorTest, ARunFreezesTheEditorAndAnExitWaitsForTheEndOfAnyConversion) {
+  Start({}, 2);
+  EXPECT_EQ(model->ConvertClicked(), zun::ConvertRequest::StartRun);
+  EXPECT_STREQ(S().ConvertCaption(), "Stop");
+  model->ShowTask(2);
+  model->SelectRow(1);  // an assistive tool selecting in the locked list
+  EXPECT_EQ(S().selected, 2);
+  EXPECT_FALSE(S().controls.action || S().controls.options || S().controls.list || S().controls.exit);
+  EXPECT_TRUE(S().controls.pcFileLocked);
+  EXPECT_FALSE(S().ClipboardConversionAllowed());
+  EXPECT_FALSE(model->RequestExit()) << "the run ends after its current task first";
+  EXPECT_STREQ(S().ConvertCaption(), "Wait");
+  EXPECT_TRUE(flags.stopRequested);
+  EXPECT_TRUE(model->EndRun()) << "then the exit is due";
+  EXPECT_TRUE(S().controls.action && S().controls.list);
+  EXPECT_FALSE(flags.stopRequested);
+
+  EXPECT_TRUE(model->BeginClipboardConversion());
+  EXPECT_FALSE(model->BeginClipboardConversion());
+  EXPECT_EQ(model->ConvertClicked(), zun::ConvertRequest::Nothing);
+  EXPECT_FALSE(model->RequestExit());
+  EXPECT_TRUE(model->EndClipboardConversion());
+  EXPECT_FALSE(flags.stopRequested) << "nothing lingers";
+  EXPECT_EQ(model->ConvertClicked(), zun::ConvertRequest::StartRun);
+  EXPECT_FALSE(model->EndRun()) << "the exit was carried out once";
+  EXPECT_TRUE(model->RequestExit());
 }
 
 }  // namespace

@@ -1,14 +1,15 @@
 // Helpers for the window tests: a started window in a temporary program folder, finding
-// controls by name, answering modal dialogs from a timer.
+// controls by name, acting as an assistive tool would, answering modal dialogs from a timer.
 #pragma once
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QTest>
 #include <QTimer>
-#include <QTreeWidget>
-#include <QtTest>
+#include <QTreeView>
 #include <functional>
 #include <memory>
 
@@ -19,12 +20,35 @@ namespace uitest {
 
 inline std::string LibraryFolder() { return std::string(ZUN2_BIN_DIR) + "/"; }
 
+inline QAccessibleInterface* Accessible(QObject* object) { return QAccessible::queryAccessibleInterface(object); }
+
+// What a screen reader or an automation tool does: replace a box's text, run a named action.
+inline void SetTextByAssistiveTool(QWidget* box, const QString& text) {
+  QAccessibleInterface* node = Accessible(box);
+  QAccessibleEditableTextInterface* editable = node->editableTextInterface();
+  QVERIFY2(editable != nullptr, qPrintable(box->objectName()));
+  editable->replaceText(0, node->textInterface()->characterCount(), text);
+}
+inline void ActByAssistiveTool(QWidget* control, const QString& action) {
+  QAccessibleActionInterface* actions = Accessible(control)->actionInterface();
+  QVERIFY2(actions != nullptr && actions->actionNames().contains(action), qPrintable(control->objectName()));
+  actions->doAction(action);
+  QTest::qWait(150);  // a press is an animated click
+}
+
 struct Window {
   zuntest::TempDir programDir;
   zuntest::TempDir files;
   zuntest::ScopedEnv home{"HOME", files.Path()};
   std::unique_ptr<zun::ui::MainWindow> window;
+  bool trayShown = false;  // whether a system tray shows the icon
 
+  // Writes tasks into the data file before the start.
+  void Seed(const std::vector<zun::TaskRecord>& tasks) const {
+    zun::DataFile data(programDir.Path());
+    data.OpenAndCheck();
+    for (const zun::TaskRecord& task : tasks) data.Write(zun::TaskRecordNumber(data.AddTask()), task);
+  }
   // Starts the window; `users` defaults to none (only "Custom").
   bool Start(std::unique_ptr<zun::UserManager> users = nullptr, std::vector<std::string> codecFolders = {}) {
     zun::ui::StartOptions options;
@@ -32,6 +56,7 @@ struct Window {
     options.codecFolders = codecFolders.empty() ? std::vector<std::string>{LibraryFolder()} : codecFolders;
     options.users = std::move(users);
     window = std::make_unique<zun::ui::MainWindow>(std::move(options));
+    window->SetTrayProbe([this] { return trayShown; });
     return window->Start();
   }
   template <typename T = QWidget>
@@ -47,13 +72,19 @@ struct Window {
     box->insert(QString::fromStdString(text));
   }
   void Click(const char* name) const { QTest::mouseClick(Find<QAbstractButton>(name), Qt::LeftButton); }
-  QTreeWidget* Tasks() const { return Find<QTreeWidget>("lvw_tasks"); }
-  // Clicks row `row` (from 1) of the task list in a column: 0 "Sync", 1 "PC File", 2 "Palm File".
-  void ClickRow(int row, int column = 1) const {
-    QTreeWidget* tasks = Tasks();
-    const QRect rect = tasks->visualItemRect(tasks->topLevelItem(row - 1));
-    const int x = tasks->header()->sectionViewportPosition(column) + 3;
-    QTest::mouseClick(tasks->viewport(), Qt::LeftButton, {}, QPoint(x, rect.center().y()));
+  QTreeView* Tasks() const { return Find<QTreeView>("lvw_tasks"); }
+  QString Cell(int row, int column) const { return Tasks()->model()->index(row - 1, column).data().toString(); }
+  int Highlighted() const {
+    const QModelIndexList rows = Tasks()->selectionModel()->selectedRows();
+    return rows.size() == 1 ? rows.front().row() + 1 : 0;
+  }
+  // Clicks row `row` (from 1) of the task list `dx` pixels into a column: 0 "Sync", 1 "PC File", 2 "Palm File".
+  void ClickRow(int row, int column = 1, int dx = 3, bool twice = false) const {
+    QTreeView* tasks = Tasks();
+    const QRect rect = tasks->visualRect(tasks->model()->index(row - 1, 0));
+    const QPoint at(tasks->header()->sectionViewportPosition(column) + dx, rect.center().y());
+    QTest::mouseClick(tasks->viewport(), Qt::LeftButton, {}, at);
+    if (twice) QTest::mouseDClick(tasks->viewport(), Qt::LeftButton, {}, at);
   }
   // Adds a task through the window: `clicks` on the direction picture (2: PC to Palm), then the
   // two file boxes.
@@ -71,6 +102,7 @@ struct Window {
     if (at + record.size() <= bytes.size()) std::copy_n(bytes.begin() + static_cast<long>(at), record.size(), record.begin());
     return zun::DecodeTaskRecord(record);
   }
+  zuntest::Bytes Data() const { return zuntest::ReadBytes(programDir / "zundata.dat"); }
 };
 
 // Timers still waiting for a modal dialog; a test ends with none (see PendingAnswers).
@@ -81,7 +113,7 @@ inline QList<QTimer*>& WaitingTimers() {
 
 // How many answers never met their dialog; forgets them. Call from a test's cleanup().
 inline int PendingAnswers() {
-  const int pending = WaitingTimers().size();
+  const auto pending = static_cast<int>(WaitingTimers().size());
   qDeleteAll(WaitingTimers());
   WaitingTimers().clear();
   return pending;
@@ -103,13 +135,16 @@ inline void AnswerNextModal(std::function<void(QWidget*)> answer) {
   timer->start();
 }
 
-// Clicks the button `name` of the next modal dialog.
-inline void ClickInNextModal(const char* name) {
-  AnswerNextModal([name](QWidget* modal) {
-    auto* button = modal->findChild<QAbstractButton*>(name);
-    QVERIFY2(button != nullptr, name);
+// Clicks the button `names[0]` of the next modal dialog, `names[1]` of the one after, and so on.
+inline void ClickInNextModal(std::vector<const char*> names) {
+  if (names.empty()) return;
+  AnswerNextModal([names](QWidget* modal) {
+    auto* button = modal->findChild<QAbstractButton*>(names.front());
+    QVERIFY2(button != nullptr, names.front());
+    ClickInNextModal(std::vector<const char*>(names.begin() + 1, names.end()));
     button->click();
   });
 }
+inline void ClickInNextModal(const char* name) { ClickInNextModal(std::vector<const char*>{name}); }
 
 }  // namespace uitest

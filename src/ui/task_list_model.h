@@ -1,0 +1,40 @@
+// lvw_tasks' rows, read straight from the editor model: no item per row, so a list of a
+// hundred thousand tasks costs what its names cost.
+#pragma once
+#include <QAbstractTableModel>
+#include <QIcon>
+#include <array>
+#include <vector>
+
+#include "editor/editor_model.h"
+
+namespace zun::ui {
+
+// The list's row height in pixels; the selection band and the rows per page use it too.
+inline constexpr int kRowHeight = 20;
+
+// Columns in the model's order; on screen "Sync" stands between the two file columns.
+enum TaskColumn { kSyncColumn = 0, kPcFileColumn = 1, kPalmFileColumn = 2, kTaskColumnCount = 3 };
+
+class TaskListModel : public QAbstractTableModel {
+ public:
+  TaskListModel(EditorModel& editor, QObject* parent);
+
+  int rowCount(const QModelIndex& parent = {}) const override;
+  int columnCount(const QModelIndex& parent = {}) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+  // Brings the views up to date after the editor model changed: rows added or removed, and the
+  // texts of rows `first` to `last` (from 0) where they changed.
+  void Refresh(int first, int last);
+
+ private:
+  EditorModel& editor_;
+  int shownRows_ = 0;
+  int shownFirst_ = 0;
+  std::vector<TaskRow> shown_;  // rows first.. as the views last showed them
+  std::array<QIcon, 5> icons_;  // by Action, 1-4
+};
+
+}  // namespace zun::ui
