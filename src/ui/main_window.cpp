@@ -75,6 +75,16 @@ bool MainWindow::Start() {
   bool hidden = false;
   try {
     hidden = model_->Open();
+  } catch (const DataFolderInUse& error) {
+    // One program at a time per data folder: this window ends before it reads or writes anything.
+    QMessageBox box(QMessageBox::Warning, kMessageTitle,
+                    QString("ZUN2 cannot start here: %1.\nClose the other window, or wait until the run ends.")
+                        .arg(QString::fromStdString(error.what())),
+                    QMessageBox::Ok, this);
+    box.setObjectName("msgInUse");
+    box.exec();
+    ShutDown();
+    return false;
   } catch (const std::exception& error) {
     QMessageBox::critical(this, kMessageTitle, QString("The data file could not be opened: %1").arg(error.what()));
     ShutDown();

@@ -283,23 +283,34 @@ class WindowTest : public QObject {
     QCOMPARE(overflowing(), QString());
   }
 
-  void aMissingLibraryEndsTheStart() {
+  void aMissingLibraryOrABusyFolderEndsTheStart() {
     uitest::Window w;
     zuntest::TempDir empty;
     QString text;
     QString title;
-    uitest::AnswerNextModal([&](QWidget* modal) {
-      auto* box = qobject_cast<QMessageBox*>(modal);
-      QVERIFY(box != nullptr);
-      text = box->text();
-      title = box->windowTitle();
-      QCOMPARE(box->icon(), QMessageBox::Critical);
-      box->accept();
-    });
+    const auto answer = [&] {
+      uitest::AnswerNextModal([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        QVERIFY(box != nullptr);
+        text = box->text();
+        title = box->windowTitle();
+        box->accept();
+      });
+    };
+    answer();
     QVERIFY(!w.Start(nullptr, {empty.Path()}));
     QCOMPARE(text, QString("Fatal Error: libzun2.so not found"));
     QCOMPARE(title, QString("ZUN2 Message"));
     QVERIFY(zuntest::Exists(w.programDir / "zundata.dat"));
+
+    // A second window on a folder that another program holds ends before touching anything.
+    zun::DataFile other(w.programDir.Path());
+    other.OpenAndCheck();
+    const zuntest::Bytes before = w.Data();
+    answer();
+    QVERIFY(!w.Start());
+    QVERIFY2(text.contains(QString::fromStdString("is using " + w.programDir.Path())), qPrintable(text));
+    QCOMPARE(w.Data(), before);
   }
 };
 
