@@ -1,12 +1,15 @@
 #include "glue/browser.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <sstream>
+
+#include "glue/file_descriptor.h"
+#include "glue/file_system.h"
 
 namespace zun {
 namespace {
@@ -68,13 +71,25 @@ std::vector<std::string> AssociationLists() {
   return lists;
 }
 
+// A key file's lines; none for anything that is no regular file of a sensible size (a FIFO
+// among the configuration files must not hang the window).
+std::vector<std::string> KeyFileLines(const std::string& path) {
+  constexpr size_t kMaxKeyFile = 4 * 1024 * 1024;
+  const std::optional<std::string> text = ReadSmallFile(path, kMaxKeyFile);
+  if (!text) return {};
+  std::vector<std::string> lines = Split(*text, '\n');
+  for (std::string& line : lines) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+  }
+  return lines;
+}
+
 // The desktop entries a group of a key file lists for text/html, in its order.
 std::vector<std::string> HtmlEntries(const std::string& path, const std::string& group) {
-  std::ifstream in(path);
   std::vector<std::string> entries;
   bool inGroup = false;
   const std::string key = std::string(kHtmlType) + "=";
-  for (std::string line; std::getline(in, line);) {
+  for (const std::string& line : KeyFileLines(path)) {
     if (!line.empty() && line.front() == '[') {
       inGroup = line.rfind("[" + group + "]", 0) == 0;
     } else if (inGroup && line.rfind(key, 0) == 0) {
@@ -117,12 +132,12 @@ std::optional<DesktopEntry> FindEntry(const std::string& id) {
   }
   for (const std::string& folder : ApplicationFolders()) {
     for (const std::string& name : names) {
-      std::ifstream in(folder + name);
-      if (!in) continue;
+      const std::vector<std::string> lines = KeyFileLines(folder + name);
+      if (lines.empty()) continue;
       DesktopEntry entry{folder + name, {}, {}, {}};
       bool inEntry = false;
       bool usable = true;
-      for (std::string line; std::getline(in, line);) {
+      for (const std::string& line : lines) {
         if (!line.empty() && line.front() == '[') {
           inEntry = line == "[Desktop Entry]";
           continue;
@@ -297,11 +312,17 @@ std::string CreateProbePage() {
   std::error_code error;
   const std::filesystem::path folder = std::filesystem::temp_directory_path(error);
   if (error) return {};
-  const std::string path = (folder / "temphtm.HTM").string();
-  std::ofstream page(path, std::ios::binary | std::ios::trunc);
-  page << "\"<HTML> <\\HTML>\"\r\n";
-  page.close();
-  return page ? path : std::string();
+  // A name of its own, created exclusively: a fixed name in a shared temporary folder would let
+  // anyone put a link there and have the page written through it.
+  std::string pattern = (folder / "temphtm-XXXXXX.HTM").string();
+  const FileDescriptor page(::mkostemps(pattern.data(), 4, O_CLOEXEC));
+  if (!page.IsOpen()) return {};
+  const std::string_view content = "\"<HTML> <\\HTML>\"\r\n";
+  if (!WriteAll(page.Get(), {reinterpret_cast<const uint8_t*>(content.data()), content.size()})) {
+    ::unlink(pattern.c_str());
+    return {};
+  }
+  return pattern;
 }
 
 }  // namespace zun

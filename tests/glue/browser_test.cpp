@@ -2,6 +2,7 @@
 #include "glue/browser.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -59,6 +60,7 @@ TEST(Browser, TheDefaultComesFromTheAssociationFilesThenBrowserThenNothing) {
   entry("system/applications/vendor/wrapped.desktop", "env A=1 wrapped %u");  // the ID vendor-wrapped.desktop
   entry("system/applications/hidden.desktop", "hidden %u", "Hidden=true\n");
   entry("data/applications/chosen.desktop", "chosen --url %u");
+  ASSERT_EQ(::mkfifo((dir / "config/mimeapps.list").c_str(), 0644), 0);  // read without waiting on it
 
   const std::string page = "file:///help.htm";
   EXPECT_EQ(zun::BrowserCommand(page), (Words{"fallback", "--open", page})) << "no association: $BROWSER";
@@ -66,6 +68,7 @@ TEST(Browser, TheDefaultComesFromTheAssociationFilesThenBrowserThenNothing) {
       dir / "system/applications/mimeinfo.cache",
       "[MIME Cache]\ntext/plain=other.desktop;\ntext/html=hidden.desktop;vendor-wrapped.desktop;cached.desktop;\n");
   EXPECT_EQ(zun::BrowserCommand(page), (Words{"env", "A=1", "wrapped", page})) << "what the cache knows, in order";
+  std::filesystem::remove(dir / "config/mimeapps.list");
   zuntest::WriteText(dir / "config/mimeapps.list", "[Removed Associations]\ntext/html=vendor-wrapped.desktop;\n");
   EXPECT_EQ(zun::BrowserCommand(page), (Words{"cached", page}));
   zuntest::WriteText(dir / "config/openbox-mimeapps.list",
@@ -77,6 +80,18 @@ TEST(Browser, TheDefaultComesFromTheAssociationFilesThenBrowserThenNothing) {
   zuntest::ScopedEnv noBrowser{"BROWSER", ""};
   zuntest::ScopedEnv noPath{"PATH", dir / "none"};
   EXPECT_EQ(zun::BrowserCommand(page), std::nullopt);
+}
+
+TEST(Browser, TheProbePageIsNeverWrittenThroughAPlantedLink) {
+  zuntest::TempDir dir;
+  zuntest::ScopedEnv tmp{"TMPDIR", dir.Path()};
+  zuntest::WriteText(dir / "victim", "keep");
+  std::filesystem::create_symlink(dir / "victim", dir / "temphtm.HTM");
+  const std::string page = zun::CreateProbePage();
+  ASSERT_FALSE(page.empty());
+  EXPECT_EQ(zuntest::ReadText(dir / "victim"), "keep");
+  EXPECT_FALSE(std::filesystem::is_symlink(page));
+  std::filesystem::remove(page);
 }
 
 }  // namespace
