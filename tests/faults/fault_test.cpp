@@ -297,12 +297,6 @@ TEST_F(Faults, OneProgramAtATimeUsesADataFolder) {
   r = Zundoc({"run", "--wait"}, false);
   closing.join();
   EXPECT_EQ(r.exit, 0) << r.err;
-
-  // A data file of another version is kept before it starts anew.
-  zuntest::WriteText(dir / "zundata.dat", "0009 and the tasks of an older program");
-  EXPECT_EQ(Zundoc({"run"}, false).exit, 0);
-  EXPECT_EQ(zuntest::ReadText(dir / "zundata.bak"), "0009 and the tasks of an older program");
-  EXPECT_EQ(fs::file_size(dir / "zundata.dat"), 2u * 1208);
 }
 
 TEST_F(Faults, ALibraryInTheCurrentOrDataFolderIsNeverLoaded) {

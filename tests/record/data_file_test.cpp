@@ -106,31 +106,25 @@ TEST(DataFile, NewFileHoldsTheTwoDefaultRecords) {
   EXPECT_EQ(clip.Counter, 0);
 }
 
-TEST(DataFile, OtherVersionsAndEmptyFilesAreReplaced) {
+TEST(DataFile, StartsAnewKeepingTheOldFileAndCountsRecordsRounded) {
   zuntest::TempDir dir;
-  for (const std::string& content : {std::string(), std::string("0009") + std::string(1208 * 3 - 4, 'x')}) {
+  const std::string older = std::string("0009") + std::string(1208 * 3 - 4, 'x');
+  for (const std::string& content : {std::string(), older}) {
     zuntest::WriteText(dir / "zundata.dat", content);
     zun::DataFile data(dir.Path());
     data.OpenAndCheck();
     EXPECT_EQ(zuntest::ReadBytes(dir / "zundata.dat").size(), 2416u);
   }
-}
+  EXPECT_EQ(zuntest::ReadText(dir / "zundata.bak"), older) << "an empty file leaves no backup";
 
-TEST(DataFile, RecordCountRoundsHalvesToEven) {
-  zuntest::TempDir dir;
-  zun::DataFile data(dir.Path());
-  data.OpenAndCheck();
-  data.Close();
   Bytes b = zuntest::ReadBytes(dir / "zundata.dat");
-  b.resize(1208 * 2 + 604);  // 2.5 records
-  zuntest::WriteBytes(dir / "zundata.dat", b);
-  data.OpenAndCheck();
-  EXPECT_EQ(data.RecordCount(), 2);
-  data.Close();
-  b.resize(1208 * 3 + 604);  // 3.5 records
-  zuntest::WriteBytes(dir / "zundata.dat", b);
-  data.OpenAndCheck();
-  EXPECT_EQ(data.RecordCount(), 4);
+  for (const auto& [size, records] : {std::pair{1208 * 2 + 604, 2}, std::pair{1208 * 3 + 604, 4}}) {
+    b.resize(static_cast<size_t>(size));  // 2.5 and 3.5 records: halves to even
+    zuntest::WriteBytes(dir / "zundata.dat", b);
+    zun::DataFile data(dir.Path());
+    data.OpenAndCheck();
+    EXPECT_EQ(data.RecordCount(), records);
+  }
 }
 
 TEST(DataFile, AddDeleteAndSaveDefault) {

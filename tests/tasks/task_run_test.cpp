@@ -1,11 +1,10 @@
-// Both-ways tasks: which side changed, the 5-second rule, never-set stamps, the both-changed prompt.
+// Both-ways tasks: which side changed, the 5-second rule, stamps never set, the both-changed prompt.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <iterator>
-
 #include <cstdio>
 
+#include "convert/document_to_text.h"
 #include "convert/status_texts.h"
 #include "convert/text_to_document.h"
 #include "glue/dates.h"
@@ -13,19 +12,27 @@
 #include "support/test_support.h"
 #include "tasks/task_run.h"
 
-using zuntest::ConversionSetup;
-
 namespace {
 
 constexpr std::time_t kStampTime = 1700000000;
 
+TEST(SideChanged, FiveSecondsIsStillTheSameAndAStampNeverSetAlwaysChanged) {
+  const double stamp = zun::ToAutomationDate(kStampTime);
+  for (const int seconds : {-5, 0, 5}) EXPECT_FALSE(zun::SideChanged(stamp, kStampTime + seconds)) << seconds;
+  for (const int seconds : {-6, 6}) EXPECT_TRUE(zun::SideChanged(stamp, kStampTime + seconds)) << seconds;
+  // Never set, or nothing the program writes: NaN, infinite, out of the date range.
+  for (const double never : {0.0, std::nan(""), double{INFINITY}, -double{INFINITY}, 1e300, -1e7}) {
+    EXPECT_TRUE(zun::SideChanged(never, kStampTime)) << never;
+  }
+}
+
 class BothWays : public ::testing::Test {
  protected:
-  ConversionSetup s;
+  zuntest::ConversionSetup s;
   std::string text = s.files / "notes.txt";
   std::string document = s.files / "notes.pdb";
 
-  // A task whose last run left both files at kStampTime.
+  // A task whose last run left both files at kStampTime, the document holding "text side".
   zun::TaskRecord SyncedTask() {
     zuntest::WriteText(text, "text side");
     zun::TaskRecord task = s.Task(zun::TaskAction::PcToPalm, text, document);
@@ -34,8 +41,7 @@ class BothWays : public ::testing::Test {
     EXPECT_EQ(task.Status.Trimmed(), "OK");
     zuntest::SetModificationTime(text, kStampTime);
     zuntest::SetModificationTime(document, kStampTime);
-    task.PcDate = zun::ToAutomationDate(kStampTime);
-    task.PalmDate = zun::ToAutomationDate(kStampTime);
+    task.PcDate = task.PalmDate = zun::ToAutomationDate(kStampTime);
     task.Action = zun::TaskAction::BothWays;
     return task;
   }
@@ -44,80 +50,69 @@ class BothWays : public ::testing::Test {
     zun::RunTask(task, env);
     return task.Status.Trimmed();
   }
+  std::string DocumentText() {
+    zuntest::ConversionSetup other;
+    zun::TaskRecord task = other.Task(zun::TaskAction::PalmToPc, other.files / "out.txt", document);
+    zun::ConversionEnv env = other.Env();
+    zun::ConvertDocumentToText(task, env);
+    return zuntest::ReadText(other.files / "out.txt");
+  }
 };
 
-TEST(SideChanged, FiveSecondsIsStillTheSame) {
-  const double stamp = zun::ToAutomationDate(kStampTime);
-  EXPECT_FALSE(zun::SideChanged(stamp, kStampTime));
-  EXPECT_FALSE(zun::SideChanged(stamp, kStampTime + 5));
-  EXPECT_FALSE(zun::SideChanged(stamp, kStampTime - 5));
-  EXPECT_TRUE(zun::SideChanged(stamp, kStampTime + 6));
-  EXPECT_TRUE(zun::SideChanged(stamp, kStampTime - 6));
-  EXPECT_TRUE(zun::SideChanged(0.0, kStampTime)) << "a stamp never set";
-}
-
-TEST_F(BothWays, NothingChangedNeedsNoUpdate) {
+TEST_F(BothWays, TheSideThatChangedDecides) {
   zun::TaskRecord task = SyncedTask();
   zuntest::SetModificationTime(text, kStampTime + 5);
   EXPECT_EQ(Run(task), zun::status::kNoUpdateNecessary);
-}
 
-TEST_F(BothWays, OnlyTheDocumentChangedRewritesTheText) {
-  zun::TaskRecord task = SyncedTask();
-  zuntest::SetModificationTime(text, kStampTime + 5);
   zuntest::SetModificationTime(document, kStampTime + 6);
   EXPECT_EQ(Run(task), "OK");
-  EXPECT_EQ(zuntest::ReadText(text), "text side");
-  EXPECT_EQ(s.host.bothChangedPrompts, 0);
+  EXPECT_EQ(zuntest::ReadText(text), "text side") << "the text made anew from the document";
   EXPECT_EQ(Run(task), zun::status::kNoUpdateNecessary) << "the new stamps match";
-}
 
-TEST_F(BothWays, OnlyTheTextChangedRewritesTheDocument) {
-  zun::TaskRecord task = SyncedTask();
   zuntest::WriteText(text, "edited on the PC");
   zuntest::SetModificationTime(text, kStampTime + 60);
-  const double oldPalmDate = task.PalmDate;
   EXPECT_EQ(Run(task), "OK");
-  EXPECT_NE(task.PalmDate, oldPalmDate);
-}
+  EXPECT_EQ(DocumentText(), "edited on the PC");
+  EXPECT_EQ(s.host.bothChangedPrompts, 0);
 
-TEST_F(BothWays, AMissingSideIsMadeFromTheOther) {
-  zun::TaskRecord task = SyncedTask();
-  zuntest::WriteText(s.files / "kept.txt", "x");
-  std::remove(document.c_str());
+  std::remove(document.c_str());  // a missing side is made from the other
   EXPECT_EQ(Run(task), "OK");
-  EXPECT_TRUE(zuntest::Exists(document));
   std::remove(text.c_str());
   EXPECT_EQ(Run(task), "OK");
-  EXPECT_EQ(zuntest::ReadText(text), "text side");
+  EXPECT_EQ(zuntest::ReadText(text), "edited on the PC");
   std::remove(text.c_str());
   std::remove(document.c_str());
   EXPECT_EQ(Run(task), zun::status::kBothMissing);
 }
 
-TEST_F(BothWays, BothChangedAsksAndFollowsTheAnswer) {
+TEST_F(BothWays, BothChangedAsksAndUpdatesTheSideChosen) {
   struct Case {
     zun::PromptAnswer answer;
     const char* status;
+    const char* textAfter;
+    const char* documentAfter;
     bool stops;
   };
   const Case cases[] = {
-      {zun::PromptAnswer::UpdatePc, "OK", false},
-      {zun::PromptAnswer::UpdatePalm, "OK", false},
-      {zun::PromptAnswer::Skip, zun::status::kUserSkippedTask, false},
-      {zun::PromptAnswer::Stop, zun::status::kUserStopped, true},
-      {static_cast<zun::PromptAnswer>(0), zun::status::kUserStopped, true},  // closed another way
+      {zun::PromptAnswer::UpdatePc, "OK", "text side", "text side", false},
+      {zun::PromptAnswer::UpdatePalm, "OK", "edited", "edited", false},
+      {zun::PromptAnswer::Skip, zun::status::kUserSkippedTask, "edited", "text side", false},
+      {zun::PromptAnswer::Stop, zun::status::kUserStopped, "edited", "text side", true},
+      {static_cast<zun::PromptAnswer>(0), zun::status::kUserStopped, "edited", "text side", true},  // closed
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.answer));
     s.host.askOverwrite = false;
     zun::TaskRecord task = SyncedTask();
     s.host.askOverwrite = true;
+    zuntest::WriteText(text, "edited");
     zuntest::SetModificationTime(text, kStampTime + 100);
     zuntest::SetModificationTime(document, kStampTime + 100);
     s.host.bothChangedAnswers = {c.answer};
     s.flags.stopRequested = false;
     EXPECT_EQ(Run(task), c.status);
+    EXPECT_EQ(zuntest::ReadText(text), c.textAfter);
+    EXPECT_EQ(DocumentText(), c.documentAfter);
     EXPECT_EQ(s.flags.stopRequested, c.stops);
     EXPECT_FALSE(s.flags.sideChosen);
     EXPECT_TRUE(s.host.overwritePrompts.empty()) << "the chosen side replaces without asking";
@@ -125,30 +120,16 @@ TEST_F(BothWays, BothChangedAsksAndFollowsTheAnswer) {
   EXPECT_EQ(s.host.bothChangedPrompts, 5);
 }
 
-TEST_F(BothWays, NeverSetOrImplausibleStampsCountAsChanged) {
-  const double never[] = {0, std::nan(""), INFINITY, -INFINITY, 1e300, -1e7};
-  for (const double stamp : never) {
-    SCOPED_TRACE(stamp);
-    zun::TaskRecord task = SyncedTask();
-    task.PcDate = stamp;
-    task.PalmDate = stamp;
-    s.host.bothChangedAnswers = {zun::PromptAnswer::Skip};
-    EXPECT_EQ(Run(task), zun::status::kUserSkippedTask);
-  }
-  EXPECT_EQ(s.host.bothChangedPrompts, static_cast<int>(std::size(never)));
-}
-
-TEST_F(BothWays, ChecksComeFirstPcBeforePalm) {
+TEST_F(BothWays, ChecksComeFirstAndAConversionErrorIsTheOutcome) {
   zun::TaskRecord task = s.Task(zun::TaskAction::BothWays, "", "");
   EXPECT_EQ(Run(task), zun::status::kNoPcFile);
   task.PcFile = text;
   EXPECT_EQ(Run(task), zun::status::kNoPalmFile);
   s.host.checks = zun::TargetChecks{{false}};
   EXPECT_EQ(Run(task), zun::status::kNoUser);
-}
 
-TEST_F(BothWays, AConversionErrorIsTheOutcome) {
-  zun::TaskRecord task = SyncedTask();
+  s.host.checks = zun::TargetChecks{{true}};
+  task = SyncedTask();
   zuntest::WriteBytes(document, zuntest::MakeDatabase({zun::MakeDocInfo(1, 1, false), {'x'}}, "Data"));
   zuntest::SetModificationTime(document, kStampTime + 60);
   EXPECT_EQ(Run(task), zun::status::kUnsupportedType);
