@@ -34,7 +34,7 @@ ByteFile FilterText(ByteFile pcText, const TaskRecord& task, ConversionEnv& env)
   if (!temporary.IsOpen()) throw FileError("cannot write the filtered text in " + env.programDir);
   ByteFile target = ByteFile::ForWriting(std::move(temporary), "filtered text");
   std::vector<uint8_t> filtered;
-  filtered.reserve(kDocRecordSize * 2);
+  filtered.reserve(size_t{kDocRecordSize} * 2);
   for (int32_t i = 1; i <= blocks; ++i) {
     ProgressStep(env, i, blocks);
     const int64_t start = int64_t{i - 1} * kDocRecordSize;

@@ -175,7 +175,7 @@ namespace {
 // otherwise be named as its own document): then the whole name gets the extension.
 std::string NotTheSameFile(const std::string& named, const std::string& other, const std::string& name,
                            const std::string& extension) {
-  const std::string candidate = named + PathWithoutExtension(name) + extension;
+  std::string candidate = named + PathWithoutExtension(name) + extension;
   if (candidate != other && !IsSameFile(candidate, other)) return candidate;
   return named + name + extension;
 }

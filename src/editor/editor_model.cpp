@@ -36,7 +36,7 @@ std::string EditorModel::TakeDataError() {
 
 bool EditorModel::Open() {
   state_.installEntries = FillUserList(users_);
-  state_.installEntries.push_back(kCustomEntry);
+  state_.installEntries.emplace_back(kCustomEntry);
   state_.installChecks.assign(state_.installEntries.size(), false);
   data_.OpenAndCheck();
   const TaskRecord settings = data_.Read(kSettingsRecord);

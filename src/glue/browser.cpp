@@ -57,7 +57,7 @@ std::vector<std::string> AssociationLists() {
     for (char& c : desktop) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     desktops.push_back(desktop + "-");
   }
-  desktops.push_back("");
+  desktops.emplace_back();
   std::vector<std::string> lists;
   std::vector<std::string> folders = Folders("XDG_CONFIG_HOME", home + "/.config");
   for (const std::string& folder : Folders("XDG_CONFIG_DIRS", "/etc/xdg")) folders.push_back(folder);
@@ -74,7 +74,7 @@ std::vector<std::string> AssociationLists() {
 // A key file's lines; none for anything that is no regular file of a sensible size (a FIFO
 // among the configuration files must not hang the window).
 std::vector<std::string> KeyFileLines(const std::string& path) {
-  constexpr size_t kMaxKeyFile = 4 * 1024 * 1024;
+  constexpr size_t kMaxKeyFile = size_t{4} * 1024 * 1024;
   const std::optional<std::string> text = ReadSmallFile(path, kMaxKeyFile);
   if (!text) return {};
   std::vector<std::string> lines = Split(*text, '\n');
@@ -104,7 +104,7 @@ bool IsExecutable(const std::string& path) { return ::access(path.c_str(), X_OK)
 bool ProgramFound(const std::string& program) {
   if (program.find('/') != std::string::npos) return IsExecutable(program);
   for (const std::string& folder : Split(Environment("PATH"), ':')) {
-    if (IsExecutable(folder + "/" + program)) return true;
+    if (IsExecutable(folder + '/' + program)) return true;
   }
   return false;
 }
@@ -271,7 +271,7 @@ std::optional<std::vector<std::string>> ExecCommand(const DesktopEntry& entry, c
           break;
         case 'i':
           if (!entry.icon.empty()) {
-            command.push_back("--icon");
+            command.emplace_back("--icon");
             word += entry.icon;
           }
           break;

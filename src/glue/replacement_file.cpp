@@ -53,7 +53,7 @@ std::string FollowLinks(const std::string& path) {
     const ssize_t n = ::readlink(current.c_str(), target.data(), target.size());
     if (n <= 0 || static_cast<size_t>(n) >= target.size()) throw FileError("cannot read the link " + current);
     const std::string next(target.data(), static_cast<size_t>(n));
-    current = next.front() == kPathSeparator ? next : PathDirectory(current) + next;
+    current = next.front() == kPathSeparator ? next : PathDirectory(current).append(next);
   }
   throw FileError("too many links: " + path);
 }

@@ -42,7 +42,7 @@ std::string Resolved(const std::string& path) {
 }
 
 // An install list longer than this is not J-Pilot's; nothing is added to it.
-constexpr size_t kMaxInstallList = 4 * 1024 * 1024;
+constexpr size_t kMaxInstallList = size_t{4} * 1024 * 1024;
 
 // Each line of the list, without its line end.
 std::vector<std::string_view> Lines(std::string_view text) {

@@ -24,7 +24,7 @@ struct JPilotSettings {
 JPilotSettings ParseJPilotSettings(std::string_view text);
 
 // A settings file holds a few kilobytes; anything larger is not J-Pilot's and is ignored.
-inline constexpr size_t kMaxSettingsFile = 64 * 1024;
+inline constexpr size_t kMaxSettingsFile = size_t{64} * 1024;
 
 class JPilotUsers final : public UserManager {
  public:

@@ -209,6 +209,7 @@ void MainWindow::MirrorShapes() {
     band_->setGeometry(424, tasks_->y(), kBandWidth, kRowHeight);  // at rest
   }
   std::vector<Shapes::Shape> band;
+  band.reserve(kBandShapes);
   for (int i = 0; i < kBandShapes; ++i) {
     band.push_back({QRect(i * 5, 0, 4, band_->height()), bandShown ? highlight : palette().color(QPalette::Window)});
   }

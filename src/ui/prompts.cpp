@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "convert/conversion_env.h"
 #include "ui/pictures.h"
@@ -64,7 +65,7 @@ OverwriteDialog::OverwriteDialog(QWidget* owner, PromptState& state, std::functi
   auto* notAgain = new QCheckBox("do not ask again", this);
   notAgain->setObjectName("chk_notaskagain");
   // Every change of the box, however made (a click, a key, an assistive tool), turns asking off.
-  connect(notAgain, &QCheckBox::toggled, this, [doNotAskAgain](bool) { doNotAskAgain(); });
+  connect(notAgain, &QCheckBox::toggled, this, [doNotAskAgain = std::move(doNotAskAgain)](bool) { doNotAskAgain(); });
   layout()->addWidget(notAgain);
 }
 

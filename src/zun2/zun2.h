@@ -1,6 +1,6 @@
 // libzun2: PalmDOC record compression and the current Palm time, with C linkage.
 #pragma once
-#include <stdint.h>
+#include <stdint.h>  // NOLINT(modernize-deprecated-headers): a C header too
 
 #if defined(__GNUC__)
 #define ZUN2_EXPORT __attribute__((visibility("default")))
