@@ -30,7 +30,7 @@ void EditorModel::StoreEdit(const std::function<void(TaskRecord&)>& change) {
 void EditorModel::CycleAction() {
   if (!SelectionVisible() || state_.clipSettingsMode) return;
   Guarded([&] {
-    TaskRow& shown = state_.rows[state_.selected - 1];
+    TaskRow& shown = state_.Row(state_.selected);
     const TaskAction action = NextAction(shown.action);
     shown.action = action;
     state_.actionPicture = static_cast<int32_t>(action);
@@ -41,7 +41,7 @@ void EditorModel::CycleAction() {
 
 void EditorModel::OptionChanged(int32_t entry, bool checked) {
   if (entry < 0 || entry >= kOptionCount) return;
-  state_.optionChecks[entry] = checked;
+  state_.optionChecks[static_cast<size_t>(entry)] = checked;
   Guarded([&] {
     StoreEdit([&](TaskRecord& task) { task.Options.SetAt(static_cast<size_t>(entry), checked ? '1' : '0'); });
   });
@@ -72,7 +72,7 @@ void EditorModel::SetCategoryText(const std::string& text) {
 
 void EditorModel::TargetChanged(int32_t entry, bool checked) {
   if (entry < 0 || entry >= static_cast<int32_t>(state_.installChecks.size())) return;
-  state_.installChecks[entry] = checked;
+  state_.installChecks[static_cast<size_t>(entry)] = checked;
   Guarded([&] { TargetCheckChanged(entry); });
 }
 
@@ -80,12 +80,13 @@ void EditorModel::TargetCheckChanged(int32_t entry) {
   if (entry >= kMaxListEntries || state_.editorLoading) return;
   if (!state_.clipSettingsMode && state_.selected < 1) return;
   std::vector<bool>& checks = state_.installChecks;
-  if (InstallChecks().CheckedCount() == 0) checks[entry] = true;  // the last one stays checked
+  const auto at = static_cast<size_t>(entry);
+  if (InstallChecks().CheckedCount() == 0) checks[at] = true;  // the last one stays checked
   const TaskAction action =
       state_.clipSettingsMode ? buffer_.Action : data_.Read(TaskRecordNumber(state_.selected)).Action;
   const bool customChecked = InstallChecks().CustomChecked();
   const bool exclusive = state_.clipSettingsMode ? customChecked : (action != TaskAction::PcToPalm || customChecked);
-  if (checks[entry] && exclusive) {
+  if (checks[at] && exclusive) {
     for (size_t i = 0; i < checks.size(); ++i) checks[i] = static_cast<int32_t>(i) == entry;
   }
   StoreTargetsAndFollowPalmBox();
@@ -156,7 +157,7 @@ void EditorModel::PcFileChanged() {
   if (state_.rows.empty() || state_.selected < 1 || state_.clipSettingsMode) return;
   const std::string text = state_.pcFileText;
   if (!FitsField(text, state_.pcFileInfo)) return;
-  state_.rows[state_.selected - 1].pcName = PathFileName(text);
+  state_.Row(state_.selected).pcName = PathFileName(text);
   state_.pcFileInfo = Info(text, false);
   TaskAction action{};
   StoreEdit([&](TaskRecord& task) {
@@ -205,7 +206,7 @@ void EditorModel::PalmFileChanged() {
     StoreEdit([&](TaskRecord& task) { task.PalmFile = stored; });
     return;
   }
-  state_.rows[state_.selected - 1].palmName = name;
+  state_.Row(state_.selected).palmName = name;
   TaskAction action{};
   StoreEdit([&](TaskRecord& task) {
     task.PalmFile = stored;

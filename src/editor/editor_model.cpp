@@ -128,7 +128,9 @@ void EditorModel::LoadEditor(int32_t record) {
   SetCategoryText(std::to_string(loaded.Category));
   state_.statusText = loaded.Status.Trimmed();  // read from its beginning, without the padding
   // Showing the options stores nothing: a blank character stays blank.
-  for (int i = 0; i < kOptionCount; ++i) state_.optionChecks[i] = IsEntryChecked(loaded.Options, i);
+  for (size_t i = 0; i < state_.optionChecks.size(); ++i) {
+    state_.optionChecks[i] = IsEntryChecked(loaded.Options, static_cast<int>(i));
+  }
 }
 
 void EditorModel::ClearEditor() {
@@ -204,7 +206,7 @@ ListColumn EditorModel::ClickItem(int32_t row, int32_t x, const ColumnBounds& co
   if (state_.selected != row) return clickedColumn_;
   Guarded([&] {
     if (clickedColumn_ == ListColumn::Sync) {
-      TaskRow& shown = state_.rows[row - 1];
+      TaskRow& shown = state_.Row(row);
       const TaskAction action = NextAction(shown.action);
       shown.action = action;
       TaskRecord task = data_.Read(TaskRecordNumber(row));
@@ -340,7 +342,7 @@ void EditorModel::ShowTask(int32_t row) {
 
 void EditorModel::ShowOutcome(int32_t row, const TaskRecord& task, const std::string& syncSymbol) {
   state_.statusText = task.Status.Trimmed();
-  if (row >= 1 && row <= static_cast<int32_t>(state_.rows.size())) state_.rows[row - 1].sync = syncSymbol;
+  if (row >= 1 && row <= static_cast<int32_t>(state_.rows.size())) state_.Row(row).sync = syncSymbol;
 }
 
 void EditorModel::WindowMinimized(bool minimized) {

@@ -15,7 +15,7 @@ QString Text(const std::string& text) { return QString::fromStdString(text); }
 }  // namespace
 
 TaskListModel::TaskListModel(EditorModel& editor, QObject* parent) : QAbstractTableModel(parent), editor_(editor) {
-  for (int action = 1; action < static_cast<int>(icons_.size()); ++action) icons_[action] = ListIcon(action);
+  for (size_t action = 1; action < icons_.size(); ++action) icons_[action] = ListIcon(static_cast<int>(action));
 }
 
 int TaskListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : shownRows_; }
