@@ -10,27 +10,11 @@
 #include <ctime>
 #include <string>
 
+#include "fuzz_folder.h"
 #include "record/data_file.h"
 #include "tasks/task_run.h"
 
-namespace {
-
-const std::string& Folder() {
-  static const std::string folder = [] {
-    // In memory where possible: the conversions flush what they write, a disk would be the bottleneck.
-    char pattern[] = "/dev/shm/zun2-fuzz-data-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    if (made == nullptr) {
-      std::snprintf(pattern, sizeof pattern, "/tmp/zun2-fuzz-data-XXXXXX");
-      made = mkdtemp(pattern);
-    }
-    if (made == nullptr) std::abort();
-    return std::string(made) + "/";
-  }();
-  return folder;
-}
-
-}  // namespace
+using zunfuzz::Folder;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 64 * zun::kTaskRecordSize) return 0;

@@ -10,29 +10,13 @@
 #include <string>
 
 #include "convert/document_to_text.h"
+#include "fuzz_folder.h"
 #include "glue/codec_loader.h"
 #include "hotsync/user_manager.h"
 #include "tasks/scripted_host.h"
 #include "zun2/zun2.h"
 
-namespace {
-
-const std::string& Folder() {
-  static const std::string folder = [] {
-    // In memory where possible: the conversions flush what they write, a disk would be the bottleneck.
-    char pattern[] = "/dev/shm/zun2-fuzz-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    if (made == nullptr) {
-      std::snprintf(pattern, sizeof pattern, "/tmp/zun2-fuzz-XXXXXX");
-      made = mkdtemp(pattern);
-    }
-    if (made == nullptr) std::abort();
-    return std::string(made) + "/";
-  }();
-  return folder;
-}
-
-}  // namespace
+using zunfuzz::Folder;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string document = Folder() + "in.pdb";

@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building and testing ZUN2 need; with --package also those
-# that building and checking the .deb package need. Only apt-get runs as root: through sudo when
-# the caller is an ordinary user, directly when the caller is root (a bare container has no sudo).
-# usage: tools/install-deps.sh [--package]
+# that building and checking the .deb package need, with --clang Clang and its sanitizer runtime
+# (the sanitized tests and the fuzzers). Only apt-get runs as root: through sudo when the caller is
+# an ordinary user, directly when the caller is root (a bare container has no sudo).
+# usage: tools/install-deps.sh [--package | --clang]
 set -euo pipefail
 # txt2pdbdoc and calibre (ebook-convert) are peers in the tests; their tests skip without them.
 packages=(cmake g++ make libgtest-dev txt2pdbdoc calibre qt6-base-dev)
 case "${1:-}" in
   "") ;;
   --package) packages+=(dpkg-dev file desktop-file-utils appstream lintian man-db) ;;
-  *) echo "usage: tools/install-deps.sh [--package]" >&2; exit 2 ;;
+  --clang) packages+=(clang libclang-rt-14-dev) ;;
+  *) echo "usage: tools/install-deps.sh [--package | --clang]" >&2; exit 2 ;;
 esac
 missing=()
 for p in "${packages[@]}"; do

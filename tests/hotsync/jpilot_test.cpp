@@ -71,39 +71,29 @@ TEST_F(JPilot, TheInstallListIsNeverWrittenThroughALinkOrAFifo) {
 }
 
 TEST_F(JPilot, DocumentsGoThroughTheBackupLinkAndAreQueuedOnce) {
-  MakeJPilot();
+  std::filesystem::create_directories(folder);
   zun::JPilotUsers users(folder, 10ms);
   EXPECT_EQ(zun::UserBackupDir(users, 0), folder + "backup/");
-
   zuntest::ConversionSetup s;
   s.users = &users;
   s.host.checks = zun::TargetChecks{{true, false}};
   zuntest::WriteText(s.files / "notes.txt", "for the handheld");
   zun::TaskRecord task = s.Task(zun::TaskAction::PcToPalm, s.files / "notes.txt", "notes.pdb");
   zun::ConversionEnv env = s.Env();
+  zun::ConvertTextToDocument(task, env);
+  EXPECT_EQ(task.Status.Trimmed(), "OK") << "J-Pilot makes backup/ at the first sync; until then ZUN2 does";
+  EXPECT_TRUE(zuntest::Exists(folder + "backup/notes.pdb"));
+
+  std::filesystem::remove_all(folder);
+  MakeJPilot();
   zun::ConvertTextToDocument(task, env);
   ASSERT_EQ(task.Status.Trimmed(), "OK");
   EXPECT_TRUE(zuntest::Exists(folder + "Backup_2026/notes.pdb"));
   const std::string real = std::filesystem::canonical(folder + "Backup_2026").string() + "/notes.pdb";
   EXPECT_EQ(InstallLines(), std::vector<std::string>{real});
-
   zun::ConvertTextToDocument(task, env);
   EXPECT_EQ(task.Status.Trimmed(), "OK");
   EXPECT_EQ(InstallLines(), std::vector<std::string>{real}) << "no second line for the same file";
-}
-
-TEST_F(JPilot, ABackupFolderNotMadeYetIsMadeForTheFirstDocument) {
-  std::filesystem::create_directories(folder);  // J-Pilot makes backup/ at the first sync
-  zun::JPilotUsers users(folder, 10ms);
-  zuntest::ConversionSetup s;
-  s.users = &users;
-  s.host.checks = zun::TargetChecks{{true, false}};
-  zuntest::WriteText(s.files / "notes.txt", "for the handheld");
-  zun::TaskRecord task = s.Task(zun::TaskAction::PcToPalm, s.files / "notes.txt", "notes.pdb");
-  zun::ConversionEnv env = s.Env();
-  zun::ConvertTextToDocument(task, env);
-  EXPECT_EQ(task.Status.Trimmed(), "OK");
-  EXPECT_TRUE(zuntest::Exists(folder + "backup/notes.pdb"));
 }
 
 TEST_F(JPilot, WaitsWhileASyncRewritesTheListAndFailsRatherThanLoseTheLine) {
