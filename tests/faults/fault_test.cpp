@@ -30,7 +30,14 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr uid_t kNobody = 65534;
-#ifdef __SANITIZE_ADDRESS__
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZUN2_ADDRESS_SANITIZER 1
+#endif
+#elif defined(__SANITIZE_ADDRESS__)
+#define ZUN2_ADDRESS_SANITIZER 1
+#endif
+#ifdef ZUN2_ADDRESS_SANITIZER
 constexpr rlim_t kMemoryLimit = RLIM_INFINITY;  // the sanitizer reserves terabytes of address space
 #else
 constexpr rlim_t kMemoryLimit = 256u << 20;
