@@ -42,6 +42,19 @@ std::string UniqueName(const std::string& folder) {
 
 bool ProcHasDescriptors() { return ::access("/proc/self/fd", X_OK) == 0; }
 
+// Why `real` (links followed) may not be replaced; nothing when it may.
+std::optional<std::string> RefusalFor(const std::string& real) {
+  struct stat old {};
+  if (::lstat(real.c_str(), &old) != 0) {
+    if (errno == ENOENT) return std::nullopt;
+    return "cannot look at";
+  }
+  if (!S_ISREG(old.st_mode)) return "not a regular file:";
+  // Without any write bit the file is read-only for everyone: root could rename over it.
+  if ((old.st_mode & 0222) == 0 || ::faccessat(AT_FDCWD, real.c_str(), W_OK, AT_EACCESS) != 0) return "read-only:";
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::string FollowLinks(const std::string& path) {
@@ -57,23 +70,6 @@ std::string FollowLinks(const std::string& path) {
   }
   throw FileError("too many links: " + path);
 }
-
-namespace {
-
-// Why `real` (links followed) may not be replaced; nothing when it may.
-std::optional<std::string> RefusalFor(const std::string& real) {
-  struct stat old {};
-  if (::lstat(real.c_str(), &old) != 0) {
-    if (errno == ENOENT) return std::nullopt;
-    return "cannot look at";
-  }
-  if (!S_ISREG(old.st_mode)) return "not a regular file:";
-  // Without any write bit the file is read-only for everyone: root could rename over it.
-  if ((old.st_mode & 0222) == 0 || ::faccessat(AT_FDCWD, real.c_str(), W_OK, AT_EACCESS) != 0) return "read-only:";
-  return std::nullopt;
-}
-
-}  // namespace
 
 bool MayReplace(const std::string& target) {
   try {
