@@ -127,14 +127,15 @@ class Faults : public ::testing::Test {
   }
 };
 
-TEST_F(Faults, APcFileThatCannotBeWrittenStaysAsItWas) {
+TEST_F(Faults, FilesAndFoldersThatCannotBeWrittenKeepWhatTheyHold) {
   MakeDocument("doc.pdb", "new text from the handheld");
   fs::create_directory(dir / "ro");
+  const std::string oldDocument = MakeDocument("ro/doc.pdb", "old document text");
   zuntest::WriteText(dir / "ro/locked.txt", "old text");
   zuntest::WriteText(dir / "open.txt", "old text");
+  zuntest::WriteText(dir / "new.txt", "new text");
   fs::permissions(dir / "open.txt", fs::perms(0444));
   fs::permissions(dir / "ro", fs::perms(0555));
-
   for (const char* target : {"ro/locked.txt", "open.txt"}) {
     SCOPED_TRACE(target);
     const Outcome r = Zundoc({"decode", "doc.pdb", target}, true);
@@ -142,21 +143,13 @@ TEST_F(Faults, APcFileThatCannotBeWrittenStaysAsItWas) {
     EXPECT_EQ(r.exit, 1);
     EXPECT_EQ(zuntest::ReadText(dir / target), "old text");
   }
+  EXPECT_EQ(Zundoc({"encode", "new.txt", "ro/doc.pdb"}, true).out, std::string(zun::status::kCouldNotOpen) + "\n");
+  EXPECT_EQ(zuntest::ReadText(dir / "ro/doc.pdb"), oldDocument);
   EXPECT_TRUE(Leftovers(dir.Path()).empty());
-}
-
-TEST_F(Faults, ATargetFolderThatCannotBeWrittenKeepsTheOldDocument) {
-  fs::create_directory(dir / "ro");
-  const std::string old = MakeDocument("ro/doc.pdb", "old document text");
-  zuntest::WriteText(dir / "new.txt", "new text");
-  fs::permissions(dir / "ro", fs::perms(0555));
-  const Outcome r = Zundoc({"encode", "new.txt", "ro/doc.pdb"}, true);
-  EXPECT_EQ(r.out, std::string(zun::status::kCouldNotOpen) + "\n");
-  EXPECT_EQ(zuntest::ReadText(dir / "ro/doc.pdb"), old);
   EXPECT_TRUE(Leftovers(dir / "ro").empty());
 }
 
-TEST_F(Faults, AFullDiskKeepsTheOldFiles) {
+TEST_F(Faults, AFullDiskKeepsTheOldFilesAndTheDataFile) {
   const std::string big = zuntest::ProseText(300000, 4);
   const std::string oldDocument = MakeDocument("doc.pdb", big);
   zuntest::WriteText(dir / "text.txt", "old text");
@@ -170,32 +163,25 @@ TEST_F(Faults, AFullDiskKeepsTheOldFiles) {
   EXPECT_TRUE(r.out.starts_with("Error")) << r.out;
   EXPECT_EQ(zuntest::ReadText(dir / "doc.pdb"), oldDocument);
   EXPECT_TRUE(Leftovers(dir.Path()).empty());
-}
 
-TEST_F(Faults, TheDataFileSurvivesAFailedRun) {
-  const std::string big = zuntest::ProseText(300000, 5);
-  MakeDocument("doc.pdb", big);
-  zuntest::WriteText(dir / "text.txt", "old text");
-  {
+  {  // two tasks that decode the big document
     zun::DataFile data(dir.Path());
     data.OpenAndCheck();
     for (int i = 0; i < 2; ++i) {
-      zun::TaskRecord task = data.Read(data.AddTask() + 2);
+      zun::TaskRecord task = data.Read(zun::TaskRecordNumber(data.AddTask()));
       task.Action = zun::TaskAction::PalmToPc;
       task.PcFile = dir / "text.txt";
       task.PalmFile = dir / "doc.pdb";
       data.Write(3 + i, task);
     }
-    zun::TaskRecord settings = data.Read(1);
-    settings.Flag2 = 0;  // replace without asking
-    data.Write(1, settings);
+    zun::TaskRecord settings = data.Read(zun::kSettingsRecord);
+    settings.SetAskOverwrite(false);
+    data.Write(zun::kSettingsRecord, settings);
   }
-  const Outcome r = Zundoc({"run"}, false, 100000);
-  EXPECT_EQ(r.exit, 1);
+  EXPECT_EQ(Zundoc({"run"}, false, 100000).exit, 1);
   EXPECT_EQ(zuntest::ReadBytes(dir / "zundata.dat").size(), 4u * 1208);
   zun::DataFile data(dir.Path());
   data.OpenAndCheck();
-  EXPECT_EQ(data.TaskCount(), 2);
   EXPECT_TRUE(data.Read(3).Status.Trimmed().starts_with("Error"));
   EXPECT_EQ(data.Read(3).PcFile.Trimmed(), dir / "text.txt");
   EXPECT_EQ(zuntest::ReadText(dir / "text.txt"), "old text");
