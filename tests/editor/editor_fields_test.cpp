@@ -1,35 +1,16 @@
-// The editor's fields: direction, options, number boxes, targets, naming, file information,
-// browsing, switches.
-#include <fstream>
-
+// The editor's fields: options, number boxes, targets and the direction, naming, file
+// information, browsing.
 #include "editor/editor_fixture.h"
 
 using zuntest::EditorTest;
 
 namespace {
 
-TEST_F(EditorTest, TheDirectionPictureCyclesAndKeepsOneTargetWhenNeeded) {
-  Start({"Anna", "Bert"}, 1);
-  SetTask(1, zun::TaskAction::PcToPalm, "110");
-  Restart();
-  model->CycleAction();
-  EXPECT_EQ(S().actionPicture, 4);
-  EXPECT_EQ(S().rows[0].action, zun::TaskAction::BothWays);
-  EXPECT_EQ(Targets(1, 3), "100") << "both ways keeps only the first of two users";
-  for (int i = 0; i < 3; ++i) model->CycleAction();
-  EXPECT_EQ(Task(1).Action, zun::TaskAction::PcToPalm) << "four clicks come back";
-}
-
-TEST_F(EditorTest, AnOptionChangesItsOwnCharacterOnly) {
+TEST_F(EditorTest, OptionsAndNumberBoxesStoreTheirOwnFieldInRange) {
   Start({}, 1);
   model->OptionChanged(zun::kOptStripHtml, true);
-  EXPECT_EQ(Task(1).Options.str().substr(0, 4), "111 ");
   model->OptionChanged(zun::kOptCompress, false);
-  EXPECT_EQ(Task(1).Options.str().substr(0, 4), "011 ");
-}
-
-TEST_F(EditorTest, NumberBoxesCorrectOutOfRangeValues) {
-  Start({}, 1);
+  EXPECT_EQ(Task(1).Options.str().substr(0, 4), "011 ") << "each option its own character";
   struct Case {
     std::string typed, shown;
     int16_t stored;
@@ -50,25 +31,34 @@ TEST_F(EditorTest, NumberBoxesCorrectOutOfRangeValues) {
     EXPECT_EQ(S().categoryText, c.shown) << c.typed;
     EXPECT_EQ(Task(1).Category, c.stored) << c.typed;
   }
+  EXPECT_EQ(Task(1).TabSpace, 8) << "the category is no TAB space";
 }
 
-TEST_F(EditorTest, TargetRulesOutsideClipSettings) {
+// Users (no ID 0, profiles said so), the targets each direction allows, the Palm box following them.
+TEST_F(EditorTest, TargetsFollowTheDirection) {
   Start({"Anna", "Bert"}, 1);
+  users.users[1].profile = true;
+  users.users.push_back({0, "Ghost", "GhostDir"});  // ID 0 is nobody
   SetTask(1, [](zun::TaskRecord& t) {
     t.Action = zun::TaskAction::PcToPalm;
     t.Targets = "110";
     t.PalmFile = "notes.pdb";
   });
   Restart();
+  EXPECT_EQ(S().installEntries, (std::vector<std::string>{"Anna", "Bert - Profile", "Custom"}));
   EXPECT_EQ(S().palmFileInfo, "Distribute Mode");
   model->TargetChanged(2, true);  // "Custom" alone
   EXPECT_EQ(S().installChecks, (std::vector<bool>{false, false, true}));
   EXPECT_EQ(Targets(1, 3), "001");
-  EXPECT_EQ(S().palmFileText, files / "notes.pdb") << "a full path in the fall-back folder";
+  EXPECT_EQ(S().palmFileText, files / "notes.pdb") << "a full path; no default Palm folder: the fall-back folder";
   EXPECT_EQ(Task(1).PalmFile.Trimmed(), files / "notes.pdb");
   model->TargetChanged(0, true);
   EXPECT_EQ(S().palmFileText, "notes.pdb") << "a bare name for a user";
   EXPECT_EQ(Targets(1, 3), "100");
+  SetRecord(1, [](zun::TaskRecord& t) { t.PalmFile = "/defaults/"; });
+  model->TargetChanged(2, true);
+  EXPECT_EQ(S().palmFileText, "/defaults/notes.pdb") << "record 1's default Palm folder";
+  model->TargetChanged(0, true);
   model->TargetChanged(1, true);  // PC to Palm: several users
   EXPECT_EQ(Targets(1, 3), "110");
   model->TargetChanged(1, false);
@@ -76,61 +66,22 @@ TEST_F(EditorTest, TargetRulesOutsideClipSettings) {
   EXPECT_EQ(S().installChecks, (std::vector<bool>{true, false, false}));
   EXPECT_EQ(Targets(1, 3), "100");
 
+  model->TargetChanged(1, true);
+  model->CycleAction();
+  EXPECT_EQ(S().actionPicture, 4);
+  EXPECT_EQ(Targets(1, 3), "100") << "both ways keeps only the first of two users";
   SetTask(1, [](zun::TaskRecord& t) { t.Action = zun::TaskAction::PalmToPc; });
   Restart();
   model->TargetChanged(1, true);  // Palm to PC: one user only
   EXPECT_EQ(Targets(1, 3), "010");
 }
 
-TEST_F(EditorTest, NamingFollowsTheSourceSide) {
+// Loading a task stores nothing; an edit by any means counts as typed and names the other side.
+TEST_F(EditorTest, LoadingStoresNothingAndAutomaticNamingFollowsTheSourceSide) {
   Start({"Anna"}, 1);
-  SetTask(1, zun::TaskAction::PcToPalm, "10");
-  Restart();
-  model->PcFileEdited("/texts/report.txt");
-  EXPECT_EQ(S().palmFileText, "report.pdb");
-  EXPECT_EQ(S().rows[0].palmName, "report.pdb");
-  EXPECT_EQ(Task(1).PalmFile.Trimmed(), "report.pdb");
-
-  model->TargetChanged(1, true);  // "Custom": the Palm box keeps its folder
-  model->PalmFileEdited("/docs/old.pdb");
-  model->PcFileEdited("/texts/report2.txt");
-  EXPECT_EQ(S().palmFileText, "/docs/report2.pdb");
-  model->PalmFileEdited("/texts/old.pdb");
-  model->PcFileEdited("/texts/notes.pdb");  // named as its own document it would be overwritten
-  EXPECT_EQ(S().palmFileText, "/texts/notes.pdb.pdb");
-
-  SetTask(1, [](zun::TaskRecord& t) {
-    t.Action = zun::TaskAction::PalmToPc;
-    t.Targets = "10";
-    t.PcFile = "";
-  });
-  Restart();
-  model->PalmFileEdited("notes.pdb");
-  EXPECT_EQ(S().pcFileText, files / "notes.txt") << "blank default PC folder: the fall-back folder";
-  model->PcFileEdited("/work/x.txt");
-  model->PalmFileEdited("notes2.pdb");
-  EXPECT_EQ(S().pcFileText, "/work/notes2.txt");
-}
-
-TEST_F(EditorTest, APalmNameWithoutExtensionGetsPdb) {
-  Start({}, 1);
-  model->PalmFileEdited("memo");
-  EXPECT_EQ(S().palmFileText, "memo.pdb");
-  EXPECT_EQ(S().palmCaret, 4u);
-  model->PalmFileEdited("dir/");
-  EXPECT_EQ(S().palmFileText, "dir/");
-  model->PalmFileEdited("memo.txt");
-  EXPECT_EQ(S().palmFileText, "memo.txt");
-  model->AutoNamingClicked(false);
-  EXPECT_EQ(data.Read(1).Flag1, 0);
-  model->PalmFileEdited("plain");
-  EXPECT_EQ(S().palmFileText, "plain");
-}
-
-TEST_F(EditorTest, LoadingStoresNothingAndAnEditByAnyMeansCountsAsTyped) {
-  Start({}, 1);
   SetTask(1, [](zun::TaskRecord& t) {
     t.Action = zun::TaskAction::BothWays;
+    t.Targets = "10";
     t.PcFile = "/a/b.txt";
     t.PalmFile = "memo";
     t.TabSpace = 99;
@@ -145,64 +96,92 @@ TEST_F(EditorTest, LoadingStoresNothingAndAnEditByAnyMeansCountsAsTyped) {
   Restart();
   model->PcFileEdited("/a/d.txt");
   EXPECT_EQ(S().palmFileText, "c.pdb") << "no naming without a direction";
+
+  SetTask(1, zun::TaskAction::PcToPalm, "10");
+  Restart();
+  model->PcFileEdited("/texts/report.txt");
+  EXPECT_EQ(S().palmFileText, "report.pdb");
+  EXPECT_EQ(S().rows[0].palmName, "report.pdb");
+  EXPECT_EQ(Task(1).PalmFile.Trimmed(), "report.pdb");
+  model->TargetChanged(1, true);  // "Custom": the Palm box keeps its folder
+  model->PalmFileEdited("/docs/old.pdb");
+  model->PcFileEdited("/texts/report2.txt");
+  EXPECT_EQ(S().palmFileText, "/docs/report2.pdb");
+  model->PalmFileEdited("/texts/old.pdb");
+  model->PcFileEdited("/texts/notes.pdb");  // named as its own document it would be overwritten
+  EXPECT_EQ(S().palmFileText, "/texts/notes.pdb.pdb");
+  model->PalmFileEdited("memo");  // no extension: ".pdb", the caret before it
+  EXPECT_EQ(S().palmFileText, "memo.pdb");
+  EXPECT_EQ(S().palmCaret, 4u);
+  model->PalmFileEdited("dir/");
+  EXPECT_EQ(S().palmFileText, "dir/");
+  model->PalmFileEdited("memo.txt");
+  EXPECT_EQ(S().palmFileText, "memo.txt");
+
+  SetTask(1, [](zun::TaskRecord& t) {
+    t.Action = zun::TaskAction::PalmToPc;
+    t.Targets = "10";
+    t.PcFile = "";
+  });
+  Restart();
+  model->PalmFileEdited("notes.pdb");
+  EXPECT_EQ(S().pcFileText, files / "notes.txt") << "no default PC folder: the fall-back folder";
+  SetRecord(1, [](zun::TaskRecord& t) { t.PcFile = "/defaults/"; });
+  model->PcFileEdited("");
+  model->PalmFileEdited("notes2.pdb");
+  EXPECT_EQ(S().pcFileText, "/defaults/notes2.txt") << "record 1's default PC folder";
+  model->PcFileEdited("/work/x.txt");
+  model->PalmFileEdited("notes3.pdb");
+  EXPECT_EQ(S().pcFileText, "/work/notes3.txt");
+  model->AutoNamingClicked(false);
+  EXPECT_FALSE(data.Read(1).AutoNaming());
+  model->PalmFileEdited("plain");
+  EXPECT_EQ(S().palmFileText, "plain");
+  EXPECT_EQ(S().pcFileText, "/work/notes3.txt");
 }
 
-TEST_F(EditorTest, APathTooLongForTheRecordIsRefusedAndKeptInTheBox) {
-  Start({"Anna"}, 1);
-  SetTask(1, zun::TaskAction::NoConversion, "01");
+TEST_F(EditorTest, FileInformationAndPathsTooLongForTheRecord) {
+  Start({"Anna", "Bert", "Cleo"}, 1);
+  SetTask(1, zun::TaskAction::PalmToPc, "0010");
+  Restart();
+  zuntest::WriteText(files / "empty.txt", "");
+  zuntest::WriteText(files / "big.txt", std::string(12345, 'x'));
+  std::tm midnight{};
+  midnight.tm_year = 120;
+  midnight.tm_mday = 1;
+  midnight.tm_isdst = -1;
+  zuntest::SetModificationTime(files / "big.txt", std::mktime(&midnight));
+  const std::string& folder = files.Path();
+  for (const auto& [path, info] : std::vector<std::pair<std::string, std::string>>{
+           {folder, "Browse or Enter Filename"},
+           {folder.substr(0, folder.size() - 1), zun::kInfoFolder},  // a folder, typed without "/"
+           {files / "missing.txt", "New File"},
+           {files / "empty.txt", "DATE TIME\r\n0 Byte"},
+           {files / "big.txt", "DATE\r\n12,345 Byte"},  // no time at exact midnight
+           {files / (std::string(300, 'n') + ".txt"), "no valid Filename or Path"}}) {
+    model->PcFileEdited(path);
+    EXPECT_EQ(S().pcFileInfo, info) << path;
+  }
+  zuntest::WriteText(users.BackupDir(2) + "notes.pdb", "abc");
+  model->PalmFileEdited("notes.pdb");  // looked for in the third user's backup folder
+  EXPECT_EQ(S().palmFileInfo, "DATE TIME\r\n3 Byte");
+
+  // A path too long for the record is refused: the box keeps it, the record the last name that fitted.
+  SetTask(1, zun::TaskAction::NoConversion, "0001");  // "Custom": the whole Palm path is stored
   Restart();
   model->PcFileEdited("/short.txt");
   const std::string longPath = "/" + std::string(600, 'p') + ".txt";
   model->PcFileEdited(longPath);
-  EXPECT_EQ(S().pcFileText, longPath) << "what was typed stays";
+  EXPECT_EQ(S().pcFileText, longPath);
   EXPECT_EQ(S().pcFileInfo, zun::kInfoTooLong);
   EXPECT_EQ(Task(1).PcFile.Trimmed(), "/short.txt");
   EXPECT_EQ(S().rows[0].pcName, "short.txt");
-  model->PalmFileEdited("/docs/" + std::string(600, 'd') + ".pdb");  // "Custom": the whole path is stored
+  model->PalmFileEdited("/docs/" + std::string(600, 'd') + ".pdb");
   EXPECT_EQ(S().palmFileInfo, zun::kInfoTooLong);
-  EXPECT_EQ(Task(1).PalmFile.Trimmed(), "");
+  EXPECT_EQ(Task(1).PalmFile.Trimmed(), "notes.pdb");
   const std::string fits = "/" + std::string(507, 'f') + ".txt";  // 512 bytes
   model->PcFileEdited(fits);
   EXPECT_EQ(Task(1).PcFile.Trimmed(), fits);
-}
-
-TEST_F(EditorTest, AnEmptyListStoresNoFileNames) {
-  Start();
-  model->PcFileEdited("/a/b.txt");
-  model->PalmFileEdited("b");
-  EXPECT_EQ(zuntest::ReadBytes(dir / "zundata.dat").size(), 2416u);
-  EXPECT_EQ(data.Read(1).PcFile.Trimmed(), "");
-}
-
-TEST_F(EditorTest, FileInformationTexts) {
-  Start({"Anna", "Bert", "Cleo"}, 1);
-  SetTask(1, zun::TaskAction::PalmToPc, "0010");
-  Restart();
-  model->PcFileEdited(files.Path());
-  EXPECT_EQ(S().pcFileInfo, "Browse or Enter Filename");
-  model->PcFileEdited(files.Path().substr(0, files.Path().size() - 1));  // a folder, typed without "/"
-  EXPECT_EQ(S().pcFileInfo, zun::kInfoFolder);
-  model->PcFileEdited(files / "missing.txt");
-  EXPECT_EQ(S().pcFileInfo, "New File");
-  zuntest::WriteText(files / "empty.txt", "");
-  model->PcFileEdited(files / "empty.txt");
-  EXPECT_EQ(S().pcFileInfo, "DATE TIME\r\n0 Byte");
-  zuntest::WriteText(files / "big.txt", std::string(12345, 'x'));
-  zuntest::SetModificationTime(files / "big.txt", [] {
-    std::tm midnight{};
-    midnight.tm_year = 120;
-    midnight.tm_mday = 1;
-    midnight.tm_isdst = -1;
-    return std::mktime(&midnight);
-  }());
-  model->PcFileEdited(files / "big.txt");
-  EXPECT_EQ(S().pcFileInfo, "DATE\r\n12,345 Byte") << "no time at exact midnight";
-  model->PcFileEdited(files / (std::string(300, 'n') + ".txt"));  // longer than a name may be
-  EXPECT_EQ(S().pcFileInfo, "no valid Filename or Path");
-
-  zuntest::WriteText(users.BackupDir(2) + "notes.pdb", "abc");
-  model->PalmFileEdited("notes.pdb");  // looked for in the third user's backup folder
-  EXPECT_EQ(S().palmFileInfo, "DATE TIME\r\n3 Byte");
 }
 
 TEST_F(EditorTest, BrowsingStartsWhereTheFileIsExpected) {

@@ -34,32 +34,30 @@ class EditorTest : public ::testing::Test {
   void Start(const std::vector<std::string>& userNames = {}, int tasks = 0) {
     users.desktop = files.Path();
     for (size_t i = 0; i < userNames.size(); ++i) users.AddUser(static_cast<int32_t>(100 + i), userNames[i]);
-    model = std::make_unique<zun::EditorModel>(data, users, flags);
-    model->formatDate = [](std::time_t, bool withTime) { return withTime ? std::string("DATE TIME") : "DATE"; };
-    model->Open();
-    model->FinishStart();
+    Restart(0);
     for (int i = 0; i < tasks; ++i) model->AddTask();
   }
-  const zun::EditorState& S() const { return model->State(); }
-  zun::TaskRecord Task(int32_t row) const { return data.Read(row + 2); }
-  void SetTask(int32_t row, const std::function<void(zun::TaskRecord&)>& change) {
-    zun::TaskRecord task = Task(row);
-    change(task);
-    data.Write(row + 2, task);
-  }
-  void SetTask(int32_t row, zun::TaskAction action, const std::string& targets) {
-    SetTask(row, [&](zun::TaskRecord& t) {
-      t.Action = action;
-      t.Targets = targets;
-    });
-  }
-  // Starts the window again on the same data file, with `row` selected.
+  // Starts the window again on the same data file, with `row` selected (0: the row the start selects).
   void Restart(int32_t row = 1) {
     model = std::make_unique<zun::EditorModel>(data, users, flags);
     model->formatDate = [](std::time_t, bool withTime) { return withTime ? std::string("DATE TIME") : "DATE"; };
     model->Open();
     model->FinishStart();
     model->SelectRow(row);
+  }
+  const zun::EditorState& S() const { return model->State(); }
+  zun::TaskRecord Task(int32_t row) const { return data.Read(row + 2); }
+  void SetRecord(int32_t number, const std::function<void(zun::TaskRecord&)>& change) {
+    zun::TaskRecord record = data.Read(number);
+    change(record);
+    data.Write(number, record);
+  }
+  void SetTask(int32_t row, const std::function<void(zun::TaskRecord&)>& change) { SetRecord(row + 2, change); }
+  void SetTask(int32_t row, zun::TaskAction action, const std::string& targets) {
+    SetTask(row, [&](zun::TaskRecord& t) {
+      t.Action = action;
+      t.Targets = targets;
+    });
   }
   std::string Targets(int32_t row, size_t n) const { return Task(row).Targets.str().substr(0, n); }
 };

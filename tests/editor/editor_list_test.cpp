@@ -1,13 +1,11 @@
 // The task list: start-up, adding, deleting, selection, the "Sync" cell, scrolling, the run.
-#include <tuple>
-
 #include "editor/editor_fixture.h"
 
 using zuntest::EditorTest;
 
 namespace {
 
-TEST_F(EditorTest, AddingATaskStopsThePulseAndLoadsTheDefaults) {
+TEST_F(EditorTest, AddingLoadsTheDefaultsAndDeletingSelectsTheRowThatTakesItsPlace) {
   Start();
   model->TimerTick();
   EXPECT_TRUE(S().newButtonEnlarged);
@@ -22,14 +20,10 @@ TEST_F(EditorTest, AddingATaskStopsThePulseAndLoadsTheDefaults) {
   EXPECT_EQ(S().installChecks, std::vector<bool>{true}) << "Targets \"1\" checks \"Custom\"";
   EXPECT_EQ(S().tabSpaceText, "4");
   EXPECT_EQ(S().optionChecks, (std::array<bool, 7>{true, true, false, false, false, false, true}));
-  EXPECT_TRUE(S().controls.action);
   EXPECT_FALSE(S().controls.pcFileLocked);
-  EXPECT_EQ(Task(1).PcDate, 0.0);
-  EXPECT_EQ(Task(1).Options.str(), std::string("11    1") + std::string(25, ' ')) << "loading stored nothing";
-}
 
-TEST_F(EditorTest, DeletingSelectsTheRowThatTakesItsPlace) {
-  Start({}, 3);
+  model->AddTask();
+  model->AddTask();
   for (int row = 1; row <= 3; ++row) {
     model->SelectRow(row);
     model->PcFileEdited("/t/" + std::to_string(row) + ".txt");
@@ -45,18 +39,19 @@ TEST_F(EditorTest, DeletingSelectsTheRowThatTakesItsPlace) {
   model->DeleteTask();  // the only task
   EXPECT_EQ(S().selected, 0);
   EXPECT_TRUE(S().rows.empty());
-  EXPECT_EQ(zuntest::ReadBytes(dir / "zundata.dat").size(), 2416u);
   EXPECT_TRUE(S().timerRunning);
   EXPECT_EQ(S().actionPicture, zun::kNoTaskPicture);
+  const zuntest::Bytes empty = zuntest::ReadBytes(dir / "zundata.dat");
+  EXPECT_EQ(empty.size(), 2416u);
+  model->PcFileEdited("/a/b.txt");  // no task: the boxes store nothing anywhere
+  model->PalmFileEdited("b");
+  EXPECT_EQ(zuntest::ReadBytes(dir / "zundata.dat"), empty);
 }
 
-TEST_F(EditorTest, TheSyncCellCyclesTheDirection) {
+// A click in the "Sync" cell cycles that row's direction, with that row's own targets.
+TEST_F(EditorTest, TheSyncCellCyclesTheDirectionOfItsRow) {
   Start({"Anna", "Bert"}, 2);
-  const zun::ColumnWidths spread = zun::ColumnWidthsFor(6000, 0);
-  EXPECT_EQ(std::make_tuple(spread.pcFile, spread.sync, spread.palmFile), std::make_tuple(2750, 500, 2750));
-  const zun::ColumnWidths readable = zun::ColumnWidthsFor(6000, 700);  // room for picture and symbol
-  EXPECT_EQ(std::make_tuple(readable.pcFile, readable.sync, readable.palmFile), std::make_tuple(2650, 700, 2650));
-
+  EXPECT_EQ(zun::ColumnWidthsFor(6000, 0).sync, 500) << "PC File and Palm File 11/24 of the width each";
   const zun::ColumnBounds bounds{2750, 3250};  // where the columns really end, whatever their widths
   SetTask(1, [](zun::TaskRecord& t) { t.Action = zun::TaskAction::BothWays; });
   Restart(2);
@@ -68,32 +63,25 @@ TEST_F(EditorTest, TheSyncCellCyclesTheDirection) {
   EXPECT_EQ(model->ClickItem(1, 3251, bounds), zun::ListColumn::PalmFile);
   EXPECT_EQ(Task(1).Action, zun::TaskAction::PalmToPc);
 
-  // Action 2 with two users checked becomes 3 and keeps both; from 1 it becomes 2 and keeps the first.
+  // Action 2 with two users checked becomes 3 and keeps both.
   SetTask(2, zun::TaskAction::PalmToPc, "110");
   Restart(1);
   model->ClickItem(2, 3000, bounds);
   EXPECT_EQ(Task(2).Action, zun::TaskAction::PcToPalm);
   EXPECT_EQ(Targets(2, 3), "110");
-  SetTask(2, [](zun::TaskRecord& t) { t.Action = zun::TaskAction::NoConversion; });
+  // From 1 it becomes 2 and keeps the first of its own targets; row 1's check marks stay out of it.
+  SetTask(1, zun::TaskAction::PcToPalm, "110");
+  SetTask(2, zun::TaskAction::NoConversion, "011");
   Restart(1);
   model->ClickItem(2, 3000, bounds);
   EXPECT_EQ(Task(2).Action, zun::TaskAction::PalmToPc);
-  EXPECT_EQ(Targets(2, 3), "100");
-  EXPECT_EQ(S().installChecks, (std::vector<bool>{true, false, false}));
-}
-
-TEST_F(EditorTest, ASyncClickOnAnotherRowUsesThatRowsTargets) {
-  Start({"Anna", "Bert"}, 2);
-  SetTask(1, zun::TaskAction::PcToPalm, "110");
-  SetTask(2, zun::TaskAction::NoConversion, "010");
-  Restart(1);
-  model->ClickItem(2, 3000, zun::ColumnBounds{2750, 3250});
-  EXPECT_EQ(Targets(2, 3), "010") << "row 1's check marks must not reach row 2";
-  EXPECT_EQ(model->RowPath(2, zun::ListColumn::PalmFile), users.BackupDir(1)) << "Bert's folder, no name yet";
+  EXPECT_EQ(Targets(2, 3), "010");
+  EXPECT_EQ(S().installChecks, (std::vector<bool>{false, true, false}));
   EXPECT_EQ(Targets(1, 3), "110");
+  EXPECT_EQ(model->RowPath(2, zun::ListColumn::PalmFile), users.BackupDir(1)) << "Bert's folder, no name yet";
 }
 
-TEST_F(EditorTest, ScrollingFollowsTheKeysAtThePageEdges) {
+TEST_F(EditorTest, ScrollingFollowsTheKeysAndASelectionOutOfViewClearsTheEditor) {
   Start({}, 5);
   model->SetRowsPerPage(3);
   model->FinishStart();
@@ -102,48 +90,32 @@ TEST_F(EditorTest, ScrollingFollowsTheKeysAtThePageEdges) {
   EXPECT_EQ(S().scroll.largeChange, 2);
   model->ScrollTo(1);
   model->SelectRow(3);
-  model->KeyDown(zun::ListKey::Down);  // the last visible row
-  EXPECT_EQ(S().top, 2);
-  EXPECT_EQ(S().selected, 4);
-  model->KeyDown(zun::ListKey::Down);
-  model->KeyDown(zun::ListKey::Down);  // the last task: nothing more to scroll
-  EXPECT_EQ(S().top, 3);
-  EXPECT_EQ(S().selected, 5);
-  model->KeyDown(zun::ListKey::Up);
-  model->KeyDown(zun::ListKey::Up);
-  model->KeyDown(zun::ListKey::Up);  // the top visible row
-  EXPECT_EQ(S().top, 2);
-  EXPECT_EQ(S().selected, 2);
-
   struct Step {
     zun::ListKey key;
     int32_t selected, top;
   };
-  for (const Step& step : {Step{zun::ListKey::Home, 1, 1}, Step{zun::ListKey::PageDown, 3, 1},  // the page's last row
-                           Step{zun::ListKey::PageDown, 5, 3}, Step{zun::ListKey::PageUp, 3, 3},
-                           Step{zun::ListKey::PageUp, 1, 1}, Step{zun::ListKey::End, 5, 3}}) {
+  using zun::ListKey;
+  for (const Step& step : {Step{ListKey::Down, 4, 2},  // the last visible row: one row further
+                           Step{ListKey::Down, 5, 3}, Step{ListKey::Down, 5, 3},  // the last task: no more to scroll
+                           Step{ListKey::Up, 4, 3}, Step{ListKey::Up, 3, 3}, Step{ListKey::Up, 2, 2},
+                           Step{ListKey::Home, 1, 1}, Step{ListKey::PageDown, 3, 1},  // the page's last row
+                           Step{ListKey::PageDown, 5, 3}, Step{ListKey::PageUp, 3, 3}, Step{ListKey::PageUp, 1, 1},
+                           Step{ListKey::End, 5, 3}}) {
     model->KeyDown(step.key);
     EXPECT_EQ(std::make_pair(S().selected, S().top), std::make_pair(step.selected, step.top));
-    EXPECT_EQ(S().pcFileText, Task(step.selected).PcFile.Trimmed());
   }
-}
 
-TEST_F(EditorTest, ASelectionScrolledOutOfViewClearsTheEditorButChangesNoTask) {
-  Start({}, 5);
-  model->SetRowsPerPage(2);
-  model->FinishStart();
-  model->SelectRow(1);
-  model->PcFileEdited("/t/one.txt");
-  model->ScrollTo(3);
+  model->PcFileEdited("/t/five.txt");
+  model->ScrollTo(1);
   EXPECT_EQ(S().pcFileText, "");
   EXPECT_EQ(S().actionPicture, zun::kNoTaskPicture);
   EXPECT_FALSE(S().controls.action);
-  EXPECT_EQ(Task(1).PcFile.Trimmed(), "/t/one.txt");
+  EXPECT_EQ(Task(5).PcFile.Trimmed(), "/t/five.txt");
   model->DeleteTask();
   EXPECT_EQ(S().rows.size(), 5u) << "nothing visible is selected: delete does nothing";
-  model->SelectRow(1);  // selected again, by whatever means: shown and loaded
-  EXPECT_EQ(S().top, 1);
-  EXPECT_EQ(S().pcFileText, "/t/one.txt");
+  model->SelectRow(5);  // selected again, by whatever means: shown and loaded
+  EXPECT_EQ(S().top, 3);
+  EXPECT_EQ(S().pcFileText, "/t/five.txt");
 }
 
 TEST_F(EditorTest, ARunFreezesTheEditorAndAnExitWaitsForTheEndOfAnyConversion) {
@@ -155,7 +127,6 @@ TEST_F(EditorTest, ARunFreezesTheEditorAndAnExitWaitsForTheEndOfAnyConversion) {
   EXPECT_EQ(S().selected, 2);
   EXPECT_FALSE(S().controls.action || S().controls.options || S().controls.list || S().controls.exit);
   EXPECT_TRUE(S().controls.pcFileLocked);
-  EXPECT_FALSE(S().ClipboardConversionAllowed());
   EXPECT_FALSE(model->RequestExit()) << "the run ends after its current task first";
   EXPECT_STREQ(S().ConvertCaption(), "Wait");
   EXPECT_TRUE(flags.stopRequested);

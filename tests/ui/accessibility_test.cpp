@@ -1,5 +1,5 @@
 // What a screen reader finds: a frame with named controls and no decorations, read-only boxes
-// that say so; and the keyboard alone runs a task.
+// that say so, prompts with named controls; and the keyboard alone runs a task.
 #include <QCheckBox>
 #include <QPushButton>
 #include <QToolButton>
@@ -26,13 +26,14 @@ QStringList UnnamedControls(QObject* root) {
 
 QString NameOf(QWidget* widget) { return uitest::Accessible(widget)->text(QAccessible::Name); }
 
-// Presses Tab until `name` has the focus.
-bool TabTo(QWidget* window, const char* name) {
+// Presses Tab until `name` has the focus: that control, or the window when it never gets there.
+QWidget* TabTo(QWidget* window, const char* name) {
   for (int i = 0; i < 40; ++i) {
-    if (QApplication::focusWidget() != nullptr && QApplication::focusWidget()->objectName() == name) return true;
-    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window, Qt::Key_Tab);
+    QWidget* focus = QApplication::focusWidget();
+    if (focus != nullptr && focus->objectName() == name) return focus;
+    QTest::keyClick(focus != nullptr ? focus : window, Qt::Key_Tab);
   }
-  return false;
+  return window;
 }
 
 }  // namespace
@@ -43,10 +44,37 @@ class AccessibilityTest : public QObject {
  private slots:
   void cleanup() { QCOMPARE(uitest::PendingAnswers(), 0); }
 
-  void theWindowIsANamedFrameWithoutDecorations() {
+  // The keyboard alone adds, sets and runs a task; then a screen reader finds a named frame without
+  // decorations, named controls, read-only boxes that say so, prompts with named controls.
+  void theKeyboardAndAScreenReaderCanUseTheWindow() {
     uitest::Window w;
     QVERIFY(w.Start());
-    w.Click("cmd_new");
+    w.window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+    zuntest::WriteText(w.files / "k.txt", "a\tb\r\n");
+
+    QTest::keyClick(TabTo(w.window.get(), "cmd_new"), Qt::Key_Space);
+    QCOMPARE(w.Tasks()->model()->rowCount(), 1);
+
+    QTest::keyClick(TabTo(w.window.get(), "lvw_tasks"), Qt::Key_Space);  // the "Sync" cell: Palm to PC
+    QCOMPARE(w.Record(3).Action, zun::TaskAction::PalmToPc);
+    QTest::keyClick(TabTo(w.window.get(), "img_action"), Qt::Key_Return);  // PC to Palm
+    QCOMPARE(w.Record(3).Action, zun::TaskAction::PcToPalm);
+
+    QTest::keyClick(TabTo(w.window.get(), "chk_autonaming"), Qt::Key_Space);  // full paths are typed by hand here
+    QVERIFY(!w.Find<QCheckBox>("chk_autonaming")->isChecked());
+    QTest::keyClicks(TabTo(w.window.get(), "txt_pcfile"), QString::fromStdString(w.files / "k.txt"));
+    QTest::keyClick(TabTo(w.window.get(), "txt_palmfile"), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(QApplication::focusWidget(), QString::fromStdString(w.files / "k.pdb"));
+
+    QWidget* options = TabTo(w.window.get(), "lst_options");
+    for (int i = 0; i < 3; ++i) QTest::keyClick(options, Qt::Key_Down);  // "CR to LF"
+    QTest::keyClick(options, Qt::Key_Space);
+    QCOMPARE(QString::fromStdString(w.Record(3).Options.str().substr(0, 4)), QString("11 1"));
+
+    QTest::keyClick(TabTo(w.window.get(), "cmd_convert"), Qt::Key_Space);
+    QCOMPARE(w.Record(3).Status.Trimmed(), std::string("OK"));
+
     QAccessibleInterface* frame = uitest::Accessible(w.window.get());
     QCOMPARE(frame->role(), QAccessible::Window);
     QCOMPARE(frame->text(QAccessible::Name), QString("ZUN2 V1.07"));
@@ -56,15 +84,13 @@ class AccessibilityTest : public QObject {
       QCOMPARE(frame->indexOfChild(frame->child(i)), i);
     }
     QCOMPARE(UnnamedControls(w.window.get()).join(","), QString());
-    QCOMPARE(NameOf(w.Find("txt_tabspace")), QString("TAB Space"));
-    QCOMPARE(NameOf(w.Find("txt_status")), QString("Status"));
-    QCOMPARE(NameOf(w.Find("img_help")), QString("show help"));
+    QCOMPARE(NameOf(w.Find("txt_tabspace")), QString("TAB Space"));  // from its label
     auto* action = w.Find("img_action");
-    QCOMPARE(uitest::Accessible(action)->text(QAccessible::Description), QString("no conversion"));
+    QCOMPARE(uitest::Accessible(action)->text(QAccessible::Description), QString("PC to Palm"));
     QTest::mouseClick(action, Qt::LeftButton);
-    QCOMPARE(uitest::Accessible(action)->text(QAccessible::Description), QString("Palm to PC"));
+    QCOMPARE(uitest::Accessible(action)->text(QAccessible::Description), QString("both ways"));
     QCOMPARE(uitest::Accessible(w.Tasks())->tableInterface()->cellAt(0, 0)->text(QAccessible::Name),
-             QString("Palm to PC"));
+             QString("both ways, OK"));  // the direction and the "Sync" symbol
 
     // A box is editable for assistive technology exactly while it is for the keyboard.
     auto editable = [](QWidget* box) {
@@ -74,60 +100,20 @@ class AccessibilityTest : public QObject {
     QVERIFY(uitest::Accessible(w.Find("txt_status"))->state().readOnly);
     QVERIFY(!editable(w.Find("txt_status")));
     QVERIFY(editable(w.Find("txt_pcfile")));
-    QCOMPARE(uitest::Accessible(w.Find("txt_status"))->textInterface()->text(0, 2), QString(""));
+    QCOMPARE(uitest::Accessible(w.Find("txt_status"))->textInterface()->text(0, 2), QString("OK"));
     w.Click("cmd_delete");  // no task: the file boxes are locked, the number boxes disabled
     QVERIFY(uitest::Accessible(w.Find("txt_pcfile"))->state().readOnly);
     QVERIFY(!editable(w.Find("txt_pcfile")));
     QVERIFY(!editable(w.Find("txt_tabspace")));
-  }
+    w.Click("cmd_clipsettings");  // the caption says the editor shows the clipboard task now
+    QCOMPARE(NameOf(w.Find("lbl_editor")), QString("Clipboard task settings"));
 
-  void bothPromptsNameTheirControls() {
-    QWidget owner;
     zun::ui::PromptState state;
-    zun::ui::OverwriteDialog overwrite(&owner, state, [] {});
+    zun::ui::OverwriteDialog overwrite(w.window.get(), state, [] {});
     overwrite.SetQuestion("Palm File already exists! Overwrite file?", "/a/b.pdb");
     QCOMPARE(UnnamedControls(&overwrite), QStringList());
-    zun::ui::BothChangedDialog both(&owner, state);
+    zun::ui::BothChangedDialog both(w.window.get(), state);
     QCOMPARE(UnnamedControls(&both), QStringList());
-  }
-
-  void theKeyboardAloneAddsSetsAndRunsATask() {
-    uitest::Window w;
-    QVERIFY(w.Start());
-    w.window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
-    zuntest::WriteText(w.files / "k.txt", "a\tb\r\n");
-
-    QVERIFY(TabTo(w.window.get(), "cmd_new"));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
-    QCOMPARE(w.Tasks()->model()->rowCount(), 1);
-
-    QVERIFY(TabTo(w.window.get(), "lvw_tasks"));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);  // the "Sync" cell: Palm to PC
-    QCOMPARE(w.Record(3).Action, zun::TaskAction::PalmToPc);
-    QVERIFY(TabTo(w.window.get(), "img_action"));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);  // PC to Palm
-    QCOMPARE(w.Record(3).Action, zun::TaskAction::PcToPalm);
-
-    QVERIFY(TabTo(w.window.get(), "chk_autonaming"));  // full paths are typed by hand here
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
-    QVERIFY(!w.Find<QCheckBox>("chk_autonaming")->isChecked());
-    QVERIFY(TabTo(w.window.get(), "txt_pcfile"));
-    QTest::keyClicks(QApplication::focusWidget(), QString::fromStdString(w.files / "k.txt"));
-    QVERIFY(TabTo(w.window.get(), "txt_palmfile"));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(QApplication::focusWidget(), QString::fromStdString(w.files / "k.pdb"));
-
-    QVERIFY(TabTo(w.window.get(), "lst_options"));
-    for (int i = 0; i < 3; ++i) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);  // "CR to LF"
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
-    QCOMPARE(QString::fromStdString(w.Record(3).Options.str().substr(0, 4)), QString("11 1"));
-
-    QVERIFY(TabTo(w.window.get(), "cmd_convert"));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
-    QCOMPARE(w.Record(3).Status.Trimmed(), std::string("OK"));
-    QCOMPARE(w.Cell(1, 0), QString(" OK"));
-    QVERIFY(zuntest::Exists(w.files / "k.pdb"));
   }
 };
 

@@ -1,5 +1,5 @@
-// The tray and everything around it: a tray that comes later, the menu during conversions, an
-// exit asked for during one, clip settings mode, help and the information window's links.
+// The tray and everything around it: a tray that comes later, the tray and the menu during
+// conversions, an exit asked for during one, help and the information window's links.
 #include <QAction>
 #include <QClipboard>
 #include <QLabel>
@@ -13,36 +13,29 @@
 
 namespace {
 
-// A desktop whose default browser (found through mimeinfo.cache) writes the address it was given
-// into a file; no other browser anywhere.
-struct FakeBrowser {
+// A desktop without browser associations whose $BROWSER writes the address it was given into a
+// file, with a temporary folder of its own. Declared after the window, whose folders stay in /tmp.
+struct FakeDesktop {
   zuntest::TempDir dir;
-  zuntest::ScopedEnv config{"XDG_CONFIG_HOME", dir / "config"};
-  zuntest::ScopedEnv data{"XDG_DATA_HOME", dir / "data"};
+  zuntest::ScopedEnv config{"XDG_CONFIG_HOME", dir / "none"};
+  zuntest::ScopedEnv data{"XDG_DATA_HOME", dir / "none"};
   zuntest::ScopedEnv dataDirs{"XDG_DATA_DIRS", dir / "none"};
   zuntest::ScopedEnv configDirs{"XDG_CONFIG_DIRS", dir / "none"};
-  zuntest::ScopedEnv browser{"BROWSER", ""};
   zuntest::ScopedEnv path{"PATH", dir / "none"};
-  std::string received = dir / "received";
+  zuntest::ScopedEnv temp{"TMPDIR", dir / "tmp"};
+  std::string received = dir / "received";  // the address the browser was given
+  std::string broken = dir / "broken";      // a browser that will not start
+  zuntest::ScopedEnv browser{"BROWSER", dir / "browser"};
 
-  explicit FakeBrowser(bool installed) {
-    std::filesystem::create_directories(dir / "config");
-    std::filesystem::create_directories(dir / "data/applications");
-    if (!installed) return;
-    const std::string program = dir / "browser.sh";
-    zuntest::WriteText(program, "#!/bin/sh\necho \"$1\" > '" + received + "'\n");
-    std::filesystem::permissions(program, std::filesystem::perms::owner_all);
-    zuntest::WriteText(dir / "data/applications/fake.desktop",
-                       "[Desktop Entry]\nType=Application\nName=Fake\nExec=" + program + " %u\n");
-    zuntest::WriteText(dir / "data/applications/mimeinfo.cache", "[MIME Cache]\ntext/html=fake.desktop;\n");
+  FakeDesktop() {
+    std::filesystem::create_directory(dir / "tmp");
+    zuntest::WriteText(dir / "browser", "#!/bin/sh\necho \"$1\" > '" + received + "'\n");
+    zuntest::WriteText(broken, "#!/no/such/shell\n");
+    for (const std::string& program : {dir / "browser", broken}) {
+      std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+    }
   }
 };
-
-std::string WaitForFile(const std::string& path) {
-  for (int i = 0; i < 200 && !zuntest::Exists(path); ++i) QTest::qWait(10);
-  QTest::qWait(20);
-  return zuntest::Exists(path) ? zuntest::ReadText(path) : std::string();
-}
 
 QAction* MenuItem(const uitest::Window& w, const char* name) {
   return w.Find<QMenu>("mPopupSys")->findChild<QAction*>(name);
@@ -56,7 +49,6 @@ class TrayTest : public QObject {
  private slots:
   void cleanup() { QCOMPARE(uitest::PendingAnswers(), 0); }
 
-  // Without a tray a minimize is an ordinary one; once a tray shows the icon, it hides the window.
   // Without a tray a minimize is an ordinary one; once a tray shows the icon, it hides the window,
   // and so does the next start.
   void minimizingHidesOnlyWhileTheIconCanBeSeen() {
@@ -71,6 +63,14 @@ class TrayTest : public QObject {
     QCOMPARE(w.Record(2).Flag2, int16_t{0});
 
     w.trayShown = true;  // a tray appeared
+    w.window->SetTrayIcon(5, "busy");
+    w.window->setWindowState(Qt::WindowMinimized);
+    QTRY_VERIFY(!w.window->isVisible());
+    QCOMPARE(w.Find<QSystemTrayIcon>("trayIcon")->toolTip(), QString("busy"));
+    w.window->TrayActivated(QSystemTrayIcon::Trigger);  // the icon back at rest
+    QCOMPARE(w.Find<QSystemTrayIcon>("trayIcon")->toolTip(), QString("ZUN2"));
+    w.window->TrayActivated(QSystemTrayIcon::DoubleClick);  // the window back
+    QTRY_VERIFY(w.window->isVisible() && !w.window->isMinimized());
     w.window->setWindowState(Qt::WindowMinimized);
     QTRY_VERIFY(!w.window->isVisible());
     w.trayShown = false;  // and went away again: the window comes back to the task bar
@@ -86,50 +86,32 @@ class TrayTest : public QObject {
     }
   }
 
-  void trayActivityWaitsWhileAPromptIsOpen() {
+  // While a prompt of a run is open the editor is frozen, the tray waits and "Convert Clipboard"
+  // is off; "Exit" then stops the run after its current task and ends the program at its end.
+  // "Exit" during a clipboard conversion waits for its end too. Nothing of either lingers.
+  void anExitDuringAConversionWaitsForItsEnd() {
     uitest::Window w;
-    QVERIFY(w.Start());
-    zuntest::WriteText(w.files / "a.txt", "text");
+    for (const std::string name : {"a", "b"}) zuntest::WriteText(w.files / (name + ".txt"), "text");
     zuntest::WriteText(w.files / "a.pdb", "old");
-    w.AddTask(2, w.files / "a.txt", w.files / "a.pdb");
-    auto* tray = w.Find<QSystemTrayIcon>("trayIcon");
-    w.window->SetTrayIcon(5, "busy");
-    QString tipDuringPrompt = "unset";
-    uitest::AnswerNextModal([&](QWidget* modal) {
-      w.window->TrayActivated(QSystemTrayIcon::Trigger);  // would reset the tip to "ZUN2"
-      w.window->TrayActivated(QSystemTrayIcon::DoubleClick);
-      tipDuringPrompt = tray->toolTip();
-      modal->findChild<QAbstractButton*>("cmd_skip")->click();
-    });
-    w.Click("cmd_convert");
-    QCOMPARE(tipDuringPrompt, QString("busy"));
-    w.window->TrayActivated(QSystemTrayIcon::Trigger);
-    QCOMPARE(tray->toolTip(), QString("ZUN2"));
-  }
-
-  // Stop and "Exit" during a run: the run ends after its current task, then the program. "Exit"
-  // during a clipboard conversion waits for its end too. Nothing of either lingers.
-  void stopAndExitDuringAConversionWaitForItsEnd() {
-    uitest::Window w;
+    w.Seed({{zun::TaskAction::PcToPalm, w.files / "a.txt", w.files / "a.pdb"},
+            {zun::TaskAction::PcToPalm, w.files / "b.txt", w.files / "b.pdb"}});
     QVERIFY(w.Start());
-    for (const std::string name : {"a", "b"}) {
-      zuntest::WriteText(w.files / (name + ".txt"), "text");
-      w.AddTask(2, w.files / (name + ".txt"), w.files / (name + ".pdb"));
-    }
+    auto* tray = w.Find<QSystemTrayIcon>("trayIcon");
     auto* convert = w.Find<QPushButton>("cmd_convert");
-    QString captions;
-    bool clipboardOff = false;
-    QTimer::singleShot(0, w.window.get(), [&] {
-      captions = convert->text();
-      convert->click();
-      captions += " " + convert->text();
-      clipboardOff = !MenuItem(w, "mPopConvertClipboard")->isEnabled();
+    w.window->SetTrayIcon(5, "busy");  // what the tray's activation would reset
+    QStringList seen;                  // checked once the prompt is answered
+    uitest::AnswerNextModal([&](QWidget* modal) {
+      w.window->TrayActivated(QSystemTrayIcon::Trigger);
+      w.window->TrayActivated(QSystemTrayIcon::DoubleClick);
+      const bool frozen = !w.Find("img_action")->isEnabled() && w.Find<QLineEdit>("txt_pcfile")->isReadOnly();
+      seen << tray->toolTip() << convert->text() << (frozen ? "frozen" : "editable")
+           << (MenuItem(w, "mPopConvertClipboard")->isEnabled() ? "clipboard on" : "clipboard off");
       MenuItem(w, "mPopExit")->trigger();
-      QVERIFY(!w.window->IsShutDown());  // not in the middle of the run
+      seen << convert->text() << (w.window->IsShutDown() ? "ended" : "running");  // not in the middle of the run
+      modal->findChild<QAbstractButton*>("cmd_yes")->click();
     });
     convert->click();
-    QCOMPARE(captions, QString("Stop Wait"));
-    QVERIFY(clipboardOff);
+    QCOMPARE(seen.join(","), QString("busy,Stop,frozen,clipboard off,Wait,running"));
     QCOMPARE(w.Record(3).Status.Trimmed(), std::string("OK"));
     QCOMPARE(w.Record(4).Status.Trimmed(), std::string(""));  // the second task was not started
     QVERIFY(w.window->IsShutDown());
@@ -149,70 +131,49 @@ class TrayTest : public QObject {
     QVERIFY(!zuntest::Exists(clip.programDir / "zunclip.tmp"));
   }
 
-  void clipSettingsModeIsShownAndSaid() {
-    uitest::Window w;
-    QVERIFY(w.Start());
-    w.Click("cmd_new");
-    w.Click("cmd_new");
-    w.ClickRow(1);
-    w.Click("cmd_clipsettings");
-    auto* caption = w.Find<QLabel>("lbl_editor");
-    QCOMPARE(w.Find<QPushButton>("cmd_convert")->text(), QString("Convert Clip"));
-    QCOMPARE(uitest::Accessible(caption)->text(QAccessible::Name), QString(zun::kClipEditorCaption));
-    QVERIFY(w.Find("chk_countup")->isVisibleTo(w.window.get()));
-    QVERIFY(!w.Find("chk_autonaming")->isVisibleTo(w.window.get()));
-    w.Click("cmd_clipsettings");
-    QCOMPARE(w.Find<QPushButton>("cmd_convert")->text(), QString("Convert"));
-    QCOMPARE(caption->text(), QString(zun::kTaskEditorCaption));
-    QCOMPARE(w.Highlighted(), 1);
-  }
-
+  // Help and the information window's link open in the desktop's browser, and an assistive tool's
+  // press returns at once. No browser, or one that will not start: the user is told, nothing is left.
   void helpAndTheLinksOpenInTheDesktopsBrowser() {
-    FakeBrowser browser(true);
     uitest::Window w;
+    FakeDesktop desktop;
     QVERIFY(w.Start());
-    // An assistive tool's press returns at once; the browser starts afterwards.
+    auto received = [&desktop] {
+      return QString::fromStdString(zuntest::Exists(desktop.received) ? zuntest::ReadText(desktop.received) : "");
+    };
     uitest::Accessible(w.Find("img_help"))->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-    QCOMPARE(WaitForFile(browser.received), "file://" + w.programDir.Path() + "help/help.htm\n");
-    QVERIFY(!zuntest::Exists(std::filesystem::temp_directory_path() / "temphtm.HTM"));
-    std::filesystem::remove(browser.received);
+    QTRY_COMPARE(received(), QString::fromStdString("file://" + w.programDir.Path() + "help/help.htm\n"));
+    std::filesystem::remove(desktop.received);
 
     bool pressReturned = false;
+    QStringList seen;  // checked once the information window is closed
     uitest::AnswerNextModal([&](QWidget* modal) {
-      QVERIFY(pressReturned);  // the information window did not hold the press
-      QCOMPARE(modal->objectName(), QString("frmInfo"));
-      QCOMPARE(modal->findChild<QLabel*>("lbl_version")->text(), QString("Version 1.07"));
       auto* home = modal->findChild<QLabel*>("lbl_home");
-      QCOMPARE(home->toolTip(), QString("open browser with ZUN2 home"));
+      seen << (pressReturned ? "press returned" : "press held") << modal->objectName()
+           << modal->findChild<QLabel*>("lbl_version")->text() << home->toolTip();
       home->setFocus();
       QTest::keyClick(home, Qt::Key_Return);  // Enter follows the focused link
-      QVERIFY(modal->isVisible());
+      seen << (modal->isVisible() ? "still open" : "closed");
       modal->findChild<QAbstractButton*>("cmd_ok")->click();
     });
     uitest::Accessible(w.Find("img_pelko"))->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     pressReturned = true;
-    QCOMPARE(WaitForFile(browser.received), "file://" + w.programDir.Path() + "help/help.htm#updates\n");
-  }
+    QTRY_COMPARE(received(), QString::fromStdString("file://" + w.programDir.Path() + "help/help.htm#updates\n"));
+    QCOMPARE(seen.join(","), QString("press returned,frmInfo,Version 1.07,open browser with ZUN2 home,still open"));
 
-  // No browser at all, or one named that will not start: the user is told, nothing is left.
-  void withoutABrowserTheUserIsToldAndNothingIsLeft() {
-    FakeBrowser none(false);
-    uitest::Window w;
-    QVERIFY(w.Start());
-    for (const auto& [text, title] : {std::pair{"Could not find associated Browser", "Browser Not Found"},
-                                      std::pair{"Web Page not Opened", "URL Failed"}}) {
+    for (const auto& [browser, message] :
+         {std::pair{std::string(), "Browser Not Found: Could not find associated Browser"},
+          std::pair{desktop.broken, "URL Failed: Web Page not Opened"}}) {
+      zuntest::ScopedEnv chosen{"BROWSER", browser};
       QString shown;
       uitest::AnswerNextModal([&](QWidget* modal) {
         shown = modal->windowTitle() + ": " + qobject_cast<QMessageBox*>(modal)->text();
         qobject_cast<QMessageBox*>(modal)->accept();
       });
       w.Click("img_help");
-      QTRY_COMPARE(shown, QString(title) + ": " + text);
-      QVERIFY(!zuntest::Exists(std::filesystem::temp_directory_path() / "temphtm.HTM"));
+      QTRY_COMPARE(shown, QString(message));
       QVERIFY(w.window->isVisible());  // a failure never ends the program
-      zuntest::WriteText(none.dir / "data/applications/gone.desktop", "[Desktop Entry]\nExec=/no/such/browser %u\n");
-      zuntest::WriteText(none.dir / "config/mimeapps.list", "[Default Applications]\ntext/html=gone.desktop;\n");
     }
+    QVERIFY(std::filesystem::is_empty(desktop.dir / "tmp"));  // no probe page left behind
   }
 };
 

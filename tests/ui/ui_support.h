@@ -18,8 +18,6 @@
 
 namespace uitest {
 
-inline std::string LibraryFolder() { return std::string(ZUN2_BIN_DIR) + "/"; }
-
 inline QAccessibleInterface* Accessible(QObject* object) { return QAccessible::queryAccessibleInterface(object); }
 
 // What a screen reader or an automation tool does: replace a box's text, run a named action.
@@ -36,6 +34,12 @@ inline void ActByAssistiveTool(QWidget* control, const QString& action) {
   QTest::qWait(150);  // a press is an animated click
 }
 
+// A task written before the start: its direction and files, "Custom" as its target.
+struct SeededTask {
+  zun::TaskAction action;
+  std::string pcFile, palmFile;
+};
+
 struct Window {
   zuntest::TempDir programDir;
   zuntest::TempDir files;
@@ -43,17 +47,24 @@ struct Window {
   std::unique_ptr<zun::ui::MainWindow> window;
   bool trayShown = false;  // whether a system tray shows the icon
 
-  // Writes tasks into the data file before the start.
-  void Seed(const std::vector<zun::TaskRecord>& tasks) const {
+  void Seed(const std::vector<SeededTask>& tasks) const {
     zun::DataFile data(programDir.Path());
     data.OpenAndCheck();
-    for (const zun::TaskRecord& task : tasks) data.Write(zun::TaskRecordNumber(data.AddTask()), task);
+    for (const SeededTask& seeded : tasks) {
+      const int32_t number = zun::TaskRecordNumber(data.AddTask());
+      zun::TaskRecord task = data.Read(number);
+      task.Action = seeded.action;
+      task.PcFile = seeded.pcFile;
+      task.PalmFile = seeded.palmFile;
+      data.Write(number, task);
+    }
   }
   // Starts the window; `users` defaults to none (only "Custom").
   bool Start(std::unique_ptr<zun::UserManager> users = nullptr, std::vector<std::string> codecFolders = {}) {
     zun::ui::StartOptions options;
     options.programDir = programDir.Path();
-    options.codecFolders = codecFolders.empty() ? std::vector<std::string>{LibraryFolder()} : codecFolders;
+    options.codecFolders =
+        codecFolders.empty() ? std::vector<std::string>{std::string(ZUN2_BIN_DIR) + "/"} : codecFolders;
     options.users = std::move(users);
     window = std::make_unique<zun::ui::MainWindow>(std::move(options));
     window->SetTrayProbe([this] { return trayShown; });
@@ -64,12 +75,6 @@ struct Window {
     T* found = window->findChild<T*>(name);
     if (found == nullptr) qWarning("no control named %s", name);
     return found;
-  }
-  // Replaces a box's text in one edit, as pasting does.
-  void Paste(const char* name, const std::string& text) const {
-    auto* box = Find<QLineEdit>(name);
-    box->selectAll();
-    box->insert(QString::fromStdString(text));
   }
   void Click(const char* name) const { QTest::mouseClick(Find<QAbstractButton>(name), Qt::LeftButton); }
   QTreeView* Tasks() const { return Find<QTreeView>("lvw_tasks"); }
@@ -86,65 +91,43 @@ struct Window {
     QTest::mouseClick(tasks->viewport(), Qt::LeftButton, {}, at);
     if (twice) QTest::mouseDClick(tasks->viewport(), Qt::LeftButton, {}, at);
   }
-  // Adds a task through the window: `clicks` on the direction picture (2: PC to Palm), then the
-  // two file boxes.
-  void AddTask(int clicks, const std::string& pcFile, const std::string& palmFile) const {
-    Click("cmd_new");
-    for (int i = 0; i < clicks; ++i) QTest::mouseClick(Find("img_action"), Qt::LeftButton);
-    Paste("txt_pcfile", pcFile);
-    Paste("txt_palmfile", palmFile);
-  }
   // Read from the file as it is on disk: the window holds the data folder's lock.
   zun::TaskRecord Record(int number) const {
     const zuntest::Bytes bytes = zuntest::ReadBytes(programDir / "zundata.dat");
     std::array<uint8_t, zun::kTaskRecordSize> record{};
     const size_t at = static_cast<size_t>(number - 1) * zun::kTaskRecordSize;
-    if (at + record.size() <= bytes.size()) std::copy_n(bytes.begin() + static_cast<long>(at), record.size(), record.begin());
+    if (at + record.size() <= bytes.size())
+      std::copy_n(bytes.begin() + static_cast<long>(at), record.size(), record.begin());
     return zun::DecodeTaskRecord(record);
   }
   zuntest::Bytes Data() const { return zuntest::ReadBytes(programDir / "zundata.dat"); }
 };
 
-// Timers still waiting for a modal dialog; a test ends with none (see PendingAnswers).
-inline QList<QTimer*>& WaitingTimers() {
-  static QList<QTimer*> timers;
-  return timers;
+// The answers still waiting for their modal dialog: timers, children of this object.
+inline QObject& WaitingAnswers() {
+  static QObject waiting;
+  return waiting;
 }
 
 // How many answers never met their dialog; forgets them. Call from a test's cleanup().
 inline int PendingAnswers() {
-  const auto pending = static_cast<int>(WaitingTimers().size());
-  qDeleteAll(WaitingTimers());
-  WaitingTimers().clear();
-  return pending;
+  const QList<QTimer*> pending = WaitingAnswers().findChildren<QTimer*>();
+  qDeleteAll(pending);
+  return static_cast<int>(pending.size());
 }
 
 // Runs `answer` on the next modal dialog as soon as it shows.
 inline void AnswerNextModal(std::function<void(QWidget*)> answer) {
-  auto* timer = new QTimer;
-  WaitingTimers().append(timer);
-  timer->setInterval(5);
+  auto* timer = new QTimer(&WaitingAnswers());
   QObject::connect(timer, &QTimer::timeout, [timer, answer] {
     if (QWidget* modal = QApplication::activeModalWidget()) {
       timer->stop();
-      WaitingTimers().removeOne(timer);
+      timer->setParent(nullptr);  // no longer waiting
       timer->deleteLater();
       answer(modal);
     }
   });
-  timer->start();
+  timer->start(5);
 }
-
-// Clicks the button `names[0]` of the next modal dialog, `names[1]` of the one after, and so on.
-inline void ClickInNextModal(std::vector<const char*> names) {
-  if (names.empty()) return;
-  AnswerNextModal([names](QWidget* modal) {
-    auto* button = modal->findChild<QAbstractButton*>(names.front());
-    QVERIFY2(button != nullptr, names.front());
-    ClickInNextModal(std::vector<const char*>(names.begin() + 1, names.end()));
-    button->click();
-  });
-}
-inline void ClickInNextModal(const char* name) { ClickInNextModal(std::vector<const char*>{name}); }
 
 }  // namespace uitest
