@@ -40,7 +40,7 @@ TableOutcome BuildTargetTable(TaskRecord& task, ConversionEnv& env, const Target
   table.clear();
   for (int32_t i = 0; i < checks.EntryCount(); ++i) {
     if (!checks.IsChecked(i)) continue;
-    const int32_t userId = checks.IsCustom(i) ? kCustomUserId : env.users.UserIdAt(i);
+    const int32_t userId = checks.IsCustom(i) ? kCustomUserId : EntryUserId(env.users, i);
     Target row{i, PalmFilePath(env.users, checks, i, palmFile), userId};
     if (IsSameFile(row.path, pcFile) || !MayReplace(row.path)) {
       task.Status = status::kCouldNotOpen;

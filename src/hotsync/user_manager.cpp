@@ -29,8 +29,18 @@ std::vector<std::string> FillUserList(UserManager& users) {
   return entries;
 }
 
-std::string UserBackupDir(UserManager& users, int32_t index) {
-  users.SelectUser(users.UserIdAt(index));
+int32_t EntryUserId(UserManager& users, int32_t entry) {
+  const int32_t count = users.UserCount();
+  for (int32_t i = 0, listed = 0; i < count; ++i) {
+    const int32_t id = users.UserIdAt(i);
+    if (id == 0) continue;
+    if (listed++ == entry) return id;
+  }
+  return 0;
+}
+
+std::string UserBackupDir(UserManager& users, int32_t entry) {
+  users.SelectUser(EntryUserId(users, entry));
   return users.DesktopDir() + users.UserDir() + kPathSeparator + "backup" + kPathSeparator;
 }
 
@@ -39,8 +49,8 @@ std::string PalmFilePath(UserManager& users, const TargetChecks& checks, int32_t
   return UserBackupDir(users, entry) + PathFileName(palmFile);
 }
 
-bool InstallForUser(UserManager& users, int32_t index, const std::string& path) {
-  users.SelectUser(users.UserIdAt(index));
+bool InstallForUser(UserManager& users, int32_t entry, const std::string& path) {
+  users.SelectUser(EntryUserId(users, entry));
   return users.QueueInstall(path);
 }
 

@@ -50,13 +50,17 @@ struct TargetChecks {
   int32_t FirstChecked() const;  // -1 when none
 };
 
-// The entries of the install list for the users (without "Custom").
+// The entries of the install list for the users (without "Custom"); users without an ID (0) are
+// left out.
 std::vector<std::string> FillUserList(UserManager& users);
-// DesktopDir & UserDir & "/backup/" of the user at list position `index`.
-std::string UserBackupDir(UserManager& users, int32_t index);
+// The ID of the user that install list entry `entry` shows (users without an ID being left out of
+// the list, entry and user index differ after one); 0 when no user has that entry.
+int32_t EntryUserId(UserManager& users, int32_t entry);
+// DesktopDir & UserDir & "/backup/" of the user at list entry `entry`.
+std::string UserBackupDir(UserManager& users, int32_t entry);
 // The document's path for one checked entry: palmFile itself for "Custom", else the file name of
 // palmFile in that user's backup folder.
 std::string PalmFilePath(UserManager& users, const TargetChecks& checks, int32_t entry, const std::string& palmFile);
-bool InstallForUser(UserManager& users, int32_t index, const std::string& path);
+bool InstallForUser(UserManager& users, int32_t entry, const std::string& path);
 
 }  // namespace zun

@@ -34,18 +34,16 @@ TEST_F(EditorTest, OptionsAndNumberBoxesStoreTheirOwnFieldInRange) {
   EXPECT_EQ(Task(1).TabSpace, 8) << "the category is no TAB space";
 }
 
-// Users (no ID 0, profiles said so), the targets each direction allows, the Palm box following them.
+// The users and "Custom", the targets each direction allows, the Palm box following them.
 TEST_F(EditorTest, TargetsFollowTheDirection) {
   Start({"Anna", "Bert"}, 1);
-  users.users[1].profile = true;
-  users.users.push_back({0, "Ghost", "GhostDir"});  // ID 0 is nobody
   SetTask(1, [](zun::TaskRecord& t) {
     t.Action = zun::TaskAction::PcToPalm;
     t.Targets = "110";
     t.PalmFile = "notes.pdb";
   });
   Restart();
-  EXPECT_EQ(S().installEntries, (std::vector<std::string>{"Anna", "Bert - Profile", "Custom"}));
+  EXPECT_EQ(S().installEntries, (std::vector<std::string>{"Anna", "Bert", "Custom"}));
   EXPECT_EQ(S().palmFileInfo, "Distribute Mode");
   model->TargetChanged(2, true);  // "Custom" alone
   EXPECT_EQ(S().installChecks, (std::vector<bool>{false, false, true}));
