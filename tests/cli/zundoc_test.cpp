@@ -1,4 +1,4 @@
-// zundoc end to end: commands, options, exit statuses, streams.
+// zundoc end to end: its options, exit statuses, streams and "-", and the run's lines.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <tuple>
 
 #include "record/data_file.h"
 #include "support/test_support.h"
@@ -17,7 +18,11 @@ struct Result {
   int exit;
   std::string out;
   std::string err;
+  bool operator==(const Result&) const = default;
 };
+void PrintTo(const Result& r, std::ostream* out) {
+  *out << r.exit << ", out \"" << r.out << "\", err \"" << r.err << '"';
+}
 
 // Runs zundoc in `dir`; `args` may carry redirections and a pipe. Temporary files go to dir/tmp/.
 Result Zundoc(const zuntest::TempDir& dir, const std::string& args) {
@@ -31,92 +36,82 @@ Result Zundoc(const zuntest::TempDir& dir, const std::string& args) {
           zuntest::ReadText(dir / "stderr")};
 }
 
-TEST(Zundoc, EncodesAndDecodesWithOptions) {
+bool Holds(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+TEST(Zundoc, OptionsReachTheDocumentAndStatusLinesNeverGoWhereTheTextGoes) {
   zuntest::TempDir dir;
   zuntest::WriteText(dir / "in.txt", "a\tb\r\nc");
-  EXPECT_EQ(Zundoc(dir, "encode in.txt out.pdb").exit, 0);
-  Result r = Zundoc(dir, "decode out.pdb back.txt");
-  EXPECT_EQ(r.exit, 0);
-  EXPECT_EQ(r.out, "OK\n");
-  EXPECT_EQ(zuntest::ReadText(dir / "back.txt"), "a    b\nc");
-  EXPECT_EQ(Zundoc(dir, "encode --no-tabs --cr-to-lf --category 3 --no-compress in.txt out.pdb").exit, 0);
-  Zundoc(dir, "decode out.pdb back.txt");
-  EXPECT_EQ(zuntest::ReadText(dir / "back.txt"), "a\tb\n\nc");
-  EXPECT_EQ(Zundoc(dir, "encode --raw --tab-space 0 in.txt out.pdb").exit, 0);
-  Zundoc(dir, "decode out.pdb back.txt");
-  EXPECT_EQ(zuntest::ReadText(dir / "back.txt"), "a\tb\r\nc");
-  r = Zundoc(dir, "info out.pdb");
-  EXPECT_EQ(r.exit, 0);
-  EXPECT_NE(r.out.find("name:     out\n"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("records:  2\n"), std::string::npos) << r.out;
-  EXPECT_FALSE(zuntest::Exists(dir / "zundata.tmp")) << "temporary files stay private";
-
-  // "-" reads standard input and writes standard output, where the status must not go.
-  r = Zundoc(dir, "encode --name=ABCDEFGHIJKLMNOPQRSTUVWXYZ0123\xc3\xbc - named.pdb < in.txt");
-  EXPECT_EQ(r.out, "OK\n");
-  EXPECT_NE(Zundoc(dir, "info named.pdb").out.find("name:     ABCDEFGHIJKLMNOPQRSTUVWXYZ0123\n"), std::string::npos)
+  const std::string records = ", text records 1, record size 4096\nrecord 0: 16 bytes, attributes 0x4";
+  const std::tuple<std::string, std::string, std::string> cases[] = {
+      // Without options: compressed, TABs to 4 spaces, CR LF to LF, category 0.
+      {"", "a    b\nc", "version 2 (compressed), text length 8" + records + "0"},
+      {"--no-tabs --cr-to-lf --category 3 --no-compress", "a\tb\n\nc", "version 1, text length 6" + records + "3"},
+      {"--raw --category=15", "a\tb\r\nc", "version 2 (compressed), text length 6" + records + "F"},
+      {"--tab-space 2", "a  b\nc", "text length 6"},
+  };
+  for (const auto& [options, text, info] : cases) {
+    EXPECT_EQ(Zundoc(dir, "encode " + options + " in.txt out.pdb").out, "OK\n") << options;
+    EXPECT_EQ(Zundoc(dir, "decode out.pdb -").out, text) << options;
+    EXPECT_TRUE(Holds(Zundoc(dir, "info out.pdb").out, info)) << options;
+  }
+  // "-" reads standard input and writes standard output; the status then goes to standard error.
+  EXPECT_EQ(Zundoc(dir, "encode --name=ABCDEFGHIJKLMNOPQRSTUVWXYZ0123\xc3\xbc - named.pdb < in.txt"),
+            (Result{0, "OK\n", ""}));
+  EXPECT_TRUE(Holds(Zundoc(dir, "info named.pdb").out, "name:     ABCDEFGHIJKLMNOPQRSTUVWXYZ0123\n"))
       << "31 bytes at most, never half a character";
-  r = Zundoc(dir, "decode named.pdb -");
-  EXPECT_EQ(r.exit, 0);
-  EXPECT_EQ(r.out, "a    b\nc");
-  EXPECT_EQ(r.err, "OK\n");
+  EXPECT_EQ(Zundoc(dir, "decode named.pdb -"), (Result{0, "a    b\nc", "OK\n"}));
+  EXPECT_EQ(Zundoc(dir, "decode missing.pdb -"), (Result{1, "", "Error: Palm File does not exist\n"}));
+  EXPECT_EQ(Zundoc(dir, "decode missing.pdb out.txt"), (Result{1, "Error: Palm File does not exist\n", ""}));
+  EXPECT_EQ(Zundoc(dir, "info in.txt").exit, 1);
   zuntest::WriteText(dir / "big.txt", zuntest::ProseText(1 << 20, 7));
   Zundoc(dir, "encode big.txt big.pdb");
   Zundoc(dir, "decode big.pdb - | head -c 10");  // the reader goes away long before the end
   EXPECT_TRUE(std::filesystem::is_empty(dir / "tmp")) << "staged files are removed";
+  // --charset: the text is UTF-8, the document in the set named.
+  zuntest::WriteText(dir / "ru.txt", "Привет, мир");
+  EXPECT_EQ(Zundoc(dir, "encode --charset windows-1251 ru.txt ru.pdb").exit, 0);
+  EXPECT_EQ(Zundoc(dir, "decode ru.pdb -").out, "\xcf\xf0\xe8\xe2\xe5\xf2, \xec\xe8\xf0") << "without it: bytes";
+  EXPECT_EQ(Zundoc(dir, "decode --charset WINDOWS-1251 ru.pdb -").out, "Привет, мир");
 }
 
-TEST(Zundoc, ReportsErrorsAndUsage) {
+TEST(Zundoc, ReportsUsageErrorsHelpAndVersion) {
   zuntest::TempDir dir;
-  zuntest::WriteText(dir / "empty.txt", "");
-  Result r = Zundoc(dir, "encode empty.txt out.pdb");
-  EXPECT_EQ(r.exit, 1);
-  EXPECT_EQ(r.out, "Error: PC File is empty\n");
-  r = Zundoc(dir, "decode missing.pdb out.txt");
-  EXPECT_EQ(r.exit, 1);
-  EXPECT_EQ(r.out, "Error: Palm File does not exist\n");
-  r = Zundoc(dir, "decode missing.pdb -");
-  EXPECT_EQ(r.exit, 1);
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "Error: Palm File does not exist\n");
-  EXPECT_EQ(Zundoc(dir, "info empty.txt").exit, 1);
-
   // A usage error: one line naming it and the pointer to --help, on standard error only.
-  for (const char* args : {"", "encode --tab-space 65 a b", "encode --bogus a b", "decode onlyone", "encode a -",
-                           "run --prefer", "run --dir"}) {
-    r = Zundoc(dir, args);
+  for (const char* args :
+       {"", "encode --tab-space 65 a b", "encode --bogus a b", "decode onlyone", "encode a -", "run --prefer",
+        "run --dir", "run --prefer nothing", "decode --charset utf-16 a b", "encode a b --charset"}) {
+    const Result r = Zundoc(dir, args);
     EXPECT_EQ(r.exit, 2) << args;
     EXPECT_EQ(r.out, "") << args;
     EXPECT_TRUE(r.err.starts_with("zundoc: ") && r.err.ends_with("\nTry 'zundoc --help'.\n") &&
                 std::count(r.err.begin(), r.err.end(), '\n') == 2)
         << args << ": " << r.err;
   }
-  r = Zundoc(dir, "--help");
-  EXPECT_EQ(r.exit, 0);
+  const Result help = Zundoc(dir, "--help");
+  EXPECT_EQ(help.exit, 0);
   for (const char* command : {"zundoc encode", "zundoc decode", "zundoc info", "zundoc run", "--name", "--dir"}) {
-    EXPECT_NE(r.out.find(command), std::string::npos) << command;
+    EXPECT_TRUE(Holds(help.out, command)) << command;
   }
-  r = Zundoc(dir, "--version");
-  EXPECT_EQ(r.out, "zundoc (ZUN2) " ZUN2_VERSION "\n");
-  EXPECT_EQ(r.exit, 0);
+  EXPECT_EQ(Zundoc(dir, "--version"), (Result{0, "zundoc (ZUN2) " ZUN2_VERSION "\n", ""}));
 }
 
 struct Task {
-  int16_t action;
+  zun::TaskAction action;
   std::string pc;
   std::string palm;
   std::string targets = "";  // default: those of a new task
   std::string status = "";
 };
 
-// A data file in `dir` with the given tasks.
+// The data file in `dir` with these tasks in its first rows; a row there already keeps its stamps.
 void WriteTasks(const zuntest::TempDir& dir, const std::vector<Task>& tasks) {
   zun::DataFile data(dir.Path());
   data.OpenAndCheck();
-  for (const Task& t : tasks) {
-    const int32_t row = data.AddTask();
+  for (int32_t row = 1; row <= static_cast<int32_t>(tasks.size()); ++row) {
+    const Task& t = tasks[static_cast<size_t>(row - 1)];
+    if (row > data.TaskCount()) data.AddTask();
     zun::TaskRecord task = data.Read(zun::TaskRecordNumber(row));
-    task.Action = static_cast<zun::TaskAction>(t.action);
+    task.Action = t.action;
     task.PcFile = t.pc;
     task.PalmFile = t.palm;
     if (!t.targets.empty()) task.Targets = t.targets;
@@ -125,54 +120,24 @@ void WriteTasks(const zuntest::TempDir& dir, const std::vector<Task>& tasks) {
   }
 }
 
-TEST(ZundocRun, RunsTheTaskListAndReportsEachTask) {
+TEST(ZundocRun, AnswersThroughItsOptionsAndFailsWhenATaskFails) {
   zuntest::TempDir dir;
-  zuntest::WriteText(dir / "a.txt", "first");
-  Zundoc(dir, "encode a.txt b.pdb");
-  WriteTasks(dir,
-             {{3, dir / "a.txt", dir / "a.pdb"}, {4, dir / "b.txt", dir / "b.pdb"}, {2, dir / "c.txt", dir / "c.pdb"}});
-  const Result r = Zundoc(dir, "run --dir '" + dir.Path() + "'");
-  EXPECT_EQ(r.exit, 1) << "task 3 failed";
-  EXPECT_EQ(r.out, "1\t" + dir / "a.txt" + "\t" + dir / "a.pdb" + "\t OK\tOK\n" + "2\t" + dir / "b.txt" + "\t" +
-                       dir / "b.pdb" + "\t OK\tOK\n" + "3\t" + dir / "c.txt" + "\t" + dir / "c.pdb" +
-                       "\t ?\tError: Palm File does not exist\n");
-  EXPECT_EQ(zuntest::ReadText(dir / "b.txt"), "first");
-  zun::DataFile data(dir.Path());
-  data.OpenAndCheck();
-  EXPECT_EQ(data.Read(4).Status.Trimmed(), "OK") << "outcomes are stored";
-  data.Close();
-  EXPECT_EQ(Zundoc(dir, "run --dir '" + dir.Path() + "'").out.substr(0, 2), "1\t");
-}
-
-TEST(ZundocRun, AsksThroughItsOptions) {
-  zuntest::TempDir dir;
-  zuntest::WriteText(dir / "a.txt", "new text");
-  zuntest::WriteText(dir / "a.pdb", "old document");
-  WriteTasks(dir, {{3, dir / "a.txt", dir / "a.pdb"}});
-  Result r = Zundoc(dir, "run");  // asking is on in a new data file: Skip
-  EXPECT_EQ(r.exit, 0);
-  EXPECT_NE(r.out.find("\t -\tUser skipped task"), std::string::npos) << r.out;
-  EXPECT_EQ(zuntest::ReadText(dir / "a.pdb"), "old document");
-  r = Zundoc(dir, "run --yes");
-  EXPECT_NE(r.out.find("\t OK\tOK"), std::string::npos) << r.out;
-
-  // Both sides changed since (stamps of the run above, files touched later).
-  zuntest::WriteText(dir / "a.txt", "PC edit");
-  zuntest::SetModificationTime(dir / "a.txt", std::time(nullptr) + 60);
-  zuntest::SetModificationTime(dir / "a.pdb", std::time(nullptr) + 60);
-  zun::DataFile data(dir.Path());
-  data.OpenAndCheck();
-  zun::TaskRecord task = data.Read(3);
-  task.Action = zun::TaskAction::BothWays;
-  data.Write(3, task);
-  data.Close();
-  r = Zundoc(dir, "run");
-  EXPECT_NE(r.out.find("User skipped task"), std::string::npos) << r.out;
-  r = Zundoc(dir, "run --prefer pc");
-  EXPECT_NE(r.out.find("\t OK\tOK"), std::string::npos) << r.out;
-  Zundoc(dir, "decode a.pdb check.txt");
-  EXPECT_EQ(zuntest::ReadText(dir / "check.txt"), "PC edit");
-  EXPECT_EQ(Zundoc(dir, "run --prefer nothing").exit, 2);
+  const std::string text = dir / "a.txt";
+  const std::string document = dir / "a.pdb";
+  zuntest::WriteText(text, "PC text");
+  zuntest::WriteText(document, "old document");
+  // Stamps never set: both sides count as changed. Asking is on in a new data file: Skip.
+  WriteTasks(dir, {{zun::TaskAction::BothWays, text, document}});
+  const std::string row = "1\t" + text + "\t" + document + "\t";
+  EXPECT_EQ(Zundoc(dir, "run"), (Result{0, row + " -\tUser skipped task\n", ""}));
+  EXPECT_TRUE(Holds(Zundoc(dir, "run --prefer pc").out, "\t OK\tOK\n"));
+  EXPECT_EQ(Zundoc(dir, "decode a.pdb -").out, "PC text");
+  WriteTasks(dir, {{zun::TaskAction::PcToPalm, text, document}});
+  EXPECT_TRUE(Holds(Zundoc(dir, "run").out, "User skipped task"));
+  EXPECT_TRUE(Holds(Zundoc(dir, "run --yes").out, "\t OK\tOK\n"));
+  std::filesystem::remove(text);
+  std::filesystem::remove(document);
+  EXPECT_EQ(Zundoc(dir, "run"), (Result{1, row + " ?\tError: PC File does not exist\n", ""}));
 }
 
 TEST(ZundocRun, PrintsEachTaskOnOneLineAsSoonAsItIsDone) {
@@ -181,21 +146,21 @@ TEST(ZundocRun, PrintsEachTaskOnOneLineAsSoonAsItIsDone) {
   const std::string jpilot = dir / "home/.jpilot/";
   std::filesystem::create_directories(jpilot + "backup");
   zuntest::WriteText(jpilot + "jpilot.install.tmp", "");
-  zuntest::WriteText(dir / "new\nline.txt", "first");
+  zuntest::WriteText(dir / "new\nline\\.txt", "first");
   zuntest::WriteText(dir / "b.txt", "second");
   // Relative paths, taken from the data folder although zundoc starts elsewhere; targets: the
   // J-Pilot user is entry 0, "Custom" entry 1.
-  WriteTasks(dir, {{1, "old.txt", "old.pdb", "01", "Error: from an earlier run"},
-                   {3, "new\nline.txt", "a.pdb", "01"},
-                   {3, "b.txt", "b.pdb", "10"}});
+  WriteTasks(dir, {{zun::TaskAction::NoConversion, "old.txt", "old\x7f.pdb", "01", "Error: from an earlier run"},
+                   {zun::TaskAction::PcToPalm, "new\nline\\.txt", "a.pdb", "01"},
+                   {zun::TaskAction::PcToPalm, "b.txt", "b.pdb", "10"}});
   const std::string command =
       "cd / && JPILOT_HOME='" + dir / "home" + "' '" ZUNDOC_PATH "' run --dir '" + dir.Path() + "'";
   FILE* out = ::popen(command.c_str(), "r");
   ASSERT_NE(out, nullptr);
   char line[4096];
   auto nextLine = [&] { return std::string(std::fgets(line, sizeof line, out) != nullptr ? line : ""); };
-  EXPECT_EQ(nextLine(), "1\told.txt\told.pdb\t ?\tError: from an earlier run\n");
-  EXPECT_EQ(nextLine(), "2\tnew\\nline.txt\ta.pdb\t OK\tOK\n");
+  EXPECT_EQ(nextLine(), "1\told.txt\told\\x7f.pdb\t ?\tError: from an earlier run\n");
+  EXPECT_EQ(nextLine(), "2\tnew\\nline\\\\.txt\ta.pdb\t OK\tOK\n");
   // Read while the last task waits: once the list is free it goes on and succeeds.
   std::filesystem::remove(jpilot + "jpilot.install.tmp");
   EXPECT_EQ(nextLine(), "3\tb.txt\tb.pdb\t OK\tOK\n") << "the earlier lines came only at the end";

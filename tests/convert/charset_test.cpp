@@ -1,49 +1,40 @@
-// "UTF-8 Text": real texts in the handheld's sets, round trips of documents and texts, invalid
-// UTF-8, J-Pilot's char_set, zundoc --charset, the clipboard, and calibre as a peer.
+// "UTF-8 Text": round trips of every set's documents and texts, invalid UTF-8, real texts in the
+// handheld's sets, J-Pilot's char_set, the clipboard, and calibre as a peer.
+#include "convert/charset.h"
+
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
 
 #include "clipboard/clipboard_conversion.h"
-#include "convert/charset.h"
-#include "convert/document_to_text.h"
-#include "convert/text_to_document.h"
-#include "hotsync/jpilot_users.h"
-#include "pdb/pdb_file.h"
+#include "convert/conversion_fixture.h"
 #include "record/data_file.h"
-#include "support/test_support.h"
 
+using zun::TaskAction;
+using zuntest::AsBytes;
 using zuntest::Bytes;
 
 namespace {
 
-const char* const kHandheldSets[] = {"WINDOWS-1250", "WINDOWS-1251", "WINDOWS-1252", "WINDOWS-1253",
-                                     "WINDOWS-1255", "KOI8-R",       "ISO-8859-2",   "CP932",
-                                     "BIG5",         "GBK",          "CP949"};
-
 Bytes Hex(const std::string& hex) {
   Bytes bytes;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+  for (size_t i = 0; i + 1 < hex.size(); i += 2)
     bytes.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-  }
   return bytes;
 }
-Bytes AsBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
-// Feeds the converter in pieces of random sizes, so characters straddle pieces.
+// Converts in pieces of random sizes, so that characters straddle pieces.
 template <typename Converter>
 Bytes InPieces(Converter& converter, const Bytes& in, uint32_t seed) {
   std::mt19937 random(seed);
   Bytes out;
-  for (size_t at = 0; at < in.size();) {
-    const size_t size = std::min(in.size() - at, size_t{1} + random() % (random() % 2 ? 5 : 3000));
+  for (size_t at = 0, size = 0; at < in.size(); at += size) {
+    size = std::min(in.size() - at, size_t{1} + random() % (random() % 2 ? 5 : 3000));
     converter.Convert(std::span<const uint8_t>(in.data() + at, size), out);
-    at += size;
   }
   return out;
 }
@@ -61,48 +52,41 @@ std::optional<Bytes> ToHandheld(const zun::Charset& set, const Bytes& utf8, uint
   return encoder.Valid() ? std::optional(out) : std::nullopt;
 }
 
-TEST(Charset, EveryDocumentSurvivesATripThroughUtf8) {
-  for (const char* name : kHandheldSets) {
+TEST(Charset, EveryDocumentAndEveryTextTheSetHoldsSurviveARoundTripAndNoOtherTextIsTaken) {
+  Bytes document;  // every byte, every pair (also broken ones), then random bytes, a lead byte last
+  for (uint32_t b = 0; b < 0x10000; ++b)
+    document.insert(document.end(), {static_cast<uint8_t>(b >> 8), static_cast<uint8_t>(b)});
+  const Bytes noise = zuntest::RandomBytes(100000, 7);
+  document.insert(document.end(), noise.begin(), noise.end());
+  document.push_back(0x81);
+  for (const char* name : {"WINDOWS-1250", "WINDOWS-1251", "WINDOWS-1252", "WINDOWS-1253", "WINDOWS-1255", "KOI8-R",
+                           "ISO-8859-2", "CP932", "BIG5", "GBK", "CP949"}) {
     SCOPED_TRACE(name);
     const zun::Charset* set = zun::Charset::Find(name);
     ASSERT_NE(set, nullptr);
-    Bytes document;  // every byte, every pair (also broken ones), then random bytes, a lead byte last
-    for (uint32_t b = 0; b < 0x10000; ++b) {
-      document.insert(document.end(), {static_cast<uint8_t>(b >> 8), static_cast<uint8_t>(b)});
-    }
-    const Bytes noise = zuntest::RandomBytes(100000, 7);
-    document.insert(document.end(), noise.begin(), noise.end());
-    document.push_back(0x81);
     for (uint32_t seed : {1u, 2u}) {
-      const Bytes utf8 = ToUtf8(*set, document, seed);
-      const std::optional<Bytes> back = ToHandheld(*set, utf8, seed + 10);
+      const std::optional<Bytes> back = ToHandheld(*set, ToUtf8(*set, document, seed), seed + 10);
       ASSERT_TRUE(back.has_value()) << "the decoder writes valid UTF-8";
       ASSERT_TRUE(*back == document);
     }
+    std::vector<uint32_t> held;
+    for (uint32_t c = 0; c < 0x10000; ++c) {
+      if ((c < 0x80 || c > 0x9F) && set->Encode(c)) held.push_back(c);  // C1: escapes, not characters
+    }
+    EXPECT_GT(held.size(), set->IsLeadByte(0x81) || set->IsLeadByte(0xA4) ? 7000u : 220u);
+    std::mt19937 random(3);
+    Bytes text;
+    for (int i = 0; i < 30000; ++i) zun::AppendUtf8(held[random() % held.size()], text);
+    const std::optional<Bytes> stored = ToHandheld(*set, text);
+    ASSERT_TRUE(stored.has_value());
+    EXPECT_TRUE(ToUtf8(*set, *stored, 5) == text);
   }
   const zun::Charset& western = *zun::Charset::Find("windows-1252");
   EXPECT_EQ(ToUtf8(western, {0x81, 0x8D, 0x8F, 0x90, 0x9D, 0x80}), AsBytes("\u0081\u008D\u008F\u0090\u009D€"))
       << "bytes Windows-1252 leaves undefined are C1 controls";
-}
-
-TEST(Charset, EveryTextTheSetHoldsSurvivesATripThroughTheDocument) {
-  for (const char* name : kHandheldSets) {
-    SCOPED_TRACE(name);
-    const zun::Charset& set = *zun::Charset::Find(name);
-    std::vector<uint32_t> held;
-    for (uint32_t c = 0; c < 0x10000; ++c) {
-      if ((c < 0x80 || c > 0x9F) && set.Encode(c)) held.push_back(c);  // C1: escapes, not characters
-    }
-    EXPECT_GT(held.size(), set.IsLeadByte(0x81) || set.IsLeadByte(0xA4) ? 7000u : 220u);
-    std::mt19937 random(3);
-    Bytes text;
-    for (int i = 0; i < 30000; ++i) zun::AppendUtf8(held[random() % held.size()], text);
-    const std::optional<Bytes> document = ToHandheld(set, text);
-    ASSERT_TRUE(document.has_value());
-    EXPECT_TRUE(ToUtf8(set, *document, 5) == text);
-  }
-  const zun::Charset& western = *zun::Charset::Find("WINDOWS-1252");
-  EXPECT_EQ(ToHandheld(western, AsBytes("\xEF\xBB\xBF" "a Ж π 日 \U0001F600 \U0010FF41")), AsBytes("a ? ? ? ? ?"))
+  EXPECT_EQ(ToHandheld(western, AsBytes("\xEF\xBB\xBF"
+                                        "a Ж π 日 \U0001F600 \U0010FF41")),
+            AsBytes("a ? ? ? ? ?"))
       << "a byte order mark is dropped; what the set cannot hold becomes \"?\"";
   for (const char* invalid : {"caf\xE9", "\xC3", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "a\xE2\x82"}) {
     EXPECT_FALSE(ToHandheld(western, AsBytes(invalid)).has_value()) << invalid;
@@ -114,20 +98,12 @@ TEST(Charset, EveryTextTheSetHoldsSurvivesATripThroughTheDocument) {
 
 TEST(Charset, JPilotsCharSetNamesTheHandheldsSet) {
   const std::vector<std::string> sets = {
-      "WINDOWS-1252", "CP932",      "WINDOWS-1250", "KOI8-R", "WINDOWS-1251", "BIG5",  "CP949",
-      "WINDOWS-1250", "WINDOWS-1252", "WINDOWS-1253", "ISO-8859-2", "KOI8-R", "WINDOWS-1251", "GBK",
-      "CP932",        "WINDOWS-1255", "BIG5",       "CP949",  "WINDOWS-1252", "WINDOWS-1252"};  // 18, 19: unknown
-  zuntest::TempDir home;
-  const std::string folder = home / ".jpilot/";
-  std::filesystem::create_directories(folder + "backup");
-  EXPECT_EQ(zun::HandheldCharsetFor(zun::JPilotUsers(folder, std::chrono::milliseconds(10)).Settings().charSet),
-            "WINDOWS-1252")
-      << "no jpilot.rc";
+      "WINDOWS-1252", "CP932",        "WINDOWS-1250", "KOI8-R",     "WINDOWS-1251", "BIG5",         "CP949",
+      "WINDOWS-1250", "WINDOWS-1252", "WINDOWS-1253", "ISO-8859-2", "KOI8-R",       "WINDOWS-1251", "GBK",
+      "CP932",        "WINDOWS-1255", "BIG5",         "CP949",      "WINDOWS-1252", "WINDOWS-1252"};  // 18, 19: unknown
+  EXPECT_EQ(zun::HandheldCharsetFor(std::nullopt), "WINDOWS-1252") << "no char_set";
   for (size_t number = 0; number < sets.size(); ++number) {
-    zuntest::WriteText(folder + "jpilot.rc", "fontname Sans 10\nchar_set " + std::to_string(number) + "\n");
-    const zun::JPilotUsers users(folder, std::chrono::milliseconds(10));
-    EXPECT_EQ(zun::HandheldCharsetFor(users.Settings().charSet), sets[number]) << number;
-    EXPECT_NE(zun::Charset::Find(sets[number]), nullptr);
+    EXPECT_EQ(zun::HandheldCharsetFor(static_cast<int32_t>(number)), sets[number]) << number;
   }
   EXPECT_EQ(zun::CharsetDisplayName("CP932"), "Shift_JIS");
   EXPECT_EQ(zun::CharsetDisplayName("windows-1251"), "Windows-1251");
@@ -157,71 +133,53 @@ const RealText kRealTexts[] = {
      "82a282eb82cd82c982d982d682c6814082bf82e882ca82e982f0814293fa967b8cea82cc8365834c8358836787408141433a5cb1b2b3"},
 };
 
-class Utf8Text : public ::testing::Test {
+class Utf8Text : public zuntest::ConversionTest {
  protected:
-  zuntest::ConversionSetup s;
-  std::string text = s.files / "text.txt";
-  std::string document = s.files / "text.pdb";
-
-  zun::TaskRecord Run(zun::TaskAction action, const std::string& set, bool option, const std::string& options = "1") {
-    zun::TaskRecord task = s.Task(action, text, document);
-    task.Options = options;
-    task.Options.SetAt(zun::kOptUtf8Text, option ? '1' : '0');
-    zun::ConversionEnv env = s.Env();
-    env.handheldCharset = set;
-    if (action == zun::TaskAction::PcToPalm) {
-      zun::ConvertTextToDocument(task, env);
-    } else {
-      zun::ConvertDocumentToText(task, env);
-    }
-    EXPECT_EQ(task.Status.Trimmed(), "OK");
-    return task;
-  }
-  // The document's bytes, as they are.
-  Bytes DocumentBytes() {
-    zun::TaskRecord task = s.Task(zun::TaskAction::PalmToPc, s.files / "bytes.txt", document);
-    zun::ConversionEnv env = s.Env();
-    zun::ConvertDocumentToText(task, env);
-    EXPECT_EQ(task.Status.Trimmed(), "OK");
-    return zuntest::ReadBytes(s.files / "bytes.txt");
+  // A conversion with "UTF-8 Text" on, or off, and "Raw!" as given.
+  std::string Convert(TaskAction action, bool on = true, bool raw = false) {
+    return Status(Task(action, {{zun::kOptUtf8Text, on}, {zun::kOptRaw, raw}}));
   }
 };
 
 TEST_F(Utf8Text, RealTextsReachTheHandheldInItsSetAndComeBack) {
   for (const RealText& real : kRealTexts) {
     SCOPED_TRACE(real.set);
+    handheldCharset = real.set;
     // Long enough for several records, shifted so that a two-byte character straddles two.
     std::string utf8 = "x";
     while (utf8.size() < 12000) utf8 += std::string(real.text) + "\n";
     zuntest::WriteText(text, utf8);
-    Run(zun::TaskAction::PcToPalm, real.set, true, "111001");  // "Raw!": the copy is converted all the same
+    ASSERT_EQ(Convert(TaskAction::PcToPalm, true, true), "OK") << "\"Raw!\": the copy is converted all the same";
     const Bytes stored = DocumentBytes();
-    Bytes expected = {'x'};
-    for (const Bytes line = Hex(real.hex); expected.size() < stored.size();) {
-      expected.insert(expected.end(), line.begin(), line.end());
-      expected.push_back('\n');
-    }
-    ASSERT_TRUE(stored == expected);
-    Run(zun::TaskAction::PalmToPc, real.set, true);
+    const Bytes line = Hex(real.hex);
+    std::string expected = "x";
+    while (expected.size() < stored.size()) expected += std::string(line.begin(), line.end()) + "\n";
+    ASSERT_TRUE(stored == zuntest::AsBytes(expected));
+    ASSERT_EQ(Convert(TaskAction::PalmToPc), "OK");
     EXPECT_EQ(zuntest::ReadText(text), utf8);
   }
+  handheldCharset = "CP932";
+  zuntest::WriteBytes(document, zuntest::MakeDatabase({zun::MakeDocInfo(2, 1, false), {'a', 0x81}}));
+  ASSERT_EQ(Convert(TaskAction::PalmToPc), "OK");
+  EXPECT_EQ(zuntest::ReadText(text), "a\u0081") << "a lead byte at the very end is kept";
   // The first character to change comes late, cut by the boundary of the pieces read (64 KiB).
+  handheldCharset = "WINDOWS-1252";
   const std::string ascii(65535, 'a');
   zuntest::WriteText(text, ascii + "é" + ascii + "€");
-  Run(zun::TaskAction::PcToPalm, "WINDOWS-1252", true, "111001");
+  ASSERT_EQ(Convert(TaskAction::PcToPalm, true, true), "OK");
   EXPECT_TRUE(DocumentBytes() == AsBytes(ascii + "\xE9" + ascii + "\x80"));
 }
 
 TEST_F(Utf8Text, OffOrNotUtf8MeansBytesAsTheyAre) {
   zuntest::WriteText(text, "caf\xC3\xA9\tb\r\n");
-  Run(zun::TaskAction::PcToPalm, "WINDOWS-1252", true, "11");
+  Convert(TaskAction::PcToPalm);
   EXPECT_EQ(DocumentBytes(), AsBytes("caf\xE9    b\n")) << "converted before the filters";
-  Run(zun::TaskAction::PcToPalm, "WINDOWS-1252", false, "11");
+  Convert(TaskAction::PcToPalm, false);
   EXPECT_EQ(DocumentBytes(), AsBytes("caf\xC3\xA9    b\n"));
   zuntest::WriteText(text, "Latin-1: caf\xE9 \xC3");
-  Run(zun::TaskAction::PcToPalm, "WINDOWS-1252", true, "111001");
+  Convert(TaskAction::PcToPalm, true, true);
   EXPECT_EQ(DocumentBytes(), AsBytes("Latin-1: caf\xE9 \xC3")) << "not UTF-8: passed through";
-  Run(zun::TaskAction::PalmToPc, "WINDOWS-1252", false);
+  Convert(TaskAction::PalmToPc, false);
   EXPECT_EQ(zuntest::ReadText(text), "Latin-1: caf\xE9 \xC3") << "off: the document's bytes";
 }
 
@@ -241,43 +199,20 @@ TEST_F(Utf8Text, TheClipboardFollowsRecordTwo) {
   }
 }
 
-int Zundoc(const zuntest::TempDir& dir, const std::string& args) {
-  const int status = std::system(("cd '" + dir.Path() + "' && '" ZUNDOC_PATH "' " + args + " >/dev/null 2>&1").c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-TEST(ZundocCharset, EncodeAndDecodeTakeTheSetByName) {
-  zuntest::TempDir dir;
-  zuntest::WriteText(dir / "ru.txt", "Привет, мир");
-  EXPECT_EQ(Zundoc(dir, "encode --charset windows-1251 ru.txt ru.pdb"), 0);
-  EXPECT_EQ(Zundoc(dir, "decode ru.pdb raw.txt"), 0);
-  EXPECT_EQ(zuntest::ReadBytes(dir / "raw.txt"), Hex("cff0e8e2e5f22c20ece8f0")) << "without --charset: bytes";
-  EXPECT_EQ(Zundoc(dir, "decode --charset WINDOWS-1251 ru.pdb back.txt"), 0);
-  EXPECT_EQ(zuntest::ReadText(dir / "back.txt"), "Привет, мир");
-  EXPECT_EQ(Zundoc(dir, "decode --charset utf-16 ru.pdb back.txt"), 2);
-  EXPECT_EQ(Zundoc(dir, "encode ru.txt --charset"), 2);
-}
-
 // calibre guesses the set of a PalmDOC document's bytes; this text it takes as Windows-1252 (should
 // a later calibre guess otherwise, "--input-encoding cp1252" says it).
-TEST(CalibrePeer, ReadsTheCharactersZun2StartedFrom) {
+TEST_F(Utf8Text, CalibreReadsTheCharactersZun2StartedFrom) {
   if (std::system("command -v ebook-convert >/dev/null 2>&1") != 0) GTEST_SKIP() << "calibre is not installed";
-  zuntest::TempDir dir;
   const std::string utf8 = std::string(kRealTexts[0].text) + "\n\n" + kRealTexts[1].text + "\n";
-  zuntest::WriteText(dir / "fr.txt", utf8);
-  ASSERT_EQ(Zundoc(dir, "encode --charset windows-1252 fr.txt fr.pdb"), 0);
-  ASSERT_EQ(Zundoc(dir, "decode fr.pdb bytes.txt"), 0);
-  const Bytes stored = zuntest::ReadBytes(dir / "bytes.txt");
-  const Bytes western = Hex(kRealTexts[0].hex);
-  ASSERT_GT(stored.size(), western.size());
-  ASSERT_TRUE(std::equal(western.begin(), western.end(), stored.begin())) << "the document holds Windows-1252";
-  const std::string command = "cd '" + dir.Path() + "' && ebook-convert fr.pdb out.txt >/dev/null 2>&1";
+  zuntest::WriteText(text, utf8);
+  ASSERT_EQ(Convert(TaskAction::PcToPalm), "OK");
+  const std::string command = "cd '" + s.files.Path() + "' && ebook-convert notes.pdb out.txt >/dev/null 2>&1";
   ASSERT_EQ(std::system(command.c_str()), 0);
   auto characters = [](std::string t) {  // calibre lays out paragraphs its own way
     std::erase_if(t, [](char c) { return c == ' ' || c == '\n' || c == '\r'; });
     return t;
   };
-  EXPECT_EQ(characters(zuntest::ReadText(dir / "out.txt")), characters(utf8));
+  EXPECT_EQ(characters(zuntest::ReadText(s.files / "out.txt")), characters(utf8));
 }
 
 }  // namespace

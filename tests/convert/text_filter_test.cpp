@@ -1,10 +1,9 @@
-// Text filters: CR and TAB handling, blocks, "Raw!".
+// Text filters: CR and TAB handling, block by block, and what a conversion shows while it filters.
+#include "convert/text_filter.h"
+
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
-#include "convert/text_filter.h"
-#include "support/test_support.h"
+#include "convert/conversion_fixture.h"
 
 namespace {
 
@@ -24,26 +23,33 @@ TEST(TextFilter, TabsAndLineEnds) {
   EXPECT_EQ(Filter("mac\rend", false, 4, true), "mac\nend");
 }
 
-TEST(TextFilter, FiltersWholeFilesBlockByBlock) {
-  zuntest::ConversionSetup s;
-  const std::string text = s.files / "t.txt";
+class FilteredConversion : public zuntest::ConversionTest {};
+
+TEST_F(FilteredConversion, FiltersBlockByBlockShowsProgressAndStoresTheFilteredLength) {
   std::string content(8192, 'x');
   content[4095] = '\r';  // a CR LF pair split across the two blocks
   content[4096] = '\n';
   content[10] = '\t';
   zuntest::WriteText(text, content);
-  zun::TaskRecord task = s.Task(zun::TaskAction::PcToPalm, text, "t.pdb");
-  task.TabSpace = 2;
-  zun::ConversionEnv env = s.Env();
-  const zun::ByteFile out = zun::FilterText(zun::ByteFile::OpenForReading(text), task, env);
-  std::string expected = content;
-  expected.erase(4095, 1);
-  expected.replace(10, 1, "  ");
-  const auto bytes = out.View(0, static_cast<size_t>(out.Length()));
-  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), expected);
-  EXPECT_TRUE(std::filesystem::is_empty(s.programDir.Path())) << "the filtered copy has no name";
-  EXPECT_EQ(s.host.progressMaximum, 2);
-  EXPECT_EQ(s.host.progressCaptions, std::vector<std::string>{"Applying Filters"});
+  zun::TaskRecord task = Task(zun::TaskAction::PcToPalm);
+  task.TabSpace = 3;
+  std::vector<int32_t> ranges;  // of the progress bar, as the steps show them
+  s.host.onLetEventsRun = [&] {
+    if (ranges.empty() || ranges.back() != s.host.progressMaximum) ranges.push_back(s.host.progressMaximum);
+  };
+  ASSERT_EQ(Status(task), "OK");
+  content.erase(4095, 1);
+  content.replace(10, 1, "   ");
+  EXPECT_EQ(zuntest::StoredRecords(document)[0].bytes, zun::MakeDocInfo(8193, 3, true)) << "the filtered length";
+  EXPECT_EQ(ranges, (std::vector<int32_t>{2, 3})) << "blocks filtered, records compressed";
+  EXPECT_EQ(s.host.progressCaptions, (std::vector<std::string>{"Applying Filters", "Compression", "Progress"}));
+  EXPECT_FALSE(s.host.progressShown);
+  EXPECT_EQ(s.host.trayFrames.back(), 1);
+  EXPECT_TRUE(NoTemporaryFiles()) << "the filtered copy has no name";
+  EXPECT_EQ(DocumentBytes(), zuntest::AsBytes(content));
+  s.host.progressCaptions.clear();
+  Run(Task(zun::TaskAction::PcToPalm, {{zun::kOptRaw, true}}));
+  EXPECT_EQ(s.host.progressCaptions, (std::vector<std::string>{"Compression", "Progress"}));
 }
 
 }  // namespace

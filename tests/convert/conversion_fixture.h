@@ -1,0 +1,75 @@
+// What the conversion tests share: a text and a document side by side, a conversion run on them,
+// and a look at what a document stores.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <initializer_list>
+#include <utility>
+
+#include "convert/document_to_text.h"
+#include "convert/status_texts.h"
+#include "convert/text_to_document.h"
+#include "pdb/pdb_file.h"
+#include "support/test_support.h"
+
+namespace zuntest {
+
+inline Bytes AsBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+struct StoredRecord {
+  uint8_t attributes = 0;
+  Bytes bytes;
+};
+
+// The records of a database as they are stored.
+inline std::vector<StoredRecord> StoredRecords(const std::string& path) {
+  zun::PdbReader reader(zun::ByteFile::OpenForReading(path));
+  std::string creator, type;
+  int32_t count = 0;
+  EXPECT_EQ(zun::ReadPdbHeader(reader, creator, type, count), 0);
+  std::vector<StoredRecord> records(static_cast<size_t>(count));
+  for (int32_t i = 0; i < count; ++i) {
+    StoredRecord& record = records[static_cast<size_t>(i)];
+    EXPECT_EQ(zun::ReadPdbRecord(reader, i, record.attributes, record.bytes), 0);
+  }
+  return records;
+}
+
+class ConversionTest : public ::testing::Test {
+ protected:
+  ConversionSetup s;
+  std::string text = s.files / "notes.txt";
+  std::string document = s.files / "notes.pdb";
+  std::string handheldCharset = zun::kDefaultHandheldCharset;
+  zun::DataFile* dataFile = nullptr;  // where "do not ask again" is stored
+
+  // A task between `text` and `document` as zundoc makes it, with the given options set.
+  zun::TaskRecord Task(zun::TaskAction action, std::initializer_list<std::pair<int, bool>> options = {}) const {
+    zun::TaskRecord task = s.Task(action, text, document);
+    for (const auto& [option, on] : options) task.Options.SetAt(static_cast<size_t>(option), on ? '1' : '0');
+    return task;
+  }
+  // Runs the conversion the task's action names; the task as it ends.
+  zun::TaskRecord Run(zun::TaskRecord task) {
+    zun::ConversionEnv env = s.Env();
+    env.handheldCharset = handheldCharset;
+    env.data = dataFile;
+    if (task.Action == zun::TaskAction::PcToPalm) {
+      zun::ConvertTextToDocument(task, env);
+    } else {
+      zun::ConvertDocumentToText(task, env);
+    }
+    return task;
+  }
+  std::string Status(const zun::TaskRecord& task) { return Run(task).Status.Trimmed(); }
+  // The text `document` holds, byte for byte as stored (decompressed, no character set applied).
+  Bytes DocumentBytes() {
+    zun::TaskRecord task = s.Task(zun::TaskAction::PalmToPc, s.files / "stored.bin", document);
+    EXPECT_EQ(Status(task), "OK");
+    return ReadBytes(s.files / "stored.bin");
+  }
+  bool NoTemporaryFiles() const { return std::filesystem::is_empty(s.programDir.Path()); }
+};
+
+}  // namespace zuntest
