@@ -10,8 +10,6 @@
 namespace zun {
 namespace {
 
-constexpr int64_t kPalmEpochOffset = 2082844800;
-
 std::string PalmTimeText(uint32_t value) {
   if (value == 0) return "never";
   const std::time_t seconds = static_cast<std::time_t>(int64_t{value} - kPalmEpochOffset);
@@ -57,11 +55,10 @@ bool PrintDocumentInfo(const std::string& path, const DocCodec& codec, std::ostr
       uint8_t version = 0;
       int32_t textRecords = 0;
       const bool valid = ReadDocInfo(record, count, version, textRecords) == 0;
-      const uint32_t textLength =
-          (uint32_t{record[4]} << 24) | (uint32_t{record[5]} << 16) | (uint32_t{record[6]} << 8) | record[7];
+      const std::span<const uint8_t> info(record);
       out << "docinfo:  version " << int{record[1]} << (version == 2 ? " (compressed)" : "") << ", text length "
-          << textLength << ", text records " << ((record[8] << 8) | record[9]) << ", record size "
-          << ((record[10] << 8) | record[11]) << (valid ? "" : " (not valid)") << "\n";
+          << BigEndianAt(info.subspan(4), 4) << ", text records " << BigEndianAt(info.subspan(8), 2)
+          << ", record size " << BigEndianAt(info.subspan(10), 2) << (valid ? "" : " (not valid)") << "\n";
     }
     for (int32_t i = 0; i < count; ++i) {
       if (ReadPdbRecord(reader, i, attributes, record) != 0) {
