@@ -38,6 +38,7 @@ double TimeZundoc(const std::vector<std::string>& arguments) {
   std::vector<std::string> words = {ExecutableFolder() + "zundoc"};
   words.insert(words.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
+  argv.reserve(words.size() + 1);
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
   posix_spawn_file_actions_t quiet;
@@ -70,7 +71,7 @@ long PeakMemoryKb() {
 // or from "Custom", replacing without asking.
 std::string ProgramFolder(const std::string& name, zun::TaskAction action, const std::string& pcFile,
                           const std::string& palmFile) {
-  const std::string folder = std::filesystem::temp_directory_path().string() + "/zun2-window-bench-" + name + "/";
+  std::string folder = std::filesystem::temp_directory_path().string() + "/zun2-window-bench-" + name + "/";
   std::filesystem::remove_all(folder);
   std::filesystem::create_directories(folder);
   zun::DataFile data(folder);

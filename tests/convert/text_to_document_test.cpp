@@ -113,7 +113,7 @@ TEST_F(TextToDocument, AFileRewrittenWhileReadKeepsTheOldTarget) {
       {TaskAction::PcToPalm, true}, {TaskAction::PcToPalm, false}, {TaskAction::PalmToPc, false}};
   for (const auto& [action, raw] : cases) {
     SCOPED_TRACE(raw);
-    zuntest::WriteText(text, std::string(3 * 4096, 'a'));
+    zuntest::WriteText(text, std::string(size_t{3} * 4096, 'a'));
     zuntest::WriteBytes(document, zuntest::MakeDatabase({zun::MakeDocInfo(8, 2, false), {'n', 'e', 'w'}, {'t'}}));
     const std::string& source = action == TaskAction::PcToPalm ? text : document;
     const std::string& target = action == TaskAction::PcToPalm ? document : text;

@@ -100,6 +100,7 @@ class Faults : public ::testing::Test {
       command.push_back(tools / "zundoc");
       command.insert(command.end(), args.begin(), args.end());
       std::vector<char*> argv;
+      argv.reserve(command.size() + 1);
       for (std::string& word : command) argv.push_back(word.data());
       argv.push_back(nullptr);
       setenv("TMPDIR", tools.Path().c_str(), 1);

@@ -3,11 +3,11 @@
 // ever had), and every task marked "OK" for its current text has a document that reads back as
 // that text.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <random>
@@ -76,7 +76,7 @@ TEST(Stress, TwoRunsAndKillsNeverCorruptWhatTheyKeep) {
       const std::string content = zuntest::ProseText(20000 + 9000 * static_cast<size_t>(i), static_cast<uint32_t>(round * 100 + i));
       zuntest::WriteText(text, content);
       textsSeen[static_cast<size_t>(i)].insert(std::hash<std::string>{}(content));
-      zuntest::SetModificationTime(text, kFirstTime + round * 60);
+      zuntest::SetModificationTime(text, kFirstTime + std::time_t{round} * 60);
     }
     const pid_t first = StartRun(dir.Path(), home.Path());
     const pid_t second = StartRun(dir.Path(), home.Path());

@@ -1,12 +1,12 @@
 // Replacing a file: links, hard links, permissions and owner kept; what may not be replaced is
 // refused at once; an unfinished replacement leaves the old file and no trace.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 
 #include "glue/file_system.h"

@@ -60,7 +60,7 @@ struct Window {
     }
   }
   // Starts the window; `users` defaults to none (only "Custom").
-  bool Start(std::unique_ptr<zun::UserManager> users = nullptr, std::vector<std::string> codecFolders = {}) {
+  bool Start(std::unique_ptr<zun::UserManager> users = nullptr, const std::vector<std::string>& codecFolders = {}) {
     zun::ui::StartOptions options;
     options.programDir = programDir.Path();
     options.codecFolders =
@@ -117,7 +117,7 @@ inline int PendingAnswers() {
 }
 
 // Runs `answer` on the next modal dialog as soon as it shows.
-inline void AnswerNextModal(std::function<void(QWidget*)> answer) {
+inline void AnswerNextModal(const std::function<void(QWidget*)>& answer) {
   auto* timer = new QTimer(&WaitingAnswers());
   QObject::connect(timer, &QTimer::timeout, [timer, answer] {
     if (QWidget* modal = QApplication::activeModalWidget()) {
