@@ -33,8 +33,8 @@ Bytes ReadFile(const std::string& path) {
   return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 void WriteFile(const std::string& path, const Bytes& bytes) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                               static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 // Every ASCII letter of the text replaced by a character of `alphabet` (UTF-8, one per letter).
@@ -119,8 +119,9 @@ int main(int argc, char** argv) {
   zun::ScriptedHost host;
   zun::RunFlags flags;
   bool failed = false;
-  std::printf("| text | bytes | set | options | encode without s | encode with s | cost | decode without s "
-              "| decode with s | cost (of encode) |\n|---|---:|---|---|---:|---:|---:|---:|---:|---:|\n");
+  std::printf(
+      "| text | bytes | set | options | encode without s | encode with s | cost | decode without s "
+      "| decode with s | cost (of encode) |\n|---|---:|---|---|---:|---:|---:|---:|---:|---:|\n");
   for (const Sample& sample : samples) {
     // Without: the text already in the handheld's set, the option off; the same bytes reach the
     // filters and the compressor either way.
@@ -152,10 +153,10 @@ int main(int argc, char** argv) {
         failed = failed || task.Status.Trimmed() != zun::status::kOk;
       };
       // The document of the last run is the one decoded.
-      const auto [encodeWithout, encodeWith] =
-          MedianSeconds(runs, [&] { run(true, false); }, [&] { run(true, true); });
-      const auto [decodeWithout, decodeWith] =
-          MedianSeconds(runs, [&] { run(false, false); }, [&] { run(false, true); });
+      const auto [encodeWithout, encodeWith] = MedianSeconds(
+          runs, [&] { run(true, false); }, [&] { run(true, true); });
+      const auto [decodeWithout, decodeWith] = MedianSeconds(
+          runs, [&] { run(false, false); }, [&] { run(false, true); });
       std::printf("| %s | %zu | %s | %s | %.4f | %.4f | %+.1f%% | %.4f | %.4f | %+.1f%% |\n", sample.name.c_str(),
                   sample.text.size(), sample.set.c_str(), options[5] == '1' ? "Raw!" : "filters", encodeWithout,
                   encodeWith, 100 * (encodeWith - encodeWithout) / encodeWithout, decodeWithout, decodeWith,

@@ -58,7 +58,8 @@ BENCHMARK(BM_Compress)->Unit(benchmark::kMillisecond);
 void BM_GetUncompSize(benchmark::State& state) {
   const auto& packed = PackedCorpus();
   for (auto _ : state) {
-    for (const auto& r : packed.records) benchmark::DoNotOptimize(GetUncompSize(r.data(), static_cast<int32_t>(r.size())));
+    for (const auto& r : packed.records)
+      benchmark::DoNotOptimize(GetUncompSize(r.data(), static_cast<int32_t>(r.size())));
   }
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(Corpus().size()));
 }

@@ -12,8 +12,8 @@
 #include "convert/status_texts.h"
 #include "glue/codec_loader.h"
 #include "hotsync/user_manager.h"
-#include "tasks/conversion_run.h"
 #include "record/data_file.h"
+#include "tasks/conversion_run.h"
 #include "tasks/scripted_host.h"
 #include "zun2/zun2.h"
 
@@ -49,7 +49,8 @@ int main(int argc, char** argv) {
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
   int unchanged = 0;
-  for (const auto& outcome : host.outcomes) unchanged += outcome.task.Status.Trimmed() == zun::status::kNoUpdateNecessary;
+  for (const auto& outcome : host.outcomes)
+    unchanged += outcome.task.Status.Trimmed() == zun::status::kNoUpdateNecessary;
   std::printf("%d both-ways tasks, %d unchanged: %.3f s%s\n", tasks, unchanged, seconds,
               failure ? " (data file failed)" : "");
 

@@ -1,8 +1,8 @@
 // Any bytes as a compressed record: GetUncompSize and DeCompress stay inside the input and the
 // reported size, both through the decoded-ahead result and when decoding afresh.
-#include <cstring>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "zun2/zun2.h"

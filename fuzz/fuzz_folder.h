@@ -1,10 +1,10 @@
 // A folder of the fuzzer's own for the files a conversion reads and writes.
 #pragma once
+#include <stdlib.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-
-#include <stdlib.h>
 
 namespace zunfuzz {
 

@@ -57,8 +57,8 @@ bool PrintDocumentInfo(const std::string& path, const DocCodec& codec, std::ostr
       const bool valid = ReadDocInfo(record, count, version, textRecords) == 0;
       const std::span<const uint8_t> info(record);
       out << "docinfo:  version " << int{record[1]} << (version == 2 ? " (compressed)" : "") << ", text length "
-          << BigEndianAt(info.subspan(4), 4) << ", text records " << BigEndianAt(info.subspan(8), 2)
-          << ", record size " << BigEndianAt(info.subspan(10), 2) << (valid ? "" : " (not valid)") << "\n";
+          << BigEndianAt(info.subspan(4), 4) << ", text records " << BigEndianAt(info.subspan(8), 2) << ", record size "
+          << BigEndianAt(info.subspan(10), 2) << (valid ? "" : " (not valid)") << "\n";
     }
     for (int32_t i = 0; i < count; ++i) {
       if (ReadPdbRecord(reader, i, attributes, record) != 0) {

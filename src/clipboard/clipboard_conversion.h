@@ -24,8 +24,8 @@ class ClipboardView {
   // Enters or leaves clip settings mode; in it the install list shows record 2's targets.
   virtual void ToggleClipSettings() = 0;
   virtual void EnableClipControls(bool on) = 0;
-  virtual bool CountUpChecked() = 0;  // chk_countup
-  virtual void ShowCounter(int32_t next) = 0;  // txt_countup
+  virtual bool CountUpChecked() = 0;                           // chk_countup
+  virtual void ShowCounter(int32_t next) = 0;                  // txt_countup
   virtual void ShowClipStatus(const std::string& status) = 0;  // txt_status, in clip settings mode
 };
 

@@ -32,9 +32,9 @@ constexpr KnownSet kCp949{"CP949", "CP949"};
 
 // Index: J-Pilot's char_set number.
 constexpr std::array<const KnownSet*, 18> kJPilotSets = {
-    &kWindows1252, &kShiftJis,   &kWindows1250, &kKoi8R,  &kWindows1251, &kBig5,
-    &kCp949,       &kWindows1250, &kWindows1252, &kWindows1253, &kIso8859_2, &kKoi8R,
-    &kWindows1251, &kGbk,        &kShiftJis,    &kWindows1255, &kBig5,   &kCp949};
+    &kWindows1252, &kShiftJis,    &kWindows1250, &kKoi8R,       &kWindows1251, &kBig5,
+    &kCp949,       &kWindows1250, &kWindows1252, &kWindows1253, &kIso8859_2,   &kKoi8R,
+    &kWindows1251, &kGbk,         &kShiftJis,    &kWindows1255, &kBig5,        &kCp949};
 
 constexpr std::array<const KnownSet*, 11> kKnownSets = {&kWindows1250, &kWindows1251, &kWindows1252, &kWindows1253,
                                                         &kWindows1255, &kKoi8R,       &kIso8859_2,   &kShiftJis,
@@ -56,7 +56,9 @@ class Iconv {
   }
   Iconv(const Iconv&) = delete;
   Iconv& operator=(const Iconv&) = delete;
-  bool Usable() const { return cd_ != reinterpret_cast<iconv_t>(-1); }  // NOLINT(performance-no-int-to-ptr): iconv's own failure value
+  bool Usable() const {
+    return cd_ != reinterpret_cast<iconv_t>(-1);
+  }  // NOLINT(performance-no-int-to-ptr): iconv's own failure value
 
   enum class Outcome { Done, Incomplete, Invalid };
   // Converts `in` completely from the initial state; the output goes to `out`.

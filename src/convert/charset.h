@@ -39,23 +39,23 @@ class Charset {
  private:
   friend class HandheldEncoder;
   friend class HandheldDecoder;
-  static constexpr uint32_t kLead = 0xFFFFFFFE;     // in single_: the first byte of a pair
-  static constexpr uint32_t kNoChar = 0xFFFFFFFF;   // in pairs_: no character of its own
+  static constexpr uint32_t kLead = 0xFFFFFFFE;          // in single_: the first byte of a pair
+  static constexpr uint32_t kNoChar = 0xFFFFFFFF;        // in pairs_: no character of its own
   static constexpr uint32_t kEscapeOfBoth = 0xFFFFFFFD;  // in pairs_: a pair that is not the
                                                          // character's own (both bytes escaped)
-  static constexpr uint16_t kNotHeld = 0xFFFF;     // in bmp_
+  static constexpr uint16_t kNotHeld = 0xFFFF;           // in bmp_
 
   Charset() = default;
   bool Build(const std::string& name);
 
-  std::array<uint32_t, 256> single_{};  // code point (an escape for an undefined byte) or kLead
-  std::array<uint32_t, 256> escape_{};  // the escape of every byte
-  std::vector<uint32_t> pairs_;         // lead << 8 | trail: code point, kNoChar or kEscapeOfBoth
-  std::vector<uint16_t> bmp_;           // code point below 0x10000: byte, lead << 8 | trail, kNotHeld
-  std::array<bool, 256> planeEscape_{};  // whether U+10FF00 + b is the escape of b
+  std::array<uint32_t, 256> single_{};                    // code point (an escape for an undefined byte) or kLead
+  std::array<uint32_t, 256> escape_{};                    // the escape of every byte
+  std::vector<uint32_t> pairs_;                           // lead << 8 | trail: code point, kNoChar or kEscapeOfBoth
+  std::vector<uint16_t> bmp_;                             // code point below 0x10000: byte, lead << 8 | trail, kNotHeld
+  std::array<bool, 256> planeEscape_{};                   // whether U+10FF00 + b is the escape of b
   std::array<std::array<uint8_t, 4>, 256> singleUtf8_{};  // single_ in UTF-8, for speed
   std::array<uint8_t, 256> singleUtf8Length_{};
-  bool asciiUnchanged_ = true;           // bytes 0x00-0x7F are the same characters both ways
+  bool asciiUnchanged_ = true;  // bytes 0x00-0x7F are the same characters both ways
 };
 
 // UTF-8 text to the set, piece by piece. A character the set cannot hold becomes "?"; a byte

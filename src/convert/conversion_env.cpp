@@ -2,9 +2,9 @@
 
 #include <cmath>
 
+#include "convert/status_texts.h"
 #include "glue/byte_file.h"
 #include "glue/dates.h"
-#include "convert/status_texts.h"
 #include "glue/file_system.h"
 #include "glue/paths.h"
 #include "record/data_file.h"

@@ -54,8 +54,8 @@ struct ConversionEnv {
   UserManager& users;
   ConversionHost& host;
   RunFlags& flags;
-  std::string programDir;      // with trailing separator; temporary files go here
-  DataFile* data = nullptr;    // where "do not ask again" is stored (record 1)
+  std::string programDir;                                 // with trailing separator; temporary files go here
+  DataFile* data = nullptr;                               // where "do not ask again" is stored (record 1)
   std::string handheldCharset = kDefaultHandheldCharset;  // iconv name, for the option "UTF-8 Text"
 };
 

@@ -82,7 +82,8 @@ void WriteDocument(const TaskRecord& task, ConversionEnv& env, const ByteFile& t
     Fail(status::kCannotCreateHeader);
   }
   const bool compressed = IsEntryChecked(task.Options, kOptCompress);
-  if (AppendPdbRecord(document, 0, MakeDocInfo(static_cast<int32_t>(length), records, compressed), task.Category) != 0) {
+  if (AppendPdbRecord(document, 0, MakeDocInfo(static_cast<int32_t>(length), records, compressed), task.Category) !=
+      0) {
     Fail(status::kCannotWriteDocInfo);
   }
   // As much as the compressor may write for a whole record, so that no record can overrun it.

@@ -62,8 +62,8 @@ struct EditorState {
   // Task list.
   std::vector<TaskRow> rows;
   TaskRow& Row(int32_t row) { return rows[static_cast<size_t>(row - 1)]; }  // from 1
-  int32_t selected = 0;  // row from 1; 0: none
-  int32_t top = 1;       // top visible row, the value of VScroll1
+  int32_t selected = 0;                                                     // row from 1; 0: none
+  int32_t top = 1;                                                          // top visible row, the value of VScroll1
   int32_t rowsPerPage = 10;
   ScrollRange scroll;
   int32_t bandRow = 0;  // the row the selection band joins to the editor; 0: at rest

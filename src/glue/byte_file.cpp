@@ -4,8 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <utility>
 
@@ -81,7 +81,8 @@ std::span<const uint8_t> ByteFile::View(int64_t offset, size_t count) const {
   const bool inWindow = offset >= windowStart_ &&
                         offset - windowStart_ + static_cast<int64_t>(count) <= static_cast<int64_t>(window_.size());
   if (!inWindow) {
-    const size_t size = static_cast<size_t>(std::min(static_cast<int64_t>(std::max(count, kReadWindow)), length_ - offset));
+    const size_t size =
+        static_cast<size_t>(std::min(static_cast<int64_t>(std::max(count, kReadWindow)), length_ - offset));
     window_.resize(size);
     const int64_t got = ReadAll(fd_.Get(), window_, offset);
     if (got != static_cast<int64_t>(size)) {

@@ -23,7 +23,8 @@ double ToAutomationDate(std::time_t time) {
   std::tm local{};
   localtime_r(&time, &local);
   const long long days = DaysFromCivil(local.tm_year + 1900LL, static_cast<unsigned>(local.tm_mon + 1),
-                                       static_cast<unsigned>(local.tm_mday)) - kAutomationEpoch;
+                                       static_cast<unsigned>(local.tm_mday)) -
+                         kAutomationEpoch;
   const int seconds = local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
   return static_cast<double>(days) + seconds / 86400.0;
 }

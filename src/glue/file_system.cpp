@@ -54,8 +54,6 @@ std::optional<std::string> ReadSmallFile(const std::string& path, size_t maxByte
   return bytes;
 }
 
-bool RemoveFile(const std::string& path) {
-  return ::unlink(path.c_str()) == 0 || errno == ENOENT;
-}
+bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0 || errno == ENOENT; }
 
 }  // namespace zun

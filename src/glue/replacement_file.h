@@ -19,8 +19,7 @@ namespace zun {
 class ReplacementFile {
  public:
   // Throws FileError when `target` may not be replaced or its folder takes no temporary file.
-  static ReplacementFile Begin(const std::string& target,
-                               ByteFile::WriteBack writeBack = ByteFile::WriteBack::Later);
+  static ReplacementFile Begin(const std::string& target, ByteFile::WriteBack writeBack = ByteFile::WriteBack::Later);
 
   ReplacementFile(ReplacementFile&& other) noexcept;
   ReplacementFile& operator=(ReplacementFile&& other) noexcept;

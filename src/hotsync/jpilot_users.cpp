@@ -7,8 +7,8 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <vector>
 #include <thread>
+#include <vector>
 
 #include "glue/file_system.h"
 #include "glue/paths.h"

@@ -42,7 +42,9 @@ struct TargetChecks {
   std::vector<bool> checked;
 
   int32_t EntryCount() const { return static_cast<int32_t>(checked.size()); }
-  bool IsChecked(int32_t entry) const { return entry >= 0 && entry < EntryCount() && checked[static_cast<size_t>(entry)]; }
+  bool IsChecked(int32_t entry) const {
+    return entry >= 0 && entry < EntryCount() && checked[static_cast<size_t>(entry)];
+  }
   int32_t CustomEntry() const { return EntryCount() - 1; }
   bool IsCustom(int32_t entry) const { return entry == CustomEntry(); }
   bool CustomChecked() const { return !checked.empty() && checked.back(); }

@@ -94,7 +94,8 @@ const std::vector<RecordList>& PdbReader::Lists() {
     if (static_cast<int64_t>(lists.size()) >= maxLists) throw FileError("record lists form a loop");
     const int32_t count = ReadWordAt(file_, listOffset + 4 + 1);
     // A list that promises more entries than the file holds fails now, not record by record.
-    if (listOffset + 6 + int64_t{kRecordEntrySize} * count > file_.Length()) throw FileError("record list past the end");
+    if (listOffset + 6 + int64_t{kRecordEntrySize} * count > file_.Length())
+      throw FileError("record list past the end");
     lists.push_back({listOffset + 6, total, count});
     total += count;
     if (total > std::numeric_limits<int32_t>::max()) throw FileError("record count overflows");
@@ -127,7 +128,8 @@ std::span<const uint8_t> PdbReader::Entry(int32_t index) {
       const int64_t size = std::min<int64_t>(int64_t{kRecordEntrySize} * list.count, available);
       cachedEntries_.clear();
       cachedList_ = SIZE_MAX;
-      const std::span<const uint8_t> bytes = file_.View(std::min(list.entriesOffset, file_.Length()), static_cast<size_t>(size));
+      const std::span<const uint8_t> bytes =
+          file_.View(std::min(list.entriesOffset, file_.Length()), static_cast<size_t>(size));
       cachedEntries_.assign(bytes.begin(), bytes.end());
       cachedList_ = n;
     }

@@ -2,8 +2,8 @@
 // of a document. Every number in the file is big-endian; offsets inside the file are 0-based,
 // positions passed to the byte helpers are 1-based.
 #pragma once
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string>
 #include <vector>

@@ -5,8 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <utility>
 
@@ -25,8 +25,7 @@ void WriteRecordAt(int fd, int32_t number, const TaskRecord& record, const std::
 
 }  // namespace
 
-DataFile::DataFile(std::string programDir)
-    : programDir_(std::move(programDir)), path_(programDir_ + kDataFileName) {}
+DataFile::DataFile(std::string programDir) : programDir_(std::move(programDir)), path_(programDir_ + kDataFileName) {}
 
 DataFile::~DataFile() { Close(); }
 

@@ -41,9 +41,9 @@ inline constexpr const char* kWindowCaption = "ZUN2 V" ZUN2_VERSION;
 inline constexpr const char* kTrayTip = "ZUN2";
 
 struct StartOptions {
-  std::string programDir;                 // ends with the separator
-  std::vector<std::string> codecFolders;  // where libzun2.so is looked for, in order
-  std::unique_ptr<UserManager> users;     // the HotSync users
+  std::string programDir;                                 // ends with the separator
+  std::vector<std::string> codecFolders;                  // where libzun2.so is looked for, in order
+  std::unique_ptr<UserManager> users;                     // the HotSync users
   std::string handheldCharset = kDefaultHandheldCharset;  // for "UTF-8 Text"; J-Pilot's char_set
 };
 

@@ -1,6 +1,6 @@
-#include "zun2/zun2.h"
-
 #include <ctime>
+
+#include "zun2/zun2.h"
 
 namespace {
 // Seconds from 1904-01-01 to 1970-01-01.

@@ -3,14 +3,13 @@
 // The encoder finds the cheapest token sequence for the whole record: a shortest path over the
 // positions, where every match costs two bytes whatever its length. Only the longest match at
 // each position matters, since every shorter prefix of it is a match at the same distance.
-#include "zun2/zun2.h"
-
-#include "zun2/palmdoc_format.h"
-
 #include <algorithm>
 #include <cstring>
 #include <limits>
 #include <vector>
+
+#include "zun2/palmdoc_format.h"
+#include "zun2/zun2.h"
 
 namespace {
 
@@ -63,7 +62,7 @@ struct Workspace {
   std::vector<int32_t> key;
   std::vector<int32_t> keyOf2;
   std::vector<int32_t> keyOf4;
-  std::vector<uint8_t> choice;    // first token of that encoding: its length, kind in the top bits
+  std::vector<uint8_t> choice;  // first token of that encoding: its length, kind in the top bits
 
   void Prepare(const uint8_t* source, size_t n) {
     if (key.size() < n + kMaxMatch + 1) {
@@ -113,8 +112,7 @@ struct Workspace {
         const uint32_t h4 = Hash(bytes);
         const int newest = head4[h4];
         int depth = 0;
-        for (int j = newest; best < maxLength && i - j <= kMaxDistance && depth < kChainLimit;
-             j = chain[j], ++depth) {
+        for (int j = newest; best < maxLength && i - j <= kMaxDistance && depth < kChainLimit; j = chain[j], ++depth) {
           // It cannot beat the best so far unless the four bytes up to position `best` agree.
           const int at = best > 3 ? best - 3 : 0;
           if (Load32(src + j + at) != Load32(src + i + at)) continue;

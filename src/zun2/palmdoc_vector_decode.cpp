@@ -63,8 +63,8 @@ ZUN2_VECTOR_TARGET int64_t ExpandSingles(const uint8_t* p, uint32_t count, uint8
   const __m128i flipped = _mm_xor_si128(w, _mm_and_si128(spacedBytes, _mm_set1_epi8(static_cast<char>(0x80))));
   const uint32_t low = spaced & 0xFF;
   const uint32_t high = spaced >> 8;
-  const __m128i first = _mm_or_si128(_mm_shuffle_epi8(flipped, LoadTable(kExpansion.shuffle[low])),
-                                     LoadTable(kExpansion.spaces[low]));
+  const __m128i first =
+      _mm_or_si128(_mm_shuffle_epi8(flipped, LoadTable(kExpansion.shuffle[low])), LoadTable(kExpansion.spaces[low]));
   const __m128i second = _mm_or_si128(_mm_shuffle_epi8(_mm_srli_si128(flipped, 8), LoadTable(kExpansion.shuffle[high])),
                                       LoadTable(kExpansion.spaces[high]));
   // Bytes past `count` tokens are overwritten by the tokens after them.
@@ -98,7 +98,8 @@ ZUN2_VECTOR_TARGET bool DecodeVectorPrefix(const uint8_t* in, int64_t length, ui
       o += ExpandSingles(in + i + pos, singles, out + o);
       pos += singles;
       if (pos >= 32) break;
-      if (((leads >> pos) & 1) == 0) [[unlikely]] continue;  // more than 16 singles in a row
+      if (((leads >> pos) & 1) == 0) [[unlikely]]
+        continue;  // more than 16 singles in a row
       const uint8_t c = in[i + pos];
       if (IsRun(c)) [[unlikely]] {
         Copy8(out + o, in + i + pos + 1);

@@ -3,8 +3,8 @@
 
 #include "clipboard/clipboard_conversion.h"
 #include "convert/status_texts.h"
-#include "support/test_support.h"
 #include "record/data_file.h"
+#include "support/test_support.h"
 
 using zuntest::ConversionSetup;
 

@@ -8,7 +8,6 @@
 // Permission cases run zundoc as the unprivileged user "nobody" when the tests run as root
 // (root may write anywhere); a full disk is a file-size limit, which binds root too.
 #include <gtest/gtest.h>
-
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -23,8 +22,8 @@
 #include "convert/status_texts.h"
 #include "convert/text_to_document.h"
 #include "pdb/pdb_file.h"
-#include "support/test_support.h"
 #include "record/data_file.h"
+#include "support/test_support.h"
 
 namespace fs = std::filesystem;
 
@@ -242,9 +241,11 @@ TEST_F(Faults, LinksAreKeptAndSpecialFilesRefusedWithoutWaiting) {
 
   // FIFOs and devices where files belong: an error at once, nothing replaced.
   ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"encode", "fifo", "x.pdb"}, {"decode", "fifo", "x.txt"}, {"decode", "doc.pdb", "fifo"},
-           {"decode", "doc.pdb", "/dev/null"}, {"info", "fifo"}}) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{{"encode", "fifo", "x.pdb"},
+                                                                                    {"decode", "fifo", "x.txt"},
+                                                                                    {"decode", "doc.pdb", "fifo"},
+                                                                                    {"decode", "doc.pdb", "/dev/null"},
+                                                                                    {"info", "fifo"}}) {
     SCOPED_TRACE(args[0] + " " + args[1] + " " + args[2 % args.size()]);
     EXPECT_EQ(Zundoc(args, false).exit, 1);
   }

@@ -73,7 +73,8 @@ TEST(Stress, TwoRunsAndKillsNeverCorruptWhatTheyKeep) {
     for (int i = 0; i < kTasks; ++i) {
       if (round > 0 && (i + round) % 3 != 0) continue;  // some texts change each round
       const std::string text = dir / ("t" + std::to_string(i) + ".txt");
-      const std::string content = zuntest::ProseText(20000 + 9000 * static_cast<size_t>(i), static_cast<uint32_t>(round * 100 + i));
+      const std::string content =
+          zuntest::ProseText(20000 + 9000 * static_cast<size_t>(i), static_cast<uint32_t>(round * 100 + i));
       zuntest::WriteText(text, content);
       textsSeen[static_cast<size_t>(i)].insert(std::hash<std::string>{}(content));
       zuntest::SetModificationTime(text, kFirstTime + std::time_t{round} * 60);
@@ -92,7 +93,8 @@ TEST(Stress, TwoRunsAndKillsNeverCorruptWhatTheyKeep) {
       const zun::TaskRecord task = data.Read(zun::TaskRecordNumber(i + 1));
       ASSERT_EQ(task.PcFile.Trimmed(), dir / ("t" + std::to_string(i) + ".txt"));
       if (zuntest::Exists(task.PalmFile.Trimmed())) {
-        EXPECT_EQ(textsSeen[static_cast<size_t>(i)].count(std::hash<std::string>{}(Decoded(task.PalmFile.Trimmed()))), 1u)
+        EXPECT_EQ(textsSeen[static_cast<size_t>(i)].count(std::hash<std::string>{}(Decoded(task.PalmFile.Trimmed()))),
+                  1u)
             << "task " << i << ": a document that is no whole text";
       }
       const auto time = zun::ModificationTime(task.PcFile.Trimmed());

@@ -1,10 +1,11 @@
 // libzun2 is found by name beside the executable, never in the current folder.
+#include "glue/codec_loader.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 
-#include "glue/codec_loader.h"
 #include "glue/paths.h"
 #include "support/test_support.h"
 

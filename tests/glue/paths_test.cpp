@@ -1,8 +1,9 @@
 // Path helpers and FileExists.
+#include "glue/paths.h"
+
 #include <gtest/gtest.h>
 
 #include "glue/file_system.h"
-#include "glue/paths.h"
 #include "support/test_support.h"
 
 namespace {
@@ -20,7 +21,10 @@ TEST(Paths, SplitAtTheLastSeparatorAndDot) {
   EXPECT_EQ(zun::PathExtension("notes"), "");
   EXPECT_EQ(zun::TrimTrailingBlanks("a b  "), "a b");
   EXPECT_EQ(zun::CutAtCharacterBoundary("a\xC3\xA9", 2), "a");
-  EXPECT_EQ(zun::CutAtCharacterBoundary("a\xE2\x82\xAC" "b", 4), "a\xE2\x82\xAC");
+  EXPECT_EQ(zun::CutAtCharacterBoundary("a\xE2\x82\xAC"
+                                        "b",
+                                        4),
+            "a\xE2\x82\xAC");
 }
 
 TEST(FileExists, ThreeResults) {

@@ -1,5 +1,7 @@
 // Replacing a file: links, hard links, permissions and owner kept; what may not be replaced is
 // refused at once; an unfinished replacement leaves the old file and no trace.
+#include "glue/replacement_file.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -10,7 +12,6 @@
 #include <filesystem>
 
 #include "glue/file_system.h"
-#include "glue/replacement_file.h"
 #include "support/test_support.h"
 
 namespace {

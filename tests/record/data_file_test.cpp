@@ -1,4 +1,6 @@
 // zundata.dat: record layout, defaults, version check, add, delete and save-as-default.
+#include "record/data_file.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -7,7 +9,6 @@
 #include <tuple>
 
 #include "support/test_support.h"
-#include "record/data_file.h"
 
 using zuntest::Bytes;
 
@@ -21,7 +22,9 @@ double DoubleAt(const Bytes& b, size_t at) {
   std::memcpy(&d, &bits, sizeof d);
   return d;
 }
-std::string TextAt(const Bytes& b, size_t at, size_t n) { return std::string(reinterpret_cast<const char*>(b.data() + at), n); }
+std::string TextAt(const Bytes& b, size_t at, size_t n) {
+  return std::string(reinterpret_cast<const char*>(b.data() + at), n);
+}
 std::string Padded(const std::string& s, size_t n) { return s + std::string(n - s.size(), ' '); }
 
 TEST(TaskRecord, FieldsSitAtTheirOffsets) {
@@ -46,12 +49,16 @@ TEST(TaskRecord, FieldsSitAtTheirOffsets) {
   const auto encoded = zun::EncodeTaskRecord(r);
   const Bytes b(encoded.begin(), encoded.end());
   ASSERT_EQ(b.size(), 1208u);
-  const std::pair<size_t, std::string> texts[] = {{0, "0010"}, {4, Padded("/home/a/notes.txt", 512)},
-      {524, Padded("notes.pdb", 512)}, {1046, Padded("101", 32)}, {1082, Padded("01", 32)},
-      {1114, Padded("OK", 64)}, {1188, std::string(20, ' ')}};
+  const std::pair<size_t, std::string> texts[] = {{0, "0010"},
+                                                  {4, Padded("/home/a/notes.txt", 512)},
+                                                  {524, Padded("notes.pdb", 512)},
+                                                  {1046, Padded("101", 32)},
+                                                  {1082, Padded("01", 32)},
+                                                  {1114, Padded("OK", 64)},
+                                                  {1188, std::string(20, ' ')}};
   for (const auto& [at, text] : texts) EXPECT_EQ(TextAt(b, at, text.size()), text) << at;
   const std::pair<size_t, int16_t> integers[] = {{1044, 4}, {1078, 15}, {1080, 64}, {1178, 2},
-                                                 {1180, 3}, {1182, -1}, {1184, 0}, {1186, 999}};
+                                                 {1180, 3}, {1182, -1}, {1184, 0},  {1186, 999}};
   for (const auto& [at, value] : integers) EXPECT_EQ(Int16At(b, at), value) << at;
   EXPECT_EQ(DoubleAt(b, 516), 45000.5);
   EXPECT_EQ(DoubleAt(b, 1036), -1.25);

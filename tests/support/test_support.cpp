@@ -64,9 +64,9 @@ Bytes RandomBytes(size_t size, uint32_t seed, int alphabet) {
 }
 
 std::string ProseText(size_t size, uint32_t seed) {
-  static const char* const kWords[] = {"the", "and", "of", "to", "in", "that", "he", "LORD", "shall", "unto",
-                                       "his", "I", "a", "for", "they", "be", "is", "him", "not", "them",
-                                       "it", "with", "all", "thou", "thy", "was", "God", "which", "my", "me"};
+  static const char* const kWords[] = {"the", "and",  "of",  "to",   "in",   "that", "he",  "LORD",  "shall", "unto",
+                                       "his", "I",    "a",   "for",  "they", "be",   "is",  "him",   "not",   "them",
+                                       "it",  "with", "all", "thou", "thy",  "was",  "God", "which", "my",    "me"};
   std::mt19937 random(seed);
   std::uniform_int_distribution<size_t> pick(0, std::size(kWords) - 1);
   std::uniform_int_distribution<int> punctuation(0, 11);
@@ -80,7 +80,8 @@ std::string ProseText(size_t size, uint32_t seed) {
   return text;
 }
 
-zun::TaskRecord ConversionSetup::Task(zun::TaskAction action, const std::string& pcFile, const std::string& palmFile) const {
+zun::TaskRecord ConversionSetup::Task(zun::TaskAction action, const std::string& pcFile,
+                                      const std::string& palmFile) const {
   zun::TaskRecord task = zun::DefaultSettingsRecord();
   task.Options.SetAt(zun::kOptUtf8Text, '0');  // bytes as they are, as zundoc without --charset
   task.Action = action;

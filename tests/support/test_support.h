@@ -9,8 +9,8 @@
 
 #include "convert/conversion_env.h"
 #include "hotsync/user_manager.h"
-#include "tasks/scripted_host.h"
 #include "record/task_record.h"
+#include "tasks/scripted_host.h"
 
 namespace zuntest {
 

@@ -1,10 +1,11 @@
 // The run over all tasks: order, outcome symbols, records written back, stopping.
+#include "tasks/conversion_run.h"
+
 #include <gtest/gtest.h>
 
 #include "convert/status_texts.h"
-#include "support/test_support.h"
-#include "tasks/conversion_run.h"
 #include "record/data_file.h"
+#include "support/test_support.h"
 
 using zuntest::ConversionSetup;
 

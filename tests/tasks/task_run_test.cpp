@@ -1,4 +1,6 @@
 // Both-ways tasks: which side changed, the 5-second rule, stamps never set, the both-changed prompt.
+#include "tasks/task_run.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,7 +12,6 @@
 #include "glue/dates.h"
 #include "pdb/pdb_file.h"
 #include "support/test_support.h"
-#include "tasks/task_run.h"
 
 namespace {
 
