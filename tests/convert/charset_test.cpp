@@ -17,15 +17,9 @@
 using zun::TaskAction;
 using zuntest::AsBytes;
 using zuntest::Bytes;
+using zuntest::Hex;
 
 namespace {
-
-Bytes Hex(const std::string& hex) {
-  Bytes bytes;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2)
-    bytes.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-  return bytes;
-}
 
 // Converts in pieces of random sizes, so that characters straddle pieces.
 template <typename Converter>

@@ -10,15 +10,9 @@
 #include "support/test_support.h"
 
 using zuntest::Bytes;
+using zuntest::Hex;
 
 namespace {
-
-Bytes Hex(const std::string& hex) {
-  Bytes bytes;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2)
-    bytes.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-  return bytes;
-}
 
 uint32_t FixedPalmTime() { return 0xB0C0FFEE; }
 
@@ -55,8 +49,10 @@ TEST(PdbWrite, HeaderRecordListAndDocInfoAreLaidOutExactly) {
   zuntest::TempDir dir;
   const Bytes file =
       WriteDatabase(dir / "a.pdb", "notes1", {zun::MakeDocInfo(5, 1, true), {'h', 'e', 'l', 'l', 'o'}}, 5);
-  Bytes expected = {'n', 'o', 't', 'e', 's', '1', 0};
-  expected.resize(32, ' ');
+  Bytes expected(32, ' ');  // the name, one NUL, blanks
+  const std::string name = "notes1";
+  std::copy(name.begin(), name.end(), expected.begin());
+  expected[name.size()] = 0;
   const Bytes rest =
       Hex("00000000b0c0ffeeb0c0ffee00000000000000000000000000000000"  // attributes, version, dates, offsets
           "54455874524541640000000000000000"                          // type, creator, seed, next list

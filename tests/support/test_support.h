@@ -31,6 +31,8 @@ class TempDir {
   std::string path_;
 };
 
+// The bytes a string of hexadecimal digit pairs spells.
+Bytes Hex(const std::string& hex);
 Bytes ReadBytes(const std::string& path);
 std::string ReadText(const std::string& path);
 void WriteBytes(const std::string& path, const Bytes& bytes);
