@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <vector>
 
+#include "glue/file_descriptor.h"
+
 namespace zundoc {
 namespace {
 
@@ -94,60 +96,52 @@ PrivateFolder::~PrivateFolder() {
   if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
 }
 
+namespace {
+
+// Copies everything from `in` to `out`; on failure `error` says why, with the texts given for a
+// failed read and a failed write (empty when the reader of `out` went away).
+bool Copy(int in, int out, const char* readFailure, const char* writeFailure, std::string& error) {
+  std::vector<char> buffer(kChunk);
+  for (;;) {
+    const ssize_t got = ReadSome(in, buffer.data(), buffer.size());
+    if (got == 0) return true;
+    if (got < 0) {
+      error = Interrupted() ? "interrupted" : ErrorText(readFailure);
+      return false;
+    }
+    if (!WriteAll(out, buffer.data(), static_cast<size_t>(got))) {
+      // A reader that went away (head, a closed pager) is no error to report.
+      error = errno == EPIPE ? "" : Interrupted() ? "interrupted" : ErrorText(writeFailure);
+      return false;
+    }
+  }
+}
+
+}  // namespace
+
 bool CopyStandardInputTo(const std::string& path, std::string& error) {
-  const int out = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (out < 0) {
+  zun::FileDescriptor out(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+  if (!out.IsOpen()) {
     error = ErrorText("cannot create a temporary file");
     return false;
   }
-  std::vector<char> buffer(kChunk);
-  bool ok = true;
-  for (;;) {
-    const ssize_t got = ReadSome(STDIN_FILENO, buffer.data(), buffer.size());
-    if (got == 0) break;
-    if (got < 0) {
-      error = Interrupted() ? "interrupted" : ErrorText("cannot read standard input");
-      ok = false;
-      break;
-    }
-    if (!WriteAll(out, buffer.data(), static_cast<size_t>(got))) {
-      error = Interrupted() ? "interrupted" : ErrorText("cannot write a temporary file");
-      ok = false;
-      break;
-    }
+  if (!Copy(STDIN_FILENO, out.Get(), "cannot read standard input", "cannot write a temporary file", error)) {
+    return false;
   }
-  if (::close(out) != 0 && ok) {
+  if (!out.Close()) {
     error = ErrorText("cannot write a temporary file");
-    ok = false;
+    return false;
   }
-  return ok;
+  return true;
 }
 
 bool CopyToStandardOutput(const std::string& path, std::string& error) {
-  const int in = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) {
+  const zun::FileDescriptor in(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!in.IsOpen()) {
     error = ErrorText("cannot read the text");
     return false;
   }
-  std::vector<char> buffer(kChunk);
-  bool ok = true;
-  for (;;) {
-    const ssize_t got = ReadSome(in, buffer.data(), buffer.size());
-    if (got == 0) break;
-    if (got < 0) {
-      error = Interrupted() ? "interrupted" : ErrorText("cannot read the text");
-      ok = false;
-      break;
-    }
-    if (!WriteAll(STDOUT_FILENO, buffer.data(), static_cast<size_t>(got))) {
-      // A reader that went away (head, a closed pager) is no error to report.
-      error = errno == EPIPE ? "" : Interrupted() ? "interrupted" : ErrorText("cannot write standard output");
-      ok = false;
-      break;
-    }
-  }
-  ::close(in);
-  return ok;
+  return Copy(in.Get(), STDOUT_FILENO, "cannot read the text", "cannot write standard output", error);
 }
 
 }  // namespace zundoc
