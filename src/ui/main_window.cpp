@@ -234,31 +234,20 @@ ColumnBounds MainWindow::ListColumnBounds() const {
 }
 
 bool MainWindow::ListKeyPressed(int key) {
-  switch (key) {
-    case Qt::Key_Up:
-      Forward([&] { model_->KeyDown(ListKey::Up); });
-      return true;
-    case Qt::Key_Down:
-      Forward([&] { model_->KeyDown(ListKey::Down); });
-      return true;
-    case Qt::Key_PageUp:
-      Forward([&] { model_->KeyDown(ListKey::PageUp); });
-      return true;
-    case Qt::Key_PageDown:
-      Forward([&] { model_->KeyDown(ListKey::PageDown); });
-      return true;
-    case Qt::Key_Home:
-      Forward([&] { model_->KeyDown(ListKey::Home); });
-      return true;
-    case Qt::Key_End:
-      Forward([&] { model_->KeyDown(ListKey::End); });
-      return true;
-    case Qt::Key_Space:  // the "Sync" cell of the selected row, from the keyboard
-      Forward([&] { model_->CycleAction(); });
-      return true;
-    default:
-      return false;
+  if (key == Qt::Key_Space) {  // the "Sync" cell of the selected row, from the keyboard
+    Forward([&] { model_->CycleAction(); });
+    return true;
   }
+  static const std::pair<int, ListKey> kListKeys[] = {
+      {Qt::Key_Up, ListKey::Up},         {Qt::Key_Down, ListKey::Down},
+      {Qt::Key_PageUp, ListKey::PageUp}, {Qt::Key_PageDown, ListKey::PageDown},
+      {Qt::Key_Home, ListKey::Home},     {Qt::Key_End, ListKey::End}};
+  for (const auto& [qtKey, listKey] : kListKeys) {
+    if (qtKey != key) continue;
+    Forward([&] { model_->KeyDown(listKey); });
+    return true;
+  }
+  return false;
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
