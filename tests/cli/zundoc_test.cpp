@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <tuple>
 
 #include "record/data_file.h"
@@ -14,26 +15,14 @@
 
 namespace {
 
-struct Result {
-  int exit;
-  std::string out;
-  std::string err;
-  bool operator==(const Result&) const = default;
-};
-void PrintTo(const Result& r, std::ostream* out) {
-  *out << r.exit << ", out \"" << r.out << "\", err \"" << r.err << '"';
-}
+using Result = zuntest::Outcome;
 
 // Runs zundoc in `dir`; `args` may carry redirections and a pipe. Temporary files go to dir/tmp/.
 Result Zundoc(const zuntest::TempDir& dir, const std::string& args) {
   std::filesystem::create_directories(dir / "tmp");
   // No J-Pilot: "Custom" is the only target.
-  const std::string command = "cd '" + dir.Path() +
-                              "' && export TMPDIR=tmp JPILOT_HOME=nojpilot && '" ZUNDOC_PATH "' " + args +
-                              " >stdout 2>stderr";
-  const int status = std::system(command.c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, zuntest::ReadText(dir / "stdout"),
-          zuntest::ReadText(dir / "stderr")};
+  return zuntest::RunShell(
+      "cd '" + dir.Path() + "' && export TMPDIR=tmp JPILOT_HOME=nojpilot && '" ZUNDOC_PATH "' " + args, dir.Path());
 }
 
 bool Holds(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
@@ -95,29 +84,11 @@ TEST(Zundoc, ReportsUsageErrorsHelpAndVersion) {
   EXPECT_EQ(Zundoc(dir, "--version"), (Result{0, "zundoc (ZUN2) " ZUN2_VERSION "\n", ""}));
 }
 
-struct Task {
-  zun::TaskAction action;
-  std::string pc;
-  std::string palm;
-  std::string targets = "";  // default: those of a new task
-  std::string status = "";
-};
-
-// The data file in `dir` with these tasks in its first rows; a row there already keeps its stamps.
-void WriteTasks(const zuntest::TempDir& dir, const std::vector<Task>& tasks) {
+// Changes the data file in `dir` (while no zundoc runs there).
+void ChangeData(const zuntest::TempDir& dir, const std::function<void(zun::DataFile&)>& change) {
   zun::DataFile data(dir.Path());
   data.OpenAndCheck();
-  for (int32_t row = 1; row <= static_cast<int32_t>(tasks.size()); ++row) {
-    const Task& t = tasks[static_cast<size_t>(row - 1)];
-    if (row > data.TaskCount()) data.AddTask();
-    zun::TaskRecord task = data.Read(zun::TaskRecordNumber(row));
-    task.Action = t.action;
-    task.PcFile = t.pc;
-    task.PalmFile = t.palm;
-    if (!t.targets.empty()) task.Targets = t.targets;
-    task.Status = t.status;
-    data.Write(zun::TaskRecordNumber(row), task);
-  }
+  change(data);
 }
 
 TEST(ZundocRun, AnswersThroughItsOptionsAndFailsWhenATaskFails) {
@@ -127,12 +98,16 @@ TEST(ZundocRun, AnswersThroughItsOptionsAndFailsWhenATaskFails) {
   zuntest::WriteText(text, "PC text");
   zuntest::WriteText(document, "old document");
   // Stamps never set: both sides count as changed. Asking is on in a new data file: Skip.
-  WriteTasks(dir, {{zun::TaskAction::BothWays, text, document}});
+  ChangeData(dir, [&](zun::DataFile& data) { zuntest::AddTask(data, zun::TaskAction::BothWays, text, document); });
   const std::string row = "1\t" + text + "\t" + document + "\t";
   EXPECT_EQ(Zundoc(dir, "run"), (Result{0, row + " -\tUser skipped task\n", ""}));
   EXPECT_TRUE(Holds(Zundoc(dir, "run --prefer pc").out, "\t OK\tOK\n"));
   EXPECT_EQ(Zundoc(dir, "decode a.pdb -").out, "PC text");
-  WriteTasks(dir, {{zun::TaskAction::PcToPalm, text, document}});
+  ChangeData(dir, [](zun::DataFile& data) {
+    zun::TaskRecord task = data.Read(3);
+    task.Action = zun::TaskAction::PcToPalm;
+    data.Write(3, task);
+  });
   EXPECT_TRUE(Holds(Zundoc(dir, "run").out, "User skipped task"));
   EXPECT_TRUE(Holds(Zundoc(dir, "run --yes").out, "\t OK\tOK\n"));
   std::filesystem::remove(text);
@@ -150,9 +125,18 @@ TEST(ZundocRun, PrintsEachTaskOnOneLineAsSoonAsItIsDone) {
   zuntest::WriteText(dir / "b.txt", "second");
   // Relative paths, taken from the data folder although zundoc starts elsewhere; targets: the
   // J-Pilot user is entry 0, "Custom" entry 1.
-  WriteTasks(dir, {{zun::TaskAction::NoConversion, "old.txt", "old\x7f.pdb", "01", "Error: from an earlier run"},
-                   {zun::TaskAction::PcToPalm, "new\nline\\.txt", "a.pdb", "01"},
-                   {zun::TaskAction::PcToPalm, "b.txt", "b.pdb", "10"}});
+  ChangeData(dir, [](zun::DataFile& data) {
+    using enum zun::TaskAction;
+    for (const auto& [action, pc, palm, targets] : {std::tuple{NoConversion, "old.txt", "old\x7f.pdb", "01"},
+                                                    {PcToPalm, "new\nline\\.txt", "a.pdb", "01"},
+                                                    {PcToPalm, "b.txt", "b.pdb", "10"}}) {
+      const int32_t number = zuntest::AddTask(data, action, pc, palm);
+      zun::TaskRecord task = data.Read(number);
+      task.Targets = targets;
+      if (action == NoConversion) task.Status = "Error: from an earlier run";
+      data.Write(number, task);
+    }
+  });
   const std::string command =
       "cd / && JPILOT_HOME='" + dir / "home" + "' '" ZUNDOC_PATH "' run --dir '" + dir.Path() + "'";
   FILE* out = ::popen(command.c_str(), "r");

@@ -12,6 +12,7 @@
 #include "convert/text_to_document.h"
 #include "pdb/pdb_file.h"
 #include "support/test_support.h"
+#include "tasks/task_run.h"
 
 namespace zuntest {
 
@@ -50,13 +51,15 @@ class ConversionTest : public ::testing::Test {
     for (const auto& [option, on] : options) task.Options.SetAt(static_cast<size_t>(option), on ? '1' : '0');
     return task;
   }
-  // Runs the conversion the task's action names; the task as it ends.
+  // Runs the task as a run would; the task as it ends.
   zun::TaskRecord Run(zun::TaskRecord task) {
     zun::ConversionEnv env = s.Env();
     env.handheldCharset = handheldCharset;
     env.data = dataFile;
     if (task.Action == zun::TaskAction::PcToPalm) {
       zun::ConvertTextToDocument(task, env);
+    } else if (task.Action == zun::TaskAction::BothWays) {
+      zun::RunTask(task, env);
     } else {
       zun::ConvertDocumentToText(task, env);
     }
@@ -64,11 +67,7 @@ class ConversionTest : public ::testing::Test {
   }
   std::string Status(const zun::TaskRecord& task) { return Run(task).Status.Trimmed(); }
   // The text `document` holds, byte for byte as stored (decompressed, no character set applied).
-  Bytes DocumentBytes() {
-    zun::TaskRecord task = s.Task(zun::TaskAction::PalmToPc, s.files / "stored.bin", document);
-    EXPECT_EQ(Status(task), "OK");
-    return ReadBytes(s.files / "stored.bin");
-  }
+  Bytes DocumentBytes() const { return AsBytes(DecodedText(document)); }
   bool NoTemporaryFiles() const { return std::filesystem::is_empty(s.programDir.Path()); }
 };
 

@@ -14,7 +14,6 @@
 #include <set>
 #include <thread>
 
-#include "convert/document_to_text.h"
 #include "glue/dates.h"
 #include "glue/file_system.h"
 #include "record/data_file.h"
@@ -38,14 +37,6 @@ pid_t StartRun(const std::string& dir, const std::string& home) {
   return child;
 }
 
-std::string Decoded(const std::string& document) {
-  zuntest::ConversionSetup s;
-  zun::TaskRecord task = s.Task(zun::TaskAction::PalmToPc, s.files / "back.txt", document);
-  zun::ConversionEnv env = s.Env();
-  zun::ConvertDocumentToText(task, env);
-  return task.Status.Trimmed() == "OK" ? zuntest::ReadText(s.files / "back.txt") : "(" + task.Status.Trimmed() + ")";
-}
-
 TEST(Stress, TwoRunsAndKillsNeverCorruptWhatTheyKeep) {
   zuntest::TempDir dir;
   zuntest::TempDir home;  // no J-Pilot: "Custom" is the only target
@@ -57,12 +48,8 @@ TEST(Stress, TwoRunsAndKillsNeverCorruptWhatTheyKeep) {
     settings.SetAskOverwrite(false);
     data.Write(zun::kSettingsRecord, settings);
     for (int i = 0; i < kTasks; ++i) {
-      const int32_t row = data.AddTask();
-      zun::TaskRecord task = data.Read(zun::TaskRecordNumber(row));
-      task.Action = zun::TaskAction::PcToPalm;
-      task.PcFile = dir / ("t" + std::to_string(i) + ".txt");
-      task.PalmFile = dir / ("docs/t" + std::to_string(i) + ".pdb");
-      data.Write(zun::TaskRecordNumber(row), task);
+      const std::string name = "t" + std::to_string(i);
+      zuntest::AddTask(data, zun::TaskAction::PcToPalm, dir / (name + ".txt"), dir / ("docs/" + name + ".pdb"));
     }
   }
   std::mt19937 random(42);
@@ -93,13 +80,15 @@ TEST(Stress, TwoRunsAndKillsNeverCorruptWhatTheyKeep) {
       const zun::TaskRecord task = data.Read(zun::TaskRecordNumber(i + 1));
       ASSERT_EQ(task.PcFile.Trimmed(), dir / ("t" + std::to_string(i) + ".txt"));
       if (zuntest::Exists(task.PalmFile.Trimmed())) {
-        EXPECT_EQ(textsSeen[static_cast<size_t>(i)].count(std::hash<std::string>{}(Decoded(task.PalmFile.Trimmed()))),
+        EXPECT_EQ(textsSeen[static_cast<size_t>(i)].count(
+                      std::hash<std::string>{}(zuntest::DecodedText(task.PalmFile.Trimmed()))),
                   1u)
             << "task " << i << ": a document that is no whole text";
       }
       const auto time = zun::ModificationTime(task.PcFile.Trimmed());
       if (task.Status.Trimmed() != "OK" || !time || task.PcDate != zun::ToAutomationDate(*time)) continue;
-      EXPECT_EQ(Decoded(task.PalmFile.Trimmed()), zuntest::ReadText(task.PcFile.Trimmed())) << "task " << i;
+      EXPECT_EQ(zuntest::DecodedText(task.PalmFile.Trimmed()), zuntest::ReadText(task.PcFile.Trimmed()))
+          << "task " << i;
       ++verified;
     }
   }

@@ -1,15 +1,18 @@
 #include "support/test_support.h"
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <random>
 #include <stdexcept>
 
+#include "convert/document_to_text.h"
 #include "zun2/zun2.h"
 
 namespace zuntest {
@@ -96,6 +99,34 @@ zun::TaskRecord ConversionSetup::Task(zun::TaskAction action, const std::string&
   task.PcFile = pcFile;
   task.PalmFile = palmFile;
   return task;
+}
+
+std::string DecodedText(const std::string& document) {
+  ConversionSetup s;
+  zun::TaskRecord task = s.Task(zun::TaskAction::PalmToPc, s.files / "decoded.txt", document);
+  zun::ConversionEnv env = s.Env();
+  zun::ConvertDocumentToText(task, env);
+  return task.Status.Trimmed() == "OK" ? ReadText(s.files / "decoded.txt") : "(" + task.Status.Trimmed() + ")";
+}
+
+int32_t AddTask(zun::DataFile& data, zun::TaskAction action, const std::string& pcFile, const std::string& palmFile) {
+  const int32_t number = zun::TaskRecordNumber(data.AddTask());
+  zun::TaskRecord task = data.Read(number);
+  task.Action = action;
+  task.PcFile = pcFile;
+  task.PalmFile = palmFile;
+  data.Write(number, task);
+  return number;
+}
+
+void PrintTo(const Outcome& outcome, std::ostream* os) {
+  *os << outcome.exit << ", out \"" << outcome.out << "\", err \"" << outcome.err << '"';
+}
+
+Outcome RunShell(const std::string& command, const std::string& scratch) {
+  const std::string out = scratch + "/stdout", err = scratch + "/stderr";
+  const int status = std::system((command + " >'" + out + "' 2>'" + err + "'").c_str());
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(out), ReadText(err)};
 }
 
 }  // namespace zuntest

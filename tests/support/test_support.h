@@ -9,6 +9,7 @@
 
 #include "convert/conversion_env.h"
 #include "hotsync/user_manager.h"
+#include "record/data_file.h"
 #include "record/task_record.h"
 #include "tasks/scripted_host.h"
 
@@ -62,6 +63,22 @@ struct ConversionSetup {
   // A task as zundoc makes it: defaults of a new task, the given direction and files.
   zun::TaskRecord Task(zun::TaskAction action, const std::string& pcFile, const std::string& palmFile) const;
 };
+
+// The text a document holds, byte for byte as stored; "(status)" when it cannot be read.
+std::string DecodedText(const std::string& document);
+
+// Adds a task with this direction and these files; its record number.
+int32_t AddTask(zun::DataFile& data, zun::TaskAction action, const std::string& pcFile, const std::string& palmFile);
+
+// How a program ended: its exit status and what it wrote.
+struct Outcome {
+  int exit = -1;
+  std::string out, err;
+  bool operator==(const Outcome&) const = default;
+};
+void PrintTo(const Outcome& outcome, std::ostream* os);
+// Runs a shell command line, catching its output in files in the folder `scratch`.
+Outcome RunShell(const std::string& command, const std::string& scratch);
 
 }  // namespace zuntest
 

@@ -23,15 +23,9 @@ class ConversionRun : public ::testing::Test {
     };
   }
   // Adds a PC-to-Palm task whose text exists.
-  int32_t AddTextTask(const std::string& name) {
-    const int32_t row = data.AddTask();
-    zun::TaskRecord task = data.Read(zun::TaskRecordNumber(row));
-    task.Action = zun::TaskAction::PcToPalm;
-    task.PcFile = s.files / (name + ".txt");
-    task.PalmFile = s.files / (name + ".pdb");
+  void AddTextTask(const std::string& name) {
     zuntest::WriteText(s.files / (name + ".txt"), "text of " + name);
-    data.Write(zun::TaskRecordNumber(row), task);
-    return row;
+    zuntest::AddTask(data, zun::TaskAction::PcToPalm, s.files / (name + ".txt"), s.files / (name + ".pdb"));
   }
   std::optional<std::string> Run() {
     zun::ConversionEnv env = s.Env();
@@ -40,20 +34,12 @@ class ConversionRun : public ::testing::Test {
   }
 };
 
-TEST(SyncSymbol, FromTheStatus) {
-  EXPECT_EQ(zun::SyncSymbol("OK"), " OK");
-  EXPECT_EQ(zun::SyncSymbol("Error: Palm File corrupt"), " ?");
-  EXPECT_EQ(zun::SyncSymbol("No update necessary"), " -");
-  EXPECT_EQ(zun::SyncSymbol(std::string(64, ' ')), " -");
-}
-
 TEST_F(ConversionRun, CarriesOutEveryTaskInOrderAndWritesItBack) {
   AddTextTask("a");
   AddTextTask("b");
-  const int32_t idle = data.AddTask();  // no conversion: its stored status is shown
-  zun::TaskRecord task = data.Read(zun::TaskRecordNumber(idle));
-  task.Status = "Error: Palm File corrupt";
-  data.Write(zun::TaskRecordNumber(idle), task);
+  zun::TaskRecord idle = data.Read(zuntest::AddTask(data, zun::TaskAction::NoConversion, "", ""));
+  idle.Status = "Error: Palm File corrupt";  // no conversion: its stored status is shown
+  data.Write(5, idle);
 
   EXPECT_FALSE(Run().has_value());
   EXPECT_EQ(s.host.shownRows, (std::vector<int32_t>{1, 2, 3}));

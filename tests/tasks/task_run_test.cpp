@@ -6,12 +6,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "convert/document_to_text.h"
-#include "convert/status_texts.h"
-#include "convert/text_to_document.h"
+#include "convert/conversion_fixture.h"
 #include "glue/dates.h"
-#include "pdb/pdb_file.h"
-#include "support/test_support.h"
 
 namespace {
 
@@ -27,18 +23,12 @@ TEST(SideChanged, FiveSecondsIsStillTheSameAndAStampNeverSetAlwaysChanged) {
   }
 }
 
-class BothWays : public ::testing::Test {
+class BothWays : public zuntest::ConversionTest {
  protected:
-  zuntest::ConversionSetup s;
-  std::string text = s.files / "notes.txt";
-  std::string document = s.files / "notes.pdb";
-
   // A task whose last run left both files at kStampTime, the document holding "text side".
   zun::TaskRecord SyncedTask() {
     zuntest::WriteText(text, "text side");
-    zun::TaskRecord task = s.Task(zun::TaskAction::PcToPalm, text, document);
-    zun::ConversionEnv env = s.Env();
-    zun::ConvertTextToDocument(task, env);
+    zun::TaskRecord task = Run(Task(zun::TaskAction::PcToPalm));
     EXPECT_EQ(task.Status.Trimmed(), "OK");
     zuntest::SetModificationTime(text, kStampTime);
     zuntest::SetModificationTime(document, kStampTime);
@@ -46,44 +36,38 @@ class BothWays : public ::testing::Test {
     task.Action = zun::TaskAction::BothWays;
     return task;
   }
-  std::string Run(zun::TaskRecord& task) {
-    zun::ConversionEnv env = s.Env();
-    zun::RunTask(task, env);
+  // Runs the task in place; its status.
+  std::string Sync(zun::TaskRecord& task) {
+    task = Run(task);
     return task.Status.Trimmed();
   }
-  std::string DocumentText() {
-    zuntest::ConversionSetup other;
-    zun::TaskRecord task = other.Task(zun::TaskAction::PalmToPc, other.files / "out.txt", document);
-    zun::ConversionEnv env = other.Env();
-    zun::ConvertDocumentToText(task, env);
-    return zuntest::ReadText(other.files / "out.txt");
-  }
+  std::string DocumentText() const { return zuntest::DecodedText(document); }
 };
 
 TEST_F(BothWays, TheSideThatChangedDecides) {
   zun::TaskRecord task = SyncedTask();
   zuntest::SetModificationTime(text, kStampTime + 5);
-  EXPECT_EQ(Run(task), zun::status::kNoUpdateNecessary);
+  EXPECT_EQ(Sync(task), zun::status::kNoUpdateNecessary);
 
   zuntest::SetModificationTime(document, kStampTime + 6);
-  EXPECT_EQ(Run(task), "OK");
+  EXPECT_EQ(Sync(task), "OK");
   EXPECT_EQ(zuntest::ReadText(text), "text side") << "the text made anew from the document";
-  EXPECT_EQ(Run(task), zun::status::kNoUpdateNecessary) << "the new stamps match";
+  EXPECT_EQ(Sync(task), zun::status::kNoUpdateNecessary) << "the new stamps match";
 
   zuntest::WriteText(text, "edited on the PC");
   zuntest::SetModificationTime(text, kStampTime + 60);
-  EXPECT_EQ(Run(task), "OK");
+  EXPECT_EQ(Sync(task), "OK");
   EXPECT_EQ(DocumentText(), "edited on the PC");
   EXPECT_EQ(s.host.bothChangedPrompts, 0);
 
   std::remove(document.c_str());  // a missing side is made from the other
-  EXPECT_EQ(Run(task), "OK");
+  EXPECT_EQ(Sync(task), "OK");
   std::remove(text.c_str());
-  EXPECT_EQ(Run(task), "OK");
+  EXPECT_EQ(Sync(task), "OK");
   EXPECT_EQ(zuntest::ReadText(text), "edited on the PC");
   std::remove(text.c_str());
   std::remove(document.c_str());
-  EXPECT_EQ(Run(task), zun::status::kBothMissing);
+  EXPECT_EQ(Sync(task), zun::status::kBothMissing);
 }
 
 TEST_F(BothWays, BothChangedAsksAndUpdatesTheSideChosen) {
@@ -111,7 +95,7 @@ TEST_F(BothWays, BothChangedAsksAndUpdatesTheSideChosen) {
     zuntest::SetModificationTime(document, kStampTime + 100);
     s.host.bothChangedAnswers = {c.answer};
     s.flags.stopRequested = false;
-    EXPECT_EQ(Run(task), c.status);
+    EXPECT_EQ(Sync(task), c.status);
     EXPECT_EQ(zuntest::ReadText(text), c.textAfter);
     EXPECT_EQ(DocumentText(), c.documentAfter);
     EXPECT_EQ(s.flags.stopRequested, c.stops);
@@ -123,17 +107,17 @@ TEST_F(BothWays, BothChangedAsksAndUpdatesTheSideChosen) {
 
 TEST_F(BothWays, ChecksComeFirstAndAConversionErrorIsTheOutcome) {
   zun::TaskRecord task = s.Task(zun::TaskAction::BothWays, "", "");
-  EXPECT_EQ(Run(task), zun::status::kNoPcFile);
+  EXPECT_EQ(Sync(task), zun::status::kNoPcFile);
   task.PcFile = text;
-  EXPECT_EQ(Run(task), zun::status::kNoPalmFile);
+  EXPECT_EQ(Sync(task), zun::status::kNoPalmFile);
   s.host.checks = zun::TargetChecks{{false}};
-  EXPECT_EQ(Run(task), zun::status::kNoUser);
+  EXPECT_EQ(Sync(task), zun::status::kNoUser);
 
   s.host.checks = zun::TargetChecks{{true}};
   task = SyncedTask();
   zuntest::WriteBytes(document, zuntest::MakeDatabase({zun::MakeDocInfo(1, 1, false), {'x'}}, "Data"));
   zuntest::SetModificationTime(document, kStampTime + 60);
-  EXPECT_EQ(Run(task), zun::status::kUnsupportedType);
+  EXPECT_EQ(Sync(task), zun::status::kUnsupportedType);
   EXPECT_EQ(zuntest::ReadText(text), "text side");
 }
 

@@ -50,14 +50,7 @@ struct Window {
   void Seed(const std::vector<SeededTask>& tasks) const {
     zun::DataFile data(programDir.Path());
     data.OpenAndCheck();
-    for (const SeededTask& seeded : tasks) {
-      const int32_t number = zun::TaskRecordNumber(data.AddTask());
-      zun::TaskRecord task = data.Read(number);
-      task.Action = seeded.action;
-      task.PcFile = seeded.pcFile;
-      task.PalmFile = seeded.palmFile;
-      data.Write(number, task);
-    }
+    for (const SeededTask& seeded : tasks) zuntest::AddTask(data, seeded.action, seeded.pcFile, seeded.palmFile);
   }
   // Starts the window; `users` defaults to none (only "Custom").
   bool Start(std::unique_ptr<zun::UserManager> users = nullptr, const std::vector<std::string>& codecFolders = {}) {
