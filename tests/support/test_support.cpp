@@ -1,5 +1,6 @@
 #include "support/test_support.h"
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,6 +14,8 @@
 #include <stdexcept>
 
 #include "convert/document_to_text.h"
+#include "glue/byte_file.h"
+#include "pdb/pdb_file.h"
 #include "zun2/zun2.h"
 
 namespace zuntest {
@@ -158,6 +161,19 @@ bool FakeUsers::QueueInstall(const std::string& path) {
   queued.emplace_back(selected_, path);
   if (onQueue) onQueue(path);
   return true;
+}
+
+std::vector<StoredRecord> StoredRecords(const std::string& path) {
+  zun::PdbReader reader(zun::ByteFile::OpenForReading(path));
+  std::string creator, type;
+  int32_t count = 0;
+  EXPECT_EQ(zun::ReadPdbHeader(reader, creator, type, count), 0);
+  std::vector<StoredRecord> records(static_cast<size_t>(count));
+  for (int32_t i = 0; i < count; ++i) {
+    StoredRecord& record = records[static_cast<size_t>(i)];
+    EXPECT_EQ(zun::ReadPdbRecord(reader, i, record.attributes, record.bytes), 0);
+  }
+  return records;
 }
 
 Bytes MakeDatabase(const std::vector<Bytes>& records, const std::string& type, const std::string& creator) {

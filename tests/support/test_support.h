@@ -117,6 +117,13 @@ class FakeUsers : public zun::UserManager {
   int32_t selected_ = 0;
 };
 
+struct StoredRecord {
+  uint8_t attributes = 0;
+  Bytes bytes;
+};
+// The records of a database as they are stored.
+std::vector<StoredRecord> StoredRecords(const std::string& path);
+
 // A document with the given records behind a header of the given type and creator.
 Bytes MakeDatabase(const std::vector<Bytes>& records, const std::string& type = "TEXt",
                    const std::string& creator = "REAd");

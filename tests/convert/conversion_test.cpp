@@ -1,15 +1,22 @@
-// Text to document: records, DocInfo and name; and for both directions the opening checks, the
-// overwrite prompt and a file changed while read; the targets of users.
+// Both directions of a conversion: records, DocInfo, name and filters of a new document; the records
+// a document announces, each reader failure with its status; the opening checks, the overwrite
+// prompt and a file changed while read; the targets of users; a peer reading our documents; the
+// status texts word for word.
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <tuple>
 
 #include "convert/conversion_fixture.h"
+#include "convert/text_filter.h"
 #include "glue/dates.h"
+#include "glue/file_system.h"
 #include "record/data_file.h"
 
 using zun::TaskAction;
+using zuntest::AsBytes;
 using zuntest::Bytes;
 
 namespace {
@@ -175,6 +182,143 @@ TEST_F(WithUsers, ASkippedTargetIsLeftOutAndTheFirstCheckedUserIsTheSource) {
   zuntest::WriteText(text, "");
   EXPECT_EQ(Status(s.Task(TaskAction::PalmToPc, text, "/somewhere/else/notes.pdb")), "OK");
   EXPECT_EQ(zuntest::ReadText(text), "for the handheld");
+}
+
+std::string Filter(const std::string& in, bool tabs, int blanks, bool crToLf) {
+  std::vector<uint8_t> out;
+  zun::FilterBlock(reinterpret_cast<const uint8_t*>(in.data()), in.size(), tabs, blanks, crToLf, out);
+  return std::string(out.begin(), out.end());
+}
+
+TEST(TextFilter, TabsAndLineEnds) {
+  EXPECT_EQ(Filter("a\tb", true, 4, false), "a    b");
+  EXPECT_EQ(Filter("a\tb", true, 0, false), "ab");
+  EXPECT_EQ(Filter("a\tb", false, 4, false), "a\tb");
+  EXPECT_EQ(Filter("x\r\ny", false, 4, false), "x\ny");
+  EXPECT_EQ(Filter("x\r\ny", false, 4, true), "x\n\ny");
+  EXPECT_EQ(Filter("mac\rend", false, 4, false), "macend");
+  EXPECT_EQ(Filter("mac\rend", false, 4, true), "mac\nend");
+}
+
+TEST_F(TextToDocument, FiltersBlockByBlockShowsProgressAndStoresTheFilteredLength) {
+  std::string content(8192, 'x');
+  content[4095] = '\r';  // a CR LF pair split across the two blocks
+  content[4096] = '\n';
+  content[10] = '\t';
+  zuntest::WriteText(text, content);
+  zun::TaskRecord task = Task(zun::TaskAction::PcToPalm);
+  task.TabSpace = 3;
+  std::vector<int32_t> ranges;  // of the progress bar, as the steps show them
+  s.host.onLetEventsRun = [&] {
+    if (ranges.empty() || ranges.back() != s.host.progressMaximum) ranges.push_back(s.host.progressMaximum);
+  };
+  ASSERT_EQ(Status(task), "OK");
+  content.erase(4095, 1);
+  content.replace(10, 1, "   ");
+  EXPECT_EQ(zuntest::StoredRecords(document)[0].bytes, zun::MakeDocInfo(8193, 3, true)) << "the filtered length";
+  EXPECT_EQ(ranges, (std::vector<int32_t>{2, 3})) << "blocks filtered, records compressed";
+  EXPECT_EQ(s.host.progressCaptions, (std::vector<std::string>{"Applying Filters", "Compression", "Progress"}));
+  EXPECT_FALSE(s.host.progressShown);
+  EXPECT_EQ(s.host.trayFrames.back(), 1);
+  EXPECT_TRUE(NoTemporaryFiles()) << "the filtered copy has no name";
+  EXPECT_EQ(DocumentBytes(), zuntest::AsBytes(content));
+  s.host.progressCaptions.clear();
+  Run(Task(zun::TaskAction::PcToPalm, {{zun::kOptRaw, true}}));
+  EXPECT_EQ(s.host.progressCaptions, (std::vector<std::string>{"Compression", "Progress"}));
+}
+
+// Debian's txt2pdbdoc reads our documents (its documents are read by the codec's tests).
+TEST_F(TextToDocument, APeerDecodesOurDocuments) {
+  if (std::system("command -v txt2pdbdoc >/dev/null 2>&1") != 0) GTEST_SKIP() << "txt2pdbdoc is not installed";
+  // Dense 8-bit text needs more room than the text itself: every 8 bytes take 9.
+  const zuntest::Bytes random = zuntest::RandomBytes(10000, 5, 128);
+  std::string dense(random.begin(), random.end());
+  for (char& c : dense) c = static_cast<char>(c | 0x80);
+  for (const std::string& content : {zuntest::ProseText(30000, 1), std::string(5000, 'a'),
+                                     zuntest::ReadText(zuntest::TestData("gpl3.txt")), dense}) {
+    zuntest::WriteText(text, content);
+    ASSERT_EQ(Status(Task(zun::TaskAction::PcToPalm, {{zun::kOptRaw, true}})), "OK");
+    const std::string command = "cd '" + s.files.Path() + "' && txt2pdbdoc -d notes.pdb back.txt >/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);  // binary-safe: records written unchanged
+    EXPECT_EQ(zuntest::ReadText(s.files / "back.txt"), content);
+  }
+}
+
+using DocumentToText = TextToDocument;
+
+TEST_F(DocumentToText, WritesTheAnnouncedRecordsUnchangedAndStampsBothFiles) {
+  zuntest::WriteBytes(
+      document, zuntest::MakeDatabase({zun::MakeDocInfo(9, 2, false), AsBytes("line\r\n"), AsBytes("end"), {'x'}}));
+  zuntest::SetModificationTime(document, 1700000000);
+  const zun::TaskRecord task = Run(Task(TaskAction::PalmToPc));
+  EXPECT_EQ(task.Status.Trimmed(), "OK");
+  EXPECT_EQ(zuntest::ReadText(text), "line\r\nend");
+  EXPECT_EQ(task.PalmDate, zun::ToAutomationDate(1700000000));
+  EXPECT_EQ(task.PcDate, zun::ToAutomationDate(*zun::ModificationTime(text)));
+  EXPECT_EQ(s.host.progressMaximum, 2);
+  EXPECT_FALSE(s.host.progressShown);
+  EXPECT_EQ(s.host.trayFrames, (std::vector<int32_t>{5, 1, 1})) << "record 1 of 2, 2 of 2, the end";
+}
+
+TEST_F(DocumentToText, ReaderFailuresKeepTheOldTextAndStamps) {
+  const Bytes good = zuntest::MakeDatabase({zun::MakeDocInfo(1, 1, false), {'x'}});
+  const auto patched = [](Bytes file, size_t at, uint8_t value) {
+    file[at] = value;
+    return file;
+  };
+  const std::pair<Bytes, const char*> cases[] = {
+      {Bytes(good.begin(), good.begin() + 81), zun::status::kBadHeader},
+      {zuntest::MakeDatabase({zun::MakeDocInfo(1, 1, false), {'x'}}, "TEXT"), zun::status::kUnsupportedType},
+      {zuntest::MakeDatabase({zun::MakeDocInfo(1, 1, false)}), zun::status::kWrongFormat},
+      {patched(good, 78 + 16 + 1, 3), zun::status::kUnknownDocInfo},  // version 3
+      {patched(good, 78 + 8 + 1, 0x7F), zun::status::kNoDocInfo},     // record 1 far past the end
+      // Record 2 starts before record 1.
+      {patched(zuntest::MakeDatabase({zun::MakeDocInfo(2, 2, false), {'a'}, {'b'}}), 78 + 16 + 3, 0),
+       zun::status::kCorrupt},
+      {zuntest::MakeDatabase({zun::MakeDocInfo(1, 1, true), {'a', 0x80}}), zun::status::kCouldNotOpen},
+  };
+  for (const auto& [file, status] : cases) {
+    SCOPED_TRACE(status);
+    zuntest::WriteText(text, "precious");
+    zuntest::WriteBytes(document, file);
+    const zun::TaskRecord task = Run(Task(TaskAction::PalmToPc));
+    EXPECT_EQ(task.Status.Trimmed(), status);
+    EXPECT_EQ(zuntest::ReadText(text), "precious");
+    EXPECT_EQ(task.PcDate, 0.0);
+    EXPECT_EQ(task.PalmDate, 0.0);
+  }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(s.files.Path()), {}), 2) << "no temporary file left";
+}
+
+// The texts a task's status is made of, word for word as users and callers see them.
+TEST(StatusTexts, AreTheSystemsOwnWording) {
+  const std::pair<const char*, const char*> texts[] = {
+      {zun::status::kOk, "OK"},
+      {zun::status::kCouldNotOpen, "Error: Could not open Palm or PC File"},
+      {zun::status::kNoSourceUser, "Error: no source user (or custom) selected"},
+      {zun::status::kNoUser, "Error: no user (or custom) selected"},
+      {zun::status::kNoPcFile, "Error: no PC File selected"},
+      {zun::status::kNoPalmFile, "Error: no Palm File selected"},
+      {zun::status::kPcFileMissing, "Error: PC File does not exist"},
+      {zun::status::kPalmFileMissing, "Error: Palm File does not exist"},
+      {zun::status::kBothMissing, "Error: PC File and Palm File does not exist"},
+      {zun::status::kPcFileEmpty, "Error: PC File is empty"},
+      {zun::status::kCannotCreateHeader, "Error: can't create header of Palm File"},
+      {zun::status::kCannotWriteDocInfo, "Error: could not write Palm File docinfo"},
+      {zun::status::kCannotWriteRecord, "Error: could not write Palm File record"},
+      {zun::status::kBadHeader, "Error: unknown or corrupted Palm File header"},
+      {zun::status::kUnsupportedType, "Error: Palm File type or creator not supported"},
+      {zun::status::kWrongFormat, "Error: Palm File corrupt or wrong format"},
+      {zun::status::kNoDocInfo, "Error: could not get DocInfo of Palm File"},
+      {zun::status::kUnknownDocInfo, "Error: DocInfo in Palm File unknown"},
+      {zun::status::kCorrupt, "Error: Palm File corrupt"},
+      {zun::status::kNoUpdateNecessary, "No update necessary"},
+      {zun::status::kUserSkippedTask, "User skipped task"},
+      {zun::status::kUserStopped, "User stopped conversion"},
+      {zun::status::kUserSkippedDistribution, "User skipped distribution"},
+      {zun::status::kClipboardEmpty, "clipboard was empty"},
+  };
+  for (const auto& [constant, wording] : texts) EXPECT_STREQ(constant, wording);
 }
 
 }  // namespace
