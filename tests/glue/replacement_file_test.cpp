@@ -100,15 +100,4 @@ TEST(ReplacementFile, RefusesWhatItMustNotReplaceAndLeavesNoTrace) {
   EXPECT_EQ(Entries(dir.Path()), 4u) << "folder, fifo, readonly.txt, notes.txt";
 }
 
-TEST(ReplacementFile, SameFileThroughAnyName) {
-  zuntest::TempDir dir;
-  zuntest::WriteText(dir / "a.pdb", "x");
-  fs::create_symlink("a.pdb", dir / "link.txt");
-  fs::create_hard_link(dir / "a.pdb", dir / "hard.txt");
-  EXPECT_TRUE(zun::IsSameFile(dir / "a.pdb", dir / "link.txt"));
-  EXPECT_TRUE(zun::IsSameFile(dir / "a.pdb", dir / "hard.txt"));
-  EXPECT_TRUE(zun::IsSameFile(dir / "a.pdb", dir.Path() + "./a.pdb"));
-  EXPECT_FALSE(zun::IsSameFile(dir / "a.pdb", dir / "missing.pdb"));
-}
-
 }  // namespace

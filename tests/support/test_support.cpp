@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -132,29 +133,10 @@ Outcome RunShell(const std::string& command, const std::string& scratch) {
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(out), ReadText(err)};
 }
 
-}  // namespace zuntest
-
-namespace zuntest {
-
 void FakeUsers::AddUser(int32_t id, const std::string& name) {
   users.push_back({id, name, name + "Dir"});
   std::filesystem::create_directories(BackupDir(users.size() - 1));
 }
-
-int32_t FakeUsers::UserIdAt(int32_t index) {
-  return index >= 0 && index < UserCount() ? users[static_cast<size_t>(index)].id : 0;
-}
-
-const FakeUsers::User* FakeUsers::Selected() const {
-  for (const User& user : users) {
-    if (user.id == selected_) return &user;
-  }
-  return nullptr;
-}
-
-std::string FakeUsers::UserName() { return Selected() ? Selected()->name : std::string(); }
-std::string FakeUsers::UserDir() { return Selected() ? Selected()->dir : std::string(); }
-bool FakeUsers::IsProfile() { return Selected() && Selected()->profile; }
 
 bool FakeUsers::QueueInstall(const std::string& path) {
   if (queueFails) return false;
@@ -191,12 +173,6 @@ Bytes MakeDatabase(const std::vector<Bytes>& records, const std::string& type, c
   for (const Bytes& record : records) file.insert(file.end(), record.begin(), record.end());
   return file;
 }
-
-}  // namespace zuntest
-
-#include <sys/time.h>
-
-namespace zuntest {
 
 void SetModificationTime(const std::string& path, std::time_t time) {
   const struct timeval times[2] = {{time, 0}, {time, 0}};

@@ -1,5 +1,6 @@
 // Shared helpers for the tests: temporary folders, whole-file I/O, a ready conversion setup.
 #pragma once
+#include <algorithm>
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -80,10 +81,6 @@ void PrintTo(const Outcome& outcome, std::ostream* os);
 // Runs a shell command line, catching its output in files in the folder `scratch`.
 Outcome RunShell(const std::string& command, const std::string& scratch);
 
-}  // namespace zuntest
-
-namespace zuntest {
-
 // A user manager with users in folders below `desktop`; remembers what was queued.
 class FakeUsers : public zun::UserManager {
  public:
@@ -104,16 +101,19 @@ class FakeUsers : public zun::UserManager {
   std::string BackupDir(size_t index) const { return desktop + users[index].dir + "/backup/"; }
 
   int32_t UserCount() override { return static_cast<int32_t>(users.size()); }
-  int32_t UserIdAt(int32_t index) override;
+  int32_t UserIdAt(int32_t index) override { return index < UserCount() ? users.at(static_cast<size_t>(index)).id : 0; }
   std::string DesktopDir() override { return desktop; }
   void SelectUser(int32_t id) override { selected_ = id; }
-  std::string UserName() override;
-  std::string UserDir() override;
-  bool IsProfile() override;
+  std::string UserName() override { return Selected().name; }
+  std::string UserDir() override { return Selected().dir; }
+  bool IsProfile() override { return Selected().profile; }
   bool QueueInstall(const std::string& path) override;
 
  private:
-  const User* Selected() const;
+  User Selected() const {
+    const auto found = std::find_if(users.begin(), users.end(), [this](const User& u) { return u.id == selected_; });
+    return found != users.end() ? *found : User{};
+  }
   int32_t selected_ = 0;
 };
 
@@ -128,11 +128,9 @@ std::vector<StoredRecord> StoredRecords(const std::string& path);
 Bytes MakeDatabase(const std::vector<Bytes>& records, const std::string& type = "TEXt",
                    const std::string& creator = "REAd");
 
-}  // namespace zuntest
-
-namespace zuntest {
 // Sets a file's modification time.
 void SetModificationTime(const std::string& path, std::time_t time);
+
 // Sets an environment variable for the life of the object.
 class ScopedEnv {
  public:
@@ -143,4 +141,5 @@ class ScopedEnv {
   std::string name_;
   std::optional<std::string> old_;
 };
+
 }  // namespace zuntest
