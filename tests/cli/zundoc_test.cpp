@@ -104,9 +104,7 @@ TEST(ZundocRun, AnswersThroughItsOptionsAndFailsWhenATaskFails) {
   EXPECT_TRUE(Holds(Zundoc(dir, "run --prefer pc").out, "\t OK\tOK\n"));
   EXPECT_EQ(Zundoc(dir, "decode a.pdb -").out, "PC text");
   ChangeData(dir, [](zun::DataFile& data) {
-    zun::TaskRecord task = data.Read(3);
-    task.Action = zun::TaskAction::PcToPalm;
-    data.Write(3, task);
+    zuntest::ChangeRecord(data, 3, [](zun::TaskRecord& r) { r.Action = zun::TaskAction::PcToPalm; });
   });
   EXPECT_TRUE(Holds(Zundoc(dir, "run").out, "User skipped task"));
   EXPECT_TRUE(Holds(Zundoc(dir, "run --yes").out, "\t OK\tOK\n"));
@@ -130,11 +128,11 @@ TEST(ZundocRun, PrintsEachTaskOnOneLineAsSoonAsItIsDone) {
     for (const auto& [action, pc, palm, targets] : {std::tuple{NoConversion, "old.txt", "old\x7f.pdb", "01"},
                                                     {PcToPalm, "new\nline\\.txt", "a.pdb", "01"},
                                                     {PcToPalm, "b.txt", "b.pdb", "10"}}) {
-      const int32_t number = zuntest::AddTask(data, action, pc, palm);
-      zun::TaskRecord task = data.Read(number);
-      task.Targets = targets;
-      if (action == NoConversion) task.Status = "Error: from an earlier run";
-      data.Write(number, task);
+      const bool earlier = action == NoConversion;
+      zuntest::ChangeRecord(data, zuntest::AddTask(data, action, pc, palm), [t = targets, earlier](zun::TaskRecord& r) {
+        r.Targets = t;
+        if (earlier) r.Status = "Error: from an earlier run";
+      });
     }
   });
   const std::string command =

@@ -48,9 +48,7 @@ class EditorTest : public ::testing::Test {
   const zun::EditorState& S() const { return model->State(); }
   zun::TaskRecord Task(int32_t row) const { return data.Read(row + 2); }
   void SetRecord(int32_t number, const std::function<void(zun::TaskRecord&)>& change) {
-    zun::TaskRecord record = data.Read(number);
-    change(record);
-    data.Write(number, record);
+    ChangeRecord(data, number, change);
   }
   void SetTask(int32_t row, const std::function<void(zun::TaskRecord&)>& change) { SetRecord(row + 2, change); }
   void SetTask(int32_t row, zun::TaskAction action, const std::string& targets) {

@@ -44,9 +44,7 @@ TEST(Stress, TwoRunsAndKillsNeverCorruptWhatTheyKeep) {
   {
     zun::DataFile data(dir.Path());
     data.OpenAndCheck();
-    zun::TaskRecord settings = data.Read(zun::kSettingsRecord);
-    settings.SetAskOverwrite(false);
-    data.Write(zun::kSettingsRecord, settings);
+    zuntest::ChangeRecord(data, zun::kSettingsRecord, [](zun::TaskRecord& settings) { settings.SetAskOverwrite(false); });
     for (int i = 0; i < kTasks; ++i) {
       const std::string name = "t" + std::to_string(i);
       zuntest::AddTask(data, zun::TaskAction::PcToPalm, dir / (name + ".txt"), dir / ("docs/" + name + ".pdb"));

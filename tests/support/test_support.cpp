@@ -123,6 +123,12 @@ int32_t AddTask(zun::DataFile& data, zun::TaskAction action, const std::string& 
   return number;
 }
 
+void ChangeRecord(zun::DataFile& data, int32_t number, const std::function<void(zun::TaskRecord&)>& change) {
+  zun::TaskRecord record = data.Read(number);
+  change(record);
+  data.Write(number, record);
+}
+
 void PrintTo(const Outcome& outcome, std::ostream* os) {
   *os << outcome.exit << ", out \"" << outcome.out << "\", err \"" << outcome.err << '"';
 }

@@ -70,6 +70,8 @@ std::string DecodedText(const std::string& document);
 
 // Adds a task with this direction and these files; its record number.
 int32_t AddTask(zun::DataFile& data, zun::TaskAction action, const std::string& pcFile, const std::string& palmFile);
+// Reads record `number`, changes it, writes it back.
+void ChangeRecord(zun::DataFile& data, int32_t number, const std::function<void(zun::TaskRecord&)>& change);
 
 // How a program ended: its exit status and what it wrote.
 struct Outcome {

@@ -111,7 +111,7 @@ TEST_F(BothWays, ChecksComeFirstAndAConversionErrorIsTheOutcome) {
   zun::TaskRecord task = s.Task(zun::TaskAction::BothWays, "", "");
   EXPECT_EQ(Sync(task), zun::status::kNoPcFile);
   task.PcFile = text;
-  EXPECT_EQ(Sync(task), zun::status::kNoPalmFile);
+  task.PalmFile = document;
   s.host.checks = zun::TargetChecks{{false}};
   EXPECT_EQ(Sync(task), zun::status::kNoUser);
 
@@ -149,9 +149,9 @@ class ConversionRun : public ::testing::Test {
 TEST_F(ConversionRun, CarriesOutEveryTaskInOrderAndWritesItBack) {
   AddTextTask("a");
   AddTextTask("b");
-  zun::TaskRecord idle = data.Read(zuntest::AddTask(data, zun::TaskAction::NoConversion, "", ""));
-  idle.Status = "Error: Palm File corrupt";  // no conversion: its stored status is shown
-  data.Write(5, idle);
+  const int32_t idle = zuntest::AddTask(data, zun::TaskAction::NoConversion, "", "");
+  zuntest::ChangeRecord(data, idle,
+                        [](zun::TaskRecord& r) { r.Status = "Error: Palm File corrupt"; });  // shown as stored
 
   EXPECT_FALSE(Run().has_value());
   EXPECT_EQ(s.host.shownRows, (std::vector<int32_t>{1, 2, 3}));

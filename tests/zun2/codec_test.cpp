@@ -76,18 +76,6 @@ TEST(Codec, RoundTripsEveryKindOfText) {
   }
 }
 
-TEST(Codec, UsesTheCheapTokensOfTheFormat) {
-  // 54 equal bytes: one literal and matches of distance 1.
-  EXPECT_LE(Encode(Bytes(54, 'a')).size(), 13u);
-  // A space before a letter is one byte.
-  EXPECT_EQ(Encode(FromString(" A")), FromString("\xC1"));
-  // Bytes 1-8 and 0x80 and above travel in literal runs.
-  EXPECT_EQ(Encode(Bytes{0x01, 0x80}), (Bytes{0x02, 0x01, 0x80}));
-  // English prose compresses well below the greedy writers' half.
-  const Bytes prose = FromString(zuntest::ProseText(4096, 5));
-  EXPECT_LT(Encode(prose).size(), prose.size() / 2);
-}
-
 TEST(Codec, RejectsMalformedRecordsWithoutReadingPastThemAndDecodesHugeOnes) {
   Bytes text;
   EXPECT_EQ(Decode(Bytes{'a', 0x80}, text), -1) << "pair cut off at the end";
