@@ -139,7 +139,8 @@ TEST_F(Faults, AFullDiskKeepsTheOldFilesAndTheDataFile) {
     zun::DataFile data(dir.Path());
     data.OpenAndCheck();
     for (int i = 0; i < 2; ++i) zuntest::AddTask(data, zun::TaskAction::PalmToPc, dir / "text.txt", dir / "doc.pdb");
-    zuntest::ChangeRecord(data, zun::kSettingsRecord, [](zun::TaskRecord& settings) { settings.SetAskOverwrite(false); });
+    zuntest::ChangeRecord(data, zun::kSettingsRecord,
+                          [](zun::TaskRecord& settings) { settings.SetAskOverwrite(false); });
   }
   EXPECT_EQ(Zundoc("run", false, 100000).exit, 1);
   EXPECT_EQ(zuntest::ReadBytes(dir / "zundata.dat").size(), 4u * 1208);

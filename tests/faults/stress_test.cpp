@@ -44,7 +44,8 @@ TEST(Stress, TwoRunsAndKillsNeverCorruptWhatTheyKeep) {
   {
     zun::DataFile data(dir.Path());
     data.OpenAndCheck();
-    zuntest::ChangeRecord(data, zun::kSettingsRecord, [](zun::TaskRecord& settings) { settings.SetAskOverwrite(false); });
+    zuntest::ChangeRecord(data, zun::kSettingsRecord,
+                          [](zun::TaskRecord& settings) { settings.SetAskOverwrite(false); });
     for (int i = 0; i < kTasks; ++i) {
       const std::string name = "t" + std::to_string(i);
       zuntest::AddTask(data, zun::TaskAction::PcToPalm, dir / (name + ".txt"), dir / ("docs/" + name + ".pdb"));
