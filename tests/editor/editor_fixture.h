@@ -9,16 +9,6 @@
 
 namespace zuntest {
 
-class ScriptedDialogs : public zun::FileDialogs {
- public:
-  std::vector<zun::FileDialogRequest> requests;
-  std::optional<zun::FileDialogResult> answer;
-  std::optional<zun::FileDialogResult> OpenFile(const zun::FileDialogRequest& request) override {
-    requests.push_back(request);
-    return answer;
-  }
-};
-
 class EditorTest : public ::testing::Test {
  protected:
   TempDir dir;

@@ -12,15 +12,12 @@ TEST_F(EditorTest, AddingLoadsTheDefaultsAndDeletingSelectsTheRowThatTakesItsPla
   model->AddTask();
   EXPECT_FALSE(S().timerRunning);
   EXPECT_FALSE(S().newButtonEnlarged) << "back to normal size";
-  EXPECT_TRUE(S().controls.convert);
+  EXPECT_TRUE(S().controls.convert && !S().controls.pcFileLocked);
   ASSERT_EQ(S().rows.size(), 1u);
-  EXPECT_EQ(S().selected, 1);
-  EXPECT_EQ(S().actionPicture, 1);
-  EXPECT_EQ(S().statusText, "") << "shown without its padding";
-  EXPECT_EQ(S().installChecks, std::vector<bool>{true}) << "Targets \"1\" checks \"Custom\"";
-  EXPECT_EQ(S().tabSpaceText, "4");
+  // Selected and loaded: picture 1, no status (no padding shown), "Custom" checked, the defaults.
+  EXPECT_EQ(std::tuple(S().selected, S().actionPicture, S().statusText, S().tabSpaceText), std::tuple(1, 1, "", "4"));
+  EXPECT_EQ(S().installChecks, std::vector<bool>{true});
   EXPECT_EQ(S().optionChecks, (std::array<bool, 7>{true, true, false, false, false, false, true}));
-  EXPECT_FALSE(S().controls.pcFileLocked);
 
   model->AddTask();
   model->AddTask();
@@ -29,17 +26,13 @@ TEST_F(EditorTest, AddingLoadsTheDefaultsAndDeletingSelectsTheRowThatTakesItsPla
     model->PcFileEdited("/t/" + std::to_string(row) + ".txt");
   }
   model->DeleteTask();  // the last row: the new last row is selected
-  EXPECT_EQ(S().selected, 2);
-  EXPECT_EQ(S().pcFileText, "/t/2.txt");
+  EXPECT_EQ(std::pair(S().selected, S().pcFileText), std::pair(2, std::string("/t/2.txt")));
   model->SelectRow(1);
   model->DeleteTask();  // row 1 of several: the new row 1
-  EXPECT_EQ(S().selected, 1);
-  EXPECT_EQ(S().pcFileText, "/t/2.txt");
+  EXPECT_EQ(std::pair(S().selected, S().pcFileText), std::pair(1, std::string("/t/2.txt")));
   EXPECT_EQ(Task(1).PcFile.Trimmed(), "/t/2.txt");
   model->DeleteTask();  // the only task
-  EXPECT_EQ(S().selected, 0);
-  EXPECT_TRUE(S().rows.empty());
-  EXPECT_TRUE(S().timerRunning);
+  EXPECT_TRUE(S().selected == 0 && S().rows.empty() && S().timerRunning);
   EXPECT_EQ(S().actionPicture, zun::kNoTaskPicture);
   const zuntest::Bytes empty = zuntest::ReadBytes(dir / "zundata.dat");
   EXPECT_EQ(empty.size(), 2416u);
@@ -57,7 +50,7 @@ TEST_F(EditorTest, TheSyncCellCyclesTheDirectionOfItsRow) {
   Restart(2);
   EXPECT_EQ(model->ClickItem(1, 2750, bounds), zun::ListColumn::Sync);  // exactly the end of "PC File"
   EXPECT_EQ(Task(1).Action, zun::TaskAction::NoConversion) << "after 4 comes 1";
-  EXPECT_EQ(S().selected, 1);
+  EXPECT_EQ(S().selected, 1) << "the row clicked is selected";
   EXPECT_EQ(model->ClickItem(1, 2749, bounds), zun::ListColumn::PcFile);
   EXPECT_EQ(model->ClickItem(1, 3250, bounds), zun::ListColumn::Sync);
   EXPECT_EQ(model->ClickItem(1, 3251, bounds), zun::ListColumn::PalmFile);
@@ -107,9 +100,7 @@ TEST_F(EditorTest, ScrollingFollowsTheKeysAndASelectionOutOfViewClearsTheEditor)
 
   model->PcFileEdited("/t/five.txt");
   model->ScrollTo(1);
-  EXPECT_EQ(S().pcFileText, "");
-  EXPECT_EQ(S().actionPicture, zun::kNoTaskPicture);
-  EXPECT_FALSE(S().controls.action);
+  EXPECT_TRUE(S().pcFileText.empty() && S().actionPicture == zun::kNoTaskPicture && !S().controls.action);
   EXPECT_EQ(Task(5).PcFile.Trimmed(), "/t/five.txt");
   model->DeleteTask();
   EXPECT_EQ(S().rows.size(), 5u) << "nothing visible is selected: delete does nothing";
@@ -135,7 +126,7 @@ TEST_F(EditorTest, ARunFreezesTheEditorAndAnExitWaitsForTheEndOfAnyConversion) {
   EXPECT_FALSE(flags.stopRequested);
 
   EXPECT_TRUE(model->BeginClipboardConversion());
-  EXPECT_FALSE(model->BeginClipboardConversion());
+  EXPECT_FALSE(model->BeginClipboardConversion()) << "one at a time";
   EXPECT_EQ(model->ConvertClicked(), zun::ConvertRequest::Nothing);
   EXPECT_FALSE(model->RequestExit());
   EXPECT_TRUE(model->EndClipboardConversion());

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "convert/conversion_env.h"
+#include "editor/editor_model.h"
 #include "hotsync/user_manager.h"
 #include "record/data_file.h"
 #include "record/task_record.h"
@@ -129,6 +130,17 @@ std::vector<StoredRecord> StoredRecords(const std::string& path);
 // A document with the given records behind a header of the given type and creator.
 Bytes MakeDatabase(const std::vector<Bytes>& records, const std::string& type = "TEXt",
                    const std::string& creator = "REAd");
+
+// File dialogs that answer as told and remember what they were asked.
+class ScriptedDialogs : public zun::FileDialogs {
+ public:
+  std::vector<zun::FileDialogRequest> requests;
+  std::optional<zun::FileDialogResult> answer;
+  std::optional<zun::FileDialogResult> OpenFile(const zun::FileDialogRequest& request) override {
+    requests.push_back(request);
+    return answer;
+  }
+};
 
 // Sets a file's modification time.
 void SetModificationTime(const std::string& path, std::time_t time);

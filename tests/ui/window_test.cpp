@@ -16,15 +16,6 @@ using zun::TaskAction;
 using zun::ui::kPcFileColumn;
 using zun::ui::kSyncColumn;
 
-class ScriptedDialogs : public zun::FileDialogs {
- public:
-  int opened = 0;
-  std::optional<zun::FileDialogResult> OpenFile(const zun::FileDialogRequest&) override {
-    ++opened;
-    return std::nullopt;
-  }
-};
-
 // Names of the focusable controls below `root` that a screen reader would announce without a name.
 QStringList UnnamedControls(QObject* root) {
   QStringList unnamed;
@@ -115,7 +106,7 @@ class WindowTest : public QObject {
   // clicks follow the real column positions; the editor shows the highlighted task whatever
   // highlighted it, also out of view, its names from their beginning.
   void theListStaysReadableAndTheEditorFollowsTheHighlightedRow() {
-    ScriptedDialogs dialogs;  // outlives the window
+    zuntest::ScriptedDialogs dialogs;  // outlives the window
     uitest::Window w;
     std::vector<uitest::SeededTask> tasks = {
         {TaskAction::NoConversion, "/t/" + std::string(80, 'l') + "/a-very-long-name-of-a-text-file-indeed.txt", ""}};
@@ -137,9 +128,9 @@ class WindowTest : public QObject {
     w.ClickRow(1, kSyncColumn, 140);
     QCOMPARE(w.Record(3).Action, TaskAction::PalmToPc);
     QCOMPARE(pcBox->cursorPosition(), 0);  // loaded again
-    QCOMPARE(dialogs.opened, 0);
+    QCOMPARE(dialogs.requests.size(), size_t{0});
     w.ClickRow(1, kPcFileColumn, 3, true);  // a double click on "PC File" browses
-    QCOMPARE(dialogs.opened, 1);
+    QCOMPARE(dialogs.requests.size(), size_t{1});
     QCOMPARE(w.Record(3).Action, TaskAction::PalmToPc);
 
     const int page = w.window->Model().State().rowsPerPage;
