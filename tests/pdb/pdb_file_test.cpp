@@ -93,15 +93,15 @@ TEST(PdbRead, HeaderNeedsEightyTwoBytesAndTheEntriesItPromises) {
 }
 
 TEST(PdbRead, FollowsChainedRecordLists) {
-  // Header list with one record, a second list at offset 100 with two more.
-  Bytes file(140, 0);
-  std::copy_n("TEXtREAd", 8, file.begin() + 60);
-  file[72 + 3] = 100;  // next list at 100
+  Bytes file = zuntest::MakeDatabase({});
+  file[75] = 86;  // the header's list holds one record and names a second list at 86
   file[77] = 1;
-  file[78 + 3] = 140;  // record 0 at 140
-  const Bytes second = {0, 0, 0, 0, 0, 2, 0, 0, 0, 142, 0, 0, 0, 0, 0, 0, 0, 145, 0, 0, 0, 0};
-  std::copy(second.begin(), second.end(), file.begin() + 100);
-  for (int b : {0xA0, 0xA1, 0xB0, 0xB1, 0xB2, 0xC0}) file.push_back(static_cast<uint8_t>(b));
+  const Bytes rest =
+      Hex("0000006c00000000"                  // record 0 at 108
+          "000000000002"                      // the second list: no next one, two records
+          "0000006e000000000000007100000000"  // records 1 and 2 at 110 and 113
+          "a0a1b0b1b2c0");
+  file.insert(file.end(), rest.begin(), rest.end());
   zuntest::TempDir dir;
   auto reader = Reader(dir, file);
   std::string creator, type;
