@@ -113,6 +113,8 @@ const RealText kRealTexts[] = {
     {"WINDOWS-1252", "L’été dernier, Cécile a payé 20 € pour « Le Cœur à l’ouvrage ».",
      "4c92e974e9206465726e6965722c2043e963696c65206120706179e9203230208020706f757220ab204c6520439c757220e0206c926f7576"
      "7261676520bb2e"},
+    {"WINDOWS-1252", "Die Größe des Übermaßes ärgert Jürgen – „wirklich“.",
+     "446965204772f6df652064657320dc6265726d61df657320e47267657274204afc7267656e209620847769726b6c696368932e"},
     {"WINDOWS-1251", "Съешь же ещё этих мягких французских булок, да выпей чаю.",
      "d1fae5f8fc20e6e520e5f9b820fdf2e8f520ecffe3eae8f520f4f0e0edf6"
      "f3e7f1eae8f520e1f3ebeeea2c20e4e020e2fbefe5e920f7e0fe2e"},
@@ -194,7 +196,7 @@ TEST_F(Utf8Text, TheClipboardFollowsRecordTwo) {
 // a later calibre guess otherwise, "--input-encoding cp1252" says it).
 TEST_F(Utf8Text, CalibreReadsTheCharactersZun2StartedFrom) {
   if (std::system("command -v ebook-convert >/dev/null 2>&1") != 0) GTEST_SKIP() << "calibre is not installed";
-  const std::string utf8 = std::string(kRealTexts[0].text) + "\n\nDie Größe des Übermaßes ärgert Jürgen.\n";
+  const std::string utf8 = std::string(kRealTexts[0].text) + "\n\n" + kRealTexts[1].text + "\n";
   zuntest::WriteText(text, utf8);
   ASSERT_EQ(Convert(TaskAction::PcToPalm), "OK");
   const std::string command = "cd '" + s.files.Path() + "' && ebook-convert notes.pdb out.txt >/dev/null 2>&1";

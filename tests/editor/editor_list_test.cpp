@@ -14,10 +14,9 @@ TEST_F(EditorTest, AddingLoadsTheDefaultsAndDeletingSelectsTheRowThatTakesItsPla
   EXPECT_FALSE(S().newButtonEnlarged) << "back to normal size";
   EXPECT_TRUE(S().controls.convert && !S().controls.pcFileLocked);
   ASSERT_EQ(S().rows.size(), 1u);
-  // Selected and loaded: picture 1, no status (no padding shown), "Custom" checked, the defaults.
-  EXPECT_EQ(std::tuple(S().selected, S().actionPicture, S().statusText, S().tabSpaceText), std::tuple(1, 1, "", "4"));
+  // Selected and loaded: picture 1, no status (no padding shown), "Custom" checked.
+  EXPECT_EQ(std::tuple(S().selected, S().actionPicture, S().statusText), std::tuple(1, 1, ""));
   EXPECT_EQ(S().installChecks, std::vector<bool>{true});
-  EXPECT_EQ(S().optionChecks, (std::array<bool, 7>{true, true, false, false, false, false, true}));
 
   model->AddTask();
   model->AddTask();

@@ -92,27 +92,6 @@ TEST(PdbRead, HeaderNeedsEightyTwoBytesAndTheEntriesItPromises) {
   EXPECT_EQ(count(81, 0), -1);
 }
 
-TEST(PdbRead, FollowsChainedRecordLists) {
-  Bytes file = zuntest::MakeDatabase({});
-  file[75] = 86;  // the header's list holds one record and names a second list at 86
-  file[77] = 1;
-  const Bytes rest =
-      Hex("0000006c00000000"                  // record 0 at 108
-          "000000000002"                      // the second list: no next one, two records
-          "0000006e000000000000007100000000"  // records 1 and 2 at 110 and 113
-          "a0a1b0b1b2c0");
-  file.insert(file.end(), rest.begin(), rest.end());
-  zuntest::TempDir dir;
-  auto reader = Reader(dir, file);
-  std::string creator, type;
-  int32_t count = 0;
-  ASSERT_EQ(zun::ReadPdbHeader(reader, creator, type, count), 0);
-  EXPECT_EQ(count, 3);
-  EXPECT_EQ(Record(reader, 0), (Bytes{0xA0, 0xA1}));
-  EXPECT_EQ(Record(reader, 1), (Bytes{0xB0, 0xB1, 0xB2}));
-  EXPECT_EQ(Record(reader, 2), (Bytes{0xC0}));
-}
-
 TEST(PdbRead, HostileListsOffsetsAndSizesFailInsteadOfLoopingOrReadingPast) {
   zuntest::TempDir dir;
   Bytes file = zuntest::MakeDatabase({{'a'}});

@@ -142,13 +142,12 @@ class WindowTest : public QObject {
       int row;
     };
     const std::vector<Way> ways = {
-        {"assistive tool", [&] { uitest::Accessible(list)->tableInterface()->selectRow(34); }, 35},
         {"Home", [&] { key(Qt::Key_Home); }, 1},
         {"PageDown", [&] { key(Qt::Key_PageDown); }, page},
-        {"Down", [&] { key(Qt::Key_Down); }, page + 1},
         {"End", [&] { key(Qt::Key_End); }, 41},
         {"PageUp", [&] { key(Qt::Key_PageUp); }, 41 - page + 1},
         {"mouse", [&] { w.ClickRow(41 - page + 3); }, 41 - page + 3},
+        {"assistive tool", [&] { uitest::Accessible(list)->tableInterface()->selectRow(2); }, 3},  // out of view
     };
     for (const Way& way : ways) {
       way.select();
