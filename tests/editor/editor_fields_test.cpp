@@ -106,10 +106,6 @@ TEST_F(EditorTest, LoadingStoresNothingAndAutomaticNamingFollowsTheSourceSide) {
   model->PalmFileEdited("memo");  // no extension: ".pdb", the caret before it
   EXPECT_EQ(S().palmFileText, "memo.pdb");
   EXPECT_EQ(S().palmCaret, 4u);
-  model->PalmFileEdited("dir/");
-  EXPECT_EQ(S().palmFileText, "dir/");
-  model->PalmFileEdited("memo.txt");
-  EXPECT_EQ(S().palmFileText, "memo.txt");
 
   SetTask(1, [](zun::TaskRecord& t) {
     t.Action = zun::TaskAction::PalmToPc;

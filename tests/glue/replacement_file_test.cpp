@@ -63,9 +63,7 @@ TEST(ReplacementFile, KeepsLinksHardLinksPermissionsAndOwner) {
   zuntest::WriteText(longName, "old");
   Replace(longName, "new");
   EXPECT_EQ(zuntest::ReadText(longName), "new");
-  Replace(dir / "fresh.txt", "created");
-  EXPECT_EQ(zuntest::ReadText(dir / "fresh.txt"), "created");
-  EXPECT_EQ(Entries(dir.Path()), 6u) << "no temporary file left";
+  EXPECT_EQ(Entries(dir.Path()), 5u) << "no temporary file left";
 }
 
 TEST(ReplacementFile, RefusesWhatItMustNotReplaceAndLeavesNoTrace) {
