@@ -25,26 +25,13 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr uid_t kNobody = 65534;
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define ZUN2_ADDRESS_SANITIZER 1
-#endif
-#elif defined(__SANITIZE_ADDRESS__)
-#define ZUN2_ADDRESS_SANITIZER 1
-#endif
-#ifdef ZUN2_ADDRESS_SANITIZER
+#ifdef __SANITIZE_ADDRESS__
 constexpr rlim_t kMemoryLimit = RLIM_INFINITY;  // the sanitizer reserves terabytes of address space
 #else
 constexpr rlim_t kMemoryLimit = 256u << 20;
 #endif
 
 using zuntest::Outcome;
-
-struct Limits {
-  bool unprivileged = false;
-  rlim_t fileSize = RLIM_INFINITY;
-  rlim_t addressSpace = RLIM_INFINITY;
-};
 
 std::string Limit(rlim_t limit, rlim_t unit) {
   return limit == RLIM_INFINITY ? "unlimited" : std::to_string(limit / unit);
@@ -69,26 +56,24 @@ class Faults : public ::testing::Test {
     }
   }
 
-  Outcome Zundoc(const std::string& args, bool unprivileged, rlim_t sizeLimit = RLIM_INFINITY) {
-    return Zundoc(args, Limits{unprivileged, sizeLimit});
-  }
   // Runs zundoc in `dir`; as "nobody" when asked and running as root; within the limits. A write
   // past the size limit then fails with EFBIG instead of ending the program.
-  Outcome Zundoc(const std::string& args, const Limits& limits) {
+  Outcome Zundoc(const std::string& args, bool unprivileged = false, rlim_t fileSize = RLIM_INFINITY,
+                 rlim_t addressSpace = RLIM_INFINITY) {
     const std::string user =
-        limits.unprivileged && ::geteuid() == 0
+        unprivileged && ::geteuid() == 0
             ? "setpriv --reuid=" + std::to_string(kNobody) + " --regid=" + std::to_string(kNobody) + " --clear-groups "
             : "";
     return zuntest::RunShell("cd '" + dir.Path() + "' && TMPDIR='" + tools.Path() + "' JPILOT_HOME='" + tools / "none" +
-                                 "' " + user + "sh -c 'trap \"\" XFSZ; ulimit -f " + Limit(limits.fileSize, 512) +
-                                 "; ulimit -v " + Limit(limits.addressSpace, 1024) + "; exec \"$0\" \"$@\"' '" +
+                                 "' " + user + "sh -c 'trap \"\" XFSZ; ulimit -f " + Limit(fileSize, 512) +
+                                 "; ulimit -v " + Limit(addressSpace, 1024) + "; exec \"$0\" \"$@\"' '" +
                                  tools / "zundoc' " + args,
                              tools.Path());
   }
 
   std::string MakeDocument(const std::string& name, const std::string& text) {
     zuntest::WriteText(dir / "source.txt", text);
-    EXPECT_EQ(Zundoc("encode --raw source.txt " + name, false).out, "OK\n");
+    EXPECT_EQ(Zundoc("encode --raw source.txt " + name).out, "OK\n");
     fs::remove(dir / "source.txt");
     return zuntest::ReadText(dir / name);
   }
@@ -157,14 +142,14 @@ TEST_F(Faults, TheSameFileOnBothSidesAndSpecialFilesAreRefusedWithoutWaiting) {
   zuntest::WriteText(dir / "text.txt", "old text");
   fs::create_hard_link(dir / "text.txt", dir / "hard.txt");
   fs::create_symlink("doc.pdb", dir / "linked.pdb");
-  EXPECT_EQ(Zundoc("encode hard.txt text.txt", false).out, kCouldNotOpen);
-  EXPECT_EQ(Zundoc("decode linked.pdb doc.pdb", false).exit, 1);
+  EXPECT_EQ(Zundoc("encode hard.txt text.txt").out, kCouldNotOpen);
+  EXPECT_EQ(Zundoc("decode linked.pdb doc.pdb").exit, 1);
 
   // A FIFO passes the existence check and then cannot be read; devices are no files either.
   ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
   for (const char* args : {"encode fifo doc.pdb", "decode fifo text.txt", "decode doc.pdb fifo",
                            "decode doc.pdb /dev/null", "info fifo"}) {
-    EXPECT_EQ(Zundoc(args, false).exit, 1) << args;
+    EXPECT_EQ(Zundoc(args).exit, 1) << args;
   }
   EXPECT_EQ(zuntest::ReadText(dir / "text.txt"), "old text");
   EXPECT_EQ(zuntest::DecodedText(dir / "doc.pdb"), "new text");
@@ -182,7 +167,7 @@ TEST_F(Faults, ClaimsBeyondTheFileAreRefusedWithinBoundedMemory) {
   promise[77] = 0xFF;
   zuntest::WriteBytes(dir / "promise.pdb", promise);
   for (const std::string document : {"huge.pdb", "promise.pdb"}) {
-    const Outcome r = Zundoc("decode " + document + " out.txt", Limits{false, RLIM_INFINITY, kMemoryLimit});
+    const Outcome r = Zundoc("decode " + document + " out.txt", false, RLIM_INFINITY, kMemoryLimit);
     EXPECT_EQ(r.exit, 1) << document;
     EXPECT_TRUE(r.out.starts_with("Error")) << r.out << r.err;
     EXPECT_FALSE(zuntest::Exists(dir / "out.txt"));
@@ -209,8 +194,8 @@ TEST_F(Faults, ALibraryInTheCurrentOrDataFolderIsNeverLoaded) {
   const std::string mark = tools / "loaded";
   zuntest::ScopedEnv env("ZUN2_PLANTED_MARK", mark);
   MakeDocument("doc.pdb", "text");
-  EXPECT_EQ(Zundoc("info doc.pdb", false).exit, 0);
-  EXPECT_EQ(Zundoc("run --dir " + dir.Path(), false).exit, 0);
+  EXPECT_EQ(Zundoc("info doc.pdb").exit, 0);
+  EXPECT_EQ(Zundoc("run --dir " + dir.Path()).exit, 0);
   EXPECT_FALSE(zuntest::Exists(mark));
 }
 
