@@ -4,7 +4,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 #include "convert/status_texts.h"
 #include "convert/text_to_document.h"
@@ -111,22 +110,14 @@ TEST_F(JPilot, DocumentsGoThroughTheBackupLinkAndAreQueuedOnce) {
   EXPECT_EQ(InstallLines(), std::vector<std::string>{real}) << "no second line for the same file";
 }
 
-TEST_F(JPilot, WaitsWhileASyncRewritesTheListAndFailsRatherThanLoseTheLine) {
+TEST_F(JPilot, ASyncThatKeepsRewritingTheListFailsTheQueueRatherThanLoseTheLine) {
   MakeJPilot();
   zuntest::WriteText(folder + "jpilot.install", "/earlier/file.pdb\n");
   zuntest::WriteText(folder + "jpilot.install.tmp", "");
   zun::JPilotUsers users(folder, 100ms);
   EXPECT_FALSE(users.QueueInstall(folder + "backup/a.pdb"));
   EXPECT_EQ(InstallLines(), std::vector<std::string>{"/earlier/file.pdb"});
-
-  zun::JPilotUsers patient(folder, 5000ms);
-  std::thread sync([this] {
-    std::this_thread::sleep_for(150ms);
-    std::filesystem::remove(folder + "jpilot.install.tmp");
-  });
-  EXPECT_TRUE(patient.QueueInstall(folder + "backup/a.pdb"));
-  sync.join();
-  EXPECT_EQ(InstallLines().size(), 2u);
+  // A wait that ends when the list is free shows in zundoc's run test.
 }
 
 }  // namespace

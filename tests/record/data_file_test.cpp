@@ -146,8 +146,6 @@ TEST(DataFile, AddDeleteAndSaveDefault) {
     EXPECT_EQ(data.AddTask(), i);
     zun::TaskRecord task = data.Read(i + 2);
     EXPECT_EQ(task.PcDate, 0.0) << "stamps start at 0";
-    EXPECT_EQ(task.Reserved.str(), std::string(20, ' '));
-    EXPECT_EQ(task.Status.str(), std::string(64, ' '));
     EXPECT_EQ(task.Version.str(), "0010") << "inherited from record 1";
     task.PcFile = "/texts/task" + std::to_string(i) + ".txt";
     task.PalmFile = "task" + std::to_string(i) + ".pdb";

@@ -121,11 +121,4 @@ TEST(Codec, DecodesTheRecordsOfOtherWriters) {
   }
 }
 
-TEST(Codec, PalmTimeIsNow) {
-  const uint32_t palm = CalcPalmTime();
-  const int64_t unixNow = static_cast<int64_t>(time(nullptr));
-  // Local time differs from UTC by at most 14 hours.
-  EXPECT_NEAR(static_cast<double>(palm) - 2082844800.0, static_cast<double>(unixNow), 14 * 3600 + 5);
-}
-
 }  // namespace
