@@ -57,7 +57,7 @@ TEST(Browser, TheDefaultComesFromTheAssociationFilesThenBrowserThenNothing) {
   };
   entry("system/applications/cached.desktop", "cached %u");
   entry("system/applications/vendor/wrapped.desktop", "env A=1 wrapped %u");  // the ID vendor-wrapped.desktop
-  entry("system/applications/hidden.desktop", "hidden %u", "Hidden=true\n");
+  entry("system/applications/hidden.desktop", "hidden %u", "Hidden=true\n");  // never chosen
   entry("data/applications/chosen.desktop", "chosen --url %u");
   ASSERT_EQ(::mkfifo((dir / "config/mimeapps.list").c_str(), 0644), 0);  // read without waiting on it
 

@@ -91,26 +91,23 @@ TEST(DataFile, NewFileHoldsTheTwoDefaultRecords) {
   zuntest::TempDir dir;
   zun::DataFile data(dir.Path());
   data.OpenAndCheck();
-  const Bytes b = zuntest::ReadBytes(dir / "zundata.dat");
-  ASSERT_EQ(b.size(), 2416u);
+  ASSERT_EQ(zuntest::ReadBytes(dir / "zundata.dat").size(), 2416u);
   EXPECT_EQ(data.TaskCount(), 0);
-  const zun::TaskRecord settings = data.Read(1);
-  EXPECT_EQ(settings.Version.str(), "0010");
-  EXPECT_EQ(settings.Action, zun::TaskAction::NoConversion);
-  EXPECT_EQ(settings.Options.Trimmed(), "11    1") << "Compress, TABs to Spaces, UTF-8 Text";
-  EXPECT_EQ(settings.TabSpace, 4);
-  EXPECT_EQ(settings.Targets.Trimmed(), "1");
-  EXPECT_EQ(settings.Flag1, -1);
-  EXPECT_EQ(settings.Flag2, -1);
-  EXPECT_EQ(settings.PcFilterIndex, 1);
-  EXPECT_EQ(DoubleAt(b, 516), 0.0);
-  const zun::TaskRecord clip = data.Read(2);
-  EXPECT_EQ(clip.Version.str(), "0   ");
-  EXPECT_EQ(clip.PalmFile.Trimmed(), "clipboard.pdb");
-  EXPECT_EQ(clip.Action, zun::TaskAction::PcToPalm);
-  EXPECT_EQ(clip.Flag1, 0);
-  EXPECT_EQ(clip.Flag2, 0);
-  EXPECT_EQ(clip.Counter, 0);
+  zun::TaskRecord settings;
+  settings.Version = "0010";
+  settings.Action = zun::TaskAction::NoConversion;
+  settings.Options = "11    1";  // Compress, TABs to Spaces, UTF-8 Text
+  settings.TabSpace = 4;
+  settings.Targets = "1";
+  settings.PcFilterIndex = settings.PalmFilterIndex = 1;
+  settings.Flag1 = settings.Flag2 = -1;
+  EXPECT_EQ(data.Read(1), settings);
+  zun::TaskRecord clip = settings;
+  clip.Version = "0";
+  clip.PalmFile = "clipboard.pdb";
+  clip.Action = zun::TaskAction::PcToPalm;
+  clip.Flag1 = clip.Flag2 = 0;
+  EXPECT_EQ(data.Read(2), clip);
 }
 
 TEST(DataFile, StartsAnewKeepingTheOldFileAndCountsRecordsRounded) {

@@ -79,18 +79,9 @@ Bytes RandomBytes(size_t size, uint32_t seed, int alphabet) {
 }
 
 std::string ProseText(size_t size, uint32_t seed) {
-  static const char* const kWords[] = {"the", "and",  "of",  "to",   "in",   "that", "he",  "LORD",  "shall", "unto",
-                                       "his", "I",    "a",   "for",  "they", "be",   "is",  "him",   "not",   "them",
-                                       "it",  "with", "all", "thou", "thy",  "was",  "God", "which", "my",    "me"};
-  std::mt19937 random(seed);
-  std::uniform_int_distribution<size_t> pick(0, std::size(kWords) - 1);
-  std::uniform_int_distribution<int> punctuation(0, 11);
-  std::string text;
-  while (text.size() < size) {
-    text += kWords[pick(random)];
-    const int p = punctuation(random);
-    text += p == 0 ? ".\n" : p == 1 ? ", " : " ";
-  }
+  static const std::string license = ReadText(TestData("gpl3.txt"));
+  std::string text = license.substr(seed * 7919u % license.size());
+  while (text.size() < size) text += license;
   text.resize(size);
   return text;
 }

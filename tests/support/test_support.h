@@ -48,7 +48,7 @@ zun::DocCodec LinkedCodec();
 
 // Random bytes from a fixed seed.
 Bytes RandomBytes(size_t size, uint32_t seed, int alphabet = 256);
-// English-like text made of a small vocabulary.
+// English prose: the GPL from a point the seed picks, as often as it takes.
 std::string ProseText(size_t size, uint32_t seed);
 
 // Everything a conversion needs, with "Custom" as the only target and no users.
