@@ -190,12 +190,9 @@ std::string Filter(const std::string& in, bool tabs, int blanks, bool crToLf) {
   return std::string(out.begin(), out.end());
 }
 
-TEST(TextFilter, TabsAndLineEnds) {
-  EXPECT_EQ(Filter("a\tb", true, 4, false), "a    b");
+// The common cases go through the conversions below and zundoc's options; these are the odd ones.
+TEST(TextFilter, ATabOfNoBlanksAndALoneCarriageReturn) {
   EXPECT_EQ(Filter("a\tb", true, 0, false), "ab");
-  EXPECT_EQ(Filter("a\tb", false, 4, false), "a\tb");
-  EXPECT_EQ(Filter("x\r\ny", false, 4, false), "x\ny");
-  EXPECT_EQ(Filter("x\r\ny", false, 4, true), "x\n\ny");
   EXPECT_EQ(Filter("mac\rend", false, 4, false), "macend");
   EXPECT_EQ(Filter("mac\rend", false, 4, true), "mac\nend");
 }

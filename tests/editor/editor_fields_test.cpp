@@ -85,10 +85,6 @@ TEST_F(EditorTest, LoadingStoresNothingAndAutomaticNamingFollowsTheSourceSide) {
   EXPECT_EQ(zuntest::ReadBytes(dir / "zundata.dat"), before);
   model->PcFileEdited("/a/c.txt");  // pasted or set by an assistive tool: no key pressed
   EXPECT_EQ(S().palmFileText, "c.pdb") << "both ways: the edited side is the source";
-  SetTask(1, [](zun::TaskRecord& t) { t.Action = zun::TaskAction::NoConversion; });
-  Restart();
-  model->PcFileEdited("/a/d.txt");
-  EXPECT_EQ(S().palmFileText, "c.pdb") << "no naming without a direction";
 
   SetTask(1, zun::TaskAction::PcToPalm, "10");
   Restart();

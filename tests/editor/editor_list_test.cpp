@@ -7,11 +7,7 @@ namespace {
 
 TEST_F(EditorTest, AddingLoadsTheDefaultsAndDeletingSelectsTheRowThatTakesItsPlace) {
   Start();
-  model->TimerTick();
-  EXPECT_TRUE(S().newButtonEnlarged);
   model->AddTask();
-  EXPECT_FALSE(S().timerRunning);
-  EXPECT_FALSE(S().newButtonEnlarged) << "back to normal size";
   EXPECT_TRUE(S().controls.convert && !S().controls.pcFileLocked);
   ASSERT_EQ(S().rows.size(), 1u);
   // Selected and loaded: picture 1, no status (no padding shown), "Custom" checked.

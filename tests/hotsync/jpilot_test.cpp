@@ -50,9 +50,7 @@ TEST(InstallList, EntriesStayWithTheirUsersWhenAUserWithoutIdIsLeftOut) {
 TEST_F(JPilot, TheUserComesFromJPilotsFolderAndSettings) {
   EXPECT_EQ(zun::JPilotUsers(folder, 10ms).UserCount(), 0) << "no J-Pilot: only \"Custom\"";
   MakeJPilot("fontname Sans 10\nuser Anna Smith\nuser_id 4242\n");
-  zuntest::ScopedEnv env("JPILOT_HOME", home.Path());
-  EXPECT_EQ(zun::JPilotFolder(), folder);
-  zun::JPilotUsers users;
+  zun::JPilotUsers users(folder, 10ms);
   EXPECT_EQ(zun::FillUserList(users), std::vector<std::string>{"Anna Smith"});
   EXPECT_EQ(users.UserIdAt(0), 4242);
   zuntest::WriteText(folder + "jpilot.rc", "user_id 0\r\nchar_set 12\r\n");
