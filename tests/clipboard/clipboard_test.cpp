@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "clipboard/clipboard_conversion.h"
-#include "convert/status_texts.h"
 #include "editor/editor_fixture.h"
 #include "record/data_file.h"
 
@@ -61,6 +60,16 @@ TEST_F(Clipboard, AnEmptyClipboardFailsTextBecomesTheDocumentInTheFallbackFolder
   EXPECT_EQ(s.host.clipControlsEnabled, (std::vector<bool>{false, true}));
   EXPECT_FALSE(zuntest::Exists(s.programDir / "zunclip.tmp"));
   EXPECT_FALSE(s.flags.sideChosen);
+}
+
+TEST_F(Clipboard, UnicodeTextReachesTheHandheldInItsSetWhenRecordTwoSaysSo) {
+  s.host.clipboardText = "Grüße €";
+  for (const bool on : {true, false}) {  // a new data file has "UTF-8 Text" on
+    Convert();
+    EXPECT_EQ(zuntest::DecodedText(s.files / "clipboard.pdb"), on ? "Gr\xFC\xDF\x65 \x80" : *s.host.clipboardText);
+    zuntest::ChangeRecord(data, zun::kClipboardRecord,
+                          [](zun::TaskRecord& r) { r.Options.SetAt(zun::kOptUtf8Text, '0'); });
+  }
 }
 
 TEST_F(Clipboard, ReplacesAnExistingDocumentWithoutAsking) {

@@ -1,18 +1,15 @@
 // "UTF-8 Text": round trips of every set's documents and texts, invalid UTF-8, real texts in the
-// handheld's sets, J-Pilot's char_set, the clipboard, and calibre as a peer.
+// handheld's sets, J-Pilot's char_set and calibre as a peer.
 #include "convert/charset.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
+#include <optional>
 #include <random>
 
-#include "clipboard/clipboard_conversion.h"
 #include "convert/conversion_fixture.h"
-#include "record/data_file.h"
 
 using zun::TaskAction;
 using zuntest::AsBytes;
@@ -172,21 +169,6 @@ TEST_F(Utf8Text, OffOrNotUtf8MeansBytesAsTheyAre) {
   EXPECT_EQ(DocumentBytes(), AsBytes("Latin-1: caf\xE9 \xC3")) << "not UTF-8: passed through";
   Convert(TaskAction::PalmToPc, false);
   EXPECT_EQ(zuntest::ReadText(text), "Latin-1: caf\xE9 \xC3") << "off: the document's bytes";
-}
-
-TEST_F(Utf8Text, TheClipboardFollowsRecordTwo) {
-  zun::DataFile data(s.programDir.Path());
-  data.OpenAndCheck();
-  zuntest::ScopedEnv home("HOME", s.files.Path());
-  s.host.clipboardText = "Grüße €";
-  for (const bool on : {true, false}) {  // a new data file has it on
-    zun::ConversionEnv env = s.Env();
-    zun::ConvertClipboard(data, env, s.host);
-    std::rename((s.files / "clipboard.pdb").c_str(), document.c_str());
-    EXPECT_EQ(DocumentBytes(), on ? AsBytes("Gr\xFC\xDF\x65 \x80") : AsBytes(*s.host.clipboardText));
-    zuntest::ChangeRecord(data, zun::kClipboardRecord,
-                          [](zun::TaskRecord& r) { r.Options.SetAt(zun::kOptUtf8Text, '0'); });
-  }
 }
 
 // calibre guesses the set of a PalmDOC document's bytes; this text it takes as Windows-1252 (should

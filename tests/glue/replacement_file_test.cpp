@@ -4,14 +4,12 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
 
-#include "glue/file_system.h"
 #include "support/test_support.h"
 
 namespace {

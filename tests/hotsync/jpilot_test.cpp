@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "convert/status_texts.h"
 #include "convert/text_to_document.h"
 #include "hotsync/jpilot_users.h"
 #include "support/test_support.h"
