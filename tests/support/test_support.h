@@ -104,7 +104,9 @@ class FakeUsers : public zun::UserManager {
   std::string BackupDir(size_t index) const { return desktop + users[index].dir + "/backup/"; }
 
   int32_t UserCount() override { return static_cast<int32_t>(users.size()); }
-  int32_t UserIdAt(int32_t index) override { return index < UserCount() ? users.at(static_cast<size_t>(index)).id : 0; }
+  int32_t UserIdAt(int32_t index) override {
+    return index >= 0 && index < UserCount() ? users[static_cast<size_t>(index)].id : 0;
+  }
   std::string DesktopDir() override { return desktop; }
   void SelectUser(int32_t id) override { selected_ = id; }
   std::string UserName() override { return Selected().name; }

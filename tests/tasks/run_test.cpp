@@ -108,10 +108,7 @@ TEST_F(BothWays, BothChangedAsksAndUpdatesTheSideChosen) {
 }
 
 TEST_F(BothWays, ChecksComeFirstAndAConversionErrorIsTheOutcome) {
-  zun::TaskRecord task = s.Task(zun::TaskAction::BothWays, "", "");
-  EXPECT_EQ(Sync(task), zun::status::kNoPcFile);
-  task.PcFile = text;
-  task.PalmFile = document;
+  zun::TaskRecord task = Task(zun::TaskAction::BothWays);  // its files named, no target checked
   s.host.checks = zun::TargetChecks{{false}};
   EXPECT_EQ(Sync(task), zun::status::kNoUser);
 
