@@ -33,13 +33,16 @@ TEST(ReplacementFile, KeepsLinksHardLinksPermissionsAndOwner) {
   ::chmod((dir / "real/notes.txt").c_str(), 0640);
   fs::create_symlink("real/notes.txt", dir / "hop");
   fs::create_symlink("hop", dir / "link");  // a relative link to a link
+  struct stat info {};
+  ASSERT_EQ(::stat((dir / "real/notes.txt").c_str(), &info), 0);
+  const ino_t oldFile = info.st_ino;
   Replace(dir / "link", "new");
   EXPECT_TRUE(fs::is_symlink(dir / "link"));
   EXPECT_TRUE(fs::is_symlink(dir / "hop"));
   EXPECT_EQ(zuntest::ReadText(dir / "real/notes.txt"), "new");
-  struct stat info {};
   ASSERT_EQ(::stat((dir / "real/notes.txt").c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0640u);
+  EXPECT_NE(info.st_ino, oldFile) << "a new file renamed over the old, never the old one rewritten";
 
   fs::create_hard_link(dir / "real/notes.txt", dir / "second.txt");
   Replace(dir / "real/notes.txt", "shared and longer");

@@ -12,6 +12,7 @@
 #include <iterator>
 #include <ostream>
 #include <random>
+#include <set>
 #include <stdexcept>
 
 #include "convert/document_to_text.h"
@@ -75,6 +76,19 @@ Bytes RandomBytes(size_t size, uint32_t seed, int alphabet) {
   std::uniform_int_distribution<int> pick(0, alphabet - 1);
   Bytes bytes(size);
   for (uint8_t& b : bytes) b = static_cast<uint8_t>(pick(random));
+  return bytes;
+}
+
+Bytes IncompressibleBytes(size_t size) {
+  std::mt19937 random(1);
+  std::set<uint32_t> seen;
+  Bytes bytes;
+  while (bytes.size() < size) {
+    const auto b = static_cast<uint8_t>(0x80 | random());
+    const size_t n = bytes.size();
+    if (n >= 2 && !seen.insert(uint32_t{bytes[n - 2]} << 16 | uint32_t{bytes[n - 1]} << 8 | b).second) continue;
+    bytes.push_back(b);
+  }
   return bytes;
 }
 

@@ -48,6 +48,8 @@ zun::DocCodec LinkedCodec();
 
 // Random bytes from a fixed seed.
 Bytes RandomBytes(size_t size, uint32_t seed, int alphabet = 256);
+// Bytes of 0x80 and above in which no three bytes come twice: every 8 take 9 encoded, the bound.
+Bytes IncompressibleBytes(size_t size);
 // English prose: the GPL from a point the seed picks, as often as it takes.
 std::string ProseText(size_t size, uint32_t seed);
 
