@@ -97,7 +97,6 @@ TEST_F(EditorTest, ClipSettingsEditRecordTwoAndRestoreTheWindow) {
   EXPECT_EQ(Captions(S()), "Convert Clip|convert clipboard|Done|exit clipboard settings|Clipboard task settings");
   EXPECT_EQ(S().selected, 0);
   EXPECT_EQ(S().palmFileText, "clipboard.pdb");
-  EXPECT_EQ(S().countUpText, "000");
   EXPECT_TRUE(S().controls.countUpVisible);
   EXPECT_FALSE(S().controls.switchesVisible);
   EXPECT_FALSE(S().controls.list);

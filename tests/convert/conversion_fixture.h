@@ -16,8 +16,6 @@
 
 namespace zuntest {
 
-inline Bytes AsBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
-
 class ConversionTest : public ::testing::Test {
  protected:
   ConversionSetup s;

@@ -62,10 +62,7 @@ void WriteBytes(const std::string& path, const Bytes& bytes) {
 
 void WriteText(const std::string& path, const std::string& text) { WriteBytes(path, Bytes(text.begin(), text.end())); }
 
-bool Exists(const std::string& path) {
-  struct stat info {};
-  return ::lstat(path.c_str(), &info) == 0;
-}
+bool Exists(const std::string& path) { return std::filesystem::exists(std::filesystem::symlink_status(path)); }
 
 std::string TestData(const std::string& name) { return std::string(ZUN2_TEST_DATA) + name; }
 

@@ -34,6 +34,7 @@ class TempDir {
   std::string path_;
 };
 
+inline Bytes AsBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
 // The bytes a string of hexadecimal digit pairs spells.
 Bytes Hex(const std::string& hex);
 Bytes ReadBytes(const std::string& path);
