@@ -13,10 +13,8 @@
 
 namespace {
 
-using Result = zuntest::Outcome;
-
 // Runs zundoc in `dir`; `args` may carry redirections and a pipe. Temporary files go to dir/tmp/.
-Result Zundoc(const zuntest::TempDir& dir, const std::string& args) {
+zuntest::Outcome Zundoc(const zuntest::TempDir& dir, const std::string& args) {
   std::filesystem::create_directories(dir / "tmp");
   // No J-Pilot: "Custom" is the only target.
   return zuntest::RunShell(
@@ -43,12 +41,12 @@ TEST(Zundoc, OptionsReachTheDocumentAndStatusLinesNeverGoWhereTheTextGoes) {
   }
   // "-" reads standard input and writes standard output; the status then goes to standard error.
   EXPECT_EQ(Zundoc(dir, "encode --name=ABCDEFGHIJKLMNOPQRSTUVWXYZ0123\xc3\xbc - named.pdb < in.txt"),
-            (Result{0, "OK\n", ""}));
+            (zuntest::Outcome{0, "OK\n", ""}));
   EXPECT_TRUE(Holds(Zundoc(dir, "info named.pdb").out, "name:     ABCDEFGHIJKLMNOPQRSTUVWXYZ0123\n"))
       << "31 bytes at most, never half a character";
-  EXPECT_EQ(Zundoc(dir, "decode named.pdb -"), (Result{0, "a    b\nc", "OK\n"}));
-  EXPECT_EQ(Zundoc(dir, "decode missing.pdb -"), (Result{1, "", "Error: Palm File does not exist\n"}));
-  EXPECT_EQ(Zundoc(dir, "decode missing.pdb out.txt"), (Result{1, "Error: Palm File does not exist\n", ""}));
+  EXPECT_EQ(Zundoc(dir, "decode named.pdb -"), (zuntest::Outcome{0, "a    b\nc", "OK\n"}));
+  EXPECT_EQ(Zundoc(dir, "decode missing.pdb -"), (zuntest::Outcome{1, "", "Error: Palm File does not exist\n"}));
+  EXPECT_EQ(Zundoc(dir, "decode missing.pdb out.txt"), (zuntest::Outcome{1, "Error: Palm File does not exist\n", ""}));
   zuntest::WriteText(dir / "big.txt", zuntest::ProseText(1 << 20, 7));
   Zundoc(dir, "encode big.txt big.pdb");
   Zundoc(dir, "decode big.pdb - | head -c 10");  // the reader goes away long before the end
@@ -66,17 +64,17 @@ TEST(Zundoc, ReportsUsageErrorsHelpAndVersion) {
   for (const char* args :
        {"", "encode --tab-space 65 a b", "encode --bogus a b", "decode onlyone", "encode a -", "run --prefer",
         "run --dir", "run --prefer nothing", "decode --charset utf-16 a b", "encode a b --charset"}) {
-    const Result r = Zundoc(dir, args);
+    const zuntest::Outcome r = Zundoc(dir, args);
     EXPECT_EQ(r.exit, 2) << args;
     EXPECT_EQ(r.out, "") << args;
     EXPECT_TRUE(r.err.starts_with("zundoc: ") && r.err.ends_with("\nTry 'zundoc --help'.\n") &&
                 std::count(r.err.begin(), r.err.end(), '\n') == 2)
         << args << ": " << r.err;
   }
-  const Result help = Zundoc(dir, "--help");
+  const zuntest::Outcome help = Zundoc(dir, "--help");
   EXPECT_EQ(help.exit, 0);
   EXPECT_TRUE(Holds(help.out, "zundoc encode") && Holds(help.out, "zundoc run") && Holds(help.out, "--charset"));
-  EXPECT_EQ(Zundoc(dir, "--version"), (Result{0, "zundoc (ZUN2) " ZUN2_VERSION "\n", ""}));
+  EXPECT_EQ(Zundoc(dir, "--version"), (zuntest::Outcome{0, "zundoc (ZUN2) " ZUN2_VERSION "\n", ""}));
 }
 
 // Changes the data file in `dir` (while no zundoc runs there).
@@ -95,7 +93,7 @@ TEST(ZundocRun, AnswersThroughItsOptionsAndFailsWhenATaskFails) {
   // Stamps never set: both sides count as changed. Asking is on in a new data file: Skip.
   ChangeData(dir, [&](zun::DataFile& data) { zuntest::AddTask(data, zun::TaskAction::BothWays, text, document); });
   const std::string row = "1\t" + text + "\t" + document + "\t";
-  EXPECT_EQ(Zundoc(dir, "run"), (Result{0, row + " -\tUser skipped task\n", ""}));
+  EXPECT_EQ(Zundoc(dir, "run"), (zuntest::Outcome{0, row + " -\tUser skipped task\n", ""}));
   EXPECT_TRUE(Holds(Zundoc(dir, "run --prefer pc").out, "\t OK\tOK\n"));
   EXPECT_EQ(Zundoc(dir, "decode a.pdb -").out, "PC text");
   ChangeData(dir, [](zun::DataFile& data) {
@@ -105,7 +103,7 @@ TEST(ZundocRun, AnswersThroughItsOptionsAndFailsWhenATaskFails) {
   EXPECT_TRUE(Holds(Zundoc(dir, "run --yes").out, "\t OK\tOK\n"));
   std::filesystem::remove(text);
   std::filesystem::remove(document);
-  EXPECT_EQ(Zundoc(dir, "run"), (Result{1, row + " ?\tError: PC File does not exist\n", ""}));
+  EXPECT_EQ(Zundoc(dir, "run"), (zuntest::Outcome{1, row + " ?\tError: PC File does not exist\n", ""}));
 }
 
 TEST(ZundocRun, PrintsEachTaskOnOneLineAsSoonAsItIsDone) {
