@@ -1,8 +1,9 @@
 // Faults from outside, through the conversions as zundoc runs them: files and folders that cannot
 // be written, a full disk, one file on both sides, FIFOs and devices where files are expected,
-// files that claim more than they hold, a second program on the same data folder, a planted library. Each ends with an
-// error status and leaves the old PC file, the old document and zundata.dat as they were. How a file is replaced
-// (links, hard links, owners, read-only files) is tested with the replacement file itself.
+// files that claim more than they hold, a second program on the same data folder, a planted
+// library. Each ends with an error status and leaves the old PC file, the old document and
+// zundata.dat as they were. How a file is replaced (links, hard links, owners, read-only files) is
+// tested with the replacement file itself.
 //
 // Permission cases run zundoc as the unprivileged user "nobody" when the tests run as root
 // (root may write anywhere); a full disk is a file-size limit, which binds root too.
