@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "glue/byte_file.h"
+#include "glue/links.h"
 #include "glue/paths.h"
 #include "glue/temporary_files.h"
 
@@ -77,9 +78,14 @@ void KeepOldContent(int fd, const struct stat& old, const std::string& keep, con
   TemporaryFile copy = CreateTemporaryFile(folder, LinkedLater::Yes);
   if (!copy.fd.IsOpen()) throw FileError("cannot keep the old content in " + folder);
   const struct timespec times[2] = {old.st_atim, old.st_mtim};
+  // Readable by whoever could read the old file, so that another writer of it can put it back.
+  const mode_t mode = old.st_mode & (::fchown(copy.fd.Get(), -1, old.st_gid) == 0 ? 0666 : 0606);
   try {
     CopyContent(fd, copy.fd.Get(), old.st_size, keep);
-    if (::futimens(copy.fd.Get(), times) != 0 || ::fsync(copy.fd.Get()) != 0) throw FileError("cannot store " + keep);
+    if (::fchmod(copy.fd.Get(), mode | 0600) != 0 || ::futimens(copy.fd.Get(), times) != 0 ||
+        ::fsync(copy.fd.Get()) != 0) {
+      throw FileError("cannot store " + keep);
+    }
     const std::string self = "/proc/self/fd/" + std::to_string(copy.fd.Get());
     const bool named = copy.name.empty()
                            ? ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, keep.c_str(), AT_SYMLINK_FOLLOW) == 0
@@ -141,9 +147,10 @@ void RestoreInterruptedOverwrite(const std::string& path) {
   const std::string keep = KeptCopyPath(FolderOf(path), identity);
   struct stat kept {};
   if (::lstat(keep.c_str(), &kept) != 0 || !S_ISREG(kept.st_mode)) return;
-  // Anyone may put a file of that name into a shared folder: only the user's own copy, or one of
-  // the file's owner, is the file's content.
-  if (kept.st_uid != ::geteuid() && kept.st_uid != info.st_uid) return;
+  // Anyone may put a file of that name into a shared folder: there only the user's own copy, or
+  // one of the file's owner, is the file's content. Elsewhere whoever could make it could replace
+  // the file as well.
+  if (IsSharedFolder(FolderOf(path)) && kept.st_uid != ::geteuid() && kept.st_uid != info.st_uid) return;
   FileDescriptor target = OpenRegularFile(path, O_RDWR);
   if (!target.IsOpen()) throw FileError("cannot put back the old content of " + path);
   PutBack(target.Get(), keep, path);

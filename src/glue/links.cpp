@@ -37,11 +37,12 @@ void GoUp(std::string& resolved) {
   }
 }
 
+bool IsShared(const struct stat& folder) { return (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0; }
+
 void RefusePlantedLink(const std::string& folder, const struct stat& link, const std::string& path) {
   struct stat info {};
   if (::stat(folder.empty() ? "/" : folder.c_str(), &info) != 0) throw FileError("cannot look at " + folder);
-  const bool shared = (info.st_mode & S_ISVTX) != 0 && (info.st_mode & S_IWOTH) != 0;
-  if (shared && link.st_uid != ::geteuid() && link.st_uid != info.st_uid) {
+  if (IsShared(info) && link.st_uid != ::geteuid() && link.st_uid != info.st_uid) {
     throw PlantedLinkError("a link of another user in a shared folder: " + path);
   }
 }
@@ -54,6 +55,11 @@ std::string ReadLink(const std::string& path, const struct stat& link) {
 }
 
 }  // namespace
+
+bool IsSharedFolder(const std::string& folder) {
+  struct stat info {};
+  return ::stat(folder.c_str(), &info) == 0 && IsShared(info);
+}
 
 std::string FollowLinks(const std::string& path) {
   // Without a separator at its end: the root is "".

@@ -17,6 +17,9 @@ class PlantedLinkError : public FileError {
   using FileError::FileError;
 };
 
+// Whether a folder is shared: sticky and writable by everyone; false when it cannot be looked at.
+bool IsSharedFolder(const std::string& folder);
+
 // `path` with every symbolic link along it resolved, "." and ".." taken out and made absolute; a
 // missing last part (or missing folders and what follows them) stays as written. Throws
 // PlantedLinkError for a link another user planted in a shared folder, FileError for a link loop or
