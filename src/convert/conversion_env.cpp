@@ -1,15 +1,58 @@
 #include "convert/conversion_env.h"
 
+#include <strings.h>
+#include <sys/stat.h>
+
 #include <cmath>
 
 #include "convert/status_texts.h"
 #include "glue/byte_file.h"
 #include "glue/dates.h"
 #include "glue/file_system.h"
+#include "glue/in_place_overwrite.h"
+#include "glue/links.h"
 #include "glue/paths.h"
 #include "record/data_file.h"
 
 namespace zun {
+namespace {
+
+// `real` has its links resolved; `folder` ends in a separator.
+bool IsDataFolderFile(const std::string& real, const std::string& folder) {
+  struct stat file {};
+  const bool exists = ::stat(real.c_str(), &file) == 0;
+  const std::string name = PathFileName(real);
+  for (const char* own : {kDataFileName, kDataBackupName, kDataLockName}) {
+    struct stat info {};
+    if (exists && ::stat((folder + own).c_str(), &info) == 0 && info.st_dev == file.st_dev &&
+        info.st_ino == file.st_ino) {
+      return true;  // also a hard link elsewhere
+    }
+    // Not there yet (or another name on a file system that ignores case).
+    if (::strcasecmp(name.c_str(), own) == 0 && IsSameFile(PathDirectory(real), folder)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+const char* FileRefusal(const ConversionEnv& env, const std::string& path) {
+  std::string real;
+  try {
+    real = FollowLinks(path);
+  } catch (const PlantedLinkError&) {
+    return status::kPlantedLink;
+  } catch (const FileError&) {
+    return nullptr;  // a link loop: opening it fails
+  }
+  if (!env.programDir.empty() && IsDataFolderFile(real, env.programDir)) return status::kDataFolderFile;
+  try {
+    RestoreInterruptedOverwrite(real);
+  } catch (const FileError&) {
+    return status::kCouldNotOpen;
+  }
+  return nullptr;
+}
 
 const char* OpeningCheck(const TaskRecord& task, const TargetChecks& checks, const char* noTarget, NamesFirst order) {
   if (checks.CheckedCount() == 0) return noTarget;

@@ -54,8 +54,8 @@ struct ConversionEnv {
   UserManager& users;
   ConversionHost& host;
   RunFlags& flags;
-  std::string programDir;                                 // with trailing separator; temporary files go here
-  DataFile* data = nullptr;                               // where "do not ask again" is stored (record 1)
+  std::string programDir;    // the data folder, with trailing separator; temporary files go here
+  DataFile* data = nullptr;  // where "do not ask again" is stored (record 1)
   std::string handheldCharset = kDefaultHandheldCharset;  // iconv name, for the option "UTF-8 Text"
 };
 
@@ -67,6 +67,12 @@ inline constexpr const char* kFilterCaption = "Applying Filters";
 // two file names in the order given. The status of the first that fails; nullptr when all pass.
 enum class NamesFirst { Pc, Palm };
 const char* OpeningCheck(const TaskRecord& task, const TargetChecks& checks, const char* noTarget, NamesFirst order);
+
+// Why a conversion may neither read nor write `path`: it is one of the data folder's own files
+// (zundata.dat, .bak, .lock; by any name, through links and hard links, existing or not), or a
+// link another user planted in a shared folder leads to it; nullptr when it may. An interrupted
+// overwrite of the file is undone first (its failure: "Error: Could not open Palm or PC File").
+const char* FileRefusal(const ConversionEnv& env, const std::string& path);
 
 // Whether `path` may be replaced: when it exists and asking is on (and the both-changed prompt did
 // not choose this side), the overwrite prompt decides; "do not ask again" turns the switch off and

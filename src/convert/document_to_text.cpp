@@ -58,6 +58,12 @@ void ConvertDocumentToText(TaskRecord& task, ConversionEnv& env) {
   }
   const std::string pcFile = task.PcFile.Trimmed();
   const std::string documentPath = PalmFilePath(env.users, checks, checks.FirstChecked(), task.PalmFile.Trimmed());
+  for (const std::string& path : {documentPath, pcFile}) {
+    if (const char* refused = FileRefusal(env, path)) {
+      task.Status = refused;
+      return;
+    }
+  }
   if (FileExists(documentPath) != FileState::Exists) {
     task.Status = status::kPalmFileMissing;
     return;

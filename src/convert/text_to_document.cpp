@@ -31,8 +31,8 @@ struct Target {
 enum class TableOutcome { Ready, Ended };
 
 // Builds one row per checked entry in list order, asking before an existing file is replaced; a
-// skipped target leaves the table. A target that is the PC file itself, or that may not be
-// replaced, ends the task before anything is asked.
+// skipped target leaves the table. A target that is the PC file itself, that may not be replaced
+// or that no conversion may touch, ends the task before anything is asked.
 TableOutcome BuildTargetTable(TaskRecord& task, ConversionEnv& env, const TargetChecks& checks,
                               std::vector<Target>& table) {
   const std::string palmFile = task.PalmFile.Trimmed();
@@ -42,6 +42,10 @@ TableOutcome BuildTargetTable(TaskRecord& task, ConversionEnv& env, const Target
     if (!checks.IsChecked(i)) continue;
     const int32_t userId = checks.IsCustom(i) ? kCustomUserId : EntryUserId(env.users, i);
     Target row{i, PalmFilePath(env.users, checks, i, palmFile), userId};
+    if (const char* refused = FileRefusal(env, row.path)) {
+      task.Status = refused;
+      return TableOutcome::Ended;
+    }
     if (IsSameFile(row.path, pcFile) || !MayReplace(row.path)) {
       task.Status = status::kCouldNotOpen;
       return TableOutcome::Ended;
@@ -136,6 +140,10 @@ void Convert(TaskRecord& task, ConversionEnv& env, std::optional<ByteFile> suppl
   task.PcFile = task.PcFile.Trimmed();
   task.PalmFile = task.PalmFile.Trimmed();
   const std::string pcFile = task.PcFile.Trimmed();
+  if (const char* refused = supplied ? nullptr : FileRefusal(env, pcFile)) {
+    task.Status = refused;
+    return;
+  }
   if (!supplied && FileExists(pcFile) != FileState::Exists) {
     task.Status = status::kPcFileMissing;
     return;

@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
-#include <vector>
+
+#include "glue/links.h"
 
 namespace zun {
 
@@ -55,29 +55,21 @@ int64_t ReadAll(int fd, std::span<uint8_t> out, off_t offset) {
 }
 
 FileDescriptor OpenRegularFile(const std::string& path, int flags) {
+  // Links are followed here, under the rule for shared folders; the kernel then follows none.
+  std::string real;
+  try {
+    real = FollowLinks(path);
+  } catch (const FileError&) {
+    return {};
+  }
   // Non-blocking, so that opening a FIFO returns at once; fstat then turns it away.
-  FileDescriptor fd(::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666));
+  FileDescriptor fd(::open(real.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666));
   if (!fd.IsOpen()) return {};
   struct stat info {};
   if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
   const int status = ::fcntl(fd.Get(), F_GETFL);
   if (status < 0 || ::fcntl(fd.Get(), F_SETFL, status & ~O_NONBLOCK) != 0) return {};
   return fd;
-}
-
-FileDescriptor CreateAnonymousFile(const std::string& folder) {
-  const std::string where = folder.empty() ? "." : folder;
-  FileDescriptor fd(::open(where.c_str(), O_TMPFILE | O_RDWR | O_EXCL | O_CLOEXEC, 0600));
-  if (fd.IsOpen()) return fd;
-  // File systems without unnamed files: a unique name, removed at once.
-  std::string pattern = where;
-  if (pattern.back() != '/') pattern += '/';
-  pattern += ".zun2-XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  FileDescriptor named(::mkostemp(name.data(), O_CLOEXEC));
-  if (named.IsOpen()) ::unlink(name.data());
-  return named;
 }
 
 bool SyncFolder(const std::string& folder) {

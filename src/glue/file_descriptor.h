@@ -37,12 +37,13 @@ bool WriteAll(int fd, std::span<const uint8_t> bytes, off_t offset = -1);
 int64_t ReadAll(int fd, std::span<uint8_t> out, off_t offset = -1);
 
 // Opens a regular file; nothing for a missing file, a folder, a FIFO or a device, none
-// of which is waited for. `flags` are the access flags (O_RDONLY, O_RDWR ...), with O_CREAT a
-// missing file is created.
+// of which is waited for, nor for a path through a link planted in a shared folder (links.h). `flags` are the access
+// flags (O_RDONLY, O_RDWR ...), with O_CREAT a missing file is created.
 FileDescriptor OpenRegularFile(const std::string& path, int flags);
 
 // A new, empty file in `folder` that has no name: it vanishes with the descriptor, also when
-// the process is killed. Read and write. Not open when the folder cannot take one.
+// the process is killed (see temporary_files.h for file systems without unnamed files). Read and
+// write. Not open when the folder cannot take one.
 FileDescriptor CreateAnonymousFile(const std::string& folder);
 
 // Flushes a folder's entries (a rename in it) to disk; false when it could not.

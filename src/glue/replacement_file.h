@@ -6,9 +6,10 @@
 // disk and renames it over the old file in one step, then flushes the folder: the old content or
 // the new one, never a mix, also after a crash or a power cut. Permissions and owner are kept. A
 // file with several hard links, or whose owner a new file cannot be given, is overwritten in
-// place instead, once the whole new content is on disk and the space for it is reserved, so that
-// every name shows the new text. Anything but a regular file (a folder, a FIFO, a device) is never
-// replaced, nor is a file without write permission, even for root.
+// place instead, once the whole new content is on disk, so that every name shows the new text;
+// its old content is kept beside it meanwhile (see in_place_overwrite.h). Anything but a regular
+// file (a folder, a FIFO, a device) is never replaced, nor is a file without write permission,
+// even for root. Links planted by other users in shared folders are not followed (see links.h).
 #pragma once
 #include <string>
 
@@ -18,7 +19,8 @@ namespace zun {
 
 class ReplacementFile {
  public:
-  // Throws FileError when `target` may not be replaced or its folder takes no temporary file.
+  // Throws FileError when `target` may not be replaced, its folder takes no temporary file or an
+  // interrupted overwrite of it cannot be undone (which comes first).
   static ReplacementFile Begin(const std::string& target, ByteFile::WriteBack writeBack = ByteFile::WriteBack::Later);
 
   ReplacementFile(ReplacementFile&& other) noexcept;
@@ -34,16 +36,11 @@ class ReplacementFile {
  private:
   ReplacementFile(ByteFile content, std::string target) : content_(std::move(content)), target_(std::move(target)) {}
   void Rename();
-  void OverwriteInPlace();
 
   ByteFile content_;
-  std::string target_;      // the real file, links followed
-  std::string linkedName_;  // the temporary file's name once it has one; removed unless committed
+  std::string target_;         // the real file, links followed
+  std::string temporaryName_;  // the temporary file's name once it has one; removed unless committed
 };
-
-// The path of the file that `path` leads to through symbolic links at its last component (the
-// path itself when it is no link); a link loop is a FileError.
-std::string FollowLinks(const std::string& path);
 
 // Whether Begin would accept `target`: missing, or a regular file with write permission.
 bool MayReplace(const std::string& target);

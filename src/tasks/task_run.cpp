@@ -60,6 +60,13 @@ void RunTask(TaskRecord& task, ConversionEnv& env) {
     const std::string pcFile = task.PcFile.Trimmed();
     const std::string palmFile = task.PalmFile.Trimmed();
     const std::string palmPath = PalmFilePath(env.users, checks, checks.FirstChecked(), palmFile);
+    // Before the times decide: an interrupted overwrite undone, a file no task may have refused.
+    for (const std::string& path : {pcFile, palmPath}) {
+      if (const char* refused = FileRefusal(env, path)) {
+        task.Status = refused;
+        return;
+      }
+    }
     switch (Decide(task, pcFile, palmPath)) {
       case Direction::ToDocument:
         ConvertTextToDocument(task, env);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "clipboard/clipboard_conversion.h"
+#include "convert/status_texts.h"
 #include "editor/editor_fixture.h"
 #include "record/data_file.h"
 
@@ -82,6 +83,13 @@ TEST_F(Clipboard, ReplacesAnExistingDocumentWithoutAsking) {
   EXPECT_TRUE(s.host.overwritePrompts.empty());
   EXPECT_EQ(s.host.clipModeToggles, 0);
   EXPECT_EQ(s.host.clipStatus, "OK" + std::string(62, ' '));
+
+  // Never over the data folder's own files, though it asks nothing.
+  zuntest::ChangeRecord(data, zun::kClipboardRecord,
+                        [this](zun::TaskRecord& r) { r.PalmFile = s.programDir / "zundata.dat"; });
+  Convert();
+  EXPECT_EQ(data.Read(2).Status.Trimmed(), zun::status::kDataFolderFile);
+  EXPECT_EQ(zuntest::ReadBytes(s.programDir / "zundata.dat").size(), 2u * zun::kTaskRecordSize);
 }
 
 std::string Captions(const zun::EditorState& s) {

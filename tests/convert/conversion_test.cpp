@@ -3,6 +3,8 @@
 // prompt and a file changed while read; the targets of users; a peer reading our documents; the
 // status texts word for word.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -287,6 +289,50 @@ TEST_F(DocumentToText, ReaderFailuresKeepTheOldTextAndStamps) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(s.files.Path()), {}), 2) << "no temporary file left";
 }
 
+// A link another user planted in a shared folder (sticky, writable by all) is not followed, to
+// read or to write, at the end of a path or inside it, nor to the data file of a data folder
+// there; the user's own links and those of the folder's owner are. Root is a victim as any user.
+TEST_F(DocumentToText, LinksPlantedInASharedFolderAreNotFollowed) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can make a link of another user";
+  constexpr uid_t kNobody = 65534;
+  const std::string shared = s.files / "shared/", victim = s.files / "home/.bashrc";
+  std::filesystem::create_directories(s.files / "home");
+  std::filesystem::create_directory(shared);
+  ::chmod(shared.c_str(), 01777);
+  zuntest::WriteText(victim, "the victim's own");
+  zuntest::WriteText(text, "text");
+  ASSERT_EQ(Status(Task(TaskAction::PcToPalm)), "OK");
+  const auto plant = [&](const std::string& name, const std::string& target, uid_t owner) {
+    std::filesystem::create_symlink(target, shared + name);
+    EXPECT_EQ(::lchown((shared + name).c_str(), owner, owner), 0);
+    return shared + name;
+  };
+  const std::string planted = plant("notes.txt", victim, kNobody);
+  const std::string inside = plant("home", s.files / "home", kNobody) + "/.bashrc";
+  const std::tuple<TaskAction, std::string, std::string> cases[] = {
+      {TaskAction::PalmToPc, planted, document},
+      {TaskAction::PalmToPc, inside, document},
+      {TaskAction::PcToPalm, planted, s.files / "leak.pdb"},
+      {TaskAction::PcToPalm, text, plant("notes.pdb", victim, kNobody)},
+      {TaskAction::BothWays, planted, document},
+  };
+  for (const auto& [action, pc, palm] : cases) {
+    EXPECT_EQ(Status(s.Task(action, pc, palm)), zun::status::kPlantedLink) << pc << " " << palm;
+  }
+  EXPECT_EQ(zuntest::ReadText(victim), "the victim's own");
+  EXPECT_FALSE(zuntest::Exists(s.files / "leak.pdb"));
+
+  EXPECT_EQ(Status(s.Task(TaskAction::PalmToPc, plant("mine.txt", s.files / "mine.txt", 0), document)), "OK");
+  ASSERT_EQ(::chown(shared.c_str(), kNobody - 1, kNobody - 1), 0);
+  EXPECT_EQ(Status(s.Task(TaskAction::PalmToPc, plant("its.txt", s.files / "its.txt", kNobody - 1), document)), "OK");
+  EXPECT_EQ(zuntest::ReadText(s.files / "its.txt"), "text");
+
+  plant("zundata.dat", victim, kNobody);
+  zun::DataFile data(shared);
+  EXPECT_THROW(data.OpenAndCheck(), zun::FileError);
+  EXPECT_EQ(zuntest::ReadText(victim), "the victim's own");
+}
+
 // The texts a task's status is made of, word for word as users and callers see them.
 TEST(StatusTexts, AreTheSystemsOwnWording) {
   const std::pair<const char*, const char*> texts[] = {
@@ -309,6 +355,8 @@ TEST(StatusTexts, AreTheSystemsOwnWording) {
       {zun::status::kNoDocInfo, "Error: could not get DocInfo of Palm File"},
       {zun::status::kUnknownDocInfo, "Error: DocInfo in Palm File unknown"},
       {zun::status::kCorrupt, "Error: Palm File corrupt"},
+      {zun::status::kDataFolderFile, "Error: file belongs to ZUN2's data folder"},
+      {zun::status::kPlantedLink, "Error: link of another user in a shared folder"},
       {zun::status::kNoUpdateNecessary, "No update necessary"},
       {zun::status::kUserSkippedTask, "User skipped task"},
       {zun::status::kUserStopped, "User stopped conversion"},

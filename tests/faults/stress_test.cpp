@@ -1,7 +1,10 @@
-// Two "zundoc run" on one folder at once, one of them killed at a random moment, round after
-// round: the data file keeps whole records, every document is whole (one of the texts its task
+// Kills, round after round. Two "zundoc run" on one folder at once, one of them killed at a random
+// moment: the data file keeps whole records, every document is whole (one of the texts its task
 // ever had), and every task marked "OK" for its current text has a document that reads back as
-// that text.
+// that text. A decode killed while it overwrites a hard-linked text in place: the next look at the
+// text finds it wholly old or wholly new, and the temporary files of dead processes go while a
+// live process's one stays, with unnamed temporary files and without them.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,6 +19,7 @@
 
 #include "glue/dates.h"
 #include "glue/file_system.h"
+#include "glue/replacement_file.h"
 #include "record/data_file.h"
 #include "support/test_support.h"
 
@@ -25,16 +29,34 @@ constexpr int kTasks = 12;
 constexpr int kRounds = 20;
 constexpr std::time_t kFirstTime = 1700000000;
 
-pid_t StartRun(const std::string& dir, const std::string& home) {
+// Starts zundoc with these arguments (its output dropped), with or without unnamed temporary files.
+pid_t StartZundoc(std::vector<std::string> args, const std::string& home, bool unnamedFiles = true) {
+  args.insert(args.begin(), "zundoc");
   const pid_t child = ::fork();
   if (child == 0) {
     std::freopen("/dev/null", "w", stdout);
     std::freopen("/dev/null", "w", stderr);
     ::setenv("JPILOT_HOME", home.c_str(), 1);
-    ::execl(ZUNDOC_PATH, "zundoc", "run", "--wait", "--dir", dir.c_str(), static_cast<char*>(nullptr));
+    ::setenv("TMPDIR", home.c_str(), 1);
+    if (unnamedFiles) ::unsetenv("ZUN2_NO_TMPFILE");
+    if (!unnamedFiles) ::setenv("ZUN2_NO_TMPFILE", "1", 1);
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    ::execv(ZUNDOC_PATH, argv.data());
     ::_exit(99);
   }
   return child;
+}
+
+pid_t StartRun(const std::string& dir, const std::string& home) {
+  return StartZundoc({"run", "--wait", "--dir", dir}, home);
+}
+
+int ExitOf(pid_t child) {
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 TEST(Stress, TwoRunsAndKillsNeverCorruptWhatTheyKeep) {
@@ -92,6 +114,90 @@ TEST(Stress, TwoRunsAndKillsNeverCorruptWhatTheyKeep) {
     }
   }
   EXPECT_GT(verified, kTasks * kRounds / 2) << "most rounds end with their tasks done";
+}
+
+// The first bytes of a file; empty when it cannot be read.
+std::string Head(const std::string& path) {
+  char head[64];
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const ssize_t got = fd >= 0 ? ::pread(fd, head, sizeof head, 0) : -1;
+  if (fd >= 0) ::close(fd);
+  return got > 0 ? std::string(head, static_cast<size_t>(got)) : std::string();
+}
+
+// Kills the child the moment the file's first bytes differ from `old`'s; false when it ended first.
+bool KillWhenChanged(pid_t child, const std::string& path, const std::string& old) {
+  const std::string oldHead = old.substr(0, 64);
+  for (;;) {
+    if (Head(path) != oldHead) return ::kill(child, SIGKILL) == 0;
+    siginfo_t info{};
+    if (::waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == child) {
+      return false;
+    }
+  }
+}
+
+// ZUN2's temporary files and kept copies in a folder (or those whose names start so).
+int TemporaryFiles(const std::string& folder, const std::string& start = ".zun2-") {
+  int count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    count += entry.path().filename().string().starts_with(start) ? 1 : 0;
+  }
+  return count;
+}
+
+TEST(Stress, KilledOverwritesComeBackWholeAndStaleTemporaryFilesGo) {
+  // Read once per process: this process's own replacement files get names too.
+  const zuntest::ScopedEnv namedFiles("ZUN2_NO_TMPFILE", "1");
+  zuntest::TempDir dir;
+  zuntest::TempDir home;
+  const std::string oldText = zuntest::ProseText(12 << 20, 1);
+  const std::string newText = "new " + zuntest::ProseText(16 << 20, 2);
+  const std::string text = dir / "text.txt", document = dir / "new.pdb", look = dir / "look.pdb";
+  zuntest::WriteText(text, newText);
+  ASSERT_EQ(ExitOf(StartZundoc({"encode", "--raw", "--no-compress", text, document}, home.Path())), 0);
+  std::filesystem::create_hard_link(text, dir / "second.txt");
+  const auto started = std::chrono::steady_clock::now();
+  ASSERT_EQ(ExitOf(StartZundoc({"decode", document, text}, home.Path())), 0);
+  const auto decodeTime = std::chrono::steady_clock::now() - started;
+
+  std::mt19937 random(7);
+  int torn = 0, stale = 0;
+  // Each way of killing four times at least; on a busy machine more, until some kills tore the text.
+  for (int round = 0; round < 16 || (torn < 2 && round < 64); ++round) {
+    SCOPED_TRACE(round);
+    zuntest::WriteText(text, oldText);  // in place: the hard link stays
+    const bool unnamedFiles = round % 4 < 2;
+    const pid_t child = StartZundoc({"decode", document, text}, home.Path(), unnamedFiles);
+    if (round % 2 == 0) {
+      KillWhenChanged(child, text, oldText);
+    } else {
+      std::this_thread::sleep_for(decodeTime * (random() % 100) / 80);
+      ::kill(child, SIGKILL);
+    }
+    ExitOf(child);
+    const std::string killed = zuntest::ReadText(text);
+    torn += killed != oldText && killed != newText ? 1 : 0;
+    stale += unnamedFiles ? 0 : TemporaryFiles(dir.Path(), ".zun2-tmp-");
+
+    // The next look: an encode that reads the text and writes beside it.
+    ASSERT_EQ(ExitOf(StartZundoc({"encode", "--raw", "--no-compress", text, look}, home.Path(), unnamedFiles)), 0);
+    const std::string now = zuntest::ReadText(text);
+    EXPECT_TRUE(now == oldText || now == newText) << "a mix of " << now.size() << " bytes";
+    EXPECT_EQ(zuntest::ReadText(dir / "second.txt"), now);
+    EXPECT_EQ(zuntest::DecodedText(look), now);
+    EXPECT_EQ(TemporaryFiles(dir.Path()), 0);
+  }
+  EXPECT_GT(torn, 0) << "no kill came during an overwrite";
+  EXPECT_GT(stale, 0) << "no kill left a temporary file";
+
+  zun::ReplacementFile live = zun::ReplacementFile::Begin(dir / "live.txt");
+  live.Content().Append(zuntest::AsBytes("live"));
+  EXPECT_EQ(TemporaryFiles(dir.Path()), 1);
+  ASSERT_EQ(ExitOf(StartZundoc({"encode", text, look}, home.Path(), false)), 0);
+  EXPECT_EQ(TemporaryFiles(dir.Path()), 1) << "a live process's file stays";
+  live.Commit();
+  EXPECT_EQ(zuntest::ReadText(dir / "live.txt"), "live");
 }
 
 }  // namespace

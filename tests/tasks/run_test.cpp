@@ -4,9 +4,12 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <tuple>
 
 #include "convert/conversion_fixture.h"
 #include "glue/dates.h"
+#include "glue/paths.h"
 #include "record/data_file.h"
 #include "tasks/conversion_run.h"
 #include "tasks/task_run.h"
@@ -174,6 +177,40 @@ TEST_F(ConversionRun, StopDuringTheFirstOfThreeTasksEndsAfterIt) {
   EXPECT_EQ(data.Read(4), secondBefore);
   EXPECT_FALSE(zuntest::Exists(s.files / "b.pdb"));
   EXPECT_FALSE(s.flags.stopRequested) << "cleared for the next run";
+}
+
+// The data folder's own files are never a task's, by whatever name: the task list itself (read or
+// written), a hard link to it, a link to a backup not made yet, the lock by another path; in
+// either direction and both ways. Nothing changes.
+TEST_F(ConversionRun, TheDataFoldersOwnFilesAreNoTasksFiles) {
+  const std::string folder = s.programDir.Path(), document = s.files / "doc.pdb", text = s.files / "doc.txt";
+  zuntest::WriteBytes(document, zuntest::MakeDatabase({zun::MakeDocInfo(4, 1, false), zuntest::AsBytes("text")}));
+  zuntest::WriteText(text, "text");
+  std::filesystem::create_hard_link(folder + "zundata.dat", s.files / "hard.pdb");
+  std::filesystem::create_symlink(folder + "zundata.bak", s.files / "backup.txt");
+  const std::string lock = folder + "../" + zun::PathFileName(folder.substr(0, folder.size() - 1)) + "/zundata.lock";
+  const std::tuple<zun::TaskAction, std::string, std::string> tasks[] = {
+      {zun::TaskAction::PalmToPc, folder + "zundata.dat", document},
+      {zun::TaskAction::PcToPalm, folder + "zundata.dat", s.files / "new.pdb"},
+      {zun::TaskAction::PcToPalm, text, s.files / "hard.pdb"},
+      {zun::TaskAction::PalmToPc, s.files / "backup.txt", document},
+      {zun::TaskAction::BothWays, text, lock},
+  };
+  for (const auto& [action, pc, palm] : tasks) zuntest::AddTask(data, action, pc, palm);
+  s.host.askOverwrite = false;
+  EXPECT_FALSE(Run().has_value());
+  const zuntest::Bytes onDisk = zuntest::ReadBytes(folder + "zundata.dat");
+  ASSERT_EQ(onDisk.size(), 7u * zun::kTaskRecordSize) << "the task list is still there";
+  for (int32_t number = 1; number <= 7; ++number) {
+    const auto record = zun::EncodeTaskRecord(data.Read(number));
+    EXPECT_TRUE(std::equal(record.begin(), record.end(), onDisk.begin() + (number - 1) * zun::kTaskRecordSize));
+    if (number > 2) {
+      EXPECT_EQ(data.Read(number).Status.Trimmed(), zun::status::kDataFolderFile) << number;
+    }
+  }
+  EXPECT_FALSE(zuntest::Exists(folder + "zundata.bak") || zuntest::Exists(s.files / "new.pdb"));
+  EXPECT_EQ(std::filesystem::file_size(folder + "zundata.lock"), 0u);
+  EXPECT_EQ(zuntest::ReadText(text), "text");
 }
 
 }  // namespace
