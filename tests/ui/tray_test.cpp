@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <filesystem>
 
 #include "ui_support.h"
@@ -146,13 +147,15 @@ class TrayTest : public QObject {
 
     bool pressReturned = false;
     QStringList seen;  // checked once the information window is closed
-    uitest::AnswerNextModal([&](QWidget* modal) {
+    uitest::AnswerNextModal([&](QDialog* modal) {
+      bool closed = false;
+      QObject::connect(modal, &QDialog::finished, modal, [&closed] { closed = true; });
       auto* home = modal->findChild<QLabel*>("lbl_home");
       seen << (pressReturned ? "press returned" : "press held") << modal->objectName()
            << modal->findChild<QLabel*>("lbl_version")->text() << home->toolTip();
       home->setFocus();
       QTest::keyClick(home, Qt::Key_Return);  // Enter follows the focused link
-      seen << (modal->isVisible() ? "still open" : "closed");
+      seen << (closed ? "closed" : "still open");
       modal->findChild<QAbstractButton*>("cmd_ok")->click();
     });
     uitest::Accessible(w.Find("img_pelko"))->actionInterface()->doAction(QAccessibleActionInterface::pressAction());

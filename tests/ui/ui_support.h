@@ -1,20 +1,21 @@
 // Helpers for the window tests: a started window in a temporary program folder, finding
-// controls by name, acting as an assistive tool would, answering modal dialogs from a timer.
+// controls by name, acting as an assistive tool would, answering modal dialogs.
 #pragma once
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
+#include <QDialog>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTest>
-#include <QTimer>
 #include <QTreeView>
 #include <functional>
 #include <memory>
 
 #include "support/test_support.h"
 #include "ui/main_window.h"
+#include "ui/modal.h"
 
 namespace uitest {
 
@@ -54,6 +55,7 @@ struct Window {
   }
   // Starts the window; `users` defaults to none (only "Custom").
   bool Start(std::unique_ptr<zun::UserManager> users = nullptr, const std::vector<std::string>& codecFolders = {}) {
+    zun::ui::SetAnswersOnly(true);  // a dialog nobody answers fails the test instead of waiting
     zun::ui::StartOptions options;
     options.programDir = programDir.Path();
     options.codecFolders =
@@ -96,31 +98,13 @@ struct Window {
   zuntest::Bytes Data() const { return zuntest::ReadBytes(programDir / "zundata.dat"); }
 };
 
-// The answers still waiting for their modal dialog: timers, children of this object.
-inline QObject& WaitingAnswers() {
-  static QObject waiting;
-  return waiting;
+// Answers the next modal dialog in place of a user: `answer` gets the dialog, built but not
+// shown, and the dialog ends with what the answer did to it. Answers are used in order.
+inline void AnswerNextModal(const std::function<void(QDialog*)>& answer) {
+  zun::ui::AnswerNextDialog([answer](QDialog& dialog) { answer(&dialog); });
 }
 
-// How many answers never met their dialog; forgets them. Call from a test's cleanup().
-inline int PendingAnswers() {
-  const QList<QTimer*> pending = WaitingAnswers().findChildren<QTimer*>();
-  qDeleteAll(pending);
-  return static_cast<int>(pending.size());
-}
-
-// Runs `answer` on the next modal dialog as soon as it shows.
-inline void AnswerNextModal(const std::function<void(QWidget*)>& answer) {
-  auto* timer = new QTimer(&WaitingAnswers());
-  QObject::connect(timer, &QTimer::timeout, [timer, answer] {
-    if (QWidget* modal = QApplication::activeModalWidget()) {
-      timer->stop();
-      timer->setParent(nullptr);  // no longer waiting
-      timer->deleteLater();
-      answer(modal);
-    }
-  });
-  timer->start(5);
-}
+// Answers that met no dialog and dialogs that met no answer; forgets both. Call from cleanup().
+inline int PendingAnswers() { return zun::ui::UnmatchedAnswers(); }
 
 }  // namespace uitest

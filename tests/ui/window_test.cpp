@@ -178,12 +178,10 @@ class WindowTest : public QObject {
       uitest::ActByAssistiveTool(modal->findChild<QCheckBox*>("chk_notaskagain"),
                                  QAccessibleActionInterface::toggleAction());
       askedStill = w.Record(1).AskOverwrite();
-      uitest::AnswerNextModal([](QWidget* keepPalm) {
-        uitest::AnswerNextModal([](QWidget* keepPc) { keepPc->findChild<QAbstractButton*>("cmd_palmfile")->click(); });
-        keepPalm->findChild<QAbstractButton*>("cmd_pcfile")->click();
-      });
       modal->findChild<QAbstractButton*>("cmd_yes")->click();
     });
+    uitest::AnswerNextModal([](QWidget* keepPalm) { keepPalm->findChild<QAbstractButton*>("cmd_pcfile")->click(); });
+    uitest::AnswerNextModal([](QWidget* keepPc) { keepPc->findChild<QAbstractButton*>("cmd_palmfile")->click(); });
     w.Click("cmd_convert");
     QVERIFY(!askedStill);
     QVERIFY(!w.Find<QCheckBox>("chk_askoverwrite")->isChecked());
