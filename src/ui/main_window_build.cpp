@@ -182,9 +182,12 @@ void MainWindow::BuildEditor() {
   palmFile_ = Named(new QLineEdit(this), "txt_palmfile", "Palm File name");
   palmFile_->setGeometry(678, 50, 150, 24);
   palmFile_->setAccessibleName("Palm File name");
+  // Both read "Browse"; their names tell them apart.
   browsePc_ = Named(new QPushButton("Browse", this), "cmd_browsepcfile", "browse PC File");
+  browsePc_->setAccessibleName("Browse PC File");
   browsePc_->setGeometry(476, 80, Fitting(browsePc_, 70), 24);
   browsePalm_ = Named(new QPushButton("Browse", this), "cmd_browsepalmfile", "browse Palm File");
+  browsePalm_->setAccessibleName("Browse Palm File");
   browsePalm_->setGeometry(678, 80, Fitting(browsePalm_, 70), 24);
   pcInfo_ = Named(new QPlainTextEdit(this), "txt_pcfiledata", "file info Palm File");
   palmInfo_ = Named(new QPlainTextEdit(this), "txt_palmfiledata", "file info Palm File");

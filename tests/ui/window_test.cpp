@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <filesystem>
 
+#include "ui/info_window.h"
 #include "ui/prompts.h"
 #include "ui/task_list_model.h"
 #include "ui_support.h"
@@ -264,7 +265,8 @@ class WindowTest : public QObject {
   }
 
   // The keyboard alone adds, sets and runs a task; then a screen reader finds a named frame without
-  // decorations, named controls, read-only boxes that say so, prompts with named controls.
+  // decorations, named controls, read-only boxes that say so and cannot be rewritten, options that
+  // Toggle checks, prompts with named controls, links that are links.
   void theKeyboardAndAScreenReaderCanUseTheWindow() {
     uitest::Window w;
     QVERIFY(w.Start());
@@ -319,6 +321,19 @@ class WindowTest : public QObject {
     QVERIFY(uitest::Accessible(w.Find("txt_status"))->state().readOnly);
     QVERIFY(editable(w.Find("txt_pcfile")));
     QCOMPARE(uitest::Accessible(w.Find("txt_status"))->textInterface()->text(0, 2), QString("OK"));
+    for (const char* name : {"txt_pcfiledata", "txt_palmfiledata"}) {  // read-only, also for a screen reader
+      QAccessibleInterface* info = uitest::Accessible(w.Find(name));
+      const QString shown = info->text(QAccessible::Value);
+      info->setText(QAccessible::Value, "rewritten");
+      QVERIFY2(!editable(w.Find(name)) && info->state().readOnly && info->text(QAccessible::Value) == shown, name);
+    }
+    QCOMPARE(NameOf(w.Find("cmd_browsepcfile")) + "," + NameOf(w.Find("cmd_browsepalmfile")),
+             QString("Browse PC File,Browse Palm File"));
+    QAccessibleInterface* stripHtml = uitest::Accessible(w.Find("lst_options"))->child(2);  // Toggle checks
+    QCOMPARE(stripHtml->text(QAccessible::Name), QString("Strip HTML"));
+    stripHtml->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    QVERIFY(stripHtml->state().checkable && stripHtml->state().checked);
+    QCOMPARE(QString::fromStdString(w.Record(3).Options.str().substr(0, 4)), QString("1111"));
     w.Click("cmd_delete");  // no task: the file boxes are locked, the number boxes disabled
     QVERIFY(uitest::Accessible(w.Find("txt_pcfile"))->state().readOnly);
     QVERIFY(!editable(w.Find("txt_tabspace")));
@@ -331,6 +346,14 @@ class WindowTest : public QObject {
     QCOMPARE(UnnamedControls(&overwrite), QStringList());
     zun::ui::BothChangedDialog both(w.window.get(), state);
     QCOMPARE(UnnamedControls(&both), QStringList());
+    std::string opened;  // the information window's links are links, which Press follows
+    zun::ui::InfoWindow info(w.window.get(), "/p/", [&opened](const std::string& address) { opened = address; });
+    QAccessibleInterface* home = uitest::Accessible(info.findChild<QLabel*>("lbl_home"));
+    QCOMPARE(home->role(), QAccessible::Link);
+    QCOMPARE(home->text(QAccessible::Name), QString("ZUN2 home"));
+    home->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QCOMPARE(opened, std::string("file:///p/help/help.htm#updates"));
+    QCOMPARE(UnnamedControls(&info), QStringList());
   }
 };
 
