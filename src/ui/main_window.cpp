@@ -124,12 +124,6 @@ void MainWindow::ShutDown() {
   if (tray_ != nullptr) tray_->hide();
 }
 
-int32_t MainWindow::RowsPerPage() const {
-  const int header = tasks_->header()->sizeHint().height();
-  const int frame = 2 * tasks_->frameWidth();
-  return std::max(1, (tasks_->height() - header - frame) / kRowHeight);
-}
-
 ConversionEnv MainWindow::Env() {
   return ConversionEnv{*codec_, *options_.users, *this, flags_, options_.programDir, &data_, options_.handheldCharset};
 }
@@ -340,6 +334,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
+  if (event->type() == QEvent::PaletteChange) PaintPictures();
   if (event->type() != QEvent::WindowStateChange || shutDown_) return;
   const bool minimized = isMinimized();
   // Into the tray only while the icon can be seen there; otherwise an ordinary minimize.
