@@ -56,6 +56,24 @@ void EditorModel::FinishStart() {
 
 void EditorModel::SetRowsPerPage(int32_t rows) { state_.rowsPerPage = std::max(rows, 1); }
 
+void EditorModel::PageResized(int32_t rows) {
+  rows = std::max(rows, 1);
+  if (rows == state_.rowsPerPage) return;
+  const bool wasShown = SelectionVisible();
+  state_.rowsPerPage = rows;
+  const auto count = static_cast<int32_t>(state_.rows.size());
+  if (count == 0) return;
+  const ScrollRange range = ScrollRangeFor(count, rows);
+  state_.scroll.maximum = range.maximum;
+  state_.scroll.largeChange = range.largeChange;
+  state_.top = std::clamp(state_.top, 1, std::max(range.maximum, 1));
+  if (wasShown) state_.top = TopRowShowing(state_.selected, state_.top, rows);
+  // During a conversion or in clip settings mode the editor shows what it shows.
+  if (SelectionVisible() != wasShown && state_.runState == RunState::Idle && !state_.clipSettingsMode) {
+    Guarded([&] { RefreshSelection(kRefreshEditor); });
+  }
+}
+
 bool EditorModel::SelectionVisible() const {
   return !state_.rows.empty() && state_.selected >= 1 && state_.selected >= state_.top &&
          state_.selected - state_.top < state_.rowsPerPage;

@@ -67,6 +67,9 @@ class EditorModel : public RunView, public ClipboardView {
   // The last start-up step: selection, editor and scroll bar.
   void FinishStart();
   void SetRowsPerPage(int32_t rows);
+  // The list shows `rows` rows now (the window was resized): a selected task in view stays in
+  // view; one that comes into view is shown in the editor.
+  void PageResized(int32_t rows);
 
   // Task list.
   void AddTask();

@@ -2,8 +2,16 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
+#include <QPlainTextEdit>
+#include <QTextDocument>
+#include <algorithm>
+#include <tuple>
+#include <type_traits>
+#include <utility>
 
 #include "ui/shapes.h"
 
@@ -37,28 +45,81 @@ class FrameAccessible : public QAccessibleWidget {
   }
 };
 
+// What the text interface needs of a box, for each kind of box the window has.
+QString BoxText(const QLineEdit* box) { return box->text(); }
+QString BoxText(const QPlainTextEdit* box) { return box->toPlainText(); }
+void SetBoxText(QLineEdit* box, const QString& text) { box->setText(text); }
+void SetBoxText(QPlainTextEdit* box, const QString& text) { box->setPlainText(text); }
+std::pair<int, int> BoxSelection(const QLineEdit* box) {
+  if (!box->hasSelectedText()) return {0, 0};
+  return {box->selectionStart(), box->selectionStart() + static_cast<int>(box->selectedText().size())};
+}
+std::pair<int, int> BoxSelection(const QPlainTextEdit* box) {
+  return {box->textCursor().selectionStart(), box->textCursor().selectionEnd()};
+}
+void SelectInBox(QLineEdit* box, int start, int end) { box->setSelection(start, end - start); }
+void SelectInBox(QPlainTextEdit* box, int start, int end) {
+  QTextCursor cursor = box->textCursor();
+  cursor.setPosition(start);
+  cursor.setPosition(end, QTextCursor::KeepAnchor);
+  box->setTextCursor(cursor);
+}
+int BoxCursor(const QLineEdit* box) { return box->cursorPosition(); }
+int BoxCursor(const QPlainTextEdit* box) { return box->textCursor().position(); }
+void SetBoxCursor(QLineEdit* box, int position) { box->setCursorPosition(position); }
+void SetBoxCursor(QPlainTextEdit* box, int position) {
+  QTextCursor cursor = box->textCursor();
+  cursor.setPosition(position);
+  box->setTextCursor(cursor);
+}
+// Where a character stands, on the screen; measured from where its line starts.
+QRect BoxCharacterRect(const QLineEdit* box, int offset) {
+  const QString text = box->text();
+  const QFontMetrics metrics = box->fontMetrics();
+  const QRect inside = box->contentsRect();
+  const int x = inside.x() + metrics.horizontalAdvance(text.left(offset));
+  const int width = offset < text.size() ? metrics.horizontalAdvance(text.at(offset)) : 1;
+  return QRect(box->mapToGlobal(QPoint(x, inside.y())), QSize(width, inside.height()));
+}
+QRect BoxCharacterRect(const QPlainTextEdit* box, int offset) {
+  QTextCursor cursor(box->document());
+  cursor.setPosition(std::clamp(offset, 0, box->document()->characterCount() - 1));
+  const QRect caret = box->cursorRect(cursor);
+  const QString text = box->toPlainText();
+  const int width = offset < text.size() ? box->fontMetrics().horizontalAdvance(text.at(offset)) : 1;
+  return QRect(box->viewport()->mapToGlobal(caret.topLeft()), QSize(width, caret.height()));
+}
+int BoxOffsetAt(QLineEdit* box, const QPoint& point) { return box->cursorPositionAt(box->mapFromGlobal(point)); }
+int BoxOffsetAt(const QPlainTextEdit* box, const QPoint& point) {
+  return box->cursorForPosition(box->viewport()->mapFromGlobal(point)).position();
+}
+
 // A text box that is editable for assistive technology exactly while it is for the keyboard:
 // a read-only or disabled box offers no editing, and a read-only one says so.
+template <typename Box>
 class TextBoxAccessible : public QAccessibleWidget,
                           public QAccessibleTextInterface,
                           public QAccessibleEditableTextInterface {
  public:
-  explicit TextBoxAccessible(QLineEdit* box) : QAccessibleWidget(box, QAccessible::EditableText) {}
+  explicit TextBoxAccessible(Box* box) : QAccessibleWidget(box, QAccessible::EditableText) {}
 
+  int childCount() const override { return 0; }  // not the box's viewport or scroll bars
+  QAccessibleInterface* child(int) const override { return nullptr; }
   QString text(QAccessible::Text type) const override {
-    return type == QAccessible::Value ? Box()->text() : QAccessibleWidget::text(type);
+    return type == QAccessible::Value ? BoxText(B()) : QAccessibleWidget::text(type);
   }
   void setText(QAccessible::Text type, const QString& text) override {
     if (type != QAccessible::Value) {
       QAccessibleWidget::setText(type, text);
     } else if (Editable()) {
-      Box()->setText(text);
+      SetBoxText(B(), text);
     }
   }
   QAccessible::State state() const override {
     QAccessible::State state = QAccessibleWidget::state();
-    state.readOnly = Box()->isReadOnly();
+    state.readOnly = B()->isReadOnly();
     state.editable = Editable();
+    state.multiLine = std::is_same_v<Box, QPlainTextEdit>;
     state.selectableText = true;
     return state;
   }
@@ -73,32 +134,21 @@ class TextBoxAccessible : public QAccessibleWidget,
   // Text.
   void selection(int index, int* start, int* end) const override {
     *start = *end = 0;
-    if (index != 0 || !Box()->hasSelectedText()) return;
-    *start = Box()->selectionStart();
-    *end = *start + static_cast<int>(Box()->selectedText().size());
+    if (index == 0) std::tie(*start, *end) = BoxSelection(B());
   }
-  int selectionCount() const override { return Box()->hasSelectedText() ? 1 : 0; }
+  int selectionCount() const override { return BoxSelection(B()).first != BoxSelection(B()).second ? 1 : 0; }
   void addSelection(int start, int end) override { setSelection(0, start, end); }
-  void removeSelection(int) override { Box()->deselect(); }
-  void setSelection(int, int start, int end) override { Box()->setSelection(start, end - start); }
-  int cursorPosition() const override { return Box()->cursorPosition(); }
-  void setCursorPosition(int position) override { Box()->setCursorPosition(position); }
-  QString text(int start, int end) const override { return Box()->text().mid(start, end - start); }
-  int characterCount() const override { return static_cast<int>(Box()->text().size()); }
-  QRect characterRect(int offset) const override {
-    // Measured from where the text starts; good enough to point at a character.
-    const QString text = Box()->text();
-    const QFontMetrics metrics = Box()->fontMetrics();
-    const QRect inside = Box()->contentsRect();
-    const int x = inside.x() + metrics.horizontalAdvance(text.left(offset));
-    const int width = offset < text.size() ? metrics.horizontalAdvance(text.at(offset)) : 1;
-    const QRect local(x, inside.y(), width, inside.height());
-    return QRect(Box()->mapToGlobal(local.topLeft()), local.size());
-  }
-  int offsetAtPoint(const QPoint& point) const override { return Box()->cursorPositionAt(Box()->mapFromGlobal(point)); }
+  void removeSelection(int) override { SetBoxCursor(B(), BoxCursor(B())); }
+  void setSelection(int, int start, int end) override { SelectInBox(B(), start, end); }
+  int cursorPosition() const override { return BoxCursor(B()); }
+  void setCursorPosition(int position) override { SetBoxCursor(B(), position); }
+  QString text(int start, int end) const override { return BoxText(B()).mid(start, end - start); }
+  int characterCount() const override { return static_cast<int>(BoxText(B()).size()); }
+  QRect characterRect(int offset) const override { return BoxCharacterRect(B(), offset); }
+  int offsetAtPoint(const QPoint& point) const override { return BoxOffsetAt(B(), point); }
   void scrollToSubstring(int start, int end) override {
-    Box()->setCursorPosition(end);
-    Box()->setCursorPosition(start);
+    SetBoxCursor(B(), end);
+    SetBoxCursor(B(), start);
   }
   QString attributes(int offset, int* start, int* end) const override {
     *start = 0;
@@ -108,18 +158,45 @@ class TextBoxAccessible : public QAccessibleWidget,
   }
 
   // Editing: each change becomes the box's new text, which the window stores like a typed one.
-  void deleteText(int start, int end) override { Box()->setText(Box()->text().remove(start, end - start)); }
+  void deleteText(int start, int end) override { SetBoxText(B(), BoxText(B()).remove(start, end - start)); }
   void insertText(int offset, const QString& text) override {
-    Box()->setText(Box()->text().insert(offset, text));
-    Box()->setCursorPosition(offset + static_cast<int>(text.size()));
+    SetBoxText(B(), BoxText(B()).insert(offset, text));
+    SetBoxCursor(B(), offset + static_cast<int>(text.size()));
   }
   void replaceText(int start, int end, const QString& text) override {
-    Box()->setText(Box()->text().replace(start, end - start, text));
+    SetBoxText(B(), BoxText(B()).replace(start, end - start, text));
   }
 
  private:
-  QLineEdit* Box() const { return static_cast<QLineEdit*>(widget()); }
-  bool Editable() const { return Box()->isEnabled() && !Box()->isReadOnly(); }
+  Box* B() const { return static_cast<Box*>(widget()); }
+  bool Editable() const { return B()->isEnabled() && !B()->isReadOnly(); }
+};
+
+// A label that stands for a link (its address in the "tag" property): a link that Press follows.
+class LinkAccessible : public QAccessibleWidget {
+ public:
+  explicit LinkAccessible(QLabel* label) : QAccessibleWidget(label, QAccessible::Link) {}
+
+  QString text(QAccessible::Text type) const override {
+    if (type != QAccessible::Name || !widget()->accessibleName().isEmpty()) return QAccessibleWidget::text(type);
+    QTextDocument document;
+    document.setHtml(static_cast<QLabel*>(widget())->text());
+    return document.toPlainText();
+  }
+  QAccessible::State state() const override {
+    QAccessible::State state = QAccessibleWidget::state();
+    state.linked = true;
+    return state;
+  }
+  QStringList actionNames() const override { return QStringList{pressAction()} + QAccessibleWidget::actionNames(); }
+  void doAction(const QString& name) override {
+    auto* label = static_cast<QLabel*>(widget());
+    if (name != pressAction()) {
+      QAccessibleWidget::doAction(name);  // the focus
+    } else if (label->isEnabled()) {
+      emit label->linkActivated(label->property(kLinkProperty).toString());
+    }
+  }
 };
 
 QAccessibleInterface* Factory(const QString& className, QObject* object) {
@@ -128,8 +205,15 @@ QAccessibleInterface* Factory(const QString& className, QObject* object) {
   if (widget->isWindow() && widget->property(kFrameProperty).toBool()) return new FrameAccessible(widget);
   // Our own boxes (txt_...) only: line edits inside other controls keep Qt's handling.
   if (className == QLatin1String("QLineEdit") && object->objectName().startsWith(QLatin1String("txt_"))) {
-    return new TextBoxAccessible(static_cast<QLineEdit*>(object));
+    return new TextBoxAccessible<QLineEdit>(static_cast<QLineEdit*>(object));
   }
+  if (className == QLatin1String("QPlainTextEdit")) {
+    return new TextBoxAccessible<QPlainTextEdit>(static_cast<QPlainTextEdit*>(object));
+  }
+  if (className == QLatin1String("QLabel") && !object->property(kLinkProperty).toString().isEmpty()) {
+    return new LinkAccessible(static_cast<QLabel*>(object));
+  }
+  if (className == QLatin1String("QListWidget")) return CheckListAccessible(static_cast<QListWidget*>(object));
   return nullptr;
 }
 

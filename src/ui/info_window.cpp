@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "glue/browser.h"
+#include "ui/accessibility.h"
 #include "ui/pictures.h"
 #include "zun2_version.h"
 
@@ -15,13 +16,13 @@ namespace {
 
 QLabel* Link(QWidget* parent, const char* name, const QString& text, const QString& address, const QString& tip,
              const std::function<void(const std::string&)>& open) {
-  auto* link = new QLabel(QString("<a href=\"%1\">%2</a>").arg(address.toHtmlEscaped(), text.toHtmlEscaped()), parent);
+  auto* link = new QLabel(parent);
   link->setObjectName(name);
+  link->setProperty(kLinkProperty, address);  // the address, as the link's tag text; makes it a link
+  link->setText(QString("<a href=\"%1\">%2</a>").arg(address.toHtmlEscaped(), text.toHtmlEscaped()));
   link->setToolTip(tip);
-  link->setProperty("tag", address);  // the address, as the link's tag text
   link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
   link->setFocusPolicy(Qt::StrongFocus);
-  link->setAccessibleName(tip);
   link->installEventFilter(parent);
   QObject::connect(link, &QLabel::linkActivated, parent, [open](const QString& href) { open(href.toStdString()); });
   return link;
@@ -65,7 +66,7 @@ InfoWindow::InfoWindow(QWidget* owner, const std::string& programDir, std::funct
 bool InfoWindow::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
     const int key = static_cast<QKeyEvent*>(event)->key();
-    const QString address = watched->property("tag").toString();
+    const QString address = watched->property(kLinkProperty).toString();
     if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !address.isEmpty()) {
       open_(address.toStdString());
       return true;

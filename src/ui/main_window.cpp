@@ -31,6 +31,7 @@
 #include "glue/file_system.h"
 #include "tasks/conversion_run.h"
 #include "ui/info_window.h"
+#include "ui/modal.h"
 #include "ui/pictures.h"
 #include "ui/qt_file_dialogs.h"
 #include "ui/task_list_model.h"
@@ -77,16 +78,15 @@ bool MainWindow::Start() {
     hidden = model_->Open();
   } catch (const DataFolderInUse& error) {
     // One program at a time per data folder: this window ends before it reads or writes anything.
-    QMessageBox box(QMessageBox::Warning, kMessageTitle,
-                    QString("ZUN2 cannot start here: %1.\nClose the other window, or wait until the run ends.")
-                        .arg(QString::fromStdString(error.what())),
-                    QMessageBox::Ok, this);
-    box.setObjectName("msgInUse");
-    box.exec();
+    ShowMessage(this, QMessageBox::Warning, kMessageTitle,
+                QString("ZUN2 cannot start here: %1.\nClose the other window, or wait until the run ends.")
+                    .arg(QString::fromStdString(error.what())),
+                "msgInUse");
     ShutDown();
     return false;
   } catch (const std::exception& error) {
-    QMessageBox::critical(this, kMessageTitle, QString("The data file could not be opened: %1").arg(error.what()));
+    ShowMessage(this, QMessageBox::Critical, kMessageTitle,
+                QString("The data file could not be opened: %1").arg(error.what()));
     ShutDown();
     return false;
   }
@@ -106,9 +106,7 @@ bool MainWindow::Start() {
   }
   codec_ = LoadDocCodec(options_.codecFolders);
   if (!codec_) {
-    QMessageBox box(QMessageBox::Critical, kMessageTitle, kCodecMissingMessage, QMessageBox::Ok, this);
-    box.setObjectName("msgFatal");
-    box.exec();
+    ShowMessage(this, QMessageBox::Critical, kMessageTitle, kCodecMissingMessage, "msgFatal");
     ShutDown();
     return false;
   }
@@ -126,12 +124,6 @@ void MainWindow::ShutDown() {
   if (tray_ != nullptr) tray_->hide();
 }
 
-int32_t MainWindow::RowsPerPage() const {
-  const int header = tasks_->header()->sizeHint().height();
-  const int frame = 2 * tasks_->frameWidth();
-  return std::max(1, (tasks_->height() - header - frame) / kRowHeight);
-}
-
 ConversionEnv MainWindow::Env() {
   return ConversionEnv{*codec_, *options_.users, *this, flags_, options_.programDir, &data_, options_.handheldCharset};
 }
@@ -142,7 +134,7 @@ void MainWindow::Forward(Action action) {
   action();
   Mirror();
   const std::string error = model_->TakeDataError();
-  if (!error.empty()) QMessageBox::warning(this, kMessageTitle, QString::fromStdString(error));
+  if (!error.empty()) ShowMessage(this, QMessageBox::Warning, kMessageTitle, QString::fromStdString(error));
 }
 
 void MainWindow::Connect() {
@@ -302,7 +294,7 @@ void MainWindow::RunAllTasksNow() {
   const std::optional<std::string> failure = RunAllTasks(data_, env, *model_);
   const bool exitDue = model_->EndRun();
   Mirror();
-  if (failure) QMessageBox::warning(this, kMessageTitle, QString::fromStdString(*failure));
+  if (failure) ShowMessage(this, QMessageBox::Warning, kMessageTitle, QString::fromStdString(*failure));
   ConversionEnded(exitDue);
 }
 
@@ -320,7 +312,7 @@ void MainWindow::ConvertClipboardNow() {
   }
   const bool exitDue = model_->EndClipboardConversion();
   Mirror();
-  if (!failure.empty()) QMessageBox::warning(this, kMessageTitle, QString::fromStdString(failure));
+  if (!failure.empty()) ShowMessage(this, QMessageBox::Warning, kMessageTitle, QString::fromStdString(failure));
   ConversionEnded(exitDue);
 }
 
@@ -342,6 +334,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
+  if (event->type() == QEvent::PaletteChange) PaintPictures();
   if (event->type() != QEvent::WindowStateChange || shutDown_) return;
   const bool minimized = isMinimized();
   // Into the tray only while the icon can be seen there; otherwise an ordinary minimize.
@@ -386,7 +379,7 @@ void MainWindow::ShowHelp() { OpenInBrowser("file://" + options_.programDir + kH
 
 void MainWindow::ShowInfo() {
   InfoWindow info(this, options_.programDir, [this](const std::string& address) { OpenInBrowser(address); });
-  info.exec();
+  RunModal(info);
 }
 
 void MainWindow::OpenInBrowser(const std::string& address) {
@@ -400,11 +393,9 @@ void MainWindow::OpenInBrowser(const std::string& address) {
   }
   if (!page.empty()) RemoveFile(page);
   if (!command) {
-    QMessageBox box(QMessageBox::Warning, kBrowserNotFoundTitle, kBrowserNotFoundMessage, QMessageBox::Ok, this);
-    box.exec();
+    ShowMessage(this, QMessageBox::Warning, kBrowserNotFoundTitle, kBrowserNotFoundMessage);
   } else if (!started) {
-    QMessageBox box(QMessageBox::Warning, kPageNotOpenedTitle, kPageNotOpenedMessage, QMessageBox::Ok, this);
-    box.exec();
+    ShowMessage(this, QMessageBox::Warning, kPageNotOpenedTitle, kPageNotOpenedMessage);
   }
 }
 
@@ -419,14 +410,14 @@ OverwriteAnswer MainWindow::OverwritePrompt(const std::string& question, const s
   // "do not ask again" is stored at its click; the answer then carries nothing more to store.
   OverwriteDialog dialog(this, prompt_, [this] { SetAskOverwrite(false); });
   dialog.SetQuestion(QString::fromStdString(question), QString::fromStdString(path));
-  dialog.exec();
+  RunModal(dialog);
   return OverwriteAnswer{prompt_.result, false};
 }
 
 PromptAnswer MainWindow::BothChangedPrompt() {
   Mirror();
   BothChangedDialog dialog(this, prompt_);
-  dialog.exec();
+  RunModal(dialog);
   return prompt_.result;
 }
 

@@ -27,10 +27,12 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QScrollBar;
+class QSpacerItem;
 class QSystemTrayIcon;
 class QTimer;
 class QToolButton;
 class QTreeView;
+class QVBoxLayout;
 
 namespace zun::ui {
 
@@ -39,6 +41,12 @@ class TaskListModel;
 
 inline constexpr const char* kWindowCaption = "ZUN2 V" ZUN2_VERSION;
 inline constexpr const char* kTrayTip = "ZUN2";
+
+// A caption with its access key (Alt and the letter), one letter per control of the window,
+// whatever state it shows. "Delete" has none: it asks nothing before it deletes.
+QString WithAccessKey(const char* caption);
+// The font of cmd_new while it pulses: bold, a quarter larger than `base`.
+QFont PulseFont(const QFont& base);
 
 struct StartOptions {
   std::string programDir;                                 // ends with the separator
@@ -89,6 +97,7 @@ class MainWindow : public QWidget, public ConversionHost {
  protected:
   void changeEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  bool event(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -96,8 +105,20 @@ class MainWindow : public QWidget, public ConversionHost {
   void BuildTopBar();
   void BuildList();
   void BuildEditor();
+  void BuildInfoBox(QPlainTextEdit* info);
   void BuildShapes();
   void BuildTray();
+  void BuildKeys();
+  void Arrange();
+  QVBoxLayout* ArrangeEditor();
+  // After each layout pass: the list's columns and page, the decorations, cmd_new.
+  void AfterLayout();
+  void SizeListColumns();
+  void PlaceNewButton(bool enlarged);
+  int ListRowTop(int row) const;
+  QRect EditorFrame() const;
+  // The pictures, painted again for the palette in use.
+  void PaintPictures();
   void Connect();
   void ConnectEditor();
   void Mirror();
@@ -131,7 +152,10 @@ class MainWindow : public QWidget, public ConversionHost {
   bool shutDown_ = false;
   bool mirroring_ = false;  // the window shows the model: changes of the controls are not the user's
   int lastClickX_ = 0;
-  QRect newButtonRest_;
+  int rowHeight_ = 20;       // of a list row, for the font in use
+  int sizedListWidth_ = -1;  // the list width the columns were last sized for
+  QSpacerItem* newSlot_ = nullptr;
+  QVBoxLayout* editorLayout_ = nullptr;
   std::function<bool()> trayProbe_;
   QElapsedTimer sinceRedraw_;
 

@@ -1,24 +1,28 @@
-// Building frmMain's controls: names, captions, tooltips and places. Widths follow the captions'
-// sizes in the font in use, so every caption fits.
+// Building frmMain's controls: names, captions, access keys, tooltips. Where they stand is the
+// layout's business (main_window_layout.cpp); sizes follow the font in use.
 #include <QAction>
 #include <QCheckBox>
+#include <QDateTime>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLocale>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QStyle>
+#include <QShortcut>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 #include <algorithm>
 #include <initializer_list>
+#include <string_view>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "convert/conversion_env.h"
@@ -31,10 +35,9 @@
 namespace zun::ui {
 namespace {
 
-constexpr int kWindowWidth = 840;
-constexpr int kWindowHeight = 432;
 constexpr int kTimerInterval = 500;
 constexpr int kTrayWatchInterval = 1000;
+constexpr int kListIconSize = 16;
 const char* const kOptionEntries[] = {"Compress",     "TABs to Spaces", "Strip HTML", "CR to LF",
                                       "Allow Binary", "Raw!",           "UTF-8 Text"};
 
@@ -47,28 +50,65 @@ Widget* Named(Widget* widget, const char* name, const QString& tip = {}) {
   return widget;
 }
 
-// A width that holds the widget's caption: at least `width`, more when the font needs it.
-int Fitting(const QWidget* widget, int width) { return std::max(width, widget->sizeHint().width()); }
-
-QLabel* Label(QWidget* parent, const char* name, const QString& text, QRect place) {
-  auto* label = Named(new QLabel(text, parent), name);
-  place.setWidth(Fitting(label, place.width()));
-  label->setGeometry(place);
+// A label for `buddy`, whose access key moves the focus there.
+QLabel* Label(QWidget* parent, const char* name, const char* text, QWidget* buddy) {
+  auto* label = Named(new QLabel(WithAccessKey(text), parent), name);
+  label->setBuddy(buddy);
   return label;
 }
 
-QToolButton* Picture(QWidget* parent, const char* name, const QString& tip, const QPixmap& picture, QRect place) {
+QToolButton* Picture(QWidget* parent, const char* name, const QString& tip, const QIcon& picture, int size) {
   auto* button = Named(new QToolButton(parent), name, tip);
-  button->setIcon(QIcon(picture));
-  button->setIconSize(picture.size());
+  button->setIcon(picture);
+  button->setIconSize(QSize(size, size));
   button->setAutoRaise(true);
   button->setAccessibleName(tip);
   button->setFocusPolicy(Qt::StrongFocus);
-  button->setGeometry(place);
   return button;
 }
 
+// At least as wide as the widest of the captions the control shows in turn: it keeps its size.
+template <typename Control>
+void FitWidest(Control* control, std::initializer_list<const char*> captions, int atLeast = 0) {
+  int width = atLeast;
+  for (const char* caption : captions) {
+    control->setText(WithAccessKey(caption));
+    width = std::max(width, control->sizeHint().width());
+  }
+  control->setMinimumWidth(width);
+  control->setText(WithAccessKey(*captions.begin()));
+}
+
+// A box for a number of a few digits.
+void FitDigits(QLineEdit* box, int digits) {
+  box->setFixedWidth(box->fontMetrics().horizontalAdvance(QString(digits + 1, '0')) + 16);
+}
+
 }  // namespace
+
+QString WithAccessKey(const char* caption) {
+  static const std::pair<std::string_view, const char*> kKeys[] = {{"New", "&New"},
+                                                                   {"Convert", "&Convert"},
+                                                                   {"Stop", "S&top"},
+                                                                   {"Wait", "&Wait"},
+                                                                   {"Convert Clip", "&Convert Clip"},
+                                                                   {"Clip Setup", "Cli&p Setup"},
+                                                                   {"Done", "&Done"},
+                                                                   {"Save Default", "&Save Default"},
+                                                                   {"Exit", "E&xit"},
+                                                                   {"Auto Naming", "&Auto Naming"},
+                                                                   {"Ask Overwirte", "As&k Overwirte"},
+                                                                   {"File Count up", "&File Count up"},
+                                                                   {"Install", "&Install"},
+                                                                   {"Options", "&Options"},
+                                                                   {"TAB Space", "TAB Spac&e"},
+                                                                   {"Category", "Cate&gory"},
+                                                                   {"Status", "Stat&us"}};
+  for (const auto& [plain, keyed] : kKeys) {
+    if (plain == caption) return keyed;
+  }
+  return caption;
+}
 
 void MainWindow::Build() {
   InstallAccessibility();
@@ -76,7 +116,6 @@ void MainWindow::Build() {
   setProperty(kFrameProperty, true);
   setWindowTitle(kWindowCaption);
   setWindowIcon(ProgramIcon());
-  setFixedSize(kWindowWidth, kWindowHeight);
   BuildShapes();
   BuildTopBar();
   BuildList();
@@ -85,6 +124,8 @@ void MainWindow::Build() {
   timer_->setInterval(kTimerInterval);
   trayWatch_ = new QTimer(this);
   trayWatch_->setInterval(kTrayWatchInterval);
+  BuildKeys();
+  Arrange();
   // The keyboard's way: the list, the editor from left to right and top to bottom, the buttons.
   const std::vector<QWidget*> order = {tasks_,       pcFile_,      action_,   palmFile_,     browsePc_,   browsePalm_,
                                        install_,     optionList_,  tabSpace_, category_,     status_,     delete_,
@@ -94,45 +135,40 @@ void MainWindow::Build() {
   for (QToolButton* picture : {action_, help_, pelko_}) picture->installEventFilter(this);  // Enter acts like Space
 }
 
+void MainWindow::BuildKeys() {
+  // F1 is help; Ctrl+Q is Exit, also while a conversion runs: then the
+  // window closes when it ends, as for the tray's "Exit".
+  auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+  connect(help, &QShortcut::activated, this, [this] { help_->click(); });
+  auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
+  connect(quit, &QShortcut::activated, this, [this] { close(); });
+}
+
 void MainWindow::BuildTopBar() {
-  // Left to right, each as wide as its caption needs.
-  int x = 8;
-  auto place = [&x](QWidget* widget, int width, int y, int height) {
-    widget->setGeometry(x, y, Fitting(widget, width), height);
-    x += widget->width() + 8;
-  };
-  new_ = Named(new QPushButton("New", this), "cmd_new", "add new task");
-  place(new_, 70, 8, 26);
-  newButtonRest_ = new_->geometry();
-  convert_ = Named(new QPushButton(kConvertClipCaption, this), "cmd_convert", kConvertTip);  // the widest caption
-  place(convert_, 90, 8, 26);
-  convert_->setText(kConvertCaption);
-  clipSettings_ = Named(new QPushButton(kClipSetupCaption, this), "cmd_clipsettings", kClipSetupTip);
-  place(clipSettings_, 90, 8, 26);
-  x += 8;
-  const int switches = x;
-  autoNaming_ = Named(new QCheckBox("Auto Naming", this), "chk_autonaming", "auto name PC/Palm File");
-  place(autoNaming_, 100, 10, 22);
-  askOverwrite_ =
-      Named(new QCheckBox("Ask Overwirte", this), "chk_askoverwrite", "ask overwrite if file already exists");
-  place(askOverwrite_, 110, 10, 22);
-  x = switches;  // clip settings mode shows its own two controls in the same place
-  countUp_ = Named(new QCheckBox("File Count up", this), "chk_countup");
-  place(countUp_, 100, 10, 22);
+  new_ = Named(new QPushButton(WithAccessKey("New"), this), "cmd_new", "add new task");
+  convert_ = Named(new QPushButton(this), "cmd_convert", kConvertTip);
+  FitWidest(convert_, {kConvertCaption, kStopCaption, kWaitCaption, kConvertClipCaption}, 90);
+  clipSettings_ = Named(new QPushButton(this), "cmd_clipsettings", kClipSetupTip);
+  FitWidest(clipSettings_, {kClipSetupCaption, kClipDoneCaption}, 90);
+  autoNaming_ = Named(new QCheckBox(WithAccessKey("Auto Naming"), this), "chk_autonaming", "auto name PC/Palm File");
+  askOverwrite_ = Named(new QCheckBox(WithAccessKey("Ask Overwirte"), this), "chk_askoverwrite",
+                        "ask overwrite if file already exists");
+  countUp_ = Named(new QCheckBox(WithAccessKey("File Count up"), this), "chk_countup");
   countUpText_ = Named(new QLineEdit(this), "txt_countup", "file number 0-999");
-  place(countUpText_, 50, 9, 24);
   countUpText_->setAccessibleName("file number 0-999");
-  help_ = Picture(this, "img_help", "show help", HelpPicture(), QRect(770, 6, 30, 30));
-  pelko_ = Picture(this, "img_pelko", "show version info with ZUN2 home link", InfoPicture(), QRect(802, 6, 30, 30));
-  exit_ = Named(new QPushButton("Exit", this), "cmd_exit", "exit ZUN2");
-  exit_->setGeometry(kWindowWidth - 14 - Fitting(exit_, 82), 396, Fitting(exit_, 82), 26);
+  FitDigits(countUpText_, 3);
+  countUp_->hide();  // clip settings mode only
+  countUpText_->hide();
+  help_ = Picture(this, "img_help", "show help", HelpPicture(palette()), 24);
+  pelko_ = Picture(this, "img_pelko", "show version info with ZUN2 home link", InfoPicture(palette()), 24);
+  exit_ = Named(new QPushButton(WithAccessKey("Exit"), this), "cmd_exit", "exit ZUN2");
+  exit_->setMinimumWidth(82);
 }
 
 void MainWindow::BuildList() {
   tasks_ = Named(new QTreeView(this), "lvw_tasks");
   listModel_ = new TaskListModel(*model_, tasks_);
   tasks_->setModel(listModel_);
-  tasks_->setGeometry(8, 44, 400, 372);
   QHeaderView* header = tasks_->header();
   header->moveSection(kSyncColumn, 1);  // on screen: "PC File", "Sync", "Palm File"
   header->setSectionsMovable(false);
@@ -150,61 +186,41 @@ void MainWindow::BuildList() {
   tasks_->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
   tasks_->setAutoScroll(false);               // the model decides the top row
   tasks_->setTextElideMode(Qt::ElideMiddle);  // long names keep their start and extension
-  tasks_->setIconSize(QSize(16, 16));
+  tasks_->setIconSize(QSize(kListIconSize, kListIconSize));
   tasks_->setAccessibleName("task list");
-  // "Sync" wide enough for its picture and " OK", or its header if that is wider.
-  const QFontMetrics metrics = tasks_->fontMetrics();
-  const int margin = tasks_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, tasks_) + 1;
-  const int syncNeeded = std::max(tasks_->iconSize().width() + metrics.horizontalAdvance(" OK") + 4 * margin + 4,
-                                  header->sectionSizeHint(kSyncColumn));
-  const ColumnWidths widths = ColumnWidthsFor(tasks_->width() - 2 * tasks_->frameWidth(), syncNeeded);
-  tasks_->setColumnWidth(kSyncColumn, widths.sync);
-  tasks_->setColumnWidth(kPcFileColumn, widths.pcFile);
-  tasks_->setColumnWidth(kPalmFileColumn, widths.palmFile);
+  rowHeight_ = std::max(tasks_->fontMetrics().height(), kListIconSize) + 4;
+  listModel_->SetRowHeight(rowHeight_);
   scroll_ = Named(new QScrollBar(Qt::Vertical, this), "VScroll1");
-  scroll_->setGeometry(408, 44, 16, 372);
   scroll_->setMinimum(1);
   scroll_->setMaximum(1);
   scroll_->setAccessibleName("scroll the task list");
 }
 
 void MainWindow::BuildEditor() {
-  editorCaption_ = Named(new QLabel(kClipEditorCaption, this), "lbl_editor");  // the wider caption
-  editorCaption_->setGeometry(480, 30, Fitting(editorCaption_, 0) + 8, 16);
-  editorCaption_->setText(kTaskEditorCaption);
+  editorCaption_ = Named(new QLabel(this), "lbl_editor");
+  editorCaption_->setContentsMargins(4, 0, 4, 0);
+  FitWidest(editorCaption_, {kTaskEditorCaption, kClipEditorCaption});
   editorCaption_->setAlignment(Qt::AlignCenter);
   editorCaption_->setAutoFillBackground(true);  // over the frame's line, as a group box's title
   pcFile_ = Named(new QLineEdit(this), "txt_pcfile", "PC File name");
-  pcFile_->setGeometry(476, 50, 150, 24);
   pcFile_->setAccessibleName("PC File name");
-  action_ =
-      Picture(this, "img_action", "direction of conversion", DirectionPicture(kNoTaskPicture), QRect(633, 42, 38, 38));
+  action_ = Picture(this, "img_action", "direction of conversion", DirectionIcon(kNoTaskPicture, palette()), 32);
   palmFile_ = Named(new QLineEdit(this), "txt_palmfile", "Palm File name");
-  palmFile_->setGeometry(678, 50, 150, 24);
   palmFile_->setAccessibleName("Palm File name");
-  browsePc_ = Named(new QPushButton("Browse", this), "cmd_browsepcfile", "browse PC File");
-  browsePc_->setGeometry(476, 80, Fitting(browsePc_, 70), 24);
-  browsePalm_ = Named(new QPushButton("Browse", this), "cmd_browsepalmfile", "browse Palm File");
-  browsePalm_->setGeometry(678, 80, Fitting(browsePalm_, 70), 24);
+  // Both read "Browse"; their access keys and names tell them apart.
+  browsePc_ = Named(new QPushButton("&Browse", this), "cmd_browsepcfile", "browse PC File");
+  browsePc_->setAccessibleName("Browse PC File");
+  browsePalm_ = Named(new QPushButton("B&rowse", this), "cmd_browsepalmfile", "browse Palm File");
+  browsePalm_->setAccessibleName("Browse Palm File");
   pcInfo_ = Named(new QPlainTextEdit(this), "txt_pcfiledata", "file info Palm File");
   palmInfo_ = Named(new QPlainTextEdit(this), "txt_palmfiledata", "file info Palm File");
   pcInfo_->setAccessibleName("PC File information");
   palmInfo_->setAccessibleName("Palm File information");
-  for (QPlainTextEdit* info : {pcInfo_, palmInfo_}) {
-    info->setReadOnly(true);
-    info->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    info->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    info->setFocusPolicy(Qt::NoFocus);
-  }
-  pcInfo_->setGeometry(476, 108, 150, 42);
-  palmInfo_->setGeometry(678, 108, 150, 42);
+  for (QPlainTextEdit* info : {pcInfo_, palmInfo_}) BuildInfoBox(info);
+  for (QPushButton* browse : {browsePc_, browsePalm_}) browse->setMinimumWidth(70);
 
-  installLabel_ = Label(this, "lbl_install", "Install", QRect(476, 156, 60, 18));
   install_ = Named(new QListWidget(this), "lst_install", "user or custom directory setting");
-  install_->setGeometry(476, 174, 170, 110);
-  optionsLabel_ = Label(this, "lbl_options", "Options", QRect(658, 156, 60, 18));
   optionList_ = Named(new QListWidget(this), "lst_options", "conversion options");
-  optionList_->setGeometry(658, 174, 170, 110);
   for (const char* entry : kOptionEntries) {
     auto* item = new QListWidgetItem(entry, optionList_);
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
@@ -212,52 +228,63 @@ void MainWindow::BuildEditor() {
   }
   const QString handheldSet = QString::fromStdString(CharsetDisplayName(options_.handheldCharset));
   optionList_->item(kOptUtf8Text)->setToolTip(QString("UTF-8 on the PC, %1 on the handheld").arg(handheldSet));
-  installLabel_->setBuddy(install_);
+  // Each list shows its widest option whole and a few entries at least.
+  const int entryWidth = optionList_->sizeHintForColumn(0) + 2 * optionList_->frameWidth() + 20;
+  const int entriesHeight = 3 * optionList_->sizeHintForRow(0) + 2 * optionList_->frameWidth();
+  for (QListWidget* list : {install_, optionList_}) list->setMinimumSize(entryWidth, entriesHeight);
   install_->setAccessibleName("Install");
   optionList_->setAccessibleName("Options");
-  optionsLabel_->setBuddy(optionList_);
+  installLabel_ = Label(this, "lbl_install", "Install", install_);
+  optionsLabel_ = Label(this, "lbl_options", "Options", optionList_);
 
-  tabLabel_ = Label(this, "lbl_tabspace", "TAB Space", QRect(476, 296, 70, 20));
   tabSpace_ = Named(new QLineEdit(this), "txt_tabspace", "TAB space (0-64) - valid if 'Convert TABs' is set");
-  tabSpace_->setGeometry(tabLabel_->geometry().right() + 6, 294, 40, 24);
-  categoryLabel_ = Label(this, "lbl_category", "Category", QRect(658, 296, 66, 20));
   category_ = Named(new QLineEdit(this), "txt_category", "catergory of Palm document on (0-15)");
-  category_->setGeometry(categoryLabel_->geometry().right() + 6, 294, 40, 24);
-  tabLabel_->setBuddy(tabSpace_);
-  categoryLabel_->setBuddy(category_);
+  FitDigits(tabSpace_, 2);
+  FitDigits(category_, 2);
+  tabLabel_ = Label(this, "lbl_tabspace", "TAB Space", tabSpace_);
+  categoryLabel_ = Label(this, "lbl_category", "Category", category_);
 
-  // The progress caption and bar take the place of the status label and box during a conversion.
-  progressLabel_ = Label(this, "lbl_progress", kFilterCaption, QRect(476, 330, 52, 20));  // the widest caption
-  progressLabel_->setText(kProgressCaption);
+  progressLabel_ = Named(new QLabel(this), "lbl_progress");
+  FitWidest(progressLabel_, {kProgressCaption, kCompressionCaption, kFilterCaption});
   progressBar_ = Named(new QProgressBar(this), "ProgressBar1");
-  const int barLeft = progressLabel_->geometry().right() + 6;
-  progressBar_->setGeometry(barLeft, 328, 828 - barLeft, 24);
   progressBar_->setAccessibleName("Progress");
   progressLabel_->hide();
   progressBar_->hide();
-  statusLabel_ = Label(this, "lbl_status", "Status", QRect(476, 330, 52, 20));
   status_ = Named(new QLineEdit(this), "txt_status", "status of last conversion");
-  const int statusLeft = statusLabel_->geometry().right() + 6;
-  status_->setGeometry(statusLeft, 328, 828 - statusLeft, 24);
   status_->setReadOnly(true);
-  statusLabel_->setBuddy(status_);
+  statusLabel_ = Label(this, "lbl_status", "Status", status_);
 
   delete_ = Named(new QPushButton("Delete", this), "cmd_delete", "delete task");
-  delete_->setGeometry(476, 362, Fitting(delete_, 80), 26);
-  saveDefault_ =
-      Named(new QPushButton("Save Default", this), "cmd_savedefault", "save settings of this task as default");
-  saveDefault_->setGeometry(delete_->geometry().right() + 9, 362, Fitting(saveDefault_, 112), 26);
+  delete_->setMinimumWidth(80);
+  saveDefault_ = Named(new QPushButton(WithAccessKey("Save Default"), this), "cmd_savedefault",
+                       "save settings of this task as default");
+  saveDefault_->setMinimumWidth(112);
+}
+
+void MainWindow::BuildInfoBox(QPlainTextEdit* info) {
+  info->setReadOnly(true);
+  info->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  info->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  info->setFocusPolicy(Qt::NoFocus);
+  // Two lines (a date and a size); a longer hint wraps onto the second line.
+  const QFontMetrics metrics = info->fontMetrics();
+  const auto margin = static_cast<int>(info->document()->documentMargin());
+  info->setFixedHeight(2 * metrics.lineSpacing() + 2 * (info->frameWidth() + margin) + 2);
+  const QString longestDate =
+      QLocale().toString(QDateTime(QDate(2026, 12, 28), QTime(23, 59, 59)), QLocale::ShortFormat);
+  const int text = std::max({metrics.horizontalAdvance(longestDate), metrics.horizontalAdvance("no valid Filename"),
+                             metrics.horizontalAdvance("9,999,999,999 Byte")});
+  info->setMinimumWidth(text + 2 * (info->frameWidth() + margin) + 4);
+  info->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 
 void MainWindow::BuildShapes() {
   // shp_conr: the strip between list and editor; shp_con: the band from the selected row to
-  // the editor; shp_clip: the frame round the editor. All painted, behind the controls.
+  // the editor; shp_clip: the frame round the editor. All painted, behind the controls, and
+  // placed after each layout pass.
   listShapes_ = new Shapes(this, "shp_conr");
-  listShapes_->setGeometry(428, 44, 14, 372);
   band_ = new Shapes(this, "shp_con");
-  band_->setGeometry(424, 44, 44, kRowHeight);
   clipShape_ = new Shapes(this, "shp_clip");
-  clipShape_->setGeometry(468, 38, 366, 356);
 }
 
 void MainWindow::BuildTray() {
@@ -272,6 +299,15 @@ void MainWindow::BuildTray() {
   restoreItem_ = Named(trayMenu_->addAction("&Restore Window"), "mPopRestoreWindow");
   Named(trayMenu_->addSeparator(), "mnuSepp");
   exitItem_ = Named(trayMenu_->addAction("&Exit"), "mPopExit");
+}
+
+void MainWindow::PaintPictures() {
+  if (action_ == nullptr) return;  // not built yet
+  help_->setIcon(HelpPicture(palette()));
+  pelko_->setIcon(InfoPicture(palette()));
+  action_->setProperty("picture", QVariant());  // painted again at the next mirror
+  listModel_->SetPalette(tasks_->palette());
+  if (codec_) Mirror();
 }
 
 }  // namespace zun::ui

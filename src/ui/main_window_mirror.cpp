@@ -26,7 +26,7 @@ namespace {
 
 constexpr int kListShapes = 12;
 constexpr int kBandShapes = 9;
-constexpr int kBandWidth = 44;
+constexpr int kStripWidth = 14;
 
 QString Text(const std::string& text) { return QString::fromStdString(text); }
 
@@ -46,6 +46,13 @@ void SetInfo(QPlainTextEdit* box, const std::string& text) {
 
 // A colour given in the Windows blue-green-red order.
 QColor FromBgr(uint32_t bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
+
+// Shows one group of controls and hides the other, which shares its place: the hidden first, so
+// the layout never sees both and never widens the window for them.
+void SwapVisible(std::initializer_list<QWidget*> first, std::initializer_list<QWidget*> second, bool firstShown) {
+  for (QWidget* widget : firstShown ? second : first) widget->setVisible(false);
+  for (QWidget* widget : firstShown ? first : second) widget->setVisible(true);
+}
 
 void SetChecks(QListWidget* list, const std::vector<bool>& checks) {
   for (int i = 0; i < list->count() && i < static_cast<int>(checks.size()); ++i) {
@@ -94,7 +101,7 @@ void MainWindow::MirrorEditor() {
   const EditorState& s = model_->State();
   if (action_->property("picture").toInt() != s.actionPicture) {
     action_->setProperty("picture", s.actionPicture);
-    action_->setIcon(QIcon(DirectionPicture(s.actionPicture)));
+    action_->setIcon(DirectionIcon(s.actionPicture, palette()));
     action_->setAccessibleDescription(DirectionName(s.actionPicture));
   }
   editorCaption_->setText(s.EditorCaption());
@@ -142,8 +149,7 @@ void MainWindow::MirrorControls() {
   exit_->setEnabled(c.exit);
   autoNaming_->setEnabled(c.autoNaming);
   askOverwrite_->setEnabled(c.askOverwrite);
-  autoNaming_->setVisible(c.switchesVisible);
-  askOverwrite_->setVisible(c.switchesVisible);
+  SwapVisible({autoNaming_, askOverwrite_}, {countUp_, countUpText_}, c.switchesVisible && !c.countUpVisible);
   action_->setEnabled(c.action);
   browsePc_->setEnabled(c.browsePc);
   browsePalm_->setEnabled(c.browsePalm);
@@ -162,15 +168,13 @@ void MainWindow::MirrorControls() {
   statusLabel_->setEnabled(c.statusLabel);
   pcFile_->setReadOnly(c.pcFileLocked);
   palmFile_->setReadOnly(c.palmFileLocked);
-  countUp_->setVisible(c.countUpVisible);
   countUp_->setEnabled(c.countUp);
-  countUpText_->setVisible(c.countUpVisible);
   countUpText_->setReadOnly(c.countUpTextLocked);
   convertClipboardItem_->setEnabled(s.ClipboardConversionAllowed());
 
-  convert_->setText(s.ConvertCaption());
+  convert_->setText(WithAccessKey(s.ConvertCaption()));
   convert_->setToolTip(s.ConvertTip());
-  clipSettings_->setText(s.ClipCaption());
+  clipSettings_->setText(WithAccessKey(s.ClipCaption()));
   clipSettings_->setToolTip(s.ClipTip());
 
   if (s.timerRunning != timer_->isActive()) {
@@ -180,49 +184,56 @@ void MainWindow::MirrorControls() {
       timer_->stop();
     }
   }
-  // The pulse of cmd_new: 50 twips (3 pixels) larger on every side, bold, 10 point.
-  QFont font = new_->font();
-  font.setBold(s.newButtonEnlarged);
-  font.setPointSize(s.newButtonEnlarged ? 10 : 8);
-  if (font != new_->font()) new_->setFont(font);
-  new_->setGeometry(s.newButtonEnlarged ? newButtonRest_.adjusted(-3, -3, 3, 3) : newButtonRest_);
+  // The pulse of cmd_new: bold, a quarter larger, 3 pixels larger on every side, in a place
+  // kept for its larger size.
+  if (new_->property("pulse").toBool() != s.newButtonEnlarged) {
+    new_->setProperty("pulse", s.newButtonEnlarged);
+    new_->setFont(s.newButtonEnlarged ? PulseFont(font()) : QFont());
+  }
+  PlaceNewButton(s.newButtonEnlarged);
 }
 
 void MainWindow::MirrorShapes() {
   const EditorState& s = model_->State();
+  // The strip stands beside the list, the band reaches from the list to the editor's frame.
+  const QRect list = tasks_->geometry();
+  const QRect frame = EditorFrame();
+  const int bandLeft = scroll_->geometry().right() + 1;
+  listShapes_->setGeometry(bandLeft + 4, list.y(), kStripWidth, list.height());
   std::vector<Shapes::Shape> strip;
+  const int pitch = std::max(list.height() / kListShapes, 5);
   for (int i = 0; i < kListShapes; ++i) {
     const bool clipEnd = s.clipSettingsMode && i >= kListShapes - 2;
     strip.push_back(
-        {QRect(0, i * 31, listShapes_->width(), 27), FromBgr(clipEnd ? kClipModeEndColour : s.listShapeColour)});
+        {QRect(0, i * pitch, kStripWidth, pitch - 4), FromBgr(clipEnd ? kClipModeEndColour : s.listShapeColour)});
   }
   listShapes_->Set(std::move(strip));
 
   const QColor highlight = palette().color(QPalette::Highlight);
-  const bool bandShown = s.bandRow >= 1 || s.clipShapesHighlighted;
+  const bool rowShown = s.bandRow >= s.top && s.bandRow < s.top + s.rowsPerPage;
+  const bool bandShown = rowShown || s.clipShapesHighlighted;
+  const int bandWidth = std::max(frame.left() - bandLeft, 0);
   if (s.clipShapesHighlighted) {
-    band_->setGeometry(424, tasks_->y(), kBandWidth, tasks_->height());  // along the list
-  } else if (s.bandRow >= 1) {
-    const int y = tasks_->y() + tasks_->frameWidth() + tasks_->header()->height() + (s.bandRow - s.top) * kRowHeight;
-    band_->setGeometry(424, y, kBandWidth, kRowHeight);
+    band_->setGeometry(bandLeft, list.y(), bandWidth, list.height());  // along the list
+  } else if (rowShown) {
+    band_->setGeometry(bandLeft, ListRowTop(s.bandRow), bandWidth, rowHeight_);
   } else {
-    band_->setGeometry(424, tasks_->y(), kBandWidth, kRowHeight);  // at rest
+    band_->setGeometry(bandLeft, list.y(), bandWidth, rowHeight_);  // at rest
   }
   std::vector<Shapes::Shape> band;
   band.reserve(kBandShapes);
+  const int stripe = std::max((bandWidth + kBandShapes - 1) / kBandShapes, 2);
   for (int i = 0; i < kBandShapes; ++i) {
-    band.push_back({QRect(i * 5, 0, 4, band_->height()), bandShown ? highlight : palette().color(QPalette::Window)});
+    band.push_back(
+        {QRect(i * stripe, 0, stripe - 1, band_->height()), bandShown ? highlight : palette().color(QPalette::Window)});
   }
   band_->Set(std::move(band));
-  const QColor frame = s.clipShapesHighlighted ? highlight : FromBgr(s.clipShapeColour);
-  clipShape_->Set({{clipShape_->rect(), frame, true}});
+  clipShape_->setGeometry(frame);
+  clipShape_->Set({{clipShape_->rect(), s.clipShapesHighlighted ? highlight : FromBgr(s.clipShapeColour), true}});
 }
 
 void MainWindow::MirrorProgress() {
-  statusLabel_->setVisible(!progress_.shown);
-  status_->setVisible(!progress_.shown);
-  progressLabel_->setVisible(progress_.shown);
-  progressBar_->setVisible(progress_.shown);
+  SwapVisible({statusLabel_, status_}, {progressLabel_, progressBar_}, !progress_.shown);
   if (progressLabel_->text() != progress_.caption) progressLabel_->setText(progress_.caption);
   if (progressBar_->maximum() != progress_.maximum) progressBar_->setRange(0, progress_.maximum);
   progressBar_->setValue(progress_.value);

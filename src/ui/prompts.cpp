@@ -24,7 +24,7 @@ PromptDialog::PromptDialog(QWidget* owner, PromptState& state, const char* name)
   auto* top = new QHBoxLayout;
   auto* image = new QLabel(this);
   image->setObjectName("Image1");
-  image->setPixmap(PromptPicture());
+  image->setPixmap(PromptPicture(palette()));
   image->setAlignment(Qt::AlignTop);
   message_ = new QLabel(this);
   message_->setObjectName("lbl_message");

@@ -15,7 +15,19 @@ QString Text(const std::string& text) { return QString::fromStdString(text); }
 }  // namespace
 
 TaskListModel::TaskListModel(EditorModel& editor, QObject* parent) : QAbstractTableModel(parent), editor_(editor) {
-  for (size_t action = 1; action < icons_.size(); ++action) icons_[action] = ListIcon(static_cast<int>(action));
+  SetPalette(QPalette());
+}
+
+void TaskListModel::SetPalette(const QPalette& palette) {
+  for (size_t action = 1; action < icons_.size(); ++action)
+    icons_[action] = ListIcon(static_cast<int>(action), palette);
+  if (shownRows_ > 0) emit dataChanged(index(0, kSyncColumn), index(shownRows_ - 1, kSyncColumn), {Qt::DecorationRole});
+}
+
+void TaskListModel::SetRowHeight(int height) {
+  if (height == rowHeight_) return;
+  rowHeight_ = height;
+  if (shownRows_ > 0) emit dataChanged(index(0, 0), index(shownRows_ - 1, kTaskColumnCount - 1), {Qt::SizeHintRole});
 }
 
 int TaskListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : shownRows_; }
@@ -48,7 +60,7 @@ QVariant TaskListModel::data(const QModelIndex& index, int role) const {
       return Text(editor_.RowPath(index.row() + 1, which));
     }
     case Qt::SizeHintRole:
-      return QSize(1, kRowHeight);
+      return QSize(1, rowHeight_);
     default:
       return {};
   }

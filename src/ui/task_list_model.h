@@ -3,15 +3,13 @@
 #pragma once
 #include <QAbstractTableModel>
 #include <QIcon>
+#include <QPalette>
 #include <array>
 #include <vector>
 
 #include "editor/editor_model.h"
 
 namespace zun::ui {
-
-// The list's row height in pixels; the selection band and the rows per page use it too.
-inline constexpr int kRowHeight = 20;
 
 // Columns in the model's order; on screen "Sync" stands between the two file columns.
 enum TaskColumn { kSyncColumn = 0, kPcFileColumn = 1, kPalmFileColumn = 2, kTaskColumnCount = 3 };
@@ -28,6 +26,9 @@ class TaskListModel : public QAbstractTableModel {
   // Brings the views up to date after the editor model changed: rows added or removed, and the
   // texts of rows `first` to `last` (from 0) where they changed.
   void Refresh(int first, int last);
+  // Rows this high (for the font in use); icons that stand out from this palette's list colours.
+  void SetRowHeight(int height);
+  void SetPalette(const QPalette& palette);
 
  private:
   EditorModel& editor_;
@@ -35,6 +36,7 @@ class TaskListModel : public QAbstractTableModel {
   int shownFirst_ = 0;
   std::vector<TaskRow> shown_;  // rows first.. as the views last showed them
   std::array<QIcon, 5> icons_;  // by Action, 1-4
+  int rowHeight_ = 20;
 };
 
 }  // namespace zun::ui

@@ -68,7 +68,7 @@ TEST_F(EditorTest, TheSyncCellCyclesTheDirectionOfItsRow) {
   EXPECT_EQ(model->RowPath(2, zun::ListColumn::PalmFile), users.BackupDir(1)) << "Bert's folder, no name yet";
 }
 
-TEST_F(EditorTest, ScrollingFollowsTheKeysAndASelectionOutOfViewClearsTheEditor) {
+TEST_F(EditorTest, ScrollingFollowsTheKeysAndTheWindowsSizeAndASelectionOutOfViewClearsTheEditor) {
   Start({}, 5);
   model->SetRowsPerPage(3);
   model->FinishStart();
@@ -101,6 +101,13 @@ TEST_F(EditorTest, ScrollingFollowsTheKeysAndASelectionOutOfViewClearsTheEditor)
   model->SelectRow(5);  // selected again, by whatever means: shown and loaded
   EXPECT_EQ(S().top, 3);
   EXPECT_EQ(S().pcFileText, "/t/five.txt");
+
+  model->PageResized(2);  // the window was made smaller
+  EXPECT_EQ(std::make_pair(S().top, S().scroll.maximum), std::make_pair(4, 4)) << "the selected task stays in view";
+  model->ScrollTo(1);
+  model->PageResized(5);  // and larger: all rows fit
+  EXPECT_EQ(std::make_pair(S().top, S().scroll.maximum), std::make_pair(1, 1));
+  EXPECT_EQ(S().pcFileText, "/t/five.txt") << "in view again: shown";
 }
 
 TEST_F(EditorTest, ARunFreezesTheEditorAndAnExitWaitsForTheEndOfAnyConversion) {

@@ -7,35 +7,14 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <filesystem>
 
 #include "ui_support.h"
 
 namespace {
 
-// A desktop without browser associations whose $BROWSER writes the address it was given into a
-// file, with a temporary folder of its own. Declared after the window, whose folders stay in /tmp.
-struct FakeDesktop {
-  zuntest::TempDir dir;
-  zuntest::ScopedEnv config{"XDG_CONFIG_HOME", dir / "none"};
-  zuntest::ScopedEnv data{"XDG_DATA_HOME", dir / "none"};
-  zuntest::ScopedEnv dataDirs{"XDG_DATA_DIRS", dir / "none"};
-  zuntest::ScopedEnv configDirs{"XDG_CONFIG_DIRS", dir / "none"};
-  zuntest::ScopedEnv path{"PATH", dir / "none"};
-  zuntest::ScopedEnv temp{"TMPDIR", dir / "tmp"};
-  std::string received = dir / "received";  // the address the browser was given
-  std::string broken = dir / "broken";      // a browser that will not start
-  zuntest::ScopedEnv browser{"BROWSER", dir / "browser"};
-
-  FakeDesktop() {
-    std::filesystem::create_directory(dir / "tmp");
-    zuntest::WriteText(dir / "browser", "#!/bin/sh\necho \"$1\" > '" + received + "'\n");
-    zuntest::WriteText(broken, "#!/no/such/shell\n");
-    for (const std::string& program : {dir / "browser", broken}) {
-      std::filesystem::permissions(program, std::filesystem::perms::owner_all);
-    }
-  }
-};
+using uitest::FakeDesktop;
 
 QAction* MenuItem(const uitest::Window& w, const char* name) {
   return w.Find<QMenu>("mPopupSys")->findChild<QAction*>(name);
@@ -104,10 +83,10 @@ class TrayTest : public QObject {
       w.window->TrayActivated(QSystemTrayIcon::Trigger);
       w.window->TrayActivated(QSystemTrayIcon::DoubleClick);
       const bool frozen = !w.Find("img_action")->isEnabled() && w.Find<QLineEdit>("txt_pcfile")->isReadOnly();
-      seen << tray->toolTip() << convert->text() << (frozen ? "frozen" : "editable")
+      seen << tray->toolTip() << convert->text().remove('&') << (frozen ? "frozen" : "editable")
            << (MenuItem(w, "mPopConvertClipboard")->isEnabled() ? "clipboard on" : "clipboard off");
       MenuItem(w, "mPopExit")->trigger();
-      seen << convert->text() << (w.window->IsShutDown() ? "ended" : "running");  // not in the middle of the run
+      seen << convert->text().remove('&') << (w.window->IsShutDown() ? "ended" : "running");  // not in the run's middle
       modal->findChild<QAbstractButton*>("cmd_yes")->click();
     });
     convert->click();
@@ -146,13 +125,15 @@ class TrayTest : public QObject {
 
     bool pressReturned = false;
     QStringList seen;  // checked once the information window is closed
-    uitest::AnswerNextModal([&](QWidget* modal) {
+    uitest::AnswerNextModal([&](QDialog* modal) {
+      bool closed = false;
+      QObject::connect(modal, &QDialog::finished, modal, [&closed] { closed = true; });
       auto* home = modal->findChild<QLabel*>("lbl_home");
       seen << (pressReturned ? "press returned" : "press held") << modal->objectName()
            << modal->findChild<QLabel*>("lbl_version")->text() << home->toolTip();
       home->setFocus();
       QTest::keyClick(home, Qt::Key_Return);  // Enter follows the focused link
-      seen << (modal->isVisible() ? "still open" : "closed");
+      seen << (closed ? "closed" : "still open");
       modal->findChild<QAbstractButton*>("cmd_ok")->click();
     });
     uitest::Accessible(w.Find("img_pelko"))->actionInterface()->doAction(QAccessibleActionInterface::pressAction());

@@ -1,20 +1,27 @@
 // Helpers for the window tests: a started window in a temporary program folder, finding
-// controls by name, acting as an assistive tool would, answering modal dialogs from a timer.
+// controls by name, acting as an assistive tool would, answering modal dialogs.
 #pragma once
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
+#include <QDialog>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTest>
-#include <QTimer>
 #include <QTreeView>
+#include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "support/test_support.h"
 #include "ui/main_window.h"
+#include "ui/modal.h"
+#include "ui/pictures.h"
+#include "ui/shapes.h"
 
 namespace uitest {
 
@@ -33,6 +40,30 @@ inline void ActByAssistiveTool(QWidget* control, const QString& action) {
   actions->doAction(action);
   QTest::qWait(150);  // a press is an animated click
 }
+
+// A desktop without browser associations whose $BROWSER writes the address it was given into a
+// file, with a temporary folder of its own. Declared after the window, whose folders stay in /tmp.
+struct FakeDesktop {
+  zuntest::TempDir dir;
+  zuntest::ScopedEnv config{"XDG_CONFIG_HOME", dir / "none"};
+  zuntest::ScopedEnv data{"XDG_DATA_HOME", dir / "none"};
+  zuntest::ScopedEnv dataDirs{"XDG_DATA_DIRS", dir / "none"};
+  zuntest::ScopedEnv configDirs{"XDG_CONFIG_DIRS", dir / "none"};
+  zuntest::ScopedEnv path{"PATH", dir / "none"};
+  zuntest::ScopedEnv temp{"TMPDIR", dir / "tmp"};
+  std::string received = dir / "received";  // the address the browser was given
+  std::string broken = dir / "broken";      // a browser that will not start
+  zuntest::ScopedEnv browser{"BROWSER", dir / "browser"};
+
+  FakeDesktop() {
+    std::filesystem::create_directory(dir / "tmp");
+    zuntest::WriteText(dir / "browser", "#!/bin/sh\necho \"$1\" > '" + received + "'\n");
+    zuntest::WriteText(broken, "#!/no/such/shell\n");
+    for (const std::string& program : {dir / "browser", broken}) {
+      std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+    }
+  }
+};
 
 // A task written before the start: its direction and files, "Custom" as its target.
 struct SeededTask {
@@ -54,6 +85,7 @@ struct Window {
   }
   // Starts the window; `users` defaults to none (only "Custom").
   bool Start(std::unique_ptr<zun::UserManager> users = nullptr, const std::vector<std::string>& codecFolders = {}) {
+    zun::ui::SetAnswersOnly(true);  // a dialog nobody answers fails the test instead of waiting
     zun::ui::StartOptions options;
     options.programDir = programDir.Path();
     options.codecFolders =
@@ -96,31 +128,63 @@ struct Window {
   zuntest::Bytes Data() const { return zuntest::ReadBytes(programDir / "zundata.dat"); }
 };
 
-// The answers still waiting for their modal dialog: timers, children of this object.
-inline QObject& WaitingAnswers() {
-  static QObject waiting;
-  return waiting;
+// Answers the next modal dialog in place of a user: `answer` gets the dialog, built but not
+// shown, and the dialog ends with what the answer did to it. Answers are used in order.
+inline void AnswerNextModal(const std::function<void(QDialog*)>& answer) {
+  zun::ui::AnswerNextDialog([answer](QDialog& dialog) { answer(&dialog); });
 }
 
-// How many answers never met their dialog; forgets them. Call from a test's cleanup().
-inline int PendingAnswers() {
-  const QList<QTimer*> pending = WaitingAnswers().findChildren<QTimer*>();
-  qDeleteAll(pending);
-  return static_cast<int>(pending.size());
-}
+// Answers that met no dialog and dialogs that met no answer; forgets both. Call from cleanup().
+inline int PendingAnswers() { return zun::ui::UnmatchedAnswers(); }
 
-// Runs `answer` on the next modal dialog as soon as it shows.
-inline void AnswerNextModal(const std::function<void(QWidget*)>& answer) {
-  auto* timer = new QTimer(&WaitingAnswers());
-  QObject::connect(timer, &QTimer::timeout, [timer, answer] {
-    if (QWidget* modal = QApplication::activeModalWidget()) {
-      timer->stop();
-      timer->setParent(nullptr);  // no longer waiting
-      timer->deleteLater();
-      answer(modal);
+// The visible controls of `window` that overlap a sibling or are too small for their caption
+// (narrower than it wants, or lower than it needs); the decorations are left out.
+inline QString Crowded(QWidget* window) {
+  QCoreApplication::processEvents();  // the layout's pass
+  QList<QWidget*> shown;
+  for (QWidget* child : window->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+    if (child->isVisibleTo(window) && !child->isWindow() && !child->property(zun::ui::kDecorationProperty).toBool())
+      shown << child;
+  }
+  QStringList crowded;
+  for (qsizetype i = 0; i < shown.size(); ++i) {
+    for (qsizetype j = i + 1; j < shown.size(); ++j) {
+      if (shown[i]->geometry().intersects(shown[j]->geometry())) {
+        crowded << shown[i]->objectName() + "/" + shown[j]->objectName();
+      }
     }
-  });
-  timer->start(5);
+    auto* button = qobject_cast<QAbstractButton*>(shown[i]);
+    const bool captioned =
+        qobject_cast<QLabel*>(shown[i]) != nullptr || (button != nullptr && !button->text().isEmpty());
+    const QSize wanted(shown[i]->sizeHint().width(), shown[i]->minimumSizeHint().height());
+    if (captioned && (shown[i]->width() < wanted.width() || shown[i]->height() < wanted.height())) {
+      crowded << shown[i]->objectName();
+    }
+  }
+  return crowded.join(",");
+}
+
+// How well a picture in `area` of `image` stands out: the median contrast ratio to the area's
+// background (its commonest colour) of the pixels that visibly differ from it; 0 without any.
+inline double PictureContrast(const QImage& image, const QRect& area) {
+  QHash<QRgb, int> counts;
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x) ++counts[image.pixel(x, y)];
+  }
+  QRgb background = 0;
+  for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+    if (it.value() > counts.value(background)) background = it.key();
+  }
+  std::vector<double> ink;
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x) {
+      const double ratio = zun::ui::ContrastRatio(QColor(image.pixel(x, y)), QColor(background));
+      if (ratio >= 1.2) ink.push_back(ratio);
+    }
+  }
+  if (ink.size() < 10) return 0;
+  std::nth_element(ink.begin(), ink.begin() + static_cast<long>(ink.size() / 2), ink.end());
+  return ink[ink.size() / 2];
 }
 
 }  // namespace uitest

@@ -1,11 +1,12 @@
 // The window's wiring from each control to its record field, whatever changes the control, and
-// what the model cannot see: the list view, the prompts of a run, captions that fit, the start;
-// what a screen reader finds, and the keyboard alone running a task.
+// what the model cannot see: the list view, the prompts of a run, the start; what a screen
+// reader finds, and the keyboard alone (access keys, F1, Ctrl+Q) running a task.
 #include <QCheckBox>
 #include <QLabel>
 #include <QMessageBox>
 #include <filesystem>
 
+#include "ui/info_window.h"
 #include "ui/prompts.h"
 #include "ui/task_list_model.h"
 #include "ui_support.h"
@@ -159,7 +160,8 @@ class WindowTest : public QObject {
 
   // Each prompt's buttons do what they say: "do not ask again" (changed by an assistive tool)
   // turns asking off at once and "Yes" still applies; both files changed, "PC File" and "Palm
-  // File" update the side they name; leaving a prompt another way (Escape, the close control) is Stop.
+  // File" update the side they name; leaving a prompt another way (Escape, the close control) is
+  // Stop. Ctrl+Q during a run ends the program when the run ends.
   void thePromptsOfARunDoWhatTheirButtonsSay() {
     uitest::Window w;
     zuntest::WriteText(w.files / "a.txt", "first text");
@@ -178,12 +180,10 @@ class WindowTest : public QObject {
       uitest::ActByAssistiveTool(modal->findChild<QCheckBox*>("chk_notaskagain"),
                                  QAccessibleActionInterface::toggleAction());
       askedStill = w.Record(1).AskOverwrite();
-      uitest::AnswerNextModal([](QWidget* keepPalm) {
-        uitest::AnswerNextModal([](QWidget* keepPc) { keepPc->findChild<QAbstractButton*>("cmd_palmfile")->click(); });
-        keepPalm->findChild<QAbstractButton*>("cmd_pcfile")->click();
-      });
       modal->findChild<QAbstractButton*>("cmd_yes")->click();
     });
+    uitest::AnswerNextModal([](QWidget* keepPalm) { keepPalm->findChild<QAbstractButton*>("cmd_pcfile")->click(); });
+    uitest::AnswerNextModal([](QWidget* keepPc) { keepPc->findChild<QAbstractButton*>("cmd_palmfile")->click(); });
     w.Click("cmd_convert");
     QVERIFY(!askedStill);
     QVERIFY(!w.Find<QCheckBox>("chk_askoverwrite")->isChecked());
@@ -194,50 +194,25 @@ class WindowTest : public QObject {
     QCOMPARE(zuntest::ReadText(w.files / "keep-pc.txt"), std::string("text of the PC"));
     QVERIFY(zuntest::ReadBytes(w.files / "keep-pc.pdb") != zuntest::ReadBytes(document));
 
+    // Ctrl+Q during a run: the window closes when the run ends.
     w.Find<QCheckBox>("chk_askoverwrite")->setChecked(true);
-    QString title;
-    uitest::AnswerNextModal([&title](QWidget* modal) {
-      title = modal->windowTitle();
+    w.window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+    QStringList seen;
+    uitest::AnswerNextModal([&](QWidget* modal) {
+      QTest::keyClick(w.window.get(), Qt::Key_Q, Qt::ControlModifier);
+      seen << modal->windowTitle() << w.Find<QAbstractButton>("cmd_convert")->text().remove('&')
+           << (w.window->IsShutDown() ? "ended" : "running");
       QTest::keyClick(modal, Qt::Key_Escape);
     });
     w.Click("cmd_convert");
-    QCOMPARE(title, QString("ZUN2 Message"));
+    QCOMPARE(seen.join(","), QString("ZUN2 Message,Wait,running"));
+    QVERIFY(w.window->IsShutDown());
     QCOMPARE(w.Record(3).Status.Trimmed(), std::string("User stopped conversion"));
     QCOMPARE(w.Cell(1, kSyncColumn), QString(" -"));
     auto* status = w.Find<QLineEdit>("txt_status");
     QCOMPARE(status->text(), QString("User stopped conversion"));  // no padding
     QCOMPARE(status->cursorPosition(), 0);                         // read from its beginning
-  }
-
-  // Every caption fits its control in the font in use, also the longest ones a state brings.
-  void captionsFit() {
-    uitest::Window w;
-    QVERIFY(w.Start());
-    w.Click("cmd_new");
-    auto overflowing = [&w] {
-      QStringList cut;
-      for (QWidget* control : w.window->findChildren<QWidget*>()) {
-        auto* button = qobject_cast<QAbstractButton*>(control);
-        const bool captioned =
-            qobject_cast<QLabel*>(control) != nullptr || (button != nullptr && !button->text().isEmpty());
-        if (captioned && control->isVisibleTo(w.window.get()) && control->sizeHint().width() > control->width()) {
-          cut << control->objectName();
-        }
-      }
-      return cut.join(",");
-    };
-    QCOMPARE(overflowing(), QString());
-    for (const char* caption : {zun::kCompressionCaption, zun::kFilterCaption}) {
-      w.window->ShowProgress(true);
-      w.window->SetProgressCaption(caption);
-      QTest::qWait(40);
-      w.window->LetEventsRun();
-      QCOMPARE(w.Find<QLabel>("lbl_progress")->text(), QString(caption));
-      QCOMPARE(overflowing(), QString());
-    }
-    w.window->ShowProgress(false);
-    w.Click("cmd_clipsettings");
-    QCOMPARE(overflowing(), QString());
   }
 
   void aMissingLibraryOrABusyFolderEndsTheStart() {
@@ -265,37 +240,66 @@ class WindowTest : public QObject {
     QCOMPARE(w.Data(), before);
   }
 
-  // The keyboard alone adds, sets and runs a task; then a screen reader finds a named frame without
-  // decorations, named controls, read-only boxes that say so, prompts with named controls.
-  void theKeyboardAndAScreenReaderCanUseTheWindow() {
+  // The keyboard alone adds, sets and runs a task: access keys, one per control whatever its
+  // caption, none for "Delete"; F1 opens the help.
+  void theKeyboardAloneRunsATask() {
     uitest::Window w;
     QVERIFY(w.Start());
     w.window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
     zuntest::WriteText(w.files / "k.txt", "a\tb\r\n");
 
-    QTest::keyClick(TabTo(w.window.get(), "cmd_new"), Qt::Key_Space);
-    QCOMPARE(w.Tasks()->model()->rowCount(), 1);
+    // A button's access key is an animated click: its effect comes a moment later.
+    auto accessKey = [&w](Qt::Key letter) { QTest::keyClick(w.window.get(), letter, Qt::AltModifier); };
+    accessKey(Qt::Key_N);  // "New"
+    QTRY_COMPARE(w.Tasks()->model()->rowCount(), 1);
 
     QTest::keyClick(TabTo(w.window.get(), "lvw_tasks"), Qt::Key_Space);  // the "Sync" cell: Palm to PC
     QCOMPARE(w.Record(3).Action, zun::TaskAction::PalmToPc);
     QTest::keyClick(TabTo(w.window.get(), "img_action"), Qt::Key_Return);  // PC to Palm
     QCOMPARE(w.Record(3).Action, zun::TaskAction::PcToPalm);
 
-    QTest::keyClick(TabTo(w.window.get(), "chk_autonaming"), Qt::Key_Space);  // full paths are typed by hand here
-    QVERIFY(!w.Find<QCheckBox>("chk_autonaming")->isChecked());
+    accessKey(Qt::Key_A);  // "Auto Naming" off: full paths are typed by hand here
+    QTRY_VERIFY(!w.Find<QCheckBox>("chk_autonaming")->isChecked());
     QTest::keyClicks(TabTo(w.window.get(), "txt_pcfile"), QString::fromStdString(w.files / "k.txt"));
     QTest::keyClick(TabTo(w.window.get(), "txt_palmfile"), Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(QApplication::focusWidget(), QString::fromStdString(w.files / "k.pdb"));
 
-    QWidget* options = TabTo(w.window.get(), "lst_options");
-    for (int i = 0; i < 3; ++i) QTest::keyClick(options, Qt::Key_Down);  // "CR to LF"
-    QTest::keyClick(options, Qt::Key_Space);
+    accessKey(Qt::Key_O);                                                                    // "Options"
+    for (int i = 0; i < 3; ++i) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);  // "CR to LF"
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
     QCOMPARE(QString::fromStdString(w.Record(3).Options.str().substr(0, 4)), QString("11 1"));
 
-    QTest::keyClick(TabTo(w.window.get(), "cmd_convert"), Qt::Key_Space);
-    QCOMPARE(w.Record(3).Status.Trimmed(), std::string("OK"));
+    accessKey(Qt::Key_C);  // "Convert"
+    QTRY_COMPARE(w.Record(3).Status.Trimmed(), std::string("OK"));
+    uitest::FakeDesktop desktop;
+    QTest::keyClick(w.window.get(), Qt::Key_F1);
+    QTRY_COMPARE(QString::fromStdString(zuntest::Exists(desktop.received) ? zuntest::ReadText(desktop.received) : ""),
+                 QString::fromStdString("file://" + w.programDir.Path() + "help/help.htm\n"));
+    // One access key per control, whatever caption it shows; none for "Delete", which asks nothing.
+    QMap<QString, QString> owners;
+    auto own = [&owners](const QString& control, const QString& caption) {
+      const QString key = QKeySequence::mnemonic(caption).toString();
+      if (!key.isEmpty() && owners.value(key, control) != control) QFAIL(qPrintable(key + " twice: " + control));
+      if (!key.isEmpty()) owners[key] = control;
+    };
+    for (QAbstractButton* button : w.window->findChildren<QAbstractButton*>())
+      own(button->objectName(), button->text());
+    for (QLabel* label : w.window->findChildren<QLabel*>()) own(label->objectName(), label->text());
+    for (const char* caption : {"Stop", "Wait", "Convert Clip"}) own("cmd_convert", zun::ui::WithAccessKey(caption));
+    own("cmd_clipsettings", zun::ui::WithAccessKey("Done"));
+    QVERIFY(owners.size() >= 16 && !owners.values().contains("cmd_delete"));
+  }
 
+  // A screen reader finds a named frame without decorations, named controls, boxes that are
+  // read-only exactly when the keyboard cannot edit them (the file information always), the two
+  // Browse buttons told apart, options that Toggle checks.
+  void aScreenReaderFindsWhatTheWindowShows() {
+    uitest::Window w;
+    zuntest::WriteText(w.files / "k.txt", "text");
+    w.Seed({{TaskAction::PcToPalm, w.files / "k.txt", w.files / "k.pdb"}});
+    QVERIFY(w.Start());
+    w.Click("cmd_convert");
     QAccessibleInterface* frame = uitest::Accessible(w.window.get());
     QCOMPARE(frame->role(), QAccessible::Window);
     QCOMPARE(frame->text(QAccessible::Name), QString("ZUN2 V1.07"));
@@ -321,18 +325,44 @@ class WindowTest : public QObject {
     QVERIFY(uitest::Accessible(w.Find("txt_status"))->state().readOnly);
     QVERIFY(editable(w.Find("txt_pcfile")));
     QCOMPARE(uitest::Accessible(w.Find("txt_status"))->textInterface()->text(0, 2), QString("OK"));
+    for (const char* name : {"txt_pcfiledata", "txt_palmfiledata"}) {  // read-only, also for a screen reader
+      QAccessibleInterface* info = uitest::Accessible(w.Find(name));
+      const QString shown = info->text(QAccessible::Value);
+      info->setText(QAccessible::Value, "rewritten");
+      QVERIFY2(!editable(w.Find(name)) && info->state().readOnly && info->text(QAccessible::Value) == shown, name);
+    }
+    QCOMPARE(NameOf(w.Find("cmd_browsepcfile")) + "," + NameOf(w.Find("cmd_browsepalmfile")),
+             QString("Browse PC File,Browse Palm File"));
+    QAccessibleInterface* stripHtml = uitest::Accessible(w.Find("lst_options"))->child(2);  // Toggle checks
+    QCOMPARE(stripHtml->text(QAccessible::Name), QString("Strip HTML"));
+    stripHtml->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    QVERIFY(stripHtml->state().checkable && stripHtml->state().checked);
+    QCOMPARE(w.Record(3).Options.str()[2], '1');
     w.Click("cmd_delete");  // no task: the file boxes are locked, the number boxes disabled
     QVERIFY(uitest::Accessible(w.Find("txt_pcfile"))->state().readOnly);
     QVERIFY(!editable(w.Find("txt_tabspace")));
     w.Click("cmd_clipsettings");  // the caption says the editor shows the clipboard task now
     QCOMPARE(NameOf(w.Find("lbl_editor")), QString("Clipboard task settings"));
+  }
 
+  // The prompts' controls are named; the information window's links are links, which Press follows.
+  void thePromptsAndTheInformationWindowSpeakToAScreenReader() {
+    uitest::Window w;
+    QVERIFY(w.Start());
     zun::ui::PromptState state;
     zun::ui::OverwriteDialog overwrite(w.window.get(), state, [] {});
     overwrite.SetQuestion("Palm File already exists! Overwrite file?", "/a/b.pdb");
     QCOMPARE(UnnamedControls(&overwrite), QStringList());
     zun::ui::BothChangedDialog both(w.window.get(), state);
     QCOMPARE(UnnamedControls(&both), QStringList());
+    std::string opened;
+    zun::ui::InfoWindow info(w.window.get(), "/p/", [&opened](const std::string& address) { opened = address; });
+    QAccessibleInterface* home = uitest::Accessible(info.findChild<QLabel*>("lbl_home"));
+    QCOMPARE(home->role(), QAccessible::Link);
+    QCOMPARE(home->text(QAccessible::Name), QString("ZUN2 home"));
+    home->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QCOMPARE(opened, std::string("file:///p/help/help.htm#updates"));
+    QCOMPARE(UnnamedControls(&info), QStringList());
   }
 };
 
