@@ -24,11 +24,15 @@ std::optional<uint16_t> Charset::Encode(uint32_t codePoint) const {
   return std::nullopt;
 }
 
-// The escape of a lead byte, then `next`: the decoder reads the two as a pair unless they are none.
-void HandheldEncoder::Follow(uint8_t next) {
+// The escape of a lead byte, then `next`, the first byte of `codePoint`: the decoder reads the two
+// as a pair unless they are none, or a pair it reads as the escapes of both bytes. Whether that
+// pair took `next`, so that it cannot start a pair of its own.
+bool HandheldEncoder::Follow(uint8_t next, uint32_t codePoint) {
   const uint32_t pair = charset_->pairs_[size_t{*escapedLead_} << 8 | next];
-  if (pair != Charset::kNoChar && !(pair == Charset::kEscapeOfBoth && next < 0x80)) ++missing_;
+  const bool escapesBoth = pair == Charset::kEscapeOfBoth && (next < 0x80 || codePoint == charset_->escape_[next]);
+  if (pair != Charset::kNoChar && !escapesBoth) ++missing_;
   escapedLead_.reset();
+  return escapesBoth && next >= 0x80;
 }
 
 inline void HandheldEncoder::Put(uint32_t codePoint, uint8_t*& out) {
@@ -48,15 +52,22 @@ inline void HandheldEncoder::Put(uint32_t codePoint, uint8_t*& out) {
   if (bytes == Charset::kNotHeld) {
     ++missing_;
     bytes = '?';
+    codePoint = '?';
   }
-  if (bytes < 0x100) {
-    if (escapedLead_) Follow(static_cast<uint8_t>(bytes));
-    *out++ = static_cast<uint8_t>(bytes);
-    if (charset_->single_[bytes] == Charset::kLead) escapedLead_ = static_cast<uint8_t>(bytes);
-  } else {
-    if (escapedLead_) Follow(static_cast<uint8_t>(bytes >> 8));
+  if (bytes >= 0x100) {
+    if (escapedLead_) Follow(static_cast<uint8_t>(bytes >> 8), codePoint);
     *out++ = static_cast<uint8_t>(bytes >> 8);
     *out++ = static_cast<uint8_t>(bytes & 0xFF);
+    return;
+  }
+  const bool taken = escapedLead_ && Follow(static_cast<uint8_t>(bytes), codePoint);
+  *out++ = static_cast<uint8_t>(bytes);
+  if (taken) return;
+  const uint32_t back = charset_->single_[bytes];
+  if (back == Charset::kLead) {
+    escapedLead_ = static_cast<uint8_t>(bytes);
+  } else if (back != codePoint) {
+    ++missing_;  // the escape of a byte that reads back as a character of its own
   }
 }
 
@@ -67,7 +78,7 @@ size_t HandheldEncoder::ConvertSome(const uint8_t* data, size_t size, uint8_t*& 
   while (i < size) {
     const uint8_t first = data[i];
     if (first < 0x80 && asciiUnchanged) {
-      if (escapedLead_) Follow(first);
+      if (escapedLead_) Follow(first, first);
       const size_t run = AsciiRun(data + i, size - i);
       std::memcpy(out, data + i, run);
       out += run;

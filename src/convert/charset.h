@@ -74,7 +74,8 @@ class HandheldEncoder {
   // Whether the output differs from the input so far.
   bool Changed() const { return changed_; }
   // Characters so far that would not come back as they were from the output: "?" written for
-  // them, the byte order mark dropped, the escape of a lead byte that the next byte pairs with.
+  // them, the byte order mark dropped, the escape of a byte that reads back as a character of its
+  // own or (a lead byte) pairs with the next byte.
   size_t Missing() const { return missing_; }
   // Characters so far that composing (NFC) may change (see MayChangeUnderNfc).
   size_t Composable() const { return composable_; }
@@ -82,7 +83,7 @@ class HandheldEncoder {
  private:
   size_t ConvertSome(const uint8_t* data, size_t size, uint8_t*& written);
   inline void Put(uint32_t codePoint, uint8_t*& out);
-  void Follow(uint8_t next);
+  bool Follow(uint8_t next, uint32_t codePoint);
 
   const Charset* charset_;
   std::array<uint8_t, 4> carry_{};  // the start of a character cut at the end of a piece

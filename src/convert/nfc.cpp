@@ -14,38 +14,64 @@ namespace {
 // Every character that composing can change lies below U+30000.
 constexpr uint32_t kTableEnd = 0x30000;
 
-using UnstableSet = std::bitset<kTableEnd>;
+using CodePointSet = std::bitset<kTableEnd>;
+
+struct NfcTables {
+  CodePointSet mayChange;
+  CodePointSet bindsBackward;
+};
+
+bool DecomposesBackTo(gunichar c) {
+  gunichar first = 0;
+  gunichar second = 0;
+  gunichar composed = 0;
+  return g_unichar_decompose(c, &first, &second) && second != 0 && g_unichar_compose(first, second, &composed) &&
+         composed == c;
+}
 
 // Made once from GLib's tables, a few milliseconds.
-UnstableSet MakeUnstableSet() {
-  UnstableSet unstable;
+std::unique_ptr<const NfcTables> MakeTables() {
+  auto tables = std::make_unique<NfcTables>();
+  // Characters that combine with the one before them: the second of every composition.
   for (gunichar c = 0; c < kTableEnd; ++c) {
     gunichar first = 0;
     gunichar second = 0;
-    gunichar composed = 0;
-    if (g_unichar_decompose(c, &first, &second) && second != 0 && second < kTableEnd &&
-        g_unichar_compose(first, second, &composed) && composed == c) {
-      unstable.set(second);
+    if (DecomposesBackTo(c) && g_unichar_decompose(c, &first, &second) && second < kTableEnd) {
+      tables->bindsBackward.set(second);
     }
   }
   for (gunichar c = 0; c < kTableEnd; ++c) {
-    if (unstable.test(c)) continue;
     gunichar first = 0;
     gunichar second = 0;
-    gunichar composed = 0;
-    const bool mark = g_unichar_combining_class(c) != 0;
     const bool decomposes = g_unichar_decompose(c, &first, &second);
-    const bool composesBack = second != 0 && g_unichar_compose(first, second, &composed) && composed == c;
-    if (mark || (decomposes && !composesBack)) unstable.set(c);
+    if (g_unichar_combining_class(c) != 0) tables->bindsBackward.set(c);
+    tables->mayChange[c] = tables->bindsBackward[c] || (decomposes && !DecomposesBackTo(c));
   }
-  return unstable;
+  // A character whose decomposition starts with one that binds backward binds backward too.
+  for (gunichar c = 0; c < kTableEnd; ++c) {
+    gunichar decomposed[G_UNICHAR_MAX_DECOMPOSITION_LENGTH] = {};
+    if (g_unichar_fully_decompose(c, FALSE, decomposed, G_UNICHAR_MAX_DECOMPOSITION_LENGTH) > 0 && decomposed[0] != c &&
+        decomposed[0] < kTableEnd && tables->bindsBackward[decomposed[0]]) {
+      tables->bindsBackward.set(c);
+    }
+  }
+  tables->mayChange |= tables->bindsBackward;
+  return tables;
+}
+
+const NfcTables& Tables() {
+  static const std::unique_ptr<const NfcTables> tables = MakeTables();
+  return *tables;
 }
 
 }  // namespace
 
 bool MayChangeUnderNfc(uint32_t c) {
-  static const std::unique_ptr<const UnstableSet> table = std::make_unique<const UnstableSet>(MakeUnstableSet());
-  return c < kTableEnd ? table->test(c) : g_unichar_combining_class(c) != 0;
+  return c < kTableEnd ? Tables().mayChange.test(c) : g_unichar_combining_class(c) != 0;
+}
+
+bool BindsToThePrevious(uint32_t c) {
+  return c < kTableEnd ? Tables().bindsBackward.test(c) : g_unichar_combining_class(c) != 0;
 }
 
 std::optional<std::vector<uint8_t>> ComposeNfc(std::span<const uint8_t> utf8) {

@@ -15,6 +15,13 @@ namespace zun {
 // character below U+0300 is none of them.
 bool MayChangeUnderNfc(uint32_t codePoint);
 
+// Whether composing may tie this character to the one before it: a combining mark, a character
+// that combines with the one before it, or one whose decomposition starts with either. Composing
+// a text in parts cut before characters that are none of them composes the whole; every
+// character that may change and is none of them (U+212B, a compatibility ideograph) is a part of
+// its own.
+bool BindsToThePrevious(uint32_t codePoint);
+
 // The text composed; nothing when it is not valid UTF-8. NUL bytes stay as they are.
 std::optional<std::vector<uint8_t>> ComposeNfc(std::span<const uint8_t> utf8);
 

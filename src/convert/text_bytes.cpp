@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "convert/nfc.h"
+#include "convert/utf8.h"
 #include "glue/paths.h"
 
 namespace zun {
@@ -58,29 +59,66 @@ void TextForDocument::Finish(std::vector<uint8_t>& out) {
   converted_.Finish();
 }
 
-// A segment composes by itself. It is composed only when that may help the set hold it: characters
-// the set holds stay as they are (CP949's compatibility ideographs, say, which composing would
-// replace).
+// A segment composes by itself; most go to the set as they are.
 void TextForDocument::ConvertSegment(std::span<const uint8_t> segment, std::vector<uint8_t>& out) {
   const size_t mark = out.size();
   HandheldEncoder asItIs = encoder_;
   asItIs.Convert(segment, out);
-  const bool composing =
-      asItIs.Valid() && asItIs.Missing() > encoder_.Missing() && asItIs.Composable() > encoder_.Composable();
-  if (!composing) {
-    encoder_ = asItIs;
-  } else {
+  if (asItIs.Valid() && asItIs.Missing() > encoder_.Missing() && asItIs.Composable() > encoder_.Composable()) {
     out.resize(mark);
-    const std::optional<std::vector<uint8_t>> composed = ComposeNfc(segment);
-    if (!composed) {
-      composeFailed_ = true;
-      return;
-    }
-    composedChanged_ =
-        composedChanged_ || !std::equal(segment.begin(), segment.end(), composed->begin(), composed->end());
-    encoder_.Convert(*composed, out);
+    ConvertUnits(segment, out);
+  } else {
+    encoder_ = asItIs;
   }
   converted_.Feed(std::span<const uint8_t>(out).subspan(mark));
+}
+
+// The segment unit by unit: a character and the characters after it that composing may tie to it
+// (its marks, say). What a unit is depends on the text alone, never on where it was cut. A unit is composed only when
+// the set cannot hold it as it is, so characters the set holds stay as they are (a compatibility ideograph of CP932 or
+// CP949, which composing would replace).
+void TextForDocument::ConvertUnits(std::span<const uint8_t> segment, std::vector<uint8_t>& out) {
+  size_t plain = 0;  // where the characters that go as they are, not converted yet, start
+  size_t unit = 0;
+  bool composableUnit = false;
+  const auto endUnit = [&](size_t end) {
+    if (!composableUnit) return;
+    encoder_.Convert(segment.subspan(plain, unit - plain), out);
+    ConvertUnit(segment.subspan(unit, end - unit), out);
+    plain = end;
+  };
+  for (size_t at = 0; at < segment.size();) {
+    uint32_t c = 0;
+    const int length = DecodeUtf8(segment.data() + at, segment.size() - at, c);
+    if (length <= 0) break;  // cut off at the end of the text: it goes as it is
+    if (at > unit && !BindsToThePrevious(c)) {
+      endUnit(at);
+      unit = at;
+      composableUnit = false;
+    }
+    composableUnit = composableUnit || MayChangeUnderNfc(c);
+    at += static_cast<size_t>(length);
+  }
+  endUnit(segment.size());
+  encoder_.Convert(segment.subspan(plain), out);
+}
+
+void TextForDocument::ConvertUnit(std::span<const uint8_t> unit, std::vector<uint8_t>& out) {
+  const size_t mark = out.size();
+  HandheldEncoder asItIs = encoder_;
+  asItIs.Convert(unit, out);
+  if (asItIs.Missing() == encoder_.Missing()) {
+    encoder_ = asItIs;
+    return;
+  }
+  out.resize(mark);
+  const std::optional<std::vector<uint8_t>> composed = ComposeNfc(unit);
+  if (!composed) {
+    composeFailed_ = true;
+    return;
+  }
+  composedChanged_ = composedChanged_ || !std::equal(unit.begin(), unit.end(), composed->begin(), composed->end());
+  encoder_.Convert(*composed, out);
 }
 
 bool TextForDocument::Settled() const {

@@ -45,7 +45,8 @@ TextBytes ChooseDocumentBytes(Trip trip, const PcTextFacts& text);
 TextBytes ChoosePcBytes(const Utf8Facts& document, const std::function<std::optional<Utf8Facts>()>& pcText);
 
 // A PC text for the document, piece by piece: composed (NFC) where composing lets the set hold
-// it, then in the set, "?" for characters it cannot hold. Pieces may cut characters anywhere.
+// it, then in the set, "?" for characters it cannot hold. Pieces may cut characters anywhere;
+// the result is the same however the text was cut.
 class TextForDocument {
  public:
   TextForDocument(const Charset& set, Trip trip) : encoder_(set), trip_(trip) {}
@@ -60,6 +61,8 @@ class TextForDocument {
 
  private:
   void ConvertSegment(std::span<const uint8_t> segment, std::vector<uint8_t>& out);
+  void ConvertUnits(std::span<const uint8_t> segment, std::vector<uint8_t>& out);
+  void ConvertUnit(std::span<const uint8_t> unit, std::vector<uint8_t>& out);
 
   HandheldEncoder encoder_;
   Trip trip_;

@@ -88,11 +88,20 @@ void Utf8Scanner::Feed(std::span<const uint8_t> bytes) {
   const uint8_t* p = bytes.data();
   const size_t size = bytes.size();
   while (i < size) {
-    i += AsciiRun(p + i, size - i);
-    if (i == size) break;
+    const uint8_t first = p[i];
+    if (first < 0x80) {
+      i += AsciiRun(p + i, size - i);
+      continue;
+    }
     facts_.multiByte = true;
-    if (p[i] >= 0xC2 && p[i] <= 0xDF && i + 1 < size && (p[i + 1] & 0xC0) == 0x80) {
-      i += 2;  // the common case, two bytes
+    // The common cases first: two bytes, and three bytes whose lead allows any continuation.
+    if (first >= 0xC2 && first <= 0xDF && i + 1 < size && (p[i + 1] & 0xC0) == 0x80) {
+      i += 2;
+      continue;
+    }
+    if (first >= 0xE1 && first <= 0xEF && first != 0xED && i + 2 < size && (p[i + 1] & 0xC0) == 0x80 &&
+        (p[i + 2] & 0xC0) == 0x80) {
+      i += 3;
       continue;
     }
     uint32_t codePoint = 0;

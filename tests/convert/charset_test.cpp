@@ -39,12 +39,14 @@ Bytes ToUtf8(const zun::Charset& set, const Bytes& text, uint32_t seed = 1) {
   decoder.Finish(out);
   return out;
 }
-// The text in the set; nothing when it is not valid UTF-8.
-std::optional<Bytes> ToHandheld(const zun::Charset& set, const Bytes& utf8, uint32_t seed = 1) {
-  zun::HandheldEncoder encoder(set);
-  Bytes out = InPieces(encoder, utf8, seed);
-  encoder.Finish();
-  return encoder.Valid() ? std::optional(out) : std::nullopt;
+// The text as the document holds it; nothing when it keeps its own bytes (one way: when it is not
+// valid UTF-8).
+std::optional<Bytes> ToHandheld(const zun::Charset& set, const Bytes& utf8, uint32_t seed = 1,
+                                zun::Trip trip = zun::Trip::OneWay) {
+  zun::TextForDocument maker(set, trip);
+  Bytes out = InPieces(maker, utf8, seed);
+  maker.Finish(out);
+  return maker.Choice() == zun::TextBytes::ThroughSet ? std::optional(out) : std::nullopt;
 }
 
 TEST(Charset, EveryDocumentAndEveryTextTheSetHoldsSurviveARoundTripAndNoOtherTextIsTaken) {
@@ -60,8 +62,9 @@ TEST(Charset, EveryDocumentAndEveryTextTheSetHoldsSurviveARoundTripAndNoOtherTex
     const zun::Charset* set = zun::Charset::Find(name);
     ASSERT_NE(set, nullptr);
     for (uint32_t seed : {1u, 2u}) {
-      const std::optional<Bytes> back = ToHandheld(*set, ToUtf8(*set, document, seed), seed + 10);
-      ASSERT_TRUE(back.has_value()) << "the decoder writes valid UTF-8";
+      // Both ways: every character of the text comes back as it was, so the set takes it.
+      const std::optional<Bytes> back = ToHandheld(*set, ToUtf8(*set, document, seed), seed + 10, zun::Trip::BothWays);
+      ASSERT_TRUE(back.has_value());
       ASSERT_TRUE(*back == document);
     }
     std::vector<uint32_t> held;
@@ -72,7 +75,7 @@ TEST(Charset, EveryDocumentAndEveryTextTheSetHoldsSurviveARoundTripAndNoOtherTex
     std::mt19937 random(3);
     Bytes text;
     for (int i = 0; i < 30000; ++i) zun::AppendUtf8(held[random() % held.size()], text);
-    const std::optional<Bytes> stored = ToHandheld(*set, text);
+    const std::optional<Bytes> stored = ToHandheld(*set, text, 1, zun::Trip::BothWays);
     ASSERT_TRUE(stored.has_value());
     EXPECT_TRUE(ToUtf8(*set, *stored, 5) == text);
   }
@@ -208,10 +211,13 @@ TEST(TextBytes, WhatEachSideWouldHold) {
   EXPECT_EQ(zun::PcTextAsDocument("Cafe\u0301", western, Trip::BothWays), "Caf\xE9");
   EXPECT_EQ(zun::PcTextAsDocument("\u00C3\u00A9", western, Trip::BothWays), "\u00C3\u00A9")
       << "in the set it would be C3 A9, which comes back as UTF-8";
+  EXPECT_EQ(zun::PcTextAsDocument("\u0081", zun::Charset::Find("WINDOWS-1251"), Trip::BothWays), "\u0081")
+      << "its escape, 0x81, would come back as \"Ѓ\"";
   EXPECT_EQ(zun::PcTextAsDocument("\u0081\n", japanese, Trip::BothWays), "\x81\n") << "an escaped lead byte";
   EXPECT_EQ(zun::PcTextAsDocument("\u0081A", japanese, Trip::BothWays), "\u0081A") << "it would pair with \"A\"";
-  const std::string hanja = zun::PcTextAsDocument("\uF900", korean, Trip::BothWays);
-  EXPECT_EQ(zun::DocumentTextAsPc(hanja, korean, std::nullopt), "\uF900") << "held as it is, not composed";
+  // Conjoining jamo the set holds only composed, then a compatibility ideograph it holds as it is.
+  const std::string hangul = zun::PcTextAsDocument("\u1100\u1161\uF900", korean, Trip::BothWays);
+  EXPECT_EQ(zun::DocumentTextAsPc(hangul, korean, std::nullopt), "\uAC00\uF900");
   EXPECT_EQ(zun::PcTextAsDocument("caf\xE9", nullptr, Trip::OneWay), "caf\xE9") << "the option off";
   EXPECT_EQ(zun::DocumentTextAsPc("Caf\xE9", western, std::nullopt), "Café");
   EXPECT_EQ(zun::DocumentTextAsPc("Caf\xE9", western, "Caf\xE9 as it was"), "Caf\xE9") << "keeps its encoding";
