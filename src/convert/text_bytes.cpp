@@ -74,9 +74,9 @@ void TextForDocument::ConvertSegment(std::span<const uint8_t> segment, std::vect
 }
 
 // The segment unit by unit: a character and the characters after it that composing may tie to it
-// (its marks, say). What a unit is depends on the text alone, never on where it was cut. A unit is composed only when
-// the set cannot hold it as it is, so characters the set holds stay as they are (a compatibility ideograph of CP932 or
-// CP949, which composing would replace).
+// (its marks, say). What a unit is depends on the text alone, never on where it was cut. A unit is
+// composed only when the set cannot hold it as it is, so characters the set holds stay as they are
+// (a compatibility ideograph of CP932 or CP949, which composing would replace).
 void TextForDocument::ConvertUnits(std::span<const uint8_t> segment, std::vector<uint8_t>& out) {
   size_t plain = 0;  // where the characters that go as they are, not converted yet, start
   size_t unit = 0;

@@ -38,19 +38,6 @@ int DecodeUtf8(const uint8_t* p, size_t size, uint32_t& codePoint) {
   return length;
 }
 
-size_t Utf8Length(uint8_t first) { return first < 0x80 ? 1 : first < 0xE0 ? 2 : first < 0xF0 ? 3 : 4; }
-
-size_t AsciiRun(const uint8_t* p, size_t size) {
-  size_t i = 0;
-  for (; i + 8 <= size; i += 8) {
-    uint64_t word = 0;
-    std::memcpy(&word, p + i, sizeof word);
-    if ((word & 0x8080808080808080ull) != 0) break;
-  }
-  while (i < size && p[i] < 0x80) ++i;
-  return i;
-}
-
 void AppendUtf8(uint32_t c, std::vector<uint8_t>& out) {
   if (c < 0x80) {
     out.push_back(static_cast<uint8_t>(c));

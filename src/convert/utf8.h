@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <vector>
 
@@ -12,9 +13,18 @@ namespace zun {
 // start, -1 when they are not UTF-8 (overlong forms and surrogates included).
 int DecodeUtf8(const uint8_t* p, size_t size, uint32_t& codePoint);
 // The length a character with this first byte claims (1 to 4).
-size_t Utf8Length(uint8_t first);
+inline size_t Utf8Length(uint8_t first) { return first < 0x80 ? 1 : first < 0xE0 ? 2 : first < 0xF0 ? 3 : 4; }
 // Length of the run of bytes below 0x80 at the start of p[0, size).
-size_t AsciiRun(const uint8_t* p, size_t size);
+inline size_t AsciiRun(const uint8_t* p, size_t size) {
+  size_t i = 0;
+  for (; i + 8 <= size; i += 8) {
+    uint64_t word = 0;
+    std::memcpy(&word, p + i, sizeof word);
+    if ((word & 0x8080808080808080ull) != 0) break;
+  }
+  while (i < size && p[i] < 0x80) ++i;
+  return i;
+}
 // Appends the UTF-8 bytes of a code point.
 void AppendUtf8(uint32_t codePoint, std::vector<uint8_t>& out);
 
