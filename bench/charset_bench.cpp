@@ -143,7 +143,8 @@ int main(int argc, char** argv) {
         zun::TaskRecord task = zun::DefaultSettingsRecord();
         task.Options = options;
         task.Options.SetAt(zun::kOptUtf8Text, on ? '1' : '0');
-        task.PcFile = toDocument ? (on ? utf8Text : handheldText) : dir + "back.txt";
+        // Each decode finds the text it wrote last time (as a both-ways task finds it).
+        task.PcFile = toDocument ? (on ? utf8Text : handheldText) : dir + (on ? "back-utf8.txt" : "back.txt");
         task.PalmFile = document;
         if (toDocument) {
           zun::ConvertTextToDocument(task, env);

@@ -6,7 +6,7 @@
 # usage: tools/install-deps.sh [--package | --clang]
 set -euo pipefail
 # txt2pdbdoc and calibre (ebook-convert) are peers in the tests; their tests skip without them.
-packages=(cmake g++ make libgtest-dev txt2pdbdoc calibre qt6-base-dev)
+packages=(cmake g++ make pkg-config libglib2.0-dev libgtest-dev txt2pdbdoc calibre qt6-base-dev)
 case "${1:-}" in
   "") ;;
   --package) packages+=(dpkg-dev file desktop-file-utils appstream lintian man-db) ;;

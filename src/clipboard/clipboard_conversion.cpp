@@ -73,6 +73,7 @@ void ConvertClipboard(DataFile& data, ConversionEnv& env, ClipboardView& view) {
     std::optional<ByteFile> clipFile = ClipboardFile(env.programDir, *text);
 
     TaskRecord work = clip;
+    work.Action = TaskAction::PcToPalm;  // nothing comes back from the clipboard's document
     std::string path = ClipboardDocumentPath(work.PalmFile.Trimmed(), FallbackFolder());
     if (view.CountUpChecked()) {
       path = NumberedPath(path, work.Counter);

@@ -1,187 +1,16 @@
 #include "convert/charset.h"
 
-#include <iconv.h>
-
-#include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <map>
-#include <memory>
-#include <mutex>
+
+#include "convert/nfc.h"
 
 namespace zun {
 namespace {
 
-struct KnownSet {
-  const char* name;     // for iconv
-  const char* display;  // for people
-};
-
-// Palm's Japanese set is Microsoft's Shift_JIS (CP932): 0x5C stays the backslash.
-constexpr KnownSet kWindows1250{"WINDOWS-1250", "Windows-1250"};
-constexpr KnownSet kWindows1251{"WINDOWS-1251", "Windows-1251"};
-constexpr KnownSet kWindows1252{"WINDOWS-1252", "Windows-1252"};
-constexpr KnownSet kWindows1253{"WINDOWS-1253", "Windows-1253"};
-constexpr KnownSet kWindows1255{"WINDOWS-1255", "Windows-1255"};
-constexpr KnownSet kKoi8R{"KOI8-R", "KOI8-R"};
-constexpr KnownSet kIso8859_2{"ISO-8859-2", "ISO-8859-2"};
-constexpr KnownSet kShiftJis{"CP932", "Shift_JIS"};
-constexpr KnownSet kBig5{"BIG5", "Big5"};
-constexpr KnownSet kGbk{"GBK", "GBK"};
-constexpr KnownSet kCp949{"CP949", "CP949"};
-
-// Index: J-Pilot's char_set number.
-constexpr std::array<const KnownSet*, 18> kJPilotSets = {
-    &kWindows1252, &kShiftJis,    &kWindows1250, &kKoi8R,       &kWindows1251, &kBig5,
-    &kCp949,       &kWindows1250, &kWindows1252, &kWindows1253, &kIso8859_2,   &kKoi8R,
-    &kWindows1251, &kGbk,         &kShiftJis,    &kWindows1255, &kBig5,        &kCp949};
-
-constexpr std::array<const KnownSet*, 11> kKnownSets = {&kWindows1250, &kWindows1251, &kWindows1252, &kWindows1253,
-                                                        &kWindows1255, &kKoi8R,       &kIso8859_2,   &kShiftJis,
-                                                        &kBig5,        &kGbk,         &kCp949};
-
 constexpr uint32_t kPlaneEscapeBase = 0x10FF00;
 constexpr uint32_t kByteOrderMark = 0xFEFF;
 
-std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-  return text;
-}
-
-class Iconv {
- public:
-  Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-  ~Iconv() {
-    if (Usable()) iconv_close(cd_);
-  }
-  Iconv(const Iconv&) = delete;
-  Iconv& operator=(const Iconv&) = delete;
-  bool Usable() const {
-    return cd_ != reinterpret_cast<iconv_t>(-1);
-  }  // NOLINT(performance-no-int-to-ptr): iconv's own failure value
-
-  enum class Outcome { Done, Incomplete, Invalid };
-  // Converts `in` completely from the initial state; the output goes to `out`.
-  Outcome Convert(const uint8_t* in, size_t size, std::vector<uint8_t>& out) {
-    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-    std::array<uint8_t, 64> buffer{};
-    char* input = const_cast<char*>(reinterpret_cast<const char*>(in));
-    size_t inputLeft = size;
-    char* output = reinterpret_cast<char*>(buffer.data());
-    size_t outputLeft = buffer.size();
-    const size_t result = iconv(cd_, &input, &inputLeft, &output, &outputLeft);
-    if (result == static_cast<size_t>(-1)) return errno == EINVAL ? Outcome::Incomplete : Outcome::Invalid;
-    // A non-zero result counts characters replaced by something else: no mapping of its own.
-    if (result != 0 || inputLeft != 0) return Outcome::Invalid;
-    // Sets that combine characters hold the last one back until the end.
-    if (iconv(cd_, nullptr, nullptr, &output, &outputLeft) == static_cast<size_t>(-1)) return Outcome::Invalid;
-    out.assign(buffer.data(), buffer.data() + (buffer.size() - outputLeft));
-    return Outcome::Done;
-  }
-
- private:
-  iconv_t cd_;
-};
-
-// The one code point of UTF-32LE bytes; nothing for none or several.
-std::optional<uint32_t> SingleCodePoint(const std::vector<uint8_t>& utf32) {
-  if (utf32.size() != 4) return std::nullopt;
-  return uint32_t{utf32[0]} | uint32_t{utf32[1]} << 8 | uint32_t{utf32[2]} << 16 | uint32_t{utf32[3]} << 24;
-}
-
-// Decodes one UTF-8 character at `p`: its length, 0 when the `size` bytes are a valid but
-// incomplete start, -1 when they are not UTF-8 (overlong forms and surrogates included).
-int DecodeUtf8(const uint8_t* p, size_t size, uint32_t& codePoint) {
-  const uint8_t first = p[0];
-  if (first < 0x80) {
-    codePoint = first;
-    return 1;
-  }
-  int length = 0;
-  uint8_t low = 0x80;  // the range of the second byte
-  uint8_t high = 0xBF;
-  if (first >= 0xC2 && first <= 0xDF) {
-    length = 2;
-    codePoint = first & 0x1Fu;
-  } else if (first >= 0xE0 && first <= 0xEF) {
-    length = 3;
-    codePoint = first & 0x0Fu;
-    if (first == 0xE0) low = 0xA0;
-    if (first == 0xED) high = 0x9F;
-  } else if (first >= 0xF0 && first <= 0xF4) {
-    length = 4;
-    codePoint = first & 0x07u;
-    if (first == 0xF0) low = 0x90;
-    if (first == 0xF4) high = 0x8F;
-  } else {
-    return -1;
-  }
-  for (int k = 1; k < length; ++k) {
-    if (static_cast<size_t>(k) >= size) return 0;
-    const uint8_t next = p[k];
-    if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) return -1;
-    codePoint = codePoint << 6 | (next & 0x3Fu);
-  }
-  return length;
-}
-
-size_t Utf8Length(uint8_t first) { return first < 0x80 ? 1 : first < 0xE0 ? 2 : first < 0xF0 ? 3 : 4; }
-
-// Length of the run of bytes below 0x80 at the start of p[0, size).
-size_t AsciiRun(const uint8_t* p, size_t size) {
-  size_t i = 0;
-  for (; i + 8 <= size; i += 8) {
-    uint64_t word = 0;
-    std::memcpy(&word, p + i, sizeof word);
-    if ((word & 0x8080808080808080ull) != 0) break;
-  }
-  while (i < size && p[i] < 0x80) ++i;
-  return i;
-}
-
 }  // namespace
-
-std::string HandheldCharsetFor(std::optional<int32_t> jpilotCharSet) {
-  const int32_t number = jpilotCharSet.value_or(0);
-  if (number < 0 || number >= static_cast<int32_t>(kJPilotSets.size())) return kDefaultHandheldCharset;
-  return kJPilotSets[static_cast<size_t>(number)]->name;
-}
-
-std::string CharsetDisplayName(const std::string& name) {
-  const std::string upper = Upper(name);
-  for (const KnownSet* set : kKnownSets) {
-    if (upper == set->name) return set->display;
-  }
-  return name;
-}
-
-void AppendUtf8(uint32_t c, std::vector<uint8_t>& out) {
-  if (c < 0x80) {
-    out.push_back(static_cast<uint8_t>(c));
-  } else if (c < 0x800) {
-    out.insert(out.end(), {static_cast<uint8_t>(0xC0 | c >> 6), static_cast<uint8_t>(0x80 | (c & 0x3F))});
-  } else if (c < 0x10000) {
-    out.insert(out.end(), {static_cast<uint8_t>(0xE0 | c >> 12), static_cast<uint8_t>(0x80 | (c >> 6 & 0x3F)),
-                           static_cast<uint8_t>(0x80 | (c & 0x3F))});
-  } else {
-    out.insert(out.end(), {static_cast<uint8_t>(0xF0 | c >> 18), static_cast<uint8_t>(0x80 | (c >> 12 & 0x3F)),
-                           static_cast<uint8_t>(0x80 | (c >> 6 & 0x3F)), static_cast<uint8_t>(0x80 | (c & 0x3F))});
-  }
-}
-
-const Charset* Charset::Find(const std::string& name) {
-  static std::mutex mutex;
-  static std::map<std::string, std::unique_ptr<Charset>> made;  // nullptr: not usable
-  const std::lock_guard lock(mutex);
-  const std::string key = Upper(name);
-  auto found = made.find(key);
-  if (found == made.end()) {
-    std::unique_ptr<Charset> charset(new Charset);
-    if (key.empty() || !charset->Build(key)) charset.reset();
-    found = made.emplace(key, std::move(charset)).first;
-  }
-  return found->second.get();
-}
 
 std::optional<uint16_t> Charset::Encode(uint32_t codePoint) const {
   if (codePoint < bmp_.size()) {
@@ -195,107 +24,15 @@ std::optional<uint16_t> Charset::Encode(uint32_t codePoint) const {
   return std::nullopt;
 }
 
-bool Charset::Build(const std::string& name) {
-  Iconv toUnicode("UTF-32LE", name.c_str());
-  Iconv fromUnicode(name.c_str(), "UTF-32LE");
-  if (!toUnicode.Usable() || !fromUnicode.Usable()) return false;
-
-  // Every sequence that decodes to one character: (code point, bytes), bytes as a single byte
-  // or lead << 8 | trail.
-  std::vector<std::pair<uint32_t, uint32_t>> decoded;
-  std::array<bool, 256> lead{};
-  std::vector<uint8_t> utf32;
-  for (uint32_t b = 0; b < 256; ++b) {
-    const uint8_t byte = static_cast<uint8_t>(b);
-    const Iconv::Outcome outcome = toUnicode.Convert(&byte, 1, utf32);
-    if (outcome == Iconv::Outcome::Incomplete) {
-      lead[b] = true;
-    } else if (outcome == Iconv::Outcome::Done) {
-      if (const auto c = SingleCodePoint(utf32)) decoded.emplace_back(*c, b);
-    }
-  }
-  for (uint32_t b = 0; b < 0x80; ++b) {
-    const bool single = std::any_of(decoded.begin(), decoded.end(), [b](const auto& d) { return d.second == b; });
-    if (lead[b] || !single) return false;  // not ASCII-based: stateful, wide or with gaps
-  }
-  for (uint32_t first = 0x80; first < 256; ++first) {
-    if (!lead[first]) continue;
-    for (uint32_t second = 0; second < 256; ++second) {
-      const std::array<uint8_t, 2> pair = {static_cast<uint8_t>(first), static_cast<uint8_t>(second)};
-      const Iconv::Outcome outcome = toUnicode.Convert(pair.data(), pair.size(), utf32);
-      if (outcome == Iconv::Outcome::Incomplete) return false;  // characters of three bytes or more
-      if (outcome != Iconv::Outcome::Done) continue;
-      if (const auto c = SingleCodePoint(utf32)) decoded.emplace_back(*c, first << 8 | second);
-    }
-  }
-
-  // A character with several sequences keeps the one iconv writes for it (else the first).
-  std::sort(decoded.begin(), decoded.end());
-  bmp_.assign(0x10000, kNotHeld);
-  std::vector<bool> own(decoded.size(), false);
-  for (size_t i = 0; i < decoded.size();) {
-    size_t end = i;
-    while (end < decoded.size() && decoded[end].first == decoded[i].first) ++end;
-    const uint32_t c = decoded[i].first;
-    size_t chosen = i;
-    if (end - i > 1) {
-      const std::array<uint8_t, 4> utf32le = {static_cast<uint8_t>(c), static_cast<uint8_t>(c >> 8),
-                                              static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 24)};
-      std::vector<uint8_t> bytes;
-      if (fromUnicode.Convert(utf32le.data(), utf32le.size(), bytes) == Iconv::Outcome::Done &&
-          (bytes.size() == 1 || bytes.size() == 2)) {
-        const uint32_t written = bytes.size() == 1 ? bytes[0] : uint32_t{bytes[0]} << 8 | bytes[1];
-        for (size_t k = i; k < end; ++k) {
-          if (decoded[k].second == written) chosen = k;
-        }
-      }
-    }
-    if (c >= kPlaneEscapeBase && c <= kPlaneEscapeBase + 0xFF) return false;  // the escapes are taken
-    // Only characters below 0x10000 are held; the bytes of others become escapes.
-    if (c < bmp_.size() && decoded[chosen].second != kNotHeld) {
-      bmp_[c] = static_cast<uint16_t>(decoded[chosen].second);
-      own[chosen] = true;
-    }
-    i = end;
-  }
-
-  for (uint32_t b = 0; b < 256; ++b) {
-    const bool c1Free = b >= 0x80 && b <= 0x9F && bmp_[b] == kNotHeld;
-    escape_[b] = c1Free ? b : kPlaneEscapeBase + b;
-    single_[b] = lead[b] ? kLead : escape_[b];
-  }
-  if (std::any_of(lead.begin(), lead.end(), [](bool l) { return l; })) pairs_.assign(0x10000, kNoChar);
-  for (size_t i = 0; i < decoded.size(); ++i) {
-    const auto [c, bytes] = decoded[i];
-    if (bytes < 0x100) {
-      if (own[i]) single_[bytes] = c;
-    } else {
-      pairs_[bytes] = own[i] ? c : kEscapeOfBoth;
-    }
-  }
-  // Escapes encode back to their byte; an ASCII byte has one only when it is not its character's own.
-  for (uint32_t b = 0; b < 256; ++b) {
-    if (b < 0x80 && single_[b] != escape_[b]) continue;
-    if (escape_[b] < bmp_.size()) {
-      bmp_[escape_[b]] = static_cast<uint16_t>(b);
-    } else {
-      planeEscape_[b] = true;
-    }
-  }
-  for (uint32_t b = 0; b < 0x80; ++b) asciiUnchanged_ = asciiUnchanged_ && single_[b] == b && bmp_[b] == b;
-  for (uint32_t b = 0; b < 256; ++b) {
-    if (single_[b] == kLead) continue;
-    std::vector<uint8_t> utf8;
-    AppendUtf8(single_[b], utf8);
-    std::copy(utf8.begin(), utf8.end(), singleUtf8_[b].begin());
-    singleUtf8Length_[b] = static_cast<uint8_t>(utf8.size());
-  }
-  // The filters and "?" for a missing character need these bytes as they are.
-  for (const char c : std::string_view("\t\n\r ?09AZaz")) {
-    const auto b = static_cast<uint8_t>(c);
-    if (single_[b] != b || bmp_[b] != b) return false;
-  }
-  return true;
+// The escape of a lead byte, then `next`, the first byte of `codePoint`: the decoder reads the two
+// as a pair unless they are none, or a pair it reads as the escapes of both bytes. Whether that
+// pair took `next`, so that it cannot start a pair of its own.
+bool HandheldEncoder::Follow(uint8_t next, uint32_t codePoint) {
+  const uint32_t pair = charset_->pairs_[size_t{*escapedLead_} << 8 | next];
+  const bool escapesBoth = pair == Charset::kEscapeOfBoth && (next < 0x80 || codePoint == charset_->escape_[next]);
+  if (pair != Charset::kNoChar && !escapesBoth) ++missing_;
+  escapedLead_.reset();
+  return escapesBoth && next >= 0x80;
 }
 
 inline void HandheldEncoder::Put(uint32_t codePoint, uint8_t*& out) {
@@ -303,30 +40,45 @@ inline void HandheldEncoder::Put(uint32_t codePoint, uint8_t*& out) {
     atStart_ = false;
     if (codePoint == kByteOrderMark) {
       changed_ = true;
+      ++missing_;
       return;
     }
   }
-  const uint16_t bytes =
-      codePoint < 0x10000 ? charset_.bmp_[codePoint] : charset_.Encode(codePoint).value_or(Charset::kNotHeld);
+  if (codePoint >= 0x300 && MayChangeUnderNfc(codePoint)) ++composable_;
+  uint16_t bytes =
+      codePoint < 0x10000 ? charset_->bmp_[codePoint] : charset_->Encode(codePoint).value_or(Charset::kNotHeld);
   // Any character beyond ASCII was more bytes in UTF-8 than it is now.
   changed_ = changed_ || codePoint >= 0x80 || bytes != codePoint;
   if (bytes == Charset::kNotHeld) {
-    *out++ = '?';
-  } else if (bytes < 0x100) {
-    *out++ = static_cast<uint8_t>(bytes);
-  } else {
+    ++missing_;
+    bytes = '?';
+    codePoint = '?';
+  }
+  if (bytes >= 0x100) {
+    if (escapedLead_) Follow(static_cast<uint8_t>(bytes >> 8), codePoint);
     *out++ = static_cast<uint8_t>(bytes >> 8);
     *out++ = static_cast<uint8_t>(bytes & 0xFF);
+    return;
+  }
+  const bool taken = escapedLead_ && Follow(static_cast<uint8_t>(bytes), codePoint);
+  *out++ = static_cast<uint8_t>(bytes);
+  if (taken) return;
+  const uint32_t back = charset_->single_[bytes];
+  if (back == Charset::kLead) {
+    escapedLead_ = static_cast<uint8_t>(bytes);
+  } else if (back != codePoint) {
+    ++missing_;  // the escape of a byte that reads back as a character of its own
   }
 }
 
 size_t HandheldEncoder::ConvertSome(const uint8_t* data, size_t size, uint8_t*& written) {
-  const bool asciiUnchanged = charset_.AsciiUnchanged();
+  const bool asciiUnchanged = charset_->AsciiUnchanged();
   uint8_t* out = written;  // a local pointer stays in a register
   size_t i = 0;
   while (i < size) {
     const uint8_t first = data[i];
     if (first < 0x80 && asciiUnchanged) {
+      if (escapedLead_) Follow(first, first);
       const size_t run = AsciiRun(data + i, size - i);
       std::memcpy(out, data + i, run);
       out += run;

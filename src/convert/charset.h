@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "convert/utf8.h"
+
 namespace zun {
 
 // Western handhelds; also the set when J-Pilot names none.
@@ -39,6 +41,7 @@ class Charset {
  private:
   friend class HandheldEncoder;
   friend class HandheldDecoder;
+  friend struct CharsetBuilder;
   static constexpr uint32_t kLead = 0xFFFFFFFE;          // in single_: the first byte of a pair
   static constexpr uint32_t kNoChar = 0xFFFFFFFF;        // in pairs_: no character of its own
   static constexpr uint32_t kEscapeOfBoth = 0xFFFFFFFD;  // in pairs_: a pair that is not the
@@ -46,7 +49,6 @@ class Charset {
   static constexpr uint16_t kNotHeld = 0xFFFF;           // in bmp_
 
   Charset() = default;
-  bool Build(const std::string& name);
 
   std::array<uint32_t, 256> single_{};                    // code point (an escape for an undefined byte) or kLead
   std::array<uint32_t, 256> escape_{};                    // the escape of every byte
@@ -63,7 +65,7 @@ class Charset {
 // false and nothing more is written: the caller then keeps the text as it is.
 class HandheldEncoder {
  public:
-  explicit HandheldEncoder(const Charset& charset) : charset_(charset) {}
+  explicit HandheldEncoder(const Charset& charset) : charset_(&charset) {}
   // Appends the converted piece to `out`; an incomplete character at its end waits for the next.
   void Convert(std::span<const uint8_t> utf8, std::vector<uint8_t>& out);
   // Ends the text: an incomplete character at the end makes it invalid.
@@ -71,17 +73,27 @@ class HandheldEncoder {
   bool Valid() const { return valid_; }
   // Whether the output differs from the input so far.
   bool Changed() const { return changed_; }
+  // Characters so far that would not come back as they were from the output: "?" written for
+  // them, the byte order mark dropped, the escape of a byte that reads back as a character of its
+  // own or (a lead byte) pairs with the next byte.
+  size_t Missing() const { return missing_; }
+  // Characters so far that composing (NFC) may change (see MayChangeUnderNfc).
+  size_t Composable() const { return composable_; }
 
  private:
   size_t ConvertSome(const uint8_t* data, size_t size, uint8_t*& written);
   inline void Put(uint32_t codePoint, uint8_t*& out);
+  bool Follow(uint8_t next, uint32_t codePoint);
 
-  const Charset& charset_;
+  const Charset* charset_;
   std::array<uint8_t, 4> carry_{};  // the start of a character cut at the end of a piece
   size_t carried_ = 0;
   bool valid_ = true;
   bool changed_ = false;
   bool atStart_ = true;
+  size_t missing_ = 0;
+  size_t composable_ = 0;
+  std::optional<uint8_t> escapedLead_;  // the last byte written: the escape of a lead byte
 };
 
 // Text of the set to UTF-8, piece by piece; see Charset for bytes without a character.
@@ -99,8 +111,5 @@ class HandheldDecoder {
   const Charset& charset_;
   std::optional<uint8_t> lead_;
 };
-
-// Appends the UTF-8 bytes of a code point.
-void AppendUtf8(uint32_t codePoint, std::vector<uint8_t>& out);
 
 }  // namespace zun

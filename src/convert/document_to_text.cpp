@@ -4,6 +4,7 @@
 
 #include "convert/charset_step.h"
 #include "convert/status_texts.h"
+#include "convert/text_bytes.h"
 #include "glue/byte_file.h"
 #include "glue/file_system.h"
 #include "glue/paths.h"
@@ -13,29 +14,47 @@
 namespace zun {
 namespace {
 
-// Checks the document and writes its text into `out`.
-void CopyText(ConversionEnv& env, const std::string& documentPath, DocumentTextOut& out) {
-  PdbReader reader(ByteFile::OpenForReading(documentPath));
+struct DocumentText {
+  PdbReader reader;
+  uint8_t version = 0;
+  int32_t records = 0;  // text records, 1 to N
+};
+
+// Opens the document and checks it.
+DocumentText OpenDocumentText(const std::string& documentPath) {
+  DocumentText document{PdbReader(ByteFile::OpenForReading(documentPath))};
   std::string creator;
   std::string type;
   int32_t recordCount = 0;
-  if (ReadPdbHeader(reader, creator, type, recordCount) != 0) Fail(status::kBadHeader);
+  if (ReadPdbHeader(document.reader, creator, type, recordCount) != 0) Fail(status::kBadHeader);
   if (type != kDocumentType || creator != kDocumentCreator) Fail(status::kUnsupportedType);
   if (recordCount < 2) Fail(status::kWrongFormat);
   uint8_t attributes = 0;
   std::span<const uint8_t> record;
-  if (ReadPdbRecordView(reader, 0, attributes, record) != 0) Fail(status::kNoDocInfo);
-  uint8_t version = 0;
-  int32_t textRecords = 0;
-  if (ReadDocInfo(record, recordCount, version, textRecords) != 0) Fail(status::kUnknownDocInfo);
+  if (ReadPdbRecordView(document.reader, 0, attributes, record) != 0) Fail(status::kNoDocInfo);
+  if (ReadDocInfo(record, recordCount, document.version, document.records) != 0) Fail(status::kUnknownDocInfo);
+  return document;
+}
 
-  env.host.ShowProgress(true);
-  env.host.SetProgressRange(textRecords);
-  env.host.LetEventsRun();
-  for (int32_t i = 1; i <= textRecords; ++i) {
-    ProgressStep(env, i, textRecords);
-    if (ReadPdbRecordView(reader, i, attributes, record) != 0) Fail(status::kCorrupt);
-    if (version == 1) {
+// Hands the document's text to `out` (DocumentTextOut or DocumentTextScan) record by record,
+// until it has what it needs; with `shown`, the progress shows each record.
+template <typename Out>
+void CopyText(ConversionEnv& env, DocumentText& document, Out& out, bool shown) {
+  if (shown) {
+    env.host.ShowProgress(true);
+    env.host.SetProgressRange(document.records);
+    env.host.LetEventsRun();
+  }
+  uint8_t attributes = 0;
+  std::span<const uint8_t> record;
+  for (int32_t i = 1; i <= document.records && !out.Settled(); ++i) {
+    if (shown) {
+      ProgressStep(env, i, document.records);
+    } else {
+      env.host.LetEventsRun();
+    }
+    if (ReadPdbRecordView(document.reader, i, attributes, record) != 0) Fail(status::kCorrupt);
+    if (document.version == 1) {
       out.Append(record);
       continue;
     }
@@ -45,7 +64,18 @@ void CopyText(ConversionEnv& env, const std::string& documentPath, DocumentTextO
     const std::span<uint8_t> text = out.AppendRoom(static_cast<size_t>(size));
     if (env.codec.DeCompress(text.data(), record.data(), size) != size) throw FileError("record does not decompress");
   }
-  if (reader.File().ChangedSinceOpening()) throw FileError("the document changed while it was read");
+  out.Finish();
+}
+
+// "UTF-8 Text": the set the document's text goes through, nullptr for its bytes as they are.
+const Charset* SetForText(const TaskRecord& task, ConversionEnv& env, DocumentText& document,
+                          const std::string& pcFile) {
+  const Charset* charset = TaskCharset(task, env);
+  if (charset == nullptr) return nullptr;
+  DocumentTextScan scan;
+  CopyText(env, document, scan, false);
+  const auto pcText = [&] { return PcFileFacts(pcFile, env); };
+  return ChoosePcBytes(scan.Facts(), pcText) == TextBytes::ThroughSet ? charset : nullptr;
 }
 
 }  // namespace
@@ -84,10 +114,10 @@ void ConvertDocumentToText(TaskRecord& task, ConversionEnv& env) {
   double palmStamp = 0;
   try {
     ReplacementFile text = ReplacementFile::Begin(pcFile, ByteFile::WriteBack::Early);
-    // "UTF-8 Text": the handheld's character set to UTF-8.
-    DocumentTextOut out(text.Content(), TaskCharset(task, env));
-    CopyText(env, documentPath, out);
-    out.Finish();
+    DocumentText document = OpenDocumentText(documentPath);
+    DocumentTextOut out(text.Content(), SetForText(task, env, document, pcFile));
+    CopyText(env, document, out, true);
+    if (document.reader.File().ChangedSinceOpening()) throw FileError("the document changed while it was read");
     text.Commit();
     palmStamp = StampOf(documentPath);
     pcStamp = StampOf(pcFile);

@@ -25,6 +25,8 @@ ByteFile FilterText(ByteFile pcText, const TaskRecord& task, ConversionEnv& env)
   if (IsEntryChecked(task.Options, kOptRaw)) return pcText;
   const bool expandTabs = IsEntryChecked(task.Options, kOptTabsToSpaces);
   const bool crToLf = IsEntryChecked(task.Options, kOptCrToLf);
+  // Stored as found on disk; the filter keeps to the editor's range.
+  const int tabBlanks = std::clamp<int>(task.TabSpace, 0, kMaxTabSpace);
   const int64_t length = pcText.Length();
   const int32_t blocks = static_cast<int32_t>((length + kDocRecordSize - 1) / kDocRecordSize);
   env.host.SetProgressCaption(kFilterCaption);
@@ -40,7 +42,7 @@ ByteFile FilterText(ByteFile pcText, const TaskRecord& task, ConversionEnv& env)
     const int64_t start = int64_t{i - 1} * kDocRecordSize;
     const size_t size = static_cast<size_t>(std::min<int64_t>(kDocRecordSize, length - start));
     filtered.clear();
-    FilterBlock(pcText.View(start, size).data(), size, expandTabs, task.TabSpace, crToLf, filtered);
+    FilterBlock(pcText.View(start, size).data(), size, expandTabs, tabBlanks, crToLf, filtered);
     target.Append(filtered);
   }
   // What was read may mix old and new text.

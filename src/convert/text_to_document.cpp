@@ -8,6 +8,7 @@
 
 #include "convert/charset_step.h"
 #include "convert/status_texts.h"
+#include "convert/text_bytes.h"
 #include "convert/text_filter.h"
 #include "glue/byte_file.h"
 #include "glue/file_system.h"
@@ -20,7 +21,6 @@ namespace zun {
 namespace {
 
 constexpr int32_t kCustomUserId = -1;
-constexpr size_t kMaxDatabaseName = 31;
 
 struct Target {
   int32_t entry = 0;  // in the install list
@@ -80,8 +80,9 @@ void WriteDocument(const TaskRecord& task, ConversionEnv& env, const ByteFile& t
   env.host.SetProgressRange(records);
   env.host.LetEventsRun();
 
+  // "UTF-8 Text": the name too is in the handheld's set where the set holds it.
   const std::string name =
-      CutAtCharacterBoundary(PathWithoutExtension(PathFileName(task.PalmFile.Trimmed())), kMaxDatabaseName);
+      DatabaseName(PathWithoutExtension(PathFileName(task.PalmFile.Trimmed())), TaskCharset(task, env));
   if (WritePdbHeader(document, env.codec, name, kDocumentType, kDocumentCreator, records + 1) != 0) {
     Fail(status::kCannotCreateHeader);
   }

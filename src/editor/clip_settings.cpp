@@ -1,4 +1,5 @@
 // Clip settings mode: the editor shows and edits the clipboard task, record 2.
+#include <algorithm>
 #include <cstdio>
 
 #include "editor/editor_model.h"
@@ -10,9 +11,10 @@ namespace {
 
 constexpr size_t kCounterLength = 3;
 
+// The counter as the box shows it; a stored number out of range shows as the nearest in range.
 std::string ThreeDigits(int32_t number) {
   char text[16];
-  std::snprintf(text, sizeof text, "%03d", number);
+  std::snprintf(text, sizeof text, "%03d", std::clamp<int32_t>(number, 0, kMaxCounter));
   return text;
 }
 

@@ -60,11 +60,31 @@ std::string AbsolutePath(std::string_view path) {
 }  // namespace zun
 
 namespace zun {
+namespace {
+
+bool IsContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// The length of the UTF-8 character that `c` starts; 0 when it starts none.
+size_t Utf8LeadLength(char c) {
+  const auto lead = static_cast<unsigned char>(c);
+  if (lead >= 0xC2 && lead <= 0xDF) return 2;
+  if (lead >= 0xE0 && lead <= 0xEF) return 3;
+  if (lead >= 0xF0 && lead <= 0xF4) return 4;
+  return 0;
+}
+
+}  // namespace
+
 std::string CutAtCharacterBoundary(std::string_view text, size_t maxBytes) {
   if (text.size() <= maxBytes) return std::string(text);
-  size_t end = maxBytes;
-  // Step back while the first byte left out continues the character before it.
-  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-  return std::string(text.substr(0, end));
+  // The character the cut would split: its lead byte at most three bytes back, all of it there.
+  size_t start = maxBytes;
+  while (start > 0 && maxBytes - start < 3 && IsContinuation(text[start])) --start;
+  const size_t length = Utf8LeadLength(text[start]);
+  bool split = start < maxBytes && start + length > maxBytes && start + length <= text.size();
+  for (size_t k = 1; split && k < length; ++k) split = IsContinuation(text[start + k]);
+  // Only a UTF-8 character is kept whole; other bytes (of a Latin-1 name, say) are cut as bytes.
+  return std::string(text.substr(0, split ? start : maxBytes));
 }
+
 }  // namespace zun

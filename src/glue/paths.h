@@ -32,6 +32,7 @@ std::string AbsolutePath(std::string_view path);
 }  // namespace zun
 
 namespace zun {
-// The first bytes of `text` up to `maxBytes`, never ending inside a UTF-8 character.
+// The first bytes of `text` up to `maxBytes`, never ending inside a UTF-8 character; bytes that
+// are no UTF-8 character are whole characters of their own.
 std::string CutAtCharacterBoundary(std::string_view text, size_t maxBytes);
 }  // namespace zun

@@ -1,6 +1,5 @@
 #include "record/task_record.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace zun {
@@ -103,11 +102,6 @@ TaskRecord DecodeTaskRecord(std::span<const uint8_t, kTaskRecordSize> bytes) {
   in.Integer(r.Flag2);
   in.Integer(r.Counter);
   in.Text(r.Reserved);
-  // What the editor would never store is brought into its range, so no reader trusts it: a
-  // TAB space of 32767 would make every TAB thousands of blanks.
-  r.Category = std::clamp<int16_t>(r.Category, 0, kMaxCategory);
-  r.TabSpace = std::clamp<int16_t>(r.TabSpace, 0, kMaxTabSpace);
-  r.Counter = std::clamp<int16_t>(r.Counter, 0, kMaxCounter);
   return r;
 }
 

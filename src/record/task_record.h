@@ -43,7 +43,8 @@ inline constexpr int16_t kSwitchOn = -1;
 inline constexpr int16_t kSwitchOff = 0;
 inline constexpr const char* kDataFileVersion = "0010";
 
-// The ranges the editor keeps numbers in; a record read from disk is brought into them.
+// The ranges the editor keeps numbers in. A record read from disk keeps what it holds (so that
+// writing it back changes nothing); each use brings its number into range.
 inline constexpr int16_t kMaxTabSpace = 64;
 inline constexpr int16_t kMaxCategory = 15;
 inline constexpr int16_t kMaxCounter = 999;
@@ -105,7 +106,7 @@ struct TaskRecord {
 };
 
 std::array<uint8_t, kTaskRecordSize> EncodeTaskRecord(const TaskRecord& record);
-// Category, TabSpace and Counter come back within their ranges whatever the bytes hold.
+// Every field as stored: encoding the result gives the same bytes back.
 TaskRecord DecodeTaskRecord(std::span<const uint8_t, kTaskRecordSize> bytes);
 
 // Record 1 and record 2 of a new data file.

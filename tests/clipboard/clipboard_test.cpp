@@ -134,7 +134,10 @@ TEST_F(EditorTest, ClipSettingsEditRecordTwoAndRestoreTheWindow) {
 // The counter box keeps three characters in range; a clipboard conversion counts on from it.
 TEST_F(EditorTest, TheCounterOfClipSettings) {
   Start();
+  zuntest::ChangeRecord(data, 2, [](zun::TaskRecord& r) { r.Counter = 1000; });
   model->ToggleClipSettings();
+  EXPECT_EQ(S().countUpText, "999");
+  EXPECT_EQ(data.Read(2).Counter, 1000) << "showing stores nothing";
   for (const auto& [typed, shown, stored] : std::vector<std::tuple<std::string, std::string, int16_t>>{
            {"1234", "123", 123}, {"-5", "0", 0}, {"9e9", "999", 999}, {"42", "42", 42}}) {
     model->CountUpEdited(typed);

@@ -1,5 +1,6 @@
 // "UTF-8 Text": round trips of every set's documents and texts, invalid UTF-8, real texts in the
-// handheld's sets, J-Pilot's char_set and calibre as a peer.
+// handheld's sets, both-ways round trips that keep every text, the names of documents, which
+// bytes each side would hold, J-Pilot's char_set and calibre as a peer.
 #include "convert/charset.h"
 
 #include <gtest/gtest.h>
@@ -8,8 +9,11 @@
 #include <cstdlib>
 #include <optional>
 #include <random>
+#include <tuple>
 
 #include "convert/conversion_fixture.h"
+#include "convert/text_bytes.h"
+#include "glue/file_system.h"
 
 using zun::TaskAction;
 using zuntest::AsBytes;
@@ -35,12 +39,14 @@ Bytes ToUtf8(const zun::Charset& set, const Bytes& text, uint32_t seed = 1) {
   decoder.Finish(out);
   return out;
 }
-// The text in the set; nothing when it is not valid UTF-8.
-std::optional<Bytes> ToHandheld(const zun::Charset& set, const Bytes& utf8, uint32_t seed = 1) {
-  zun::HandheldEncoder encoder(set);
-  Bytes out = InPieces(encoder, utf8, seed);
-  encoder.Finish();
-  return encoder.Valid() ? std::optional(out) : std::nullopt;
+// The text as the document holds it; nothing when it keeps its own bytes (one way: when it is not
+// valid UTF-8).
+std::optional<Bytes> ToHandheld(const zun::Charset& set, const Bytes& utf8, uint32_t seed = 1,
+                                zun::Trip trip = zun::Trip::OneWay) {
+  zun::TextForDocument maker(set, trip);
+  Bytes out = InPieces(maker, utf8, seed);
+  maker.Finish(out);
+  return maker.Choice() == zun::TextBytes::ThroughSet ? std::optional(out) : std::nullopt;
 }
 
 TEST(Charset, EveryDocumentAndEveryTextTheSetHoldsSurviveARoundTripAndNoOtherTextIsTaken) {
@@ -56,8 +62,9 @@ TEST(Charset, EveryDocumentAndEveryTextTheSetHoldsSurviveARoundTripAndNoOtherTex
     const zun::Charset* set = zun::Charset::Find(name);
     ASSERT_NE(set, nullptr);
     for (uint32_t seed : {1u, 2u}) {
-      const std::optional<Bytes> back = ToHandheld(*set, ToUtf8(*set, document, seed), seed + 10);
-      ASSERT_TRUE(back.has_value()) << "the decoder writes valid UTF-8";
+      // Both ways: every character of the text comes back as it was, so the set takes it.
+      const std::optional<Bytes> back = ToHandheld(*set, ToUtf8(*set, document, seed), seed + 10, zun::Trip::BothWays);
+      ASSERT_TRUE(back.has_value());
       ASSERT_TRUE(*back == document);
     }
     std::vector<uint32_t> held;
@@ -68,7 +75,7 @@ TEST(Charset, EveryDocumentAndEveryTextTheSetHoldsSurviveARoundTripAndNoOtherTex
     std::mt19937 random(3);
     Bytes text;
     for (int i = 0; i < 30000; ++i) zun::AppendUtf8(held[random() % held.size()], text);
-    const std::optional<Bytes> stored = ToHandheld(*set, text);
+    const std::optional<Bytes> stored = ToHandheld(*set, text, 1, zun::Trip::BothWays);
     ASSERT_TRUE(stored.has_value());
     EXPECT_TRUE(ToUtf8(*set, *stored, 5) == text);
   }
@@ -127,7 +134,96 @@ class Utf8Text : public zuntest::ConversionTest {
   std::string Convert(TaskAction action, bool on = true, bool raw = false) {
     return Status(Task(action, {{zun::kOptUtf8Text, on}, {zun::kOptRaw, raw}}));
   }
+  // The document changes on the handheld's side and nothing else: its header's modification date
+  // (a reader that saves its place changes no more), and its time.
+  void TouchDocument() {
+    Bytes bytes = zuntest::ReadBytes(document);
+    ++bytes[43];
+    zuntest::WriteBytes(document, bytes);
+    zuntest::SetModificationTime(document, *zun::ModificationTime(text) + 60);
+  }
+  std::string DatabaseNameOf(const std::string& path) {
+    return std::string(reinterpret_cast<const char*>(zuntest::ReadBytes(path).data()));
+  }
 };
+
+// The text goes to the document, the document changes, and the text comes back byte for byte;
+// only a text the set holds entirely is in the set on the handheld.
+TEST_F(Utf8Text, ABothWaysRoundTripKeepsEveryText) {
+  const std::pair<std::string, std::string> cases[] = {
+      // the text, the document's bytes ("": the same)
+      {"L’été à Zoë: 20 €\n", "L\x92\xE9t\xE9 \xE0 Zo\xEB: 20 \x80\n"},
+      {"Съешь ещё, 日本語 and 😀\n", ""},
+      {"Latin-1: caf\xE9 cr\xE8me\n", ""},
+      {"Caf\xC3\xA9 and one stray \xFF byte\n", ""},
+      {"\xEF\xBB\xBF"
+       "A byte order mark, caf\xC3\xA9\n",
+       ""},
+      // The first invalid byte far past the first pieces read: the document is never cut short.
+      {"\xC3\xA9" + std::string(200000, 'a') + "\xFF\n", ""},
+  };
+  for (const auto& [utf8, stored] : cases) {
+    SCOPED_TRACE(utf8.substr(0, 40));
+    zuntest::WriteText(text, utf8);
+    std::remove(document.c_str());
+    zun::TaskRecord task = Run(Task(TaskAction::BothWays, {{zun::kOptUtf8Text, true}}));
+    ASSERT_EQ(task.Status.Trimmed(), "OK");
+    EXPECT_TRUE(DocumentBytes() == AsBytes(stored.empty() ? utf8 : stored));
+    TouchDocument();
+    task = Run(task);
+    ASSERT_EQ(task.Status.Trimmed(), "OK");
+    EXPECT_TRUE(zuntest::ReadText(text) == utf8);
+    if (!zun::ScanUtf8(AsBytes(utf8)).valid) {
+      ASSERT_EQ(Convert(TaskAction::PcToPalm), "OK");
+      EXPECT_TRUE(DocumentBytes() == AsBytes(utf8)) << "one way, too, not UTF-8 means bytes as they are";
+    }
+  }
+  zuntest::WriteText(text, "Ж, Cafe\xCC\x81\n");  // "e" and a combining acute: composed to "é"
+  ASSERT_EQ(Convert(TaskAction::PcToPalm), "OK");
+  EXPECT_EQ(DocumentBytes(), AsBytes("?, Caf\xE9\n")) << "one way: \"?\" for what the set lacks";
+}
+
+TEST_F(Utf8Text, TheDatabaseNameIsInTheSetWhereTheSetHoldsIt) {
+  zuntest::WriteText(text, "x");
+  for (const auto& [file, on, name] : std::vector<std::tuple<std::string, bool, std::string>>{
+           {"R\xC3\xA9sum\xC3\xA9", true, "R\xE9sum\xE9"},
+           {"Re\xCC\x81sume\xCC\x81", true, "R\xE9sum\xE9"},
+           {"R\xC3\xA9sum\xC3\xA9", false, "R\xC3\xA9sum\xC3\xA9"},
+           {"\xD0\x96\xD0\xB8\xD0\xB7\xD0\xBD\xD1\x8C", true, "\xD0\x96\xD0\xB8\xD0\xB7\xD0\xBD\xD1\x8C"},
+           {std::string(30, 'a') + "\xC3\xA9\xC3\xA9", true, std::string(30, 'a') + "\xE9"},
+           {std::string(30, 'a') + "\xD0\x96", true, std::string(30, 'a')}}) {
+    const std::string path = s.files / (file + ".pdb");
+    zun::TaskRecord task = Task(TaskAction::PcToPalm, {{zun::kOptUtf8Text, on}});
+    task.PalmFile = path;
+    ASSERT_EQ(Status(task), "OK");
+    EXPECT_EQ(DatabaseNameOf(path), name) << file;
+  }
+  const zun::Charset* japanese = zun::Charset::Find("CP932");
+  EXPECT_EQ(zun::DatabaseName(std::string(30, 'a') + "日", japanese), std::string(30, 'a')) << "no pair split";
+}
+
+// What the conversions would make of a text, for anyone who needs the other side's form of it.
+TEST(TextBytes, WhatEachSideWouldHold) {
+  using zun::Trip;
+  const zun::Charset* western = zun::Charset::Find("WINDOWS-1252");
+  const zun::Charset* japanese = zun::Charset::Find("CP932");
+  const zun::Charset* korean = zun::Charset::Find("CP949");
+  EXPECT_EQ(zun::PcTextAsDocument("Cafe\u0301", western, Trip::BothWays), "Caf\xE9");
+  EXPECT_EQ(zun::PcTextAsDocument("\u00C3\u00A9", western, Trip::BothWays), "\u00C3\u00A9")
+      << "in the set it would be C3 A9, which comes back as UTF-8";
+  EXPECT_EQ(zun::PcTextAsDocument("\u0081", zun::Charset::Find("WINDOWS-1251"), Trip::BothWays), "\u0081")
+      << "its escape, 0x81, would come back as \"Ѓ\"";
+  EXPECT_EQ(zun::PcTextAsDocument("\u0081\n", japanese, Trip::BothWays), "\x81\n") << "an escaped lead byte";
+  EXPECT_EQ(zun::PcTextAsDocument("\u0081A", japanese, Trip::BothWays), "\u0081A") << "it would pair with \"A\"";
+  // Conjoining jamo the set holds only composed, then a compatibility ideograph it holds as it is.
+  const std::string hangul = zun::PcTextAsDocument("\u1100\u1161\uF900", korean, Trip::BothWays);
+  EXPECT_EQ(zun::DocumentTextAsPc(hangul, korean, std::nullopt), "\uAC00\uF900");
+  EXPECT_EQ(zun::PcTextAsDocument("caf\xE9", nullptr, Trip::OneWay), "caf\xE9") << "the option off";
+  EXPECT_EQ(zun::DocumentTextAsPc("Caf\xE9", western, std::nullopt), "Café");
+  EXPECT_EQ(zun::DocumentTextAsPc("Caf\xE9", western, "Caf\xE9 as it was"), "Caf\xE9") << "keeps its encoding";
+  EXPECT_EQ(zun::DocumentTextAsPc("Caf\xE9", western, "Café as it was"), "Café");
+  EXPECT_EQ(zun::DocumentTextAsPc("Жизнь", western, "Latin-1 \xE9"), "Жизнь") << "UTF-8 already";
+}
 
 TEST_F(Utf8Text, RealTextsReachTheHandheldInItsSetAndComeBack) {
   for (const RealText& real : kRealTexts) {
@@ -173,7 +269,8 @@ TEST_F(Utf8Text, CalibreReadsTheCharactersZun2StartedFrom) {
   if (std::system("command -v ebook-convert >/dev/null 2>&1") != 0) GTEST_SKIP() << "calibre is not installed";
   const std::string utf8 = std::string(kRealTexts[0].text) + "\n\n" + kRealTexts[1].text + "\n";
   zuntest::WriteText(text, utf8);
-  ASSERT_EQ(Convert(TaskAction::PcToPalm), "OK");
+  ASSERT_EQ(Convert(TaskAction::BothWays), "OK");
+  EXPECT_EQ(DocumentBytes()[1], 0x92) << "in the set";
   const std::string command = "cd '" + s.files.Path() + "' && ebook-convert notes.pdb out.txt >/dev/null 2>&1";
   ASSERT_EQ(std::system(command.c_str()), 0);
   auto characters = [](std::string t) {  // calibre lays out paragraphs its own way

@@ -31,7 +31,7 @@ TEST_F(TextToDocument, CutsTheTextIntoRecordsOf4096BytesBehindDocInfo) {
     const Bytes content = zuntest::RandomBytes(size, static_cast<uint32_t>(size));
     zuntest::WriteBytes(text, content);
     zun::TaskRecord task = Task(TaskAction::PcToPalm, {{zun::kOptRaw, true}, {zun::kOptCompress, false}});
-    task.Category = 9;
+    task.Category = 25;  // as stored on disk; the attribute byte takes its low four bits
     EXPECT_EQ(Status(task), "OK");
     const std::vector<zuntest::StoredRecord> records = zuntest::StoredRecords(document);
     ASSERT_EQ(records.size(), 1 + (size + 4095) / 4096);
@@ -225,6 +225,10 @@ TEST_F(TextToDocument, FiltersBlockByBlockShowsProgressAndStoresTheFilteredLengt
   s.host.progressCaptions.clear();
   Run(Task(zun::TaskAction::PcToPalm, {{zun::kOptRaw, true}}));
   EXPECT_EQ(s.host.progressCaptions, (std::vector<std::string>{"Compression", "Progress"}));
+  zuntest::WriteText(text, "a\tb");
+  task.TabSpace = 32767;  // as stored on disk: the filter keeps to at most 64 blanks
+  ASSERT_EQ(Status(task), "OK");
+  EXPECT_EQ(DocumentBytes(), zuntest::AsBytes("a" + std::string(64, ' ') + "b"));
 }
 
 // Documents read back as their texts, also one that does not compress at all (the conversion's
