@@ -147,6 +147,10 @@ class ScriptedDialogs : public zun::FileDialogs {
   }
 };
 
+// A character device like /dev/null made inside `dir` (root may make one); empty when it cannot
+// be made. Tests never point at the system's own devices.
+std::string MakeNullDevice(const TempDir& dir);
+
 // Sets a file's modification time.
 void SetModificationTime(const std::string& path, std::time_t time);
 
