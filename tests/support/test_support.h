@@ -13,7 +13,7 @@
 #include "hotsync/user_manager.h"
 #include "record/data_file.h"
 #include "record/task_record.h"
-#include "tasks/scripted_host.h"
+#include "support/scripted_host.h"
 
 namespace zuntest {
 
