@@ -79,7 +79,7 @@ void KeepOldContent(int fd, const struct stat& old, const std::string& keep, con
   if (!copy.fd.IsOpen()) throw FileError("cannot keep the old content in " + folder);
   const struct timespec times[2] = {old.st_atim, old.st_mtim};
   // Readable by whoever could read the old file, so that another writer of it can put it back.
-  const mode_t mode = old.st_mode & (::fchown(copy.fd.Get(), -1, old.st_gid) == 0 ? 0666 : 0606);
+  const mode_t mode = old.st_mode & (::fchown(copy.fd.Get(), static_cast<uid_t>(-1), old.st_gid) == 0 ? 0666 : 0606);
   try {
     CopyContent(fd, copy.fd.Get(), old.st_size, keep);
     if (::fchmod(copy.fd.Get(), mode | 0600) != 0 || ::futimens(copy.fd.Get(), times) != 0 ||
