@@ -21,7 +21,7 @@
 #include "convert/text_to_document.h"
 #include "glue/codec_loader.h"
 #include "hotsync/user_manager.h"
-#include "tasks/scripted_host.h"
+#include "support/scripted_host.h"
 #include "zun2/zun2.h"
 
 namespace {

@@ -13,8 +13,8 @@
 #include "glue/codec_loader.h"
 #include "hotsync/user_manager.h"
 #include "record/data_file.h"
+#include "support/scripted_host.h"
 #include "tasks/conversion_run.h"
-#include "tasks/scripted_host.h"
 #include "zun2/zun2.h"
 
 int main(int argc, char** argv) {

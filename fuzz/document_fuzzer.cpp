@@ -13,7 +13,7 @@
 #include "fuzz_folder.h"
 #include "glue/codec_loader.h"
 #include "hotsync/user_manager.h"
-#include "tasks/scripted_host.h"
+#include "support/scripted_host.h"
 #include "zun2/zun2.h"
 
 using zunfuzz::Folder;

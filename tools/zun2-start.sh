@@ -18,7 +18,10 @@ if [ -z "$program" ]; then
 fi
 [ -n "$program" ] && [ -x "$program" ] || { echo "zun2-start: zun2 not found; build it first" >&2; exit 1; }
 program="$(cd "$(dirname "$program")" && pwd)/$(basename "$program")"
-data="${XDG_DATA_HOME:-$HOME/.local/share}/zun2"
+# A relative XDG_DATA_HOME counts as unset (XDG base directories), as it does for zundoc run.
+data_home="${XDG_DATA_HOME:-}"
+[ "${data_home#/}" != "$data_home" ] || data_home="$HOME/.local/share"
+data="$data_home/zun2"
 mkdir -p "$data/help"
 # The help page: from the installed share folder, else from the source tree.
 for help in "$(dirname "$program")/../share/zun2/help/help.htm" "$here/../help/help.htm"; do

@@ -39,7 +39,7 @@ bool PrintDocumentInfo(const std::string& path, const DocCodec& codec, std::ostr
     std::string type;
     int32_t count = 0;
     if (ReadPdbHeader(reader, creator, type, count) != 0) {
-      err << "not a Palm database: " << path << "\n";
+      err << "zundoc: " << path << ": not a Palm database\n";
       return false;
     }
     const ByteFile& file = reader.File();
@@ -76,7 +76,7 @@ bool PrintDocumentInfo(const std::string& path, const DocCodec& codec, std::ostr
     }
     return true;
   } catch (const FileError& error) {
-    err << "cannot read " << path << ": " << error.what() << "\n";
+    err << "zundoc: " << path << ": " << (error.Reason().empty() ? error.what() : error.Reason()) << "\n";
     return false;
   }
 }

@@ -11,8 +11,9 @@
 namespace zundoc {
 
 struct RunOptions {
-  // The data folder; relative paths of tasks are taken from it.
-  std::string dir = ".";
+  // The data folder; relative paths of tasks are taken from it. Empty: the window's, created
+  // when missing (see WindowDataFolder).
+  std::string dir;
   // The answers a window's user would give: to "overwrite?" when asking is on, and when both files
   // of a task changed.
   bool overwrite = false;
@@ -22,10 +23,15 @@ struct RunOptions {
 };
 
 // Prints one line per task to `out` as soon as the task is done (row, PC file, Palm file, sync
-// symbol, status; TAB-separated, see EscapeControls). Returns the exit status: 1 when a task it
-// ran failed or the data file could not be used, 3 when another program holds the data folder.
-// Changes the current folder to options.dir.
+// symbol, status; TAB-separated, see EscapeControls), and for a task that failed which file and
+// why to `err`. Returns the exit status: 1 when a task it ran failed or the data file could not
+// be used, 3 when another program holds the data folder. Changes the current folder to the data
+// folder.
 int RunTaskList(const RunOptions& options, std::ostream& out, std::ostream& err);
+
+// The data folder of the window that zun2-start starts: $XDG_DATA_HOME/zun2, else
+// ~/.local/share/zun2 (a relative XDG_DATA_HOME counts as unset).
+std::string WindowDataFolder();
 
 // Control characters as \t, \n, \r or \xHH and a backslash as \\, so a path never breaks the
 // one-line-per-task output.

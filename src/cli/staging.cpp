@@ -1,14 +1,13 @@
 #include "cli/staging.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
-#include <filesystem>
 #include <vector>
 
 #include "glue/file_descriptor.h"
@@ -45,27 +44,20 @@ void RestoreSignals() {
   }
 }
 
-std::string ErrorText(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
-
-// Writes all of `data`; false on an error or a signal.
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t written = ::write(fd, data, size);
-    if (written < 0) {
-      if (errno == EINTR && !Interrupted()) continue;
-      return false;
-    }
-    data += written;
-    size -= static_cast<size_t>(written);
-  }
-  return true;
+std::string StagingFolder() {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string folder = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
+  if (folder.back() != '/') folder += '/';
+  return folder;
 }
 
-// Reads up to `size` bytes; -1 on an error or a signal.
-ssize_t ReadSome(int fd, char* data, size_t size) {
+// Reads up to `size` bytes of standard input; throws FileError on a failure or a signal.
+size_t ReadStandardInput(uint8_t* data, size_t size) {
   for (;;) {
-    const ssize_t got = ::read(fd, data, size);
-    if (got >= 0 || errno != EINTR || Interrupted()) return got;
+    if (Interrupted()) throw zun::FileError(kStandardInput, "interrupted");
+    const ssize_t got = ::read(STDIN_FILENO, data, size);
+    if (got >= 0) return static_cast<size_t>(got);
+    if (errno != EINTR) throw zun::FileError(kStandardInput, zun::SystemReason(errno));
   }
 }
 
@@ -83,65 +75,31 @@ SignalGuard::~SignalGuard() {
 
 bool Interrupted() { return gSignal != 0; }
 
-PrivateFolder::PrivateFolder() {
-  const char* tmp = std::getenv("TMPDIR");
-  std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/zundoc-XXXXXX";
-  std::vector<char> buffer(pattern.begin(), pattern.end());
-  buffer.push_back('\0');
-  if (::mkdtemp(buffer.data()) != nullptr) path_ = std::string(buffer.data()) + "/";
+zun::ByteFile StandardInputFile() {
+  struct stat info {};
+  if (::fstat(STDIN_FILENO, &info) == 0 && S_ISREG(info.st_mode) && ::lseek(STDIN_FILENO, 0, SEEK_CUR) == 0) {
+    zun::FileDescriptor own(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 3));
+    if (own.IsOpen()) return zun::ByteFile::ForReading(std::move(own), kStandardInput);
+  }
+  const std::string folder = StagingFolder();
+  zun::FileDescriptor copy = zun::CreateAnonymousFile(folder);
+  if (!copy.IsOpen()) throw zun::FileError(folder, zun::SystemReason(errno));
+  std::vector<uint8_t> buffer(kChunk);
+  for (size_t got; (got = ReadStandardInput(buffer.data(), buffer.size())) > 0;) {
+    if (!zun::WriteAll(copy.Get(), {buffer.data(), got})) throw zun::FileError(folder, zun::SystemReason(errno));
+  }
+  return zun::ByteFile::ForReading(std::move(copy), kStandardInput);
 }
 
-PrivateFolder::~PrivateFolder() {
-  std::error_code ignored;
-  if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-}
-
-namespace {
-
-// Copies everything from `in` to `out`; on failure `error` says why, with the texts given for a
-// failed read and a failed write (empty when the reader of `out` went away).
-bool Copy(int in, int out, const char* readFailure, const char* writeFailure, std::string& error) {
-  std::vector<char> buffer(kChunk);
-  for (;;) {
-    const ssize_t got = ReadSome(in, buffer.data(), buffer.size());
-    if (got == 0) return true;
-    if (got < 0) {
-      error = Interrupted() ? "interrupted" : ErrorText(readFailure);
-      return false;
-    }
-    if (!WriteAll(out, buffer.data(), static_cast<size_t>(got))) {
-      // A reader that went away (head, a closed pager) is no error to report.
-      error = errno == EPIPE ? "" : Interrupted() ? "interrupted" : ErrorText(writeFailure);
-      return false;
-    }
+void WriteToStandardOutput(std::span<const uint8_t> bytes) {
+  while (!bytes.empty()) {
+    // Checked before each write: a signal that cut a write short must not wait for the next.
+    if (Interrupted()) throw zun::FileError(kStandardOutput, "interrupted");
+    const ssize_t written = ::write(STDOUT_FILENO, bytes.data(), bytes.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) throw zun::FileError(kStandardOutput, zun::SystemReason(errno));
+    bytes = bytes.subspan(static_cast<size_t>(written));
   }
-}
-
-}  // namespace
-
-bool CopyStandardInputTo(const std::string& path, std::string& error) {
-  zun::FileDescriptor out(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-  if (!out.IsOpen()) {
-    error = ErrorText("cannot create a temporary file");
-    return false;
-  }
-  if (!Copy(STDIN_FILENO, out.Get(), "cannot read standard input", "cannot write a temporary file", error)) {
-    return false;
-  }
-  if (!out.Close()) {
-    error = ErrorText("cannot write a temporary file");
-    return false;
-  }
-  return true;
-}
-
-bool CopyToStandardOutput(const std::string& path, std::string& error) {
-  const zun::FileDescriptor in(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!in.IsOpen()) {
-    error = ErrorText("cannot read the text");
-    return false;
-  }
-  return Copy(in.Get(), STDOUT_FILENO, "cannot read the text", "cannot write standard output", error);
 }
 
 }  // namespace zundoc

@@ -3,11 +3,14 @@
 #include <strings.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cmath>
+#include <new>
 
 #include "convert/status_texts.h"
 #include "glue/byte_file.h"
 #include "glue/dates.h"
+#include "glue/file_problem.h"
 #include "glue/file_system.h"
 #include "glue/in_place_overwrite.h"
 #include "glue/links.h"
@@ -68,6 +71,13 @@ const char* OpeningCheck(const TaskRecord& task, const TargetChecks& checks, con
   return nullptr;
 }
 
+void RefuseOpening(TaskRecord& task, ConversionEnv& env, const char* status) {
+  task.Status = status;
+  const std::string_view failed = status;
+  if (failed == status::kNoPcFile) env.failure = {task.PcFile.Trimmed(), "no file name"};
+  if (failed == status::kNoPalmFile) env.failure = {task.PalmFile.Trimmed(), "no file name"};
+}
+
 PromptAnswer ConfirmReplace(ConversionEnv& env, const std::string& question, const std::string& path) {
   if (FileExists(path) != FileState::Exists || env.flags.sideChosen || !env.host.AskOverwrite()) {
     return PromptAnswer::Overwrite;
@@ -99,6 +109,13 @@ void EndOnAnswer(TaskRecord& task, ConversionEnv& env, PromptAnswer answer) {
   }
 }
 
+ByteFile CreateWorkFile(const ConversionEnv& env) {
+  const std::string folder = env.programDir.empty() ? std::string(".") + kPathSeparator : env.programDir;
+  FileDescriptor temporary = CreateAnonymousFile(env.programDir);
+  if (!temporary.IsOpen()) throw FileError(folder, SystemReason(errno));
+  return ByteFile::ForWriting(std::move(temporary), folder);
+}
+
 double StampOf(const std::string& path) {
   const auto time = ModificationTime(path);
   if (!time) throw FileError("no modification time for " + path);
@@ -115,6 +132,55 @@ void ProgressStep(ConversionEnv& env, int32_t i, int32_t n) {
   env.host.SetProgressValue(i);
   env.host.SetTrayIcon(ProgressFrame(i, n), "");
   env.host.LetEventsRun();
+  StopIfAbandoned(env);
+}
+
+void StopIfAbandoned(ConversionEnv& env) {
+  if (env.host.Abandoned()) Fail(status::kUserStopped);
+}
+
+std::string ReasonOfStatus(const char* status) {
+  const std::string_view text = status;
+  return std::string(text.starts_with("Error: ") ? text.substr(7) : text);
+}
+
+void Refuse(TaskRecord& task, ConversionEnv& env, const char* status, const std::string& file, std::string reason) {
+  task.Status = status;
+  env.failure = {file, std::move(reason)};
+}
+
+namespace {
+
+// The reason for a failure that did not give one: what is wrong with the file worked on, else
+// what the failure said.
+std::string ReasonFor(const WorkingOn& workingOn, const char* said) {
+  std::string problem = workingOn.replacing ? ReplaceProblem(workingOn.file) : ReadProblem(workingOn.file);
+  return problem.empty() ? std::string(said) : problem;
+}
+
+}  // namespace
+
+void EndWithCurrentFailure(TaskRecord& task, ConversionEnv& env, const WorkingOn& workingOn) {
+  task.Status = status::kCouldNotOpen;
+  try {
+    throw;
+  } catch (const TaskFailure& failure) {
+    task.Status = failure.status;
+    if (std::string_view(failure.status).starts_with("Error"))
+      env.failure = {workingOn.file, ReasonOfStatus(failure.status)};
+  } catch (const FileError& error) {
+    if (!error.File().empty()) {
+      env.failure = {error.File(), error.Reason()};
+    } else {
+      env.failure = {workingOn.file, ReasonFor(workingOn, error.what())};
+    }
+  } catch (const std::bad_alloc&) {
+    env.failure = {workingOn.file, SystemReason(ENOMEM)};
+  } catch (const std::exception& error) {
+    env.failure = {workingOn.file, ReasonFor(workingOn, error.what())};
+  } catch (...) {
+    env.failure = {workingOn.file, ReasonFor(workingOn, "failed")};
+  }
 }
 
 void EndProgress(ConversionEnv& env) {

@@ -1,11 +1,14 @@
 #include "convert/document_to_text.h"
 
+#include <cerrno>
+#include <optional>
 #include <vector>
 
 #include "convert/charset_step.h"
 #include "convert/status_texts.h"
 #include "convert/text_bytes.h"
 #include "glue/byte_file.h"
+#include "glue/file_problem.h"
 #include "glue/file_system.h"
 #include "glue/paths.h"
 #include "glue/replacement_file.h"
@@ -16,13 +19,14 @@ namespace {
 
 struct DocumentText {
   PdbReader reader;
+  std::string path;
   uint8_t version = 0;
   int32_t records = 0;  // text records, 1 to N
 };
 
 // Opens the document and checks it.
 DocumentText OpenDocumentText(const std::string& documentPath) {
-  DocumentText document{PdbReader(ByteFile::OpenForReading(documentPath))};
+  DocumentText document{PdbReader(ByteFile::OpenForReading(documentPath)), documentPath};
   std::string creator;
   std::string type;
   int32_t recordCount = 0;
@@ -59,49 +63,86 @@ void CopyText(ConversionEnv& env, DocumentText& document, Out& out, bool shown) 
       continue;
     }
     const int32_t size = env.codec.GetUncompSize(record.data(), static_cast<int32_t>(record.size()));
-    if (size < 0) throw FileError("record does not decompress");
+    if (size < 0) throw FileError(document.path, "a record does not decompress");
     // Decompressed straight into the file's write buffer.
     const std::span<uint8_t> text = out.AppendRoom(static_cast<size_t>(size));
-    if (env.codec.DeCompress(text.data(), record.data(), size) != size) throw FileError("record does not decompress");
+    if (env.codec.DeCompress(text.data(), record.data(), size) != size) {
+      throw FileError(document.path, "a record does not decompress");
+    }
   }
   out.Finish();
 }
 
 // "UTF-8 Text": the set the document's text goes through, nullptr for its bytes as they are.
 const Charset* SetForText(const TaskRecord& task, ConversionEnv& env, DocumentText& document,
-                          const std::string& pcFile) {
+                          const std::optional<std::string>& pcFile) {
   const Charset* charset = TaskCharset(task, env);
   if (charset == nullptr) return nullptr;
   DocumentTextScan scan;
   CopyText(env, document, scan, false);
-  const auto pcText = [&] { return PcFileFacts(pcFile, env); };
+  const auto pcText = [&] { return pcFile ? PcFileFacts(*pcFile, env) : std::nullopt; };
   return ChoosePcBytes(scan.Facts(), pcText) == TextBytes::ThroughSet ? charset : nullptr;
+}
+
+// Where the document of the task is read from, after the checks every decode starts with (the PC
+// file's too, when there is one to write); empty when one failed (the status says which).
+std::string DocumentToRead(TaskRecord& task, ConversionEnv& env, bool writesPcFile) {
+  env.failure = {};
+  const TargetChecks checks = env.host.InstallChecks();
+  if (const char* failed = OpeningCheck(task, checks, status::kNoSourceUser, NamesFirst::Palm)) {
+    RefuseOpening(task, env, failed);
+    return {};
+  }
+  std::string documentPath = PalmFilePath(env.users, checks, checks.FirstChecked(), task.PalmFile.Trimmed());
+  for (const std::string& path : {documentPath, writesPcFile ? task.PcFile.Trimmed() : documentPath}) {
+    if (const char* refused = FileRefusal(env, path)) {
+      Refuse(task, env, refused, path, ReasonOfStatus(refused));
+      return {};
+    }
+  }
+  if (FileExists(documentPath) != FileState::Exists) {
+    const std::string problem = ReadProblem(documentPath);
+    Refuse(task, env, status::kPalmFileMissing, documentPath, problem.empty() ? SystemReason(ENOENT) : problem);
+    return {};
+  }
+  return documentPath;
+}
+
+// Writes the text of the document into `text` and closes it. With `replacement` (the text's
+// file) the text replaces the PC file once it is complete, unless the task is abandoned.
+void WriteText(ConversionEnv& env, const std::string& documentPath, ByteFile& text, ReplacementFile* replacement,
+               const TaskRecord& task, WorkingOn& workingOn) {
+  workingOn = {documentPath, false};
+  DocumentText document = OpenDocumentText(documentPath);
+  // "UTF-8 Text": the handheld's character set to UTF-8, where that keeps the text's characters.
+  const std::optional<std::string> pcFile =
+      replacement != nullptr ? std::optional<std::string>(task.PcFile.Trimmed()) : std::nullopt;
+  DocumentTextOut out(text, SetForText(task, env, document, pcFile));
+  CopyText(env, document, out, true);
+  if (document.reader.File().ChangedSinceOpening()) throw FileError(documentPath, kChangedWhileRead);
+  workingOn = {task.PcFile.Trimmed(), true};
+  if (replacement == nullptr) {
+    text.Close();
+    return;
+  }
+  StopIfAbandoned(env);
+  replacement->Commit();
 }
 
 }  // namespace
 
 void ConvertDocumentToText(TaskRecord& task, ConversionEnv& env) {
-  const TargetChecks checks = env.host.InstallChecks();
-  if (const char* failed = OpeningCheck(task, checks, status::kNoSourceUser, NamesFirst::Palm)) {
-    task.Status = failed;
-    return;
-  }
+  const std::string documentPath = DocumentToRead(task, env, true);
+  if (documentPath.empty()) return;
   const std::string pcFile = task.PcFile.Trimmed();
-  const std::string documentPath = PalmFilePath(env.users, checks, checks.FirstChecked(), task.PalmFile.Trimmed());
-  for (const std::string& path : {documentPath, pcFile}) {
-    if (const char* refused = FileRefusal(env, path)) {
-      task.Status = refused;
-      return;
-    }
-  }
-  if (FileExists(documentPath) != FileState::Exists) {
-    task.Status = status::kPalmFileMissing;
-    return;
-  }
   // Nothing is asked about a file that will not be written: the document itself, a folder, a
   // FIFO, a read-only file.
-  if (IsSameFile(documentPath, pcFile) || !MayReplace(pcFile)) {
-    task.Status = status::kCouldNotOpen;
+  if (IsSameFile(documentPath, pcFile)) {
+    Refuse(task, env, status::kCouldNotOpen, pcFile, "the same file as the document");
+    return;
+  }
+  if (!MayReplace(pcFile)) {
+    Refuse(task, env, status::kCouldNotOpen, pcFile, ReplaceProblem(pcFile));
     return;
   }
   if (const PromptAnswer answer = ConfirmReplace(env, kPcExistsQuestion, pcFile); answer != PromptAnswer::Overwrite) {
@@ -112,20 +153,15 @@ void ConvertDocumentToText(TaskRecord& task, ConversionEnv& env) {
   bool succeeded = false;
   double pcStamp = 0;
   double palmStamp = 0;
+  WorkingOn workingOn{pcFile, true};
   try {
     ReplacementFile text = ReplacementFile::Begin(pcFile, ByteFile::WriteBack::Early);
-    DocumentText document = OpenDocumentText(documentPath);
-    DocumentTextOut out(text.Content(), SetForText(task, env, document, pcFile));
-    CopyText(env, document, out, true);
-    if (document.reader.File().ChangedSinceOpening()) throw FileError("the document changed while it was read");
-    text.Commit();
+    WriteText(env, documentPath, text.Content(), &text, task, workingOn);
     palmStamp = StampOf(documentPath);
     pcStamp = StampOf(pcFile);
     succeeded = true;
-  } catch (const TaskFailure& failure) {
-    task.Status = failure.status;
   } catch (...) {
-    task.Status = status::kCouldNotOpen;
+    EndWithCurrentFailure(task, env, workingOn);
   }
   EndProgress(env);
   if (succeeded) {
@@ -133,6 +169,21 @@ void ConvertDocumentToText(TaskRecord& task, ConversionEnv& env) {
     task.PcDate = pcStamp;
     task.Status = status::kOk;
   }
+}
+
+void ConvertDocumentToText(TaskRecord& task, ConversionEnv& env, ByteFile& text) {
+  const std::string documentPath = DocumentToRead(task, env, false);
+  if (documentPath.empty()) return;
+  WorkingOn workingOn{documentPath, false};
+  bool succeeded = false;
+  try {
+    WriteText(env, documentPath, text, nullptr, task, workingOn);
+    succeeded = true;
+  } catch (...) {
+    EndWithCurrentFailure(task, env, workingOn);
+  }
+  EndProgress(env);
+  if (succeeded) task.Status = status::kOk;
 }
 
 }  // namespace zun

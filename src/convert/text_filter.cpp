@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "glue/byte_file.h"
+#include "glue/file_problem.h"
 #include "pdb/pdb_file.h"
 
 namespace zun {
@@ -32,9 +33,7 @@ ByteFile FilterText(ByteFile pcText, const TaskRecord& task, ConversionEnv& env)
   env.host.SetProgressCaption(kFilterCaption);
   env.host.SetProgressRange(blocks);
   env.host.LetEventsRun();
-  FileDescriptor temporary = CreateAnonymousFile(env.programDir);
-  if (!temporary.IsOpen()) throw FileError("cannot write the filtered text in " + env.programDir);
-  ByteFile target = ByteFile::ForWriting(std::move(temporary), "filtered text");
+  ByteFile target = CreateWorkFile(env);
   std::vector<uint8_t> filtered;
   filtered.reserve(size_t{kDocRecordSize} * 2);
   for (int32_t i = 1; i <= blocks; ++i) {
@@ -46,7 +45,7 @@ ByteFile FilterText(ByteFile pcText, const TaskRecord& task, ConversionEnv& env)
     target.Append(filtered);
   }
   // What was read may mix old and new text.
-  if (pcText.ChangedSinceOpening()) throw FileError("the text changed while it was filtered");
+  if (pcText.ChangedSinceOpening()) throw FileError(task.PcFile.Trimmed(), kChangedWhileRead);
   return std::move(target).ReadBack();
 }
 

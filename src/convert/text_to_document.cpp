@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <optional>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "convert/text_bytes.h"
 #include "convert/text_filter.h"
 #include "glue/byte_file.h"
+#include "glue/file_problem.h"
 #include "glue/file_system.h"
 #include "glue/paths.h"
 #include "glue/replacement_file.h"
@@ -43,11 +45,15 @@ TableOutcome BuildTargetTable(TaskRecord& task, ConversionEnv& env, const Target
     const int32_t userId = checks.IsCustom(i) ? kCustomUserId : EntryUserId(env.users, i);
     Target row{i, PalmFilePath(env.users, checks, i, palmFile), userId};
     if (const char* refused = FileRefusal(env, row.path)) {
-      task.Status = refused;
+      Refuse(task, env, refused, row.path, ReasonOfStatus(refused));
       return TableOutcome::Ended;
     }
-    if (IsSameFile(row.path, pcFile) || !MayReplace(row.path)) {
-      task.Status = status::kCouldNotOpen;
+    if (IsSameFile(row.path, pcFile)) {
+      Refuse(task, env, status::kCouldNotOpen, row.path, "the same file as the text");
+      return TableOutcome::Ended;
+    }
+    if (!MayReplace(row.path)) {
+      Refuse(task, env, status::kCouldNotOpen, row.path, ReplaceProblem(row.path));
       return TableOutcome::Ended;
     }
     table.push_back(std::move(row));
@@ -68,21 +74,28 @@ TableOutcome BuildTargetTable(TaskRecord& task, ConversionEnv& env, const Target
   return TableOutcome::Ready;
 }
 
+// The name inside the document: the one asked for, else the Palm file's name less its extension;
+// with "UTF-8 Text" in the handheld's set where the set holds it.
+std::string NameInDocument(const TaskRecord& task, const ConversionEnv& env) {
+  const std::string stem =
+      env.databaseName.empty() ? PathWithoutExtension(PathFileName(task.PalmFile.Trimmed())) : env.databaseName;
+  return DatabaseName(stem, TaskCharset(task, env));
+}
+
 // Writes the document of `text` into `document`.
 void WriteDocument(const TaskRecord& task, ConversionEnv& env, const ByteFile& text, ByteFile& document) {
   const int64_t length = text.Length();
+  const std::string pcFile = task.PcFile.Trimmed();
   if (length == 0) Fail(status::kPcFileEmpty);
-  if (length > INT32_MAX) throw FileError("text too long for a document");
+  if (length > INT32_MAX) throw FileError(pcFile, kTooLongForADocument);
   const int32_t records = static_cast<int32_t>((length + kDocRecordSize - 1) / kDocRecordSize);
-  if (records > 0xFFFF - 1) throw FileError("text too long for a document");
+  if (records > 0xFFFF - 1) throw FileError(pcFile, kTooLongForADocument);
 
   env.host.SetProgressCaption(kCompressionCaption);
   env.host.SetProgressRange(records);
   env.host.LetEventsRun();
 
-  // "UTF-8 Text": the name too is in the handheld's set where the set holds it.
-  const std::string name =
-      DatabaseName(PathWithoutExtension(PathFileName(task.PalmFile.Trimmed())), TaskCharset(task, env));
+  const std::string name = NameInDocument(task, env);
   if (WritePdbHeader(document, env.codec, name, kDocumentType, kDocumentCreator, records + 1) != 0) {
     Fail(status::kCannotCreateHeader);
   }
@@ -105,7 +118,7 @@ void WriteDocument(const TaskRecord& task, ConversionEnv& env, const ByteFile& t
     }
     if (AppendPdbRecord(document, i, record, 0) != 0) Fail(status::kCannotWriteRecord);
   }
-  if (text.ChangedSinceOpening()) throw FileError("the text changed while it was read");
+  if (text.ChangedSinceOpening()) throw FileError(pcFile, kChangedWhileRead);
 }
 
 // A user's backup folder that the HotSync software has not made yet (it does at the first sync).
@@ -114,27 +127,51 @@ void MakeBackupFolder(const std::string& path) {
   if (!folder.empty() && !IsFolder(folder)) ::mkdir(folder.c_str(), 0755);
 }
 
-// Copies the document to every target in the table, queueing it for each user.
-void Distribute(ConversionEnv& env, const std::vector<Target>& table, const ByteFile& document) {
+// Copies the document to every target in the table, queueing it for each user; `workingOn`
+// follows the target in hand.
+void Distribute(ConversionEnv& env, const std::vector<Target>& table, const ByteFile& document, WorkingOn& workingOn) {
   constexpr int64_t kCopyBlock = 1 << 17;
   for (const Target& row : table) {
+    workingOn = {row.path, true};
     if (row.userId != kCustomUserId) MakeBackupFolder(row.path);
     ReplacementFile placed = ReplacementFile::Begin(row.path);
     for (int64_t at = 0; at < document.Length(); at += kCopyBlock) {
       placed.Content().Append(document.View(at, static_cast<size_t>(std::min(kCopyBlock, document.Length() - at))));
     }
+    StopIfAbandoned(env);
     placed.Commit();
     if (row.userId != kCustomUserId && !InstallForUser(env.users, row.entry, row.path)) {
-      throw FileError("cannot queue " + row.path);
+      throw FileError(row.path, "cannot be queued for installation");
     }
+  }
+}
+
+// Makes the document from the text and places it at every target; the stamps of the PC file and
+// the first target when there is a PC file.
+void MakeAndDistribute(TaskRecord& task, ConversionEnv& env, std::optional<ByteFile> supplied,
+                       const std::vector<Target>& table, WorkingOn& workingOn) {
+  const std::string pcFile = task.PcFile.Trimmed();
+  ByteFile pcText = supplied ? std::move(*supplied) : ByteFile::OpenForReading(pcFile);
+  // An empty PC file is reported as such, filtered or not.
+  if (pcText.Length() == 0) Fail(status::kPcFileEmpty);
+  // "UTF-8 Text": the handheld's character set before the filters (a copy, also with "Raw!").
+  const ByteFile text = FilterText(HandheldText(std::move(pcText), task, env), task, env);
+  ByteFile document = CreateWorkFile(env);
+  WriteDocument(task, env, text, document);
+  const ByteFile written = std::move(document).ReadBack();
+  Distribute(env, table, written, workingOn);
+  if (!supplied) {
+    task.PcDate = StampOf(pcFile);
+    task.PalmDate = StampOf(table.front().path);  // the first target in list order
   }
 }
 
 // The conversion of the PC file, or of `supplied` standing in for it.
 void Convert(TaskRecord& task, ConversionEnv& env, std::optional<ByteFile> supplied) {
+  env.failure = {};
   const TargetChecks checks = env.host.InstallChecks();
   if (const char* failed = OpeningCheck(task, checks, status::kNoSourceUser, NamesFirst::Pc)) {
-    task.Status = failed;
+    RefuseOpening(task, env, failed);
     return;
   }
   // Stored without their padding, as the conversion used them.
@@ -142,11 +179,12 @@ void Convert(TaskRecord& task, ConversionEnv& env, std::optional<ByteFile> suppl
   task.PalmFile = task.PalmFile.Trimmed();
   const std::string pcFile = task.PcFile.Trimmed();
   if (const char* refused = supplied ? nullptr : FileRefusal(env, pcFile)) {
-    task.Status = refused;
+    Refuse(task, env, refused, pcFile, ReasonOfStatus(refused));
     return;
   }
   if (!supplied && FileExists(pcFile) != FileState::Exists) {
-    task.Status = status::kPcFileMissing;
+    const std::string problem = ReadProblem(pcFile);
+    Refuse(task, env, status::kPcFileMissing, pcFile, problem.empty() ? SystemReason(ENOENT) : problem);
     return;
   }
 
@@ -157,38 +195,20 @@ void Convert(TaskRecord& task, ConversionEnv& env, std::optional<ByteFile> suppl
     return;
   }
 
+  // The stamps change only with success.
+  TaskRecord converted = task;
+  WorkingOn workingOn{pcFile, false};
   bool succeeded = false;
-  double pcStamp = 0;
-  double palmStamp = 0;
   env.host.ShowProgress(true);
   try {
-    ByteFile pcText = supplied ? std::move(*supplied) : ByteFile::OpenForReading(pcFile);
-    // An empty PC file is reported as such, filtered or not.
-    if (pcText.Length() == 0) Fail(status::kPcFileEmpty);
-    // "UTF-8 Text": the handheld's character set before the filters (a copy, also with "Raw!").
-    const ByteFile text = FilterText(HandheldText(std::move(pcText), task, env), task, env);
-    FileDescriptor temporary = CreateAnonymousFile(env.programDir);
-    if (!temporary.IsOpen()) throw FileError("cannot write the document in " + env.programDir);
-    ByteFile document = ByteFile::ForWriting(std::move(temporary), "document");
-    WriteDocument(task, env, text, document);
-    const ByteFile written = std::move(document).ReadBack();
-    Distribute(env, table, written);
-    if (!supplied) {
-      pcStamp = StampOf(pcFile);
-      palmStamp = StampOf(table.front().path);  // the first target in list order
-    }
+    MakeAndDistribute(converted, env, std::move(supplied), table, workingOn);
     succeeded = true;
-  } catch (const TaskFailure& failure) {
-    task.Status = failure.status;
   } catch (...) {
-    task.Status = status::kCouldNotOpen;
+    EndWithCurrentFailure(task, env, workingOn);
   }
   EndProgress(env);
   if (succeeded) {
-    if (!supplied) {
-      task.PcDate = pcStamp;
-      task.PalmDate = palmStamp;
-    }
+    task = converted;
     task.Status = status::kOk;
   }
 }

@@ -272,7 +272,11 @@ void EditorModel::BrowsePcFile(FileDialogs& dialogs) {
   Guarded([&] {
     const std::string old = state_.pcFileText;
     const std::string chosen = OpenDialog(dialogs, false, PathDirectory(old), PathFileName(old), "");
-    if (!chosen.empty()) SetPcText(chosen);
+    if (chosen.empty()) {
+      RefreshFileInfo(false);  // cancelled: nothing else changes, above all no name made for the other side
+      return;
+    }
+    SetPcText(chosen);
     if (state_.pcFileText == old) PcFileChanged();
   });
 }
@@ -282,17 +286,32 @@ void EditorModel::BrowsePalmFile(FileDialogs& dialogs) {
   Guarded([&] {
     const std::string old = state_.palmFileText;
     const TargetChecks checks = InstallChecks();
+    std::string chosen;
     if (checks.CustomChecked()) {
-      const std::string chosen = OpenDialog(dialogs, true, PathDirectory(old), PathFileName(old), kCustomDirectoryName);
-      if (!chosen.empty()) SetPalmText(chosen);
+      chosen = OpenDialog(dialogs, true, PathDirectory(old), PathFileName(old), kCustomDirectoryName);
     } else if (const int32_t user = checks.FirstChecked(); user >= 0) {
       const std::string folder = UserBackupDir(users_, user);  // selects the user
-      const std::string chosen = OpenDialog(dialogs, true, folder, PathFileName(old), users_.UserName());
       // Only the name stays: a user's documents are looked for in that user's backup folder.
-      if (!chosen.empty()) SetPalmText(PathFileName(chosen));
+      chosen = PathFileName(OpenDialog(dialogs, true, folder, PathFileName(old), users_.UserName()));
     }
+    if (chosen.empty()) {
+      RefreshFileInfo(true);  // cancelled: nothing else changes
+      return;
+    }
+    SetPalmText(chosen);
     if (state_.palmFileText == old) PalmFileChanged();
   });
+}
+
+void EditorModel::RefreshFileInfo(bool palmSide) {
+  if (!state_.clipSettingsMode && (state_.rows.empty() || state_.selected < 1)) return;
+  if (!palmSide) {
+    if (FitsField(state_.pcFileText, state_.pcFileInfo)) state_.pcFileInfo = Info(state_.pcFileText, false);
+    return;
+  }
+  const std::string& palm = state_.palmFileText;
+  const std::string stored = InstallChecks().CustomChecked() ? palm : PathFileName(palm);
+  if (FitsField(stored, state_.palmFileInfo)) state_.palmFileInfo = Info(palm, true);
 }
 
 }  // namespace zun

@@ -167,6 +167,8 @@ class EditorModel : public RunView, public ClipboardView {
   void PalmFileChanged();
   void NamePalmFromPc(const std::string& name);
   void NamePcFromPalm(const std::string& name);
+  // The information box of one side brought up to date, nothing stored.
+  void RefreshFileInfo(bool palmSide);
   // Whether `stored` fits its field; when not, the information box says so and nothing is stored.
   bool FitsField(const std::string& stored, std::string& info);
   bool NamingActive() const { return state_.autoNaming && !loading_; }

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <utility>
 
+#include "glue/file_problem.h"
+
 namespace zun {
 
 namespace {
@@ -17,9 +19,14 @@ constexpr size_t kReadWindow = 1 << 17;
 constexpr size_t kWriteBuffer = 1 << 18;
 }  // namespace
 
+std::string SystemReason(int error) { return std::strerror(error); }
+
 ByteFile ByteFile::OpenForReading(const std::string& path) {
   FileDescriptor fd = OpenRegularFile(path, O_RDONLY);
-  if (!fd.IsOpen()) throw FileError("not a readable file: " + path);
+  if (!fd.IsOpen()) {
+    const std::string problem = ReadProblem(path);
+    throw FileError(path, problem.empty() ? "not a readable file" : problem);
+  }
   return ForReading(std::move(fd), path);
 }
 
@@ -34,7 +41,7 @@ ByteFile ByteFile::ForReading(FileDescriptor fd, std::string name) {
 
 void ByteFile::RememberState() {
   struct stat info {};
-  if (::fstat(fd_.Get(), &info) != 0) throw FileError("cannot read " + path_);
+  if (::fstat(fd_.Get(), &info) != 0) throw FileError(path_, SystemReason(errno));
   length_ = static_cast<int64_t>(info.st_size);
   modifiedSeconds_ = static_cast<int64_t>(info.st_mtim.tv_sec);
   modifiedNanoseconds_ = static_cast<int64_t>(info.st_mtim.tv_nsec);
@@ -50,7 +57,7 @@ bool ByteFile::ChangedSinceOpening() const {
 
 ByteFile ByteFile::CreateForWriting(const std::string& path, WriteBack writeBack) {
   FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-  if (!fd.IsOpen()) throw FileError("cannot create " + path);
+  if (!fd.IsOpen()) throw FileError(path, SystemReason(errno));
   return ForWriting(std::move(fd), path, writeBack);
 }
 
@@ -58,6 +65,13 @@ ByteFile ByteFile::ForWriting(FileDescriptor fd, std::string name, WriteBack wri
   ByteFile file;
   file.fd_ = std::move(fd);
   file.writeBackEarly_ = writeBack == WriteBack::Early;
+  file.path_ = std::move(name);
+  return file;
+}
+
+ByteFile ByteFile::ForStream(Sink sink, std::string name) {
+  ByteFile file;
+  file.sink_ = std::move(sink);
   file.path_ = std::move(name);
   return file;
 }
@@ -70,7 +84,7 @@ ByteFile ByteFile::ReadBack() && {
 
 void ByteFile::Sync() {
   Flush();
-  if (::fdatasync(fd_.Get()) != 0) throw FileError("cannot store " + path_);
+  if (!sink_ && ::fdatasync(fd_.Get()) != 0) throw FileError(path_, SystemReason(errno));
 }
 
 std::span<const uint8_t> ByteFile::View(int64_t offset, size_t count) const {
@@ -87,7 +101,7 @@ std::span<const uint8_t> ByteFile::View(int64_t offset, size_t count) const {
     const int64_t got = ReadAll(fd_.Get(), window_, offset);
     if (got != static_cast<int64_t>(size)) {
       window_.clear();
-      throw FileError(got >= 0 ? "file shrank while reading: " + path_ : "cannot read " + path_);
+      throw FileError(path_, got >= 0 ? kChangedWhileRead : SystemReason(errno));
     }
     windowStart_ = offset;
   }
@@ -100,7 +114,12 @@ void ByteFile::ReadAt(int64_t offset, std::span<uint8_t> out) const {
 }
 
 void ByteFile::WriteThrough(int64_t offset, const uint8_t* data, size_t size) {
-  if (!WriteAll(fd_.Get(), {data, size}, static_cast<off_t>(offset))) throw FileError("cannot write " + path_);
+  if (sink_) {
+    if (offset != length_) throw FileError("a stream is written in order: " + path_);
+    sink_({data, size});
+    return;
+  }
+  if (!WriteAll(fd_.Get(), {data, size}, static_cast<off_t>(offset))) throw FileError(path_, SystemReason(errno));
 }
 
 void ByteFile::Flush() {
@@ -114,7 +133,7 @@ void ByteFile::Flush() {
 }
 
 void ByteFile::Append(std::span<const uint8_t> bytes) {
-  if (!fd_.IsOpen() || reading_) throw FileError("file is not open for writing: " + path_);
+  if (!Writable()) throw FileError("file is not open for writing: " + path_);
   if (pending_.size() + bytes.size() > kWriteBuffer) Flush();
   if (bytes.size() >= kWriteBuffer) {
     WriteThrough(length_, bytes.data(), bytes.size());
@@ -125,7 +144,7 @@ void ByteFile::Append(std::span<const uint8_t> bytes) {
 }
 
 std::span<uint8_t> ByteFile::AppendRoom(size_t count) {
-  if (!fd_.IsOpen() || reading_) throw FileError("file is not open for writing: " + path_);
+  if (!Writable()) throw FileError("file is not open for writing: " + path_);
   if (pending_.size() + count > kWriteBuffer) Flush();
   const size_t at = pending_.size();
   pending_.resize(at + count);
@@ -133,7 +152,7 @@ std::span<uint8_t> ByteFile::AppendRoom(size_t count) {
 }
 
 void ByteFile::WriteAt(int64_t offset, std::span<const uint8_t> bytes) {
-  if (!fd_.IsOpen() || reading_ || offset < 0) throw FileError("file is not open for writing: " + path_);
+  if (!Writable() || offset < 0) throw FileError("file is not open for writing: " + path_);
   const int64_t end = offset + static_cast<int64_t>(bytes.size());
   if (offset >= length_ && end <= Length()) {
     std::copy(bytes.begin(), bytes.end(), pending_.begin() + (offset - length_));
@@ -147,6 +166,10 @@ void ByteFile::WriteAt(int64_t offset, std::span<const uint8_t> bytes) {
 }
 
 void ByteFile::Close() {
+  if (sink_) {
+    Flush();
+    return;
+  }
   if (!fd_.IsOpen()) return;
   try {
     Flush();
@@ -154,7 +177,7 @@ void ByteFile::Close() {
     fd_.Reset();
     throw;
   }
-  if (!fd_.Close()) throw FileError("cannot store " + path_);
+  if (!fd_.Close()) throw FileError(path_, SystemReason(errno));
 }
 
 }  // namespace zun

@@ -2,6 +2,7 @@
 // operations that use it turn into a status.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -15,7 +16,21 @@ namespace zun {
 class FileError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+  // What went wrong with `file`, in the user's words ("No space left on device"), for a message
+  // "FILE: reason" beside the task's status.
+  FileError(std::string file, std::string reason)
+      : std::runtime_error(file + ": " + reason), file_(std::move(file)), reason_(std::move(reason)) {}
+  // Empty when the failure did not say.
+  const std::string& File() const { return file_; }
+  const std::string& Reason() const { return reason_; }
+
+ private:
+  std::string file_;
+  std::string reason_;
 };
+
+// The system's words for an errno value.
+std::string SystemReason(int error);
 
 // Leaves new elements uninitialized: a write buffer is filled before it is read.
 template <typename T>
@@ -49,6 +64,11 @@ class ByteFile {
   static ByteFile CreateForWriting(const std::string& path, WriteBack writeBack = WriteBack::Later);
   // Writes into an empty file already open for writing (a temporary file).
   static ByteFile ForWriting(FileDescriptor fd, std::string name, WriteBack writeBack = WriteBack::Later);
+  // Hands what is appended to `sink` in order, in large pieces (standard output): nothing can be
+  // written at an earlier offset or read back, and Sync only hands over what is pending. The sink
+  // throws FileError when it cannot take the bytes.
+  using Sink = std::function<void(std::span<const uint8_t>)>;
+  static ByteFile ForStream(Sink sink, std::string name);
 
   ByteFile(ByteFile&& other) noexcept = default;
   ByteFile& operator=(ByteFile&& other) noexcept = default;
@@ -89,6 +109,7 @@ class ByteFile {
   void WriteThrough(int64_t offset, const uint8_t* data, size_t size);
   void Flush();
   void RememberState();
+  bool Writable() const { return (fd_.IsOpen() || sink_) && !reading_; }
 
   using Bytes = std::vector<uint8_t, UninitializedAllocator<uint8_t>>;
 
@@ -103,6 +124,7 @@ class ByteFile {
   int64_t modifiedSeconds_ = 0;  // reading: the file's modification time at opening
   int64_t modifiedNanoseconds_ = 0;
   std::string path_;
+  Sink sink_;  // a stream: appended bytes go here instead of into a file
 };
 
 }  // namespace zun

@@ -48,10 +48,15 @@ void RefusePlantedLink(const std::string& folder, const struct stat& link, const
 }
 
 std::string ReadLink(const std::string& path, const struct stat& link) {
-  std::vector<char> target(static_cast<size_t>(link.st_size > 0 ? link.st_size : 255) + 1);
-  const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
-  if (n <= 0 || static_cast<size_t>(n) >= target.size()) throw FileError("cannot read the link " + path);
-  return std::string(target.data(), static_cast<size_t>(n));
+  // The size a link reports may fall short: 0 on some file systems, 64 for /proc's links to open
+  // files, whatever their target.
+  for (size_t size = static_cast<size_t>(link.st_size > 0 ? link.st_size : 255) + 1; size <= (1 << 16); size *= 2) {
+    std::vector<char> target(size);
+    const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+    if (n <= 0) break;
+    if (static_cast<size_t>(n) < target.size()) return std::string(target.data(), static_cast<size_t>(n));
+  }
+  throw FileError("cannot read the link " + path);
 }
 
 }  // namespace

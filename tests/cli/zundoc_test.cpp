@@ -1,10 +1,20 @@
-// zundoc end to end: its options, exit statuses, streams and "-", and the run's lines.
+// zundoc end to end: its options, exit statuses, streams and "-", what it says about a failure, long
+// paths, progress on a terminal, signals while it reads standard input, and the run's lines and
+// data folder.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <thread>
 #include <tuple>
 
 #include "record/data_file.h"
@@ -13,12 +23,15 @@
 
 namespace {
 
-// Runs zundoc in `dir`; `args` may carry redirections and a pipe. Temporary files go to dir/tmp/.
-zuntest::Outcome Zundoc(const zuntest::TempDir& dir, const std::string& args) {
+// Runs zundoc in `dir` with the variables `env` ("NAME=value ..."); `args` may carry redirections
+// and a pipe. Temporary files go to dir/tmp/, the home is dir/home/.
+zuntest::Outcome Zundoc(const zuntest::TempDir& dir, const std::string& args, const std::string& env = "") {
   std::filesystem::create_directories(dir / "tmp");
   // No J-Pilot: "Custom" is the only target.
-  return zuntest::RunShell(
-      "cd '" + dir.Path() + "' && export TMPDIR=tmp JPILOT_HOME=nojpilot && '" ZUNDOC_PATH "' " + args, dir.Path());
+  return zuntest::RunShell("cd '" + dir.Path() +
+                               "' && unset XDG_DATA_HOME && export TMPDIR=tmp JPILOT_HOME=nojpilot HOME='" +
+                               dir / "home" + "' && " + env + " '" ZUNDOC_PATH "' " + args,
+                           dir.Path());
 }
 
 bool Holds(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
@@ -39,23 +52,60 @@ TEST(Zundoc, OptionsReachTheDocumentAndStatusLinesNeverGoWhereTheTextGoes) {
     EXPECT_EQ(Zundoc(dir, "decode out.pdb -").out, text) << options;
     EXPECT_TRUE(Holds(Zundoc(dir, "info out.pdb").out, info)) << options;
   }
-  // "-" reads standard input and writes standard output; the status then goes to standard error.
+  // "-" reads standard input (a pipe, or a file read from its start) and writes standard output;
+  // the status then goes to standard error.
   EXPECT_EQ(Zundoc(dir, "encode --name=ABCDEFGHIJKLMNOPQRSTUVWXYZ0123\xc3\xbc - named.pdb < in.txt"),
             (zuntest::Outcome{0, "OK\n", ""}));
   EXPECT_TRUE(Holds(Zundoc(dir, "info named.pdb").out, "name:     ABCDEFGHIJKLMNOPQRSTUVWXYZ0123\n"))
       << "31 bytes at most, never half a character";
   EXPECT_EQ(Zundoc(dir, "decode named.pdb -"), (zuntest::Outcome{0, "a    b\nc", "OK\n"}));
-  EXPECT_EQ(Zundoc(dir, "decode missing.pdb -"), (zuntest::Outcome{1, "", "Error: Palm File does not exist\n"}));
-  EXPECT_EQ(Zundoc(dir, "decode missing.pdb out.txt"), (zuntest::Outcome{1, "Error: Palm File does not exist\n", ""}));
+  EXPECT_EQ(Zundoc(dir, "encode --name 'Notes 2024/05' - piped.pdb", "cat in.txt |").out, "OK\n");
+  EXPECT_TRUE(Holds(Zundoc(dir, "info piped.pdb").out, "name:     Notes 2024/05\n"));
   zuntest::WriteText(dir / "big.txt", zuntest::ProseText(1 << 20, 7));
   Zundoc(dir, "encode big.txt big.pdb");
   Zundoc(dir, "decode big.pdb - | head -c 10");  // the reader goes away long before the end
-  EXPECT_TRUE(std::filesystem::is_empty(dir / "tmp")) << "staged files are removed";
+  EXPECT_TRUE(std::filesystem::is_empty(dir / "tmp")) << "nothing staged stays";
   // --charset: the text is UTF-8, the document in the set named.
   zuntest::WriteText(dir / "ru.txt", "Привет, мир");
   EXPECT_EQ(Zundoc(dir, "encode --charset windows-1251 ru.txt ru.pdb").exit, 0);
   EXPECT_EQ(Zundoc(dir, "decode ru.pdb -").out, "\xcf\xf0\xe8\xe2\xe5\xf2, \xec\xe8\xf0") << "without it: bytes";
   EXPECT_EQ(Zundoc(dir, "decode --charset WINDOWS-1251 ru.pdb -").out, "Привет, мир");
+}
+
+// Beside the status, which file failed and why: "zundoc: FILE: reason" on standard error.
+TEST(Zundoc, SaysWhichFileFailedAndWhy) {
+  zuntest::TempDir dir;
+  zuntest::WriteText(dir / "in.txt", "text");
+  zuntest::WriteText(dir / "empty.txt", "");
+  zuntest::WriteText(dir / "junk.pdb", "no database");
+  std::filesystem::create_directory(dir / "folder");
+  ASSERT_EQ(Zundoc(dir, "encode in.txt doc.pdb").exit, 0);
+  zuntest::WriteText(dir / "huge.txt", "");
+  std::filesystem::resize_file(dir / "huge.txt", 300u << 20);  // sparse: more records than a document holds
+  const std::string couldNotOpen = "Error: Could not open Palm or PC File\n";
+  const std::tuple<std::string, std::string, std::string> cases[] = {
+      {"encode missing.txt out.pdb", "Error: PC File does not exist\n", "missing.txt: No such file or directory"},
+      {"encode folder out.pdb", couldNotOpen, "folder: Is a directory"},
+      {"encode in.txt folder", couldNotOpen, "folder: Is a directory"},
+      {"encode in.txt nofolder/out.pdb", couldNotOpen, "nofolder/: No such file or directory"},
+      {"encode in.txt in.txt", couldNotOpen, "in.txt: the same file as the text"},
+      {"encode empty.txt out.pdb", "Error: PC File is empty\n", "empty.txt: PC File is empty"},
+      {"encode - out.pdb < empty.txt", "Error: PC File is empty\n", "standard input: PC File is empty"},
+      {"encode --raw huge.txt out.pdb", couldNotOpen, "huge.txt: too long for a document"},
+      {"encode in.txt folder/", "Error: no Palm File selected\n", "folder/: no file name"},
+      {"decode missing.pdb out.txt", "Error: Palm File does not exist\n", "missing.pdb: No such file or directory"},
+      {"decode junk.pdb out.txt", "Error: unknown or corrupted Palm File header\n",
+       "junk.pdb: unknown or corrupted Palm File header"},
+      {"decode doc.pdb folder", couldNotOpen, "folder: Is a directory"},
+      {"info junk.pdb", "", "junk.pdb: not a Palm database"},
+  };
+  for (const auto& [args, status, reason] : cases) {
+    EXPECT_EQ(Zundoc(dir, args), (zuntest::Outcome{1, status, "zundoc: " + reason + "\n"})) << args;
+  }
+  EXPECT_EQ(
+      Zundoc(dir, "decode missing.pdb -"),
+      (zuntest::Outcome{1, "", "Error: Palm File does not exist\nzundoc: missing.pdb: No such file or directory\n"}));
+  EXPECT_FALSE(zuntest::Exists(dir / "out.pdb") || zuntest::Exists(dir / "out.txt"));
 }
 
 TEST(Zundoc, ReportsUsageErrorsHelpAndVersion) {
@@ -74,7 +124,97 @@ TEST(Zundoc, ReportsUsageErrorsHelpAndVersion) {
   const zuntest::Outcome help = Zundoc(dir, "--help");
   EXPECT_EQ(help.exit, 0);
   EXPECT_TRUE(Holds(help.out, "zundoc encode") && Holds(help.out, "zundoc run") && Holds(help.out, "--charset"));
+  for (const char* args : {"encode -h", "decode x.pdb -h", "run --dir . -h", "info -h"}) {
+    EXPECT_EQ(Zundoc(dir, args), (zuntest::Outcome{0, help.out, ""})) << args;
+  }
   EXPECT_EQ(Zundoc(dir, "--version"), (zuntest::Outcome{0, "zundoc (ZUN2) " ZUN2_VERSION "\n", ""}));
+}
+
+// The 512 bytes of a task's path fields bind neither the current folder nor the files named.
+TEST(Zundoc, DeepFoldersAndPathsLongerThanAFieldWork) {
+  zuntest::TempDir dir;
+  std::string deep;
+  for (char c = 'a'; c < 'g'; ++c) deep += std::string(100, c) + "/";  // 606 bytes
+  std::filesystem::create_directories(dir / deep);
+  zuntest::WriteText(dir / (deep + "notes.txt"), "deep text");
+  EXPECT_EQ(Zundoc(dir, "encode " + deep + "notes.txt " + deep + "notes.pdb"), (zuntest::Outcome{0, "OK\n", ""}));
+  EXPECT_TRUE(Holds(Zundoc(dir, "info " + deep + "notes.pdb").out, "name:     notes\n"));
+  EXPECT_EQ(Zundoc(dir, "decode " + deep + "missing.pdb x.txt").err,
+            "zundoc: " + deep + "missing.pdb: No such file or directory\n")
+      << "named as given";
+  const std::string inDeep = "cd '" + dir / deep + "' && '" ZUNDOC_PATH "' ";
+  EXPECT_EQ(zuntest::RunShell(inDeep + "decode notes.pdb back.txt", dir.Path()), (zuntest::Outcome{0, "OK\n", ""}));
+  EXPECT_EQ(zuntest::ReadText(dir / (deep + "back.txt")), "deep text");
+  EXPECT_EQ(
+      zuntest::RunShell(inDeep + "decode notes.pdb - 2>status | '" ZUNDOC_PATH "' encode - again.pdb", dir.Path()).out,
+      "OK\n");
+}
+
+// Whether stderr is a terminal decides, and only work that takes over a second shows.
+TEST(Zundoc, ShowsProgressOnATerminalOnly) {
+  zuntest::TempDir dir;
+  if (zuntest::RunShell("command -v script", dir.Path()).exit != 0) GTEST_SKIP() << "script (util-linux) is missing";
+  zuntest::WriteText(dir / "big.txt", zuntest::ProseText(1 << 20, 3));
+  const std::string slowInput = "(sleep 1.2; cat big.txt) |";
+  EXPECT_EQ(Zundoc(dir, "encode - big.pdb", slowInput), (zuntest::Outcome{0, "OK\n", ""})) << "not a terminal";
+  const std::string command = "cd '" + dir.Path() + "' && " + slowInput + " '" ZUNDOC_PATH "' encode - big.pdb";
+  zuntest::WriteText(dir / "keys", "");
+  const zuntest::Outcome r = zuntest::RunShell(
+      "script -q -e -c \"" + command + "\" '" + dir / "typescript" + "' < '" + dir / "keys" + "'", dir.Path());
+  ASSERT_EQ(r.exit, 0) << r.err;
+  const std::string shown = zuntest::ReadText(dir / "typescript");
+  const std::string line = "zundoc: standard input: Compression 100%";
+  EXPECT_TRUE(Holds(shown, "\r" + line)) << shown;
+  EXPECT_TRUE(Holds(shown, "\r" + std::string(line.size(), ' ') + "\r")) << "the line is removed";
+}
+
+// Starts zundoc in `dir` reading standard input from `input`, with the variable `env` set; its
+// output goes to dir/output.
+pid_t StartZundoc(const zuntest::TempDir& dir, const std::vector<const char*>& args, int input, const char* env) {
+  const pid_t child = ::fork();
+  if (child != 0) return child;
+  std::vector<char*> argv{const_cast<char*>("zundoc")};
+  for (const char* arg : args) argv.push_back(const_cast<char*>(arg));
+  argv.push_back(nullptr);
+  if (::chdir(dir.Path().c_str()) != 0 || ::dup2(input, STDIN_FILENO) < 0 ||
+      std::freopen("output", "w", stdout) == nullptr || ::dup2(STDOUT_FILENO, STDERR_FILENO) < 0) {
+    ::_exit(99);
+  }
+  ::setenv("TMPDIR", "tmp", 1);
+  ::putenv(const_cast<char*>(env));
+  ::execv(ZUNDOC_PATH, argv.data());
+  ::_exit(99);
+}
+
+// Killed while it waits for more of standard input, zundoc ends by the signal and leaves the
+// document and the folders as they were, with unnamed files or without.
+TEST(Zundoc, ASignalWhileReadingStandardInputLeavesNothing) {
+  for (const auto& [signal, unnamedOff] :
+       {std::pair{SIGINT, "ZUN2_NO_TMPFILE=0"}, {SIGTERM, "ZUN2_NO_TMPFILE=1"}, {SIGHUP, "ZUN2_NO_TMPFILE=1"}}) {
+    SCOPED_TRACE(signal);
+    zuntest::TempDir dir;
+    std::filesystem::create_directory(dir / "tmp");
+    zuntest::WriteText(dir / "doc.pdb", "old document");
+    int pipe[2];
+    ASSERT_EQ(::pipe2(pipe, O_CLOEXEC), 0);
+    const pid_t zundoc = StartZundoc(dir, {"encode", "-", "doc.pdb"}, pipe[0], unnamedOff);
+    const std::string text = zuntest::ProseText(1 << 16, 1);
+    ASSERT_EQ(::write(pipe[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    int unread = 1;
+    for (int wait = 0; wait < 500 && unread > 0; ++wait) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      ::ioctl(pipe[0], FIONREAD, &unread);
+    }
+    ::kill(zundoc, signal);
+    int status = 0;
+    ::waitpid(zundoc, &status, 0);
+    ::close(pipe[0]);
+    ::close(pipe[1]);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status << zuntest::ReadText(dir / "output");
+    EXPECT_EQ(zuntest::ReadText(dir / "doc.pdb"), "old document");
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "tmp"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 3) << "doc.pdb, tmp, output";
+  }
 }
 
 // Changes the data file in `dir` (while no zundoc runs there).
@@ -93,17 +233,31 @@ TEST(ZundocRun, AnswersThroughItsOptionsAndFailsWhenATaskFails) {
   // Stamps never set: both sides count as changed. Asking is on in a new data file: Skip.
   ChangeData(dir, [&](zun::DataFile& data) { zuntest::AddTask(data, zun::TaskAction::BothWays, text, document); });
   const std::string row = "1\t" + text + "\t" + document + "\t";
-  EXPECT_EQ(Zundoc(dir, "run"), (zuntest::Outcome{0, row + " -\tUser skipped task\n", ""}));
-  EXPECT_TRUE(Holds(Zundoc(dir, "run --prefer pc").out, "\t OK\tOK\n"));
+  EXPECT_EQ(Zundoc(dir, "run --dir ."), (zuntest::Outcome{0, row + " -\tUser skipped task\n", ""}));
+  EXPECT_TRUE(Holds(Zundoc(dir, "run --dir . --prefer pc").out, "\t OK\tOK\n"));
   EXPECT_EQ(Zundoc(dir, "decode a.pdb -").out, "PC text");
   ChangeData(dir, [](zun::DataFile& data) {
     zuntest::ChangeRecord(data, 3, [](zun::TaskRecord& r) { r.Action = zun::TaskAction::PcToPalm; });
   });
-  EXPECT_TRUE(Holds(Zundoc(dir, "run").out, "User skipped task"));
-  EXPECT_TRUE(Holds(Zundoc(dir, "run --yes").out, "\t OK\tOK\n"));
+  EXPECT_TRUE(Holds(Zundoc(dir, "run --dir .").out, "User skipped task"));
+  EXPECT_TRUE(Holds(Zundoc(dir, "run --dir . --yes").out, "\t OK\tOK\n"));
   std::filesystem::remove(text);
   std::filesystem::remove(document);
-  EXPECT_EQ(Zundoc(dir, "run"), (zuntest::Outcome{1, row + " ?\tError: PC File does not exist\n", ""}));
+  EXPECT_EQ(Zundoc(dir, "run --dir ."), (zuntest::Outcome{1, row + " ?\tError: PC File does not exist\n",
+                                                          "zundoc: " + text + ": No such file or directory\n"}));
+}
+
+// Without --dir: the window's folder, made when missing; a relative XDG_DATA_HOME counts as unset.
+TEST(ZundocRun, UsesTheWindowsDataFolder) {
+  zuntest::TempDir dir;
+  EXPECT_EQ(Zundoc(dir, "run", "XDG_DATA_HOME='" + dir / "data" + "'"), (zuntest::Outcome{0, "", ""}));
+  EXPECT_TRUE(zuntest::Exists(dir / "data/zun2/zundata.dat"));
+  EXPECT_EQ(Zundoc(dir, "run", "XDG_DATA_HOME=relative").exit, 0);
+  EXPECT_TRUE(zuntest::Exists(dir / "home/.local/share/zun2/zundata.dat"));
+  struct stat info {};
+  ASSERT_EQ(::stat((dir / "home/.local/share/zun2").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0700u);
+  EXPECT_FALSE(zuntest::Exists(dir / "relative") || zuntest::Exists(dir / "zundata.dat"));
 }
 
 TEST(ZundocRun, PrintsEachTaskOnOneLineAsSoonAsItIsDone) {

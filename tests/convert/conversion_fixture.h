@@ -23,6 +23,7 @@ class ConversionTest : public ::testing::Test {
   std::string document = s.files / "notes.pdb";
   std::string handheldCharset = zun::kDefaultHandheldCharset;
   zun::DataFile* dataFile = nullptr;  // where "do not ask again" is stored
+  zun::FailureReason failure;         // why the last conversion failed
 
   // A task between `text` and `document` as zundoc makes it, with the given options set.
   zun::TaskRecord Task(zun::TaskAction action, std::initializer_list<std::pair<int, bool>> options = {}) const {
@@ -42,6 +43,7 @@ class ConversionTest : public ::testing::Test {
     } else {
       zun::ConvertDocumentToText(task, env);
     }
+    failure = env.failure;
     return task;
   }
   std::string Status(const zun::TaskRecord& task) { return Run(task).Status.Trimmed(); }

@@ -136,6 +136,8 @@ TEST_F(TextToDocument, AFileRewrittenWhileReadKeepsTheOldTarget) {
     };
     EXPECT_EQ(Status(Task(action, {{zun::kOptRaw, raw}, {zun::kOptUtf8Text, utf8}})), zun::status::kCouldNotOpen);
     EXPECT_EQ(zuntest::ReadBytes(target), old) << raw << utf8;
+    EXPECT_EQ(failure.file, source);
+    EXPECT_TRUE(failure.reason.find("changed while it was") != std::string::npos) << failure.reason;
   }
 }
 

@@ -200,4 +200,35 @@ TEST_F(EditorTest, BrowsingStartsWhereTheFileIsExpected) {
   EXPECT_EQ(Task(1).PalmFile.Trimmed(), "/custom/place/x.pdb");
 }
 
+// Cancelling a dialog changes nothing but the information box: with Auto Naming on, no name is
+// made for the other side (it could name a file that the next Convert overwrites), nothing is
+// stored, in either mode.
+TEST_F(EditorTest, ACancelledBrowseChangesNothing) {
+  Start({"Anna"}, 1);
+  SetTask(1, [&](zun::TaskRecord& t) {
+    t.Action = zun::TaskAction::BothWays;
+    t.Targets = "01";
+    t.PcFile = files / "notes.txt";
+    t.PalmFile = files / "mine.pdb";  // not the names Auto Naming would make
+  });
+  SetRecord(2, [](zun::TaskRecord& t) { t.PalmFile = "clip"; });  // Auto Naming would add ".pdb"
+  Restart();
+  ASSERT_TRUE(S().autoNaming);
+  zuntest::WriteText(files / "notes.txt", "new text!");
+  const zuntest::Bytes before = zuntest::ReadBytes(dir / "zundata.dat");
+  model->BrowsePcFile(dialogs);
+  EXPECT_EQ(S().pcFileInfo, "DATE TIME\r\n9 Byte") << "the information is brought up to date";
+  model->BrowsePalmFile(dialogs);
+  EXPECT_EQ(S().pcFileText, files / "notes.txt");
+  EXPECT_EQ(S().palmFileText, files / "mine.pdb");
+  EXPECT_TRUE(zuntest::ReadBytes(dir / "zundata.dat") == before) << "nothing stored";
+
+  model->ToggleClipSettings();
+  model->BrowsePcFile(dialogs);  // the PC side is the clipboard: no dialog
+  model->BrowsePalmFile(dialogs);
+  EXPECT_EQ(dialogs.requests.size(), 3u);
+  EXPECT_EQ(S().palmFileText, "clip");
+  EXPECT_TRUE(zuntest::ReadBytes(dir / "zundata.dat") == before) << "nothing stored";
+}
+
 }  // namespace

@@ -1,7 +1,8 @@
 // Faults from outside, through the conversions as zundoc runs them: files and folders that cannot
-// be written, a full disk, one file on both sides, FIFOs and devices where files are expected,
-// files that claim more than they hold, a second program on the same data folder, a planted
-// library. Each ends with an error status and leaves the old PC file, the old document and
+// be written, a full disk, a disk that loses what was flushed, one file on both sides, FIFOs and
+// devices where files are expected, files that claim more than they hold, a signal part-way, a
+// second program on the same data folder, a planted library. Each ends with an error status (and
+// says which file and why) or by the signal, and leaves the old PC file, the old document and
 // zundata.dat as they were. How a file is replaced (links, hard links, owners, read-only files) is
 // tested with the replacement file itself.
 //
@@ -42,6 +43,7 @@ class Faults : public ::testing::Test {
  protected:
   zuntest::TempDir tools;  // zundoc and its library, where any user may run them
   zuntest::TempDir dir;
+  std::string environment;  // variables for zundoc: "NAME=value ..."
 
   void SetUp() override {
     const fs::path zundoc(ZUNDOC_PATH);
@@ -66,9 +68,9 @@ class Faults : public ::testing::Test {
             ? "setpriv --reuid=" + std::to_string(kNobody) + " --regid=" + std::to_string(kNobody) + " --clear-groups "
             : "";
     return zuntest::RunShell("cd '" + dir.Path() + "' && TMPDIR='" + tools.Path() + "' JPILOT_HOME='" + tools / "none" +
-                                 "' " + user + "sh -c 'trap \"\" XFSZ; ulimit -f " + Limit(fileSize, 512) +
-                                 "; ulimit -v " + Limit(addressSpace, 1024) + "; exec \"$0\" \"$@\"' '" +
-                                 tools / "zundoc' " + args,
+                                 "' HOME='" + tools / "home" + "' " + environment + " " + user +
+                                 "sh -c 'trap \"\" XFSZ; ulimit -f " + Limit(fileSize, 512) + "; ulimit -v " +
+                                 Limit(addressSpace, 1024) + "; exec \"$0\" \"$@\"' '" + tools / "zundoc' " + args,
                              tools.Path());
   }
 
@@ -85,6 +87,10 @@ class Faults : public ::testing::Test {
     }
     return false;
   }
+  // Preloads the library that makes file system calls fail or a signal arrive, as `faults` say.
+  void Preload(const std::string& faults) {
+    environment = "LD_PRELOAD='" IO_FAULTS "' ASAN_OPTIONS=verify_asan_link_order=0 " + faults;
+  }
 };
 
 const std::string kCouldNotOpen = std::string(zun::status::kCouldNotOpen) + "\n";
@@ -96,9 +102,14 @@ TEST_F(Faults, FilesAndFoldersThatCannotBeWrittenKeepWhatTheyHold) {
   zuntest::WriteText(dir / "ro/locked.txt", "old text");
   zuntest::WriteText(dir / "new.txt", "new text");
   fs::permissions(dir / "ro", fs::perms(0555));
-  EXPECT_EQ(Zundoc("decode doc.pdb ro/locked.txt", true), (Outcome{1, kCouldNotOpen, ""}));
+  const std::string denied = ": Permission denied\n";
+  EXPECT_EQ(Zundoc("decode doc.pdb ro/locked.txt", true),
+            (Outcome{1, kCouldNotOpen, "zundoc: ro/locked.txt" + denied}));
   EXPECT_EQ(zuntest::ReadText(dir / "ro/locked.txt"), "old text");
-  EXPECT_EQ(Zundoc("encode new.txt ro/doc.pdb", true).out, kCouldNotOpen);
+  for (const char* name : {"", "--name Named "}) {
+    EXPECT_EQ(Zundoc("encode " + std::string(name) + "new.txt ro/doc.pdb", true),
+              (Outcome{1, kCouldNotOpen, "zundoc: ro/doc.pdb" + denied}));
+  }
   EXPECT_EQ(zuntest::ReadText(dir / "ro/doc.pdb"), oldDocument);
   EXPECT_FALSE(Leftovers(dir.Path()) || Leftovers(dir / "ro"));
 }
@@ -108,14 +119,18 @@ TEST_F(Faults, AFullDiskKeepsTheOldFilesAndTheDataFile) {
   const std::string oldDocument = MakeDocument("doc.pdb", big);
   zuntest::WriteText(dir / "text.txt", "old text");
   Outcome r = Zundoc("decode doc.pdb text.txt", false, 100000);
-  EXPECT_TRUE(r.exit == 1 && r.out.starts_with("Error")) << r.out;
+  EXPECT_EQ(r, (Outcome{1, kCouldNotOpen, "zundoc: text.txt: File too large\n"}));
   EXPECT_EQ(zuntest::ReadText(dir / "text.txt"), "old text");
 
   zuntest::WriteText(dir / "big.txt", big);
   r = Zundoc("encode --no-compress big.txt doc.pdb", false, 100000);
-  EXPECT_TRUE(r.out.starts_with("Error")) << r.out;
+  EXPECT_EQ(r, (Outcome{1, kCouldNotOpen, "zundoc: .: File too large\n"})) << "the folder of the temporary files";
   EXPECT_EQ(zuntest::ReadText(dir / "doc.pdb"), oldDocument);
   EXPECT_FALSE(Leftovers(dir.Path()));
+  // Decoding to standard output streams the text: no file grows, so no limit binds.
+  r = Zundoc("decode doc.pdb - 2>status.txt | cat", false, 100000);
+  EXPECT_EQ(r.out, big);
+  EXPECT_EQ(zuntest::ReadText(dir / "status.txt"), "OK\n");
 
   {  // two tasks that decode the big document
     zun::DataFile data(dir.Path());
@@ -124,7 +139,7 @@ TEST_F(Faults, AFullDiskKeepsTheOldFilesAndTheDataFile) {
     zuntest::ChangeRecord(data, zun::kSettingsRecord,
                           [](zun::TaskRecord& settings) { settings.SetAskOverwrite(false); });
   }
-  EXPECT_EQ(Zundoc("run", false, 100000).exit, 1);
+  EXPECT_EQ(Zundoc("run --dir .", false, 100000).exit, 1);
   EXPECT_EQ(zuntest::ReadBytes(dir / "zundata.dat").size(), 4u * 1208);
   zun::DataFile data(dir.Path());
   data.OpenAndCheck();
@@ -143,10 +158,15 @@ TEST_F(Faults, TheSameFileOnBothSidesAndSpecialFilesAreRefusedWithoutWaiting) {
 
   // A FIFO passes the existence check and then cannot be read; devices are no files either.
   ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
-  for (const char* args :
-       {"encode fifo doc.pdb", "decode fifo text.txt", "decode doc.pdb fifo", "decode doc.pdb /dev/null"}) {
-    EXPECT_EQ(Zundoc(args).out, kCouldNotOpen) << args;
+  std::vector<std::string> cases = {"encode fifo doc.pdb", "decode fifo text.txt", "decode doc.pdb fifo"};
+  const std::string null = zuntest::MakeNullDevice(dir);  // as root only
+  if (!null.empty()) cases.push_back("decode doc.pdb " + null);
+  for (const std::string& args : cases) {
+    const Outcome r = Zundoc(args);
+    EXPECT_EQ(r.out, kCouldNotOpen) << args;
+    EXPECT_TRUE(r.err.ends_with(": not a regular file\n")) << args << r.err;
   }
+  EXPECT_TRUE(null.empty() || fs::is_character_file(null));
   EXPECT_EQ(Zundoc("info fifo").exit, 1);
   EXPECT_EQ(zuntest::ReadText(dir / "text.txt"), "old text");
   EXPECT_EQ(zuntest::DecodedText(dir / "doc.pdb"), "new text");
@@ -170,17 +190,70 @@ TEST_F(Faults, ClaimsBeyondTheFileAreRefusedWithinBoundedMemory) {
   }
 }
 
+// A disk that reports a flush failed may have lost the new file: the old one stays, and it is said.
+TEST_F(Faults, AFailedFlushKeepsTheOldFileAndSaysSo) {
+  const std::string oldDocument = MakeDocument("doc.pdb", "old document text");
+  zuntest::WriteText(dir / "text.txt", "old text");
+  zuntest::WriteText(dir / "new.txt", "new text");
+  Preload("ZUN2_FAULT_SYNC=1");
+  const std::string lost = ": Input/output error\n";
+  EXPECT_EQ(Zundoc("encode new.txt doc.pdb"), (Outcome{1, kCouldNotOpen, "zundoc: doc.pdb" + lost}));
+  EXPECT_EQ(Zundoc("decode doc.pdb text.txt"), (Outcome{1, kCouldNotOpen, "zundoc: text.txt" + lost}));
+  EXPECT_EQ(zuntest::ReadText(dir / "doc.pdb"), oldDocument);
+  EXPECT_EQ(zuntest::ReadText(dir / "text.txt"), "old text");
+  EXPECT_FALSE(Leftovers(dir.Path()));
+}
+
+// Ctrl-C, SIGTERM or SIGHUP part-way: encode and decode stop and replace nothing (the target may
+// have been named by mistake); a run finishes and stores the task in hand, as the window's Stop
+// does. Either ends by the signal (the shell shows 128 + its number).
+TEST_F(Faults, ASignalPartWayReplacesNothingButARunFinishesItsTask) {
+  const std::string big = zuntest::ProseText(1 << 20, 5);
+  const std::string oldDocument = MakeDocument("doc.pdb", big);
+  zuntest::WriteText(dir / "big.txt", big + " and more");
+  zuntest::WriteText(dir / "text.txt", "old text");
+  for (const auto& [signal, unnamed] : {std::pair{SIGINT, "0"}, {SIGTERM, "1"}, {SIGHUP, "0"}}) {
+    SCOPED_TRACE(signal);
+    Preload("ZUN2_FAULT_SIGNAL=" + std::to_string(signal) + " ZUN2_NO_TMPFILE=" + unnamed);
+    for (const char* args : {"encode big.txt doc.pdb", "decode doc.pdb text.txt", "encode - doc.pdb < big.txt"}) {
+      const Outcome r = Zundoc(args);
+      EXPECT_EQ(r.exit, 128 + signal) << args;
+      EXPECT_EQ(r.out, "") << "no status: " << args;
+    }
+    EXPECT_EQ(zuntest::ReadText(dir / "doc.pdb"), oldDocument);
+    EXPECT_EQ(zuntest::ReadText(dir / "text.txt"), "old text");
+    EXPECT_FALSE(Leftovers(dir.Path()));
+  }
+  {
+    zun::DataFile data(dir.Path());
+    data.OpenAndCheck();
+    zuntest::AddTask(data, zun::TaskAction::PalmToPc, dir / "text.txt", dir / "doc.pdb");
+    zuntest::AddTask(data, zun::TaskAction::PcToPalm, dir / "big.txt", dir / "second.pdb");
+    zuntest::ChangeRecord(data, zun::kSettingsRecord,
+                          [](zun::TaskRecord& settings) { settings.SetAskOverwrite(false); });
+  }
+  const Outcome r = Zundoc("run --dir .");
+  EXPECT_EQ(r.exit, 128 + SIGHUP);
+  EXPECT_TRUE(r.out.starts_with("1\t") && r.out.ends_with("\t OK\tOK\n")) << r.out;
+  EXPECT_EQ(zuntest::ReadText(dir / "text.txt"), big) << "the task in hand was finished";
+  zun::DataFile data(dir.Path());
+  data.OpenAndCheck();
+  EXPECT_EQ(data.Read(3).Status.Trimmed(), "OK");
+  EXPECT_EQ(data.Read(4).Status.Trimmed(), "");
+  EXPECT_FALSE(zuntest::Exists(dir / "second.pdb")) << "the run ended after it";
+}
+
 TEST_F(Faults, OneProgramAtATimeUsesADataFolder) {
   zun::DataFile data(dir.Path());
   data.OpenAndCheck();  // as a window would
-  Outcome r = Zundoc("run", false);
+  Outcome r = Zundoc("run --dir .", false);
   EXPECT_EQ(r.exit, 3);
   EXPECT_NE(r.err.find("is using " + dir.Path()), std::string::npos) << r.err;
   std::thread closing([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     data.Close();
   });
-  r = Zundoc("run --wait", false);
+  r = Zundoc("run --dir . --wait", false);
   closing.join();
   EXPECT_EQ(r.exit, 0) << r.err;
 }

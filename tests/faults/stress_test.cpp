@@ -34,8 +34,8 @@ pid_t StartZundoc(std::vector<std::string> args, const std::string& home, bool u
   args.insert(args.begin(), "zundoc");
   const pid_t child = ::fork();
   if (child == 0) {
-    std::freopen("/dev/null", "w", stdout);
-    std::freopen("/dev/null", "w", stderr);
+    std::freopen((home + "output").c_str(), "a", stdout);
+    std::freopen((home + "output").c_str(), "a", stderr);
     ::setenv("JPILOT_HOME", home.c_str(), 1);
     ::setenv("TMPDIR", home.c_str(), 1);
     if (unnamedFiles) ::unsetenv("ZUN2_NO_TMPFILE");

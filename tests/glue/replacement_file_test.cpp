@@ -73,10 +73,16 @@ TEST(ReplacementFile, RefusesWhatItMustNotReplaceAndLeavesNoTrace) {
   ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
   zuntest::WriteText(dir / "readonly.txt", "keep");
   ::chmod((dir / "readonly.txt").c_str(), 0444);  // read-only for root too
-  for (const std::string& target : {dir / "folder", dir / "fifo", std::string("/dev/null"), dir / "readonly.txt"}) {
+  const std::string null = zuntest::MakeNullDevice(dir);  // as root only
+  for (const std::string& target : {dir / "folder", dir / "fifo", null, dir / "readonly.txt"}) {
+    if (target.empty()) continue;
     SCOPED_TRACE(target);
     EXPECT_FALSE(zun::MayReplace(target));
     EXPECT_THROW(Replace(target, "new"), zun::FileError);
+  }
+  if (!null.empty()) {
+    EXPECT_TRUE(fs::is_character_file(null));
+    fs::remove(null);
   }
   EXPECT_THROW(Replace(dir / "nofolder/x.txt", "new"), zun::FileError);
   EXPECT_EQ(zuntest::ReadText(dir / "readonly.txt"), "keep");

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -133,6 +134,11 @@ void ChangeRecord(zun::DataFile& data, int32_t number, const std::function<void(
 
 void PrintTo(const Outcome& outcome, std::ostream* os) {
   *os << outcome.exit << ", out \"" << outcome.out << "\", err \"" << outcome.err << '"';
+}
+
+std::string MakeNullDevice(const TempDir& dir) {
+  const std::string path = dir / "null";
+  return ::mknod(path.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0 ? path : "";
 }
 
 Outcome RunShell(const std::string& command, const std::string& scratch) {

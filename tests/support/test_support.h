@@ -13,7 +13,7 @@
 #include "hotsync/user_manager.h"
 #include "record/data_file.h"
 #include "record/task_record.h"
-#include "tasks/scripted_host.h"
+#include "support/scripted_host.h"
 
 namespace zuntest {
 
@@ -146,6 +146,10 @@ class ScriptedDialogs : public zun::FileDialogs {
     return answer;
   }
 };
+
+// A character device like /dev/null made inside `dir` (root may make one); empty when it cannot
+// be made. Tests never point at the system's own devices.
+std::string MakeNullDevice(const TempDir& dir);
 
 // Sets a file's modification time.
 void SetModificationTime(const std::string& path, std::time_t time);

@@ -203,7 +203,8 @@ TEST_F(ConversionRun, TheDataFoldersOwnFilesAreNoTasksFiles) {
   ASSERT_EQ(onDisk.size(), 7u * zun::kTaskRecordSize) << "the task list is still there";
   for (int32_t number = 1; number <= 7; ++number) {
     const auto record = zun::EncodeTaskRecord(data.Read(number));
-    EXPECT_TRUE(std::equal(record.begin(), record.end(), onDisk.begin() + (number - 1) * zun::kTaskRecordSize));
+    EXPECT_TRUE(std::equal(record.begin(), record.end(),
+                           onDisk.begin() + (number - 1) * static_cast<int32_t>(zun::kTaskRecordSize)));
     if (number > 2) {
       EXPECT_EQ(data.Read(number).Status.Trimmed(), zun::status::kDataFolderFile) << number;
     }

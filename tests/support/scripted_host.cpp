@@ -1,4 +1,4 @@
-#include "tasks/scripted_host.h"
+#include "support/scripted_host.h"
 
 namespace zun {
 

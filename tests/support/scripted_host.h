@@ -1,5 +1,6 @@
-// The window's part played from a script, for the command line and the tests: answers given in
-// advance, and a record of what a window would have shown.
+// Test support: the window's part played from a script, for the tests, the benchmarks and the
+// fuzzers (zundoc has its own host): answers given in advance, and a record of what a window
+// would have shown.
 #pragma once
 #include <deque>
 #include <functional>
