@@ -234,9 +234,9 @@ bool MainWindow::ListKeyPressed(int key) {
       {Qt::Key_Up, ListKey::Up},         {Qt::Key_Down, ListKey::Down},
       {Qt::Key_PageUp, ListKey::PageUp}, {Qt::Key_PageDown, ListKey::PageDown},
       {Qt::Key_Home, ListKey::Home},     {Qt::Key_End, ListKey::End}};
-  for (const auto& [qtKey, listKey] : kListKeys) {
-    if (qtKey != key) continue;
-    Forward([&] { model_->KeyDown(listKey); });
+  for (const auto& pair : kListKeys) {
+    if (pair.first != key) continue;
+    Forward([&] { model_->KeyDown(pair.second); });
     return true;
   }
   return false;
