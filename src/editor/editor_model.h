@@ -59,7 +59,7 @@ class EditorModel : public RunView, public ClipboardView {
   std::string TakeDataError();
 
   DateFormatter formatDate = FormatDateWithLocale;
-  std::function<std::optional<std::string>()> clipboardSource;
+  std::function<ClipboardContent()> clipboardSource;
 
   // Start-up: the user entries and "Custom", the data file, the switches, the task list.
   // Returns whether the window starts hidden (record 2 says it was left in the tray).
@@ -122,7 +122,7 @@ class EditorModel : public RunView, public ClipboardView {
   void ToggleClipSettings() override;
   void CountUpClicked(bool checked);
   void CountUpEdited(const std::string& text);
-  std::optional<std::string> ClipboardText() override;
+  ClipboardContent ReadClipboard() override;
   bool ClipSettingsMode() override { return state_.clipSettingsMode; }
   void EnableClipControls(bool on) override;
   bool CountUpChecked() override { return state_.countUp; }
