@@ -202,6 +202,9 @@ void MainWindow::ConnectEditor() {
     connect(box, &QLineEdit::textChanged, this,
             [this, edited](const QString& t) { Forward([&] { (model_.get()->*edited)(t.toStdString()); }); });
   };
+  for (QLineEdit* box : {pcFile_, palmFile_}) {
+    connect(box, &QLineEdit::editingFinished, this, [this] { Forward([&] { model_->FileBoxLeft(); }); });
+  }
   text(pcFile_, &EditorModel::PcFileEdited);
   text(palmFile_, &EditorModel::PalmFileEdited);
   text(tabSpace_, &EditorModel::TabSpaceEdited);
