@@ -70,6 +70,10 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 if(ZUN2_BUILD_UI)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
 endif()
+# Without Qt's Wayland plugin the window runs through XWayland on a Wayland desktop.
+if(ZUN2_BUILD_UI)
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-wayland)
+endif()
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS jpilot)
 # CPack puts the summary first.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "ZUN2 keeps plain text files and Palm documents (PalmDOC databases of type

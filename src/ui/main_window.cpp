@@ -357,6 +357,9 @@ void MainWindow::changeEvent(QEvent* event) {
   if (event->type() == QEvent::PaletteChange) PaintPictures();
   if (event->type() != QEvent::WindowStateChange || shutDown_) return;
   const bool minimized = isMinimized();
+  // Hidden in the tray the window stays there until it is restored, whatever its state does
+  // meanwhile (a Wayland compositor sends it back to normal at once).
+  if (!minimized && trayWatch_->isActive()) return;
   // Into the tray only while the icon can be seen there; otherwise an ordinary minimize.
   if (minimized && tray_->isVisible() && HasTray()) {
     QTimer::singleShot(0, this, [this] { hide(); });
@@ -366,10 +369,14 @@ void MainWindow::changeEvent(QEvent* event) {
 }
 
 void MainWindow::RestoreWindow() {
+  const bool fromTray = trayWatch_->isActive();
+  const bool stateChanges = isMinimized();
   trayWatch_->stop();
   showNormal();
   raise();
   activateWindow();
+  // Out of the tray without a state change to report it (started there, or on Wayland).
+  if (fromTray && !stateChanges) Forward([&] { model_->WindowMinimized(false); });
 }
 
 void MainWindow::ComeForward(const QString& token) {
