@@ -41,9 +41,11 @@ ClipboardContent ReadThroughHelper(const QString& helper) {
     process.waitForFinished();
     return {std::nullopt, false};
   }
-  if (process.exitStatus() != QProcess::NormalExit) return {std::nullopt, false};
-  if (process.exitCode() != 0) return {};
-  return {QString::fromUtf8(process.readAllStandardOutput()).toStdString(), true};
+  if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == kNoText) return {};
+  if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0) {
+    return {QString::fromUtf8(process.readAllStandardOutput()).toStdString(), true};
+  }
+  return ReadDirectly();  // the helper could not read it (no display of its own, say)
 }
 
 }  // namespace
