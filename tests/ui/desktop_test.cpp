@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QSocketNotifier>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
