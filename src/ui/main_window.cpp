@@ -69,7 +69,11 @@ MainWindow::MainWindow(StartOptions options) : options_(std::move(options)), dat
   Connect();
 }
 
-MainWindow::~MainWindow() { ShutDown(); }
+MainWindow::~MainWindow() {
+  ShutDown();
+  // A box that has the focus reports it left when the children go, after this part is gone.
+  for (QLineEdit* box : {pcFile_, palmFile_}) box->disconnect(this);
+}
 
 bool MainWindow::HasTray() const { return trayProbe_ ? trayProbe_() : QSystemTrayIcon::isSystemTrayAvailable(); }
 
