@@ -1,7 +1,6 @@
 # Install rules for everything besides the programs, and the Debian package made by
 # `cpack -G DEB` in the build folder: zun2_<version>_<arch>.deb.
 
-set(ZUN2_APP_ID org.zun2.zun2 CACHE STRING "The reverse-DNS ID of the desktop entry and the AppStream metadata")
 set(ZUN2_MAINTAINER "ZUN2 developers <zun2@example.org>" CACHE STRING "The package maintainer, as Name <address>")
 set(package_dir ${PROJECT_BINARY_DIR}/packaging)
 set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/zun2)
@@ -70,6 +69,10 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # Qt's libraries only recommend their platform plugins, without which no window opens.
 if(ZUN2_BUILD_UI)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
+endif()
+# Without Qt's Wayland plugin the window runs through XWayland on a Wayland desktop.
+if(ZUN2_BUILD_UI)
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-wayland)
 endif()
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS jpilot)
 # CPack puts the summary first.

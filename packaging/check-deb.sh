@@ -21,6 +21,7 @@ depends="$(dpkg-deb -f "$deb" Depends)"
 for library in libc6 libqt6widgets6; do
   [[ "$depends" == *"$library"* ]] || fail "Depends lacks $library (dpkg-shlibdeps): $depends"
 done
+[[ "$(dpkg-deb -f "$deb" Recommends)" == *qt6-wayland* ]] || fail "Recommends lacks qt6-wayland"
 
 contents="$(dpkg-deb -c "$deb" | awk '{print $6}')"
 has() {

@@ -5,8 +5,11 @@
 # an ordinary user, directly when the caller is root (a bare container has no sudo).
 # usage: tools/install-deps.sh [--package | --clang]
 set -euo pipefail
-# txt2pdbdoc and calibre (ebook-convert) are peers in the tests; their tests skip without them.
-packages=(cmake g++ make pkg-config libglib2.0-dev libgtest-dev txt2pdbdoc calibre qt6-base-dev)
+# txt2pdbdoc and calibre (ebook-convert) are peers in the tests; their tests skip without them, as
+# the window's desktop tests do without Xvfb, weston (headless Wayland), Qt's Wayland plugin and a
+# session bus.
+packages=(cmake g++ make pkg-config libglib2.0-dev libgtest-dev txt2pdbdoc calibre qt6-base-dev
+  xvfb weston qt6-wayland dbus-daemon)
 case "${1:-}" in
   "") ;;
   --package) packages+=(dpkg-dev file desktop-file-utils appstream lintian man-db) ;;

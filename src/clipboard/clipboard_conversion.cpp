@@ -62,10 +62,12 @@ int32_t NextCounter(int32_t number) {
 
 void ConvertClipboard(DataFile& data, ConversionEnv& env, ClipboardView& view) {
   TaskRecord clip = data.Read(kClipboardRecord);
-  const std::optional<std::string> text = view.ClipboardText();
+  const ClipboardContent content = view.ReadClipboard();
+  const std::optional<std::string>& text = content.text;
   if (!text) {
-    env.host.SetTrayIcon(kClipFailureFrame, TrayTip(status::kClipboardEmpty));
-    clip.Status = status::kClipboardEmpty;
+    const char* status = content.answered ? status::kClipboardEmpty : status::kClipboardNoAnswer;
+    env.host.SetTrayIcon(kClipFailureFrame, TrayTip(status));
+    clip.Status = status;
   } else {
     const bool wasInClipMode = view.ClipSettingsMode();
     if (!wasInClipMode) view.ToggleClipSettings();

@@ -14,12 +14,25 @@ inline constexpr const char* kClipboardDocumentName = "clipboard.pdb";
 inline constexpr int32_t kClipSuccessFrame = 9;
 inline constexpr int32_t kClipFailureFrame = 10;
 
+namespace status {
+// The clipboard's owner did not hand over its text in time (not the same as holding none).
+inline constexpr const char* kClipboardNoAnswer = "clipboard did not answer";
+}  // namespace status
+
+// What reading the clipboard gave: its text, nothing when it holds no text; `answered` is false
+// when the program that owns the clipboard did not answer.
+struct ClipboardContent {
+  std::optional<std::string> text;
+  bool answered = true;
+};
+
 // What the clipboard conversion needs from the window.
 class ClipboardView {
  public:
   virtual ~ClipboardView() = default;
-  // The clipboard's text; nothing when it holds none.
-  virtual std::optional<std::string> ClipboardText() = 0;
+  // The clipboard's text. Waiting for it lets events run: an owner that does not answer must
+  // not freeze the window.
+  virtual ClipboardContent ReadClipboard() = 0;
   virtual bool ClipSettingsMode() = 0;
   // Enters or leaves clip settings mode; in it the install list shows record 2's targets.
   virtual void ToggleClipSettings() = 0;

@@ -89,7 +89,7 @@ void EditorModel::CountUpClicked(bool checked) {
   });
 }
 
-std::optional<std::string> EditorModel::ClipboardText() { return clipboardSource ? clipboardSource() : std::nullopt; }
+ClipboardContent EditorModel::ReadClipboard() { return clipboardSource ? clipboardSource() : ClipboardContent{}; }
 
 void EditorModel::ShowCounter(int32_t next) { state_.countUpText = ThreeDigits(next); }
 

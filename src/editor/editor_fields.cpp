@@ -1,5 +1,4 @@
-// The editor's fields: options, number boxes, install targets, the file boxes with automatic
-// naming, the two switches and browsing.
+// The editor's fields: options, number boxes, install targets, the two switches and browsing.
 #include <algorithm>
 
 #include "editor/editor_model.h"
@@ -105,129 +104,14 @@ void EditorModel::StoreTargetsAndFollowPalmBox() {
     const size_t stored = std::min<size_t>(state_.installChecks.size(), kMaxListEntries);
     for (size_t i = 0; i < stored; ++i) task.Targets.SetAt(i, state_.installChecks[i] ? '1' : '0');
   });
-  // A bare name for users, a full path in the custom folder for "Custom".
+  // A bare name for users, a full path for "Custom".
   const std::string text = state_.palmFileText;
-  std::string wanted = PathFileName(text);
-  if (InstallChecks().CustomChecked()) {
-    std::string folder = PathDirectory(text);
-    if (folder.empty()) folder = data_.Read(kSettingsRecord).PalmFile.Trimmed();
-    if (folder.empty()) folder = FallbackFolder();
-    wanted = folder + PathFileName(text);
-  }
+  const std::string wanted = InstallChecks().CustomChecked() ? CustomDocumentPath(text) : PathFileName(text);
   if (wanted == text) {
     state_.palmFileInfo = Info(text, true);
   } else {
     SetPalmText(wanted);
   }
-}
-
-// File boxes and automatic naming. A box's change handling runs when its text changes.
-
-// An edit by any means (typing, pasting, an input method, an assistive tool) counts as typed.
-void EditorModel::PcFileEdited(const std::string& text) {
-  state_.lastEditedSide = kPcSide;
-  Guarded([&] { SetPcText(text); });
-}
-
-void EditorModel::PalmFileEdited(const std::string& text) {
-  state_.lastEditedSide = kPalmSide;
-  Guarded([&] { SetPalmText(text); });
-}
-
-bool EditorModel::FitsField(const std::string& stored, std::string& info) {
-  if (stored.size() <= kMaxPathBytes) return true;
-  info = kInfoTooLong;  // the box keeps what was typed; the record keeps the last name that fitted
-  return false;
-}
-
-void EditorModel::SetPcText(const std::string& text) {
-  if (text == state_.pcFileText) return;
-  state_.pcFileText = text;
-  PcFileChanged();
-}
-
-void EditorModel::SetPalmText(const std::string& text) {
-  if (text == state_.palmFileText) return;
-  state_.palmFileText = text;
-  PalmFileChanged();
-}
-
-void EditorModel::PcFileChanged() {
-  // In clip settings mode the PC side is the clipboard: the task still selected keeps its file.
-  if (state_.rows.empty() || state_.selected < 1 || state_.clipSettingsMode) return;
-  const std::string text = state_.pcFileText;
-  if (!FitsField(text, state_.pcFileInfo)) return;
-  state_.Row(state_.selected).pcName = PathFileName(text);
-  state_.pcFileInfo = Info(text, false);
-  TaskAction action{};
-  StoreEdit([&](TaskRecord& task) {
-    task.PcFile = text;
-    action = task.Action;
-  });
-  if (NamingActive() &&
-      (action == TaskAction::PcToPalm || (action == TaskAction::BothWays && state_.lastEditedSide == kPcSide))) {
-    NamePalmFromPc(PathFileName(text));
-  }
-}
-
-namespace {
-
-// A name made for one side never names the other side's file (a text called x.pdb would
-// otherwise be named as its own document): then the whole name gets the extension.
-std::string NotTheSameFile(const std::string& named, const std::string& other, const std::string& name,
-                           const std::string& extension) {
-  std::string candidate = named + PathWithoutExtension(name) + extension;
-  if (candidate != other && !IsSameFile(candidate, other)) return candidate;
-  return named + name + extension;
-}
-
-}  // namespace
-
-void EditorModel::NamePalmFromPc(const std::string& name) {
-  const std::string folder = InstallChecks().CustomChecked() ? PathDirectory(state_.palmFileText) : "";
-  SetPalmText(NotTheSameFile(folder, state_.pcFileText, name, ".pdb"));
-}
-
-void EditorModel::PalmFileChanged() {
-  if (!state_.clipSettingsMode && (state_.rows.empty() || state_.selected < 1)) return;
-  std::string text = state_.palmFileText;
-  std::string name = PathFileName(text);
-  if (NamingActive() && !name.empty() && PathExtension(name).empty()) {
-    // A name typed without extension gets ".pdb", the caret staying just before it.
-    name += ".pdb";
-    text += ".pdb";
-    state_.palmFileText = text;
-    state_.palmCaret = text.size() - 4;
-  }
-  state_.palmFileInfo = Info(text, true);
-  const std::string stored = InstallChecks().CustomChecked() ? text : PathFileName(text);
-  if (!FitsField(stored, state_.palmFileInfo)) return;
-  if (state_.clipSettingsMode) {
-    StoreEdit([&](TaskRecord& task) { task.PalmFile = stored; });
-    return;
-  }
-  state_.Row(state_.selected).palmName = name;
-  TaskAction action{};
-  StoreEdit([&](TaskRecord& task) {
-    task.PalmFile = stored;
-    action = task.Action;
-  });
-  if (NamingActive() &&
-      (action == TaskAction::PalmToPc || (action == TaskAction::BothWays && state_.lastEditedSide == kPalmSide))) {
-    NamePcFromPalm(name);
-  }
-}
-
-void EditorModel::NamePcFromPalm(const std::string& name) {
-  std::string folder = PathDirectory(state_.pcFileText);
-  if (folder.empty()) folder = data_.Read(kSettingsRecord).PcFile.Trimmed();
-  if (folder.empty()) folder = FallbackFolder();
-  const TargetChecks checks = InstallChecks();
-  std::string palmPath = state_.palmFileText;
-  if (!checks.CustomChecked() && checks.FirstChecked() >= 0) {
-    palmPath = UserBackupDir(users_, checks.FirstChecked()) + PathFileName(palmPath);
-  }
-  SetPcText(NotTheSameFile(folder, palmPath, name, ".txt"));
 }
 
 void EditorModel::AutoNamingClicked(bool checked) {
@@ -276,8 +160,10 @@ void EditorModel::BrowsePcFile(FileDialogs& dialogs) {
       RefreshFileInfo(false);  // cancelled: nothing else changes, above all no name made for the other side
       return;
     }
+    SettleFileNames();  // a chosen file is no key press
     SetPcText(chosen);
     if (state_.pcFileText == old) PcFileChanged();
+    SettleFileNames();
   });
 }
 
@@ -298,8 +184,10 @@ void EditorModel::BrowsePalmFile(FileDialogs& dialogs) {
       RefreshFileInfo(true);  // cancelled: nothing else changes
       return;
     }
+    SettleFileNames();  // a chosen file is no key press
     SetPalmText(chosen);
     if (state_.palmFileText == old) PalmFileChanged();
+    SettleFileNames();
   });
 }
 

@@ -124,6 +124,8 @@ void EditorModel::LoadEditor(int32_t record) {
   EnableEditor(true);
   buffer_ = data_.Read(record);
   const TaskRecord loaded = buffer_;
+  settledPcFile_ = loaded.PcFile.Trimmed();
+  settledPalmFile_ = loaded.PalmFile.Trimmed();
   state_.editorLoading = true;
   for (size_t i = 0; i < state_.installChecks.size(); ++i) {
     state_.installChecks[i] = i < kMaxListEntries && IsEntryChecked(loaded.Targets, static_cast<int>(i));

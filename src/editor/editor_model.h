@@ -59,7 +59,7 @@ class EditorModel : public RunView, public ClipboardView {
   std::string TakeDataError();
 
   DateFormatter formatDate = FormatDateWithLocale;
-  std::function<std::optional<std::string>()> clipboardSource;
+  std::function<ClipboardContent()> clipboardSource;
 
   // Start-up: the user entries and "Custom", the data file, the switches, the task list.
   // Returns whether the window starts hidden (record 2 says it was left in the tray).
@@ -99,6 +99,8 @@ class EditorModel : public RunView, public ClipboardView {
   void PcFileKeyPressed() { state_.lastEditedSide = kPcSide; }
   void PalmFileKeyPressed() { state_.lastEditedSide = kPalmSide; }
   void CaretPlaced() { state_.palmCaret.reset(); }
+  // The user left a file box (or pressed Return in it): what it holds now is settled.
+  void FileBoxLeft();
   void AutoNamingClicked(bool checked);
   void AskOverwriteClicked(bool checked);
   void BrowsePcFile(FileDialogs& dialogs);
@@ -122,7 +124,7 @@ class EditorModel : public RunView, public ClipboardView {
   void ToggleClipSettings() override;
   void CountUpClicked(bool checked);
   void CountUpEdited(const std::string& text);
-  std::optional<std::string> ClipboardText() override;
+  ClipboardContent ReadClipboard() override;
   bool ClipSettingsMode() override { return state_.clipSettingsMode; }
   void EnableClipControls(bool on) override;
   bool CountUpChecked() override { return state_.countUp; }
@@ -169,8 +171,16 @@ class EditorModel : public RunView, public ClipboardView {
   void NamePcFromPalm(const std::string& name);
   // The information box of one side brought up to date, nothing stored.
   void RefreshFileInfo(bool palmSide);
-  // Whether `stored` fits its field; when not, the information box says so and nothing is stored.
+  // Whether `stored` fits its field; when not, the information box says so.
   bool FitsField(const std::string& stored, std::string& info);
+  // A text too long for its field is not stored: both file names go back to what they were when
+  // the editing began (SettleFileNames).
+  void SettleFileNames();
+  void RestoreSettledFileNames();
+  // Where a "Custom" document named without a folder goes: the default Palm folder, else beside
+  // its PC file, else the user's documents folder; never the data folder.
+  std::string DocumentFolder();
+  std::string CustomDocumentPath(const std::string& path);
   bool NamingActive() const { return state_.autoNaming && !loading_; }
   std::string Info(const std::string& path, bool palmSide);
   std::string OpenDialog(FileDialogs& dialogs, bool palmSide, const std::string& startFolder,
@@ -185,6 +195,7 @@ class EditorModel : public RunView, public ClipboardView {
   ListColumn clickedColumn_ = ListColumn::Sync;
   int32_t savedRow_ = 0;
   bool exitRequested_ = false;
+  std::string settledPcFile_, settledPalmFile_;  // the file names when the editing began
 };
 
 }  // namespace zun

@@ -10,6 +10,7 @@
 
 #include "glue/file_descriptor.h"
 #include "glue/file_system.h"
+#include "glue/xdg_dirs.h"
 
 namespace zun {
 namespace {
@@ -30,28 +31,16 @@ std::vector<std::string> Split(const std::string& text, char separator) {
   return parts;
 }
 
-std::vector<std::string> Folders(const char* variable, const std::string& fallback) {
-  const std::string value = Environment(variable);
-  std::vector<std::string> folders;
-  for (const std::string& folder : Split(value.empty() ? fallback : value, ':')) folders.push_back(folder + "/");
-  return folders;
-}
-
 std::vector<std::string> ApplicationFolders() {
-  const std::string home = Environment("HOME");
   std::vector<std::string> folders;
-  for (const std::string& folder : Folders("XDG_DATA_HOME", home + "/.local/share"))
-    folders.push_back(folder + "applications/");
-  for (const std::string& folder : Folders("XDG_DATA_DIRS", "/usr/local/share:/usr/share")) {
-    folders.push_back(folder + "applications/");
-  }
+  if (const std::string home = XdgDataHome(); !home.empty()) folders.push_back(home + "/applications/");
+  for (const std::string& folder : XdgDataDirs()) folders.push_back(folder + "/applications/");
   return folders;
 }
 
 // The association lists in the order they count: configuration folders, then application
 // folders; in each the current desktop's own list before the common one.
 std::vector<std::string> AssociationLists() {
-  const std::string home = Environment("HOME");
   std::vector<std::string> desktops;
   for (std::string desktop : Split(Environment("XDG_CURRENT_DESKTOP"), ':')) {
     for (char& c : desktop) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -59,10 +48,10 @@ std::vector<std::string> AssociationLists() {
   }
   desktops.emplace_back();
   std::vector<std::string> lists;
-  std::vector<std::string> folders = Folders("XDG_CONFIG_HOME", home + "/.config");
-  for (const std::string& folder : Folders("XDG_CONFIG_DIRS", "/etc/xdg")) folders.push_back(folder);
+  std::vector<std::string> folders = XdgConfigDirs();
+  if (const std::string config = XdgConfigHome(); !config.empty()) folders.insert(folders.begin(), config);
   for (const std::string& folder : folders) {
-    for (const std::string& desktop : desktops) lists.push_back(folder + desktop + "mimeapps.list");
+    for (const std::string& desktop : desktops) lists.push_back(folder + "/" + desktop + "mimeapps.list");
   }
   for (const std::string& folder : ApplicationFolders()) {
     for (const std::string& desktop : desktops) lists.push_back(folder + desktop + "mimeapps.list");
@@ -123,8 +112,37 @@ std::string Unescape(const std::string& value) {
   return out;
 }
 
+// The [Desktop Entry] group of an entry file; nothing when the entry may not be started
+// (hidden, no application, its TryExec program missing, no Exec line).
+std::optional<DesktopEntry> ReadDesktopEntry(const std::string& path, const std::vector<std::string>& lines) {
+  DesktopEntry entry{path, {}, {}, {}, false};
+  bool inEntry = false;
+  bool usable = true;
+  for (const std::string& line : lines) {
+    if (!line.empty() && line.front() == '[') {
+      inEntry = line == "[Desktop Entry]";
+      continue;
+    }
+    const size_t equals = line.find('=');
+    if (!inEntry || equals == std::string::npos) continue;
+    std::string key = line.substr(0, equals);
+    while (!key.empty() && key.back() == ' ') key.pop_back();
+    const size_t start = line.find_first_not_of(' ', equals + 1);
+    const std::string value = Unescape(start == std::string::npos ? "" : line.substr(start));
+    if (key == "Exec") entry.exec = value;
+    if (key == "Name") entry.name = value;
+    if (key == "Icon") entry.icon = value;
+    if (key == "Terminal") entry.terminal = value == "true";
+    if (key == "Hidden" && value == "true") usable = false;
+    if (key == "Type" && value != "Application") usable = false;
+    if (key == "TryExec" && !ProgramFound(value)) usable = false;
+  }
+  if (!usable || entry.exec.empty()) return std::nullopt;
+  return entry;
+}
+
 // An installed, usable entry named by its desktop file ID ("foo.desktop"; "kde-foo.desktop" may
-// also be "kde/foo.desktop").
+// also be "kde/foo.desktop"). The first file found for an ID decides.
 std::optional<DesktopEntry> FindEntry(const std::string& id) {
   std::vector<std::string> names = {id};
   for (size_t dash = id.find('-'); dash != std::string::npos; dash = id.find('-', dash + 1)) {
@@ -133,30 +151,7 @@ std::optional<DesktopEntry> FindEntry(const std::string& id) {
   for (const std::string& folder : ApplicationFolders()) {
     for (const std::string& name : names) {
       const std::vector<std::string> lines = KeyFileLines(folder + name);
-      if (lines.empty()) continue;
-      DesktopEntry entry{folder + name, {}, {}, {}};
-      bool inEntry = false;
-      bool usable = true;
-      for (const std::string& line : lines) {
-        if (!line.empty() && line.front() == '[') {
-          inEntry = line == "[Desktop Entry]";
-          continue;
-        }
-        const size_t equals = line.find('=');
-        if (!inEntry || equals == std::string::npos) continue;
-        std::string key = line.substr(0, equals);
-        while (!key.empty() && key.back() == ' ') key.pop_back();
-        const size_t start = line.find_first_not_of(' ', equals + 1);
-        const std::string value = Unescape(start == std::string::npos ? "" : line.substr(start));
-        if (key == "Exec") entry.exec = value;
-        if (key == "Name") entry.name = value;
-        if (key == "Icon") entry.icon = value;
-        if (key == "Hidden" && value == "true") usable = false;
-        if (key == "Type" && value != "Application") usable = false;
-        if (key == "TryExec" && !ProgramFound(value)) usable = false;
-      }
-      if (usable && !entry.exec.empty()) return entry;
-      return std::nullopt;  // the first file found for an ID decides
+      if (!lines.empty()) return ReadDesktopEntry(folder + name, lines);
     }
   }
   return std::nullopt;
@@ -219,15 +214,66 @@ std::string LocalPath(const std::string& address) {
                         address.find('#') == std::string::npos ? std::string::npos : address.find('#') - scheme.size());
 }
 
-}  // namespace
-
-std::optional<std::vector<std::string>> ExecCommand(const DesktopEntry& entry, const std::string& address) {
+// The words of an Exec value as they are split.
+struct ExecWords {
   std::vector<std::string> command;
   std::string word;
   bool inWord = false;
-  bool quoted = false;
   bool wordQuoted = false;  // "" is an empty argument; a word of dropped codes is none
   bool addressPlaced = false;
+
+  void EndWord() {
+    if (inWord && (!word.empty() || wordQuoted)) command.push_back(word);
+    word.clear();
+    inWord = wordQuoted = false;
+  }
+};
+
+// One field code (the letter after "%"); false for a code the rules do not know.
+bool ExpandFieldCode(char code, const DesktopEntry& entry, const std::string& address, ExecWords& words) {
+  switch (code) {
+    case 'u':
+    case 'U':
+      words.word += address;
+      words.addressPlaced = true;
+      return true;
+    case 'f':
+    case 'F':
+      words.word += LocalPath(address);
+      words.addressPlaced = true;
+      return true;
+    case 'c':
+      words.word += entry.name;
+      return true;
+    case 'k':
+      words.word += entry.path;
+      return true;
+    case 'i':
+      if (!entry.icon.empty()) {
+        words.command.emplace_back("--icon");
+        words.word += entry.icon;
+      }
+      return true;
+    case '%':
+      words.word += '%';
+      return true;
+    case 'd':
+    case 'D':
+    case 'n':
+    case 'N':
+    case 'v':
+    case 'm':
+      return true;  // deprecated: dropped
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+std::optional<std::vector<std::string>> ExecCommand(const DesktopEntry& entry, const std::string& address) {
+  ExecWords words;
+  bool quoted = false;
   const std::string& exec = entry.exec;
   for (size_t i = 0; i < exec.size(); ++i) {
     const char c = exec[i];
@@ -235,69 +281,29 @@ std::optional<std::vector<std::string>> ExecCommand(const DesktopEntry& entry, c
       if (c == '"') {
         quoted = false;
       } else if (c == '\\' && i + 1 < exec.size() && std::string("\"`$\\").find(exec[i + 1]) != std::string::npos) {
-        word += exec[++i];
+        words.word += exec[++i];
       } else {
-        word += c;
+        words.word += c;
       }
-      continue;
-    }
-    if (c == ' ' || c == '\t') {
-      if (inWord && (!word.empty() || wordQuoted)) command.push_back(word);
-      word.clear();
-      inWord = wordQuoted = false;
-      continue;
-    }
-    inWord = true;
-    if (c == '"') {
-      quoted = wordQuoted = true;
-    } else if (c == '%' && i + 1 < exec.size()) {
-      const char code = exec[++i];
-      switch (code) {
-        case 'u':
-        case 'U':
-          word += address;
-          addressPlaced = true;
-          break;
-        case 'f':
-        case 'F':
-          word += LocalPath(address);
-          addressPlaced = true;
-          break;
-        case 'c':
-          word += entry.name;
-          break;
-        case 'k':
-          word += entry.path;
-          break;
-        case 'i':
-          if (!entry.icon.empty()) {
-            command.emplace_back("--icon");
-            word += entry.icon;
-          }
-          break;
-        case '%':
-          word += '%';
-          break;
-        case 'd':
-        case 'D':
-        case 'n':
-        case 'N':
-        case 'v':
-        case 'm':
-          break;  // deprecated: dropped
-        default:
-          return std::nullopt;
-      }
+    } else if (c == ' ' || c == '\t') {
+      words.EndWord();
+    } else if (c == '"') {
+      words.inWord = words.wordQuoted = quoted = true;
     } else if (c == '%') {
-      return std::nullopt;
+      words.inWord = true;
+      if (i + 1 == exec.size() || !ExpandFieldCode(exec[++i], entry, address, words)) return std::nullopt;
     } else {
-      word += c;
+      words.inWord = true;
+      words.word += c;
     }
   }
   if (quoted) return std::nullopt;
-  if (inWord && (!word.empty() || wordQuoted)) command.push_back(word);
+  words.EndWord();
+  std::vector<std::string>& command = words.command;
   if (command.empty()) return std::nullopt;
-  if (!addressPlaced) command.push_back(address);
+  if (!words.addressPlaced) command.push_back(address);
+  // Debian's terminal alternative takes the command and its arguments after -e.
+  if (entry.terminal) command.insert(command.begin(), {"x-terminal-emulator", "-e"});
   return command;
 }
 

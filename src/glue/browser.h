@@ -25,11 +25,13 @@ struct DesktopEntry {
   std::string name;  // for %c
   std::string icon;  // for %i
   std::string exec;  // the Exec value, string escapes already undone
+  bool terminal = false;  // Terminal=true: the program runs in a terminal
 };
 
 // The Exec value as a command for `address`: quoting and escapes undone, field codes expanded
 // (%u %U %f %F the address, a local path for %f %F; %i %c %k %%; deprecated codes dropped), the
-// address appended when no field code takes it. Nothing when the value is malformed.
+// address appended when no field code takes it; an entry for the terminal runs in
+// `x-terminal-emulator -e`. Nothing when the value is malformed.
 std::optional<std::vector<std::string>> ExecCommand(const DesktopEntry& entry, const std::string& address);
 
 // The page made while the browser is looked up (in the temporary folder); "" when it could not

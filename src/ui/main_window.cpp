@@ -4,7 +4,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QCursor>
 #include <QDateTime>
@@ -30,10 +29,13 @@
 #include "glue/codec_loader.h"
 #include "glue/file_system.h"
 #include "tasks/conversion_run.h"
+#include "ui/clipboard_reader.h"
+#include "ui/desktop.h"
 #include "ui/info_window.h"
 #include "ui/modal.h"
 #include "ui/pictures.h"
 #include "ui/qt_file_dialogs.h"
+#include "ui/single_window.h"
 #include "ui/task_list_model.h"
 
 namespace zun::ui {
@@ -59,16 +61,19 @@ MainWindow::MainWindow(StartOptions options) : options_(std::move(options)), dat
   dialogs_ = qtDialogs_.get();
   model_ = std::make_unique<EditorModel>(data_, *options_.users, flags_);
   model_->formatDate = LocaleDate;
-  model_->clipboardSource = [] {
-    const QString text = QApplication::clipboard()->text();
-    return text.isEmpty() ? std::nullopt : std::optional<std::string>(text.toStdString());
-  };
+  model_->clipboardSource = [this] { return ReadClipboard(QString::fromStdString(options_.clipboardHelper)); };
+  beacon_ = new WindowBeacon([this](const QString& token) { ComeForward(token); });
+  beacon_->setParent(this);
   Build();
   BuildTray();
   Connect();
 }
 
-MainWindow::~MainWindow() { ShutDown(); }
+MainWindow::~MainWindow() {
+  ShutDown();
+  // A box that has the focus reports it left when the children go, after this part is gone.
+  for (QLineEdit* box : {pcFile_, palmFile_}) box->disconnect(this);
+}
 
 bool MainWindow::HasTray() const { return trayProbe_ ? trayProbe_() : QSystemTrayIcon::isSystemTrayAvailable(); }
 
@@ -78,6 +83,13 @@ bool MainWindow::Start() {
     hidden = model_->Open();
   } catch (const DataFolderInUse& error) {
     // One program at a time per data folder: this window ends before it reads or writes anything.
+    // A window holding the folder comes forward (also out of the tray) instead; the message is
+    // for a folder held by something else (a zundoc run).
+    if (BringRunningWindowForward(options_.programDir)) {
+      handedOver_ = true;
+      ShutDown();
+      return false;
+    }
     ShowMessage(this, QMessageBox::Warning, kMessageTitle,
                 QString("ZUN2 cannot start here: %1.\nClose the other window, or wait until the run ends.")
                     .arg(QString::fromStdString(error.what())),
@@ -90,16 +102,19 @@ bool MainWindow::Start() {
     ShutDown();
     return false;
   }
+  beacon_->Listen(options_.programDir);
   ensurePolished();
   model_->SetRowsPerPage(RowsPerPage());
   Mirror();
   // The icon is asked for even without a tray: Qt shows it as soon as a tray appears.
   tray_->show();
-  // Hidden in the tray when it was left there, unless there is no tray to come back from.
+  // Hidden in the tray when it was left there, unless there is no tray to come back from. Not
+  // shown at all rather than minimized: a window that is minimized before it was ever mapped
+  // carries that state into its first map, and the window manager minimizes the restored window
+  // again at once.
   if (hidden && HasTray()) {
-    setWindowState(Qt::WindowMinimized);
     trayWatch_->start();
-  } else if (hidden) {
+  } else if (hidden && MinimizeIsReported()) {
     showMinimized();
   } else {
     show();
@@ -174,7 +189,13 @@ void MainWindow::Connect() {
     // Hidden in a tray that went away: back to the task bar, minimized.
     if (!isVisible() && HasTray()) return;
     trayWatch_->stop();
-    if (!isVisible()) showMinimized();
+    if (isVisible()) return;
+    // Shown where a minimize cannot be seen (Wayland): the user could not tell where it went.
+    if (MinimizeIsReported()) {
+      showMinimized();
+    } else {
+      showNormal();
+    }
   });
 }
 
@@ -185,6 +206,9 @@ void MainWindow::ConnectEditor() {
     connect(box, &QLineEdit::textChanged, this,
             [this, edited](const QString& t) { Forward([&] { (model_.get()->*edited)(t.toStdString()); }); });
   };
+  for (QLineEdit* box : {pcFile_, palmFile_}) {
+    connect(box, &QLineEdit::editingFinished, this, [this] { Forward([&] { model_->FileBoxLeft(); }); });
+  }
   text(pcFile_, &EditorModel::PcFileEdited);
   text(palmFile_, &EditorModel::PalmFileEdited);
   text(tabSpace_, &EditorModel::TabSpaceEdited);
@@ -234,9 +258,9 @@ bool MainWindow::ListKeyPressed(int key) {
       {Qt::Key_Up, ListKey::Up},         {Qt::Key_Down, ListKey::Down},
       {Qt::Key_PageUp, ListKey::PageUp}, {Qt::Key_PageDown, ListKey::PageDown},
       {Qt::Key_Home, ListKey::Home},     {Qt::Key_End, ListKey::End}};
-  for (const auto& [qtKey, listKey] : kListKeys) {
-    if (qtKey != key) continue;
-    Forward([&] { model_->KeyDown(listKey); });
+  for (const auto& pair : kListKeys) {
+    if (pair.first != key) continue;
+    Forward([&] { model_->KeyDown(pair.second); });
     return true;
   }
   return false;
@@ -337,6 +361,9 @@ void MainWindow::changeEvent(QEvent* event) {
   if (event->type() == QEvent::PaletteChange) PaintPictures();
   if (event->type() != QEvent::WindowStateChange || shutDown_) return;
   const bool minimized = isMinimized();
+  // Hidden in the tray the window stays there until it is restored, whatever its state does
+  // meanwhile (a Wayland compositor sends it back to normal at once).
+  if (!minimized && trayWatch_->isActive()) return;
   // Into the tray only while the icon can be seen there; otherwise an ordinary minimize.
   if (minimized && tray_->isVisible() && HasTray()) {
     QTimer::singleShot(0, this, [this] { hide(); });
@@ -346,10 +373,25 @@ void MainWindow::changeEvent(QEvent* event) {
 }
 
 void MainWindow::RestoreWindow() {
+  const bool fromTray = trayWatch_->isActive();
+  const bool stateChanges = isMinimized();
   trayWatch_->stop();
   showNormal();
   raise();
   activateWindow();
+  // Out of the tray without a state change to report it (started there, or on Wayland).
+  if (fromTray && !stateChanges) Forward([&] { model_->WindowMinimized(false); });
+}
+
+void MainWindow::ComeForward(const QString& token) {
+  if (shutDown_) return;
+  // Wayland lets a window take the focus only with the launch's activation token.
+  if (!token.isEmpty()) qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
+  RestoreWindow();
+  if (QWidget* prompt = QApplication::activeModalWidget()) {
+    prompt->raise();
+    prompt->activateWindow();
+  }
 }
 
 void MainWindow::TrayActivated(int reason) {
@@ -358,6 +400,9 @@ void MainWindow::TrayActivated(int reason) {
     case QSystemTrayIcon::Trigger:
       SetTrayIcon(kTrayRestFrame, kTrayTip);
       MirrorProgress();
+      // A StatusNotifierItem host reports its one click on the icon as the item's activation:
+      // that click brings the window back, as the double click does on the older trays.
+      if (IconIsNotifierItem()) RestoreWindow();
       break;
     case QSystemTrayIcon::DoubleClick:
       SetTrayIcon(kTrayRestFrame, kTrayTip);

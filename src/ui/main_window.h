@@ -38,6 +38,7 @@ namespace zun::ui {
 
 class Shapes;
 class TaskListModel;
+class WindowBeacon;
 
 inline constexpr const char* kWindowCaption = "ZUN2 V" ZUN2_VERSION;
 inline constexpr const char* kTrayTip = "ZUN2";
@@ -53,6 +54,7 @@ struct StartOptions {
   std::vector<std::string> codecFolders;                  // where libzun2.so is looked for, in order
   std::unique_ptr<UserManager> users;                     // the HotSync users
   std::string handheldCharset = kDefaultHandheldCharset;  // for "UTF-8 Text"; J-Pilot's char_set
+  std::string clipboardHelper;  // this program, to read an X11 clipboard aside; "": read directly
 };
 
 class MainWindow : public QWidget, public ConversionHost {
@@ -61,8 +63,10 @@ class MainWindow : public QWidget, public ConversionHost {
   ~MainWindow() override;
 
   // The start-up steps. False when the program must end: the library is missing (the message
-  // was shown, the data file is closed and the tray icon gone).
+  // was shown, the data file is closed and the tray icon gone), or the window already running on
+  // the data folder was brought forward instead (HandedOver()).
   bool Start();
+  bool HandedOver() const { return handedOver_; }
   void SetFileDialogs(FileDialogs* dialogs) { dialogs_ = dialogs; }
   EditorModel& Model() { return *model_; }
   const PromptState& Prompt() const { return prompt_; }
@@ -89,6 +93,8 @@ class MainWindow : public QWidget, public ConversionHost {
   void TrayActivated(int reason);
   void ConvertClipboardNow();
   void RestoreWindow();
+  // A second launch on this data folder asked for the window; `token` is its activation token.
+  void ComeForward(const QString& token);
   // Starts the desktop's browser with `address`; failures are shown, never fatal.
   void OpenInBrowser(const std::string& address);
   void ShowHelp();
@@ -150,6 +156,7 @@ class MainWindow : public QWidget, public ConversionHost {
   FileDialogs* dialogs_ = nullptr;
   PromptState prompt_;
   bool shutDown_ = false;
+  bool handedOver_ = false;
   bool mirroring_ = false;  // the window shows the model: changes of the controls are not the user's
   int lastClickX_ = 0;
   int rowHeight_ = 20;       // of a list row, for the font in use
@@ -187,6 +194,7 @@ class MainWindow : public QWidget, public ConversionHost {
   QTimer* timer_ = nullptr;
   QTimer* trayWatch_ = nullptr;
   QSystemTrayIcon* tray_ = nullptr;
+  WindowBeacon* beacon_ = nullptr;
   QMenu* trayMenu_ = nullptr;
   QAction *convertClipboardItem_ = nullptr, *restoreItem_ = nullptr, *exitItem_ = nullptr;
   int shownTrayFrame_ = 0;

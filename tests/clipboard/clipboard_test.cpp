@@ -43,14 +43,20 @@ class Clipboard : public ::testing::Test {
   }
 };
 
-TEST_F(Clipboard, AnEmptyClipboardFailsTextBecomesTheDocumentInTheFallbackFolder) {
+TEST_F(Clipboard, AnEmptyOrSilentClipboardFailsTextBecomesTheDocumentInTheFallbackFolder) {
   Convert();
   EXPECT_EQ(s.host.trayFrames, std::vector<int32_t>{10});
   EXPECT_EQ(s.host.trayTip, "ZUN2\r\n- clipboard was empty");
   EXPECT_EQ(data.Read(2).Status.Trimmed(), "clipboard was empty");
   EXPECT_EQ(s.host.clipModeToggles, 0);
   EXPECT_FALSE(zuntest::Exists(s.files / "clipboard.pdb"));
+  s.host.clipboardAnswered = false;  // its owner never handed the text over: not called empty
+  Convert();
+  EXPECT_EQ(s.host.trayTip, "ZUN2\r\n- clipboard did not answer");
+  EXPECT_EQ(data.Read(2).Status.Trimmed(), "clipboard did not answer");
+  EXPECT_EQ(s.host.clipModeToggles, 0);
 
+  s.host.clipboardAnswered = true;
   s.host.clipboardText = "from the clipboard";
   Convert();
   EXPECT_EQ(data.Read(2).Status.Trimmed(), "OK");
@@ -145,7 +151,7 @@ TEST_F(EditorTest, TheCounterOfClipSettings) {
     EXPECT_EQ(data.Read(2).Counter, stored) << typed;
   }
   model->CountUpClicked(true);
-  model->clipboardSource = [] { return std::optional<std::string>("clip text"); };
+  model->clipboardSource = [] { return zun::ClipboardContent{"clip text", true}; };
   zuntest::ConversionSetup s;
   s.host.checks = model->InstallChecks();
   zun::ConversionEnv env{s.codec, users, s.host, flags, dir.Path(), &data};

@@ -1,5 +1,7 @@
 // The editor's fields: options, number boxes, targets and the direction, naming, file
 // information, browsing.
+#include <filesystem>
+
 #include "editor/editor_fixture.h"
 
 using zuntest::EditorTest;
@@ -99,9 +101,9 @@ TEST_F(EditorTest, LoadingStoresNothingAndAutomaticNamingFollowsTheSourceSide) {
   model->PalmFileEdited("/texts/old.pdb");
   model->PcFileEdited("/texts/notes.pdb");  // named as its own document it would be overwritten
   EXPECT_EQ(S().palmFileText, "/texts/notes.pdb.pdb");
-  model->PalmFileEdited("memo");  // no extension: ".pdb", the caret before it
-  EXPECT_EQ(S().palmFileText, "memo.pdb");
-  EXPECT_EQ(S().palmCaret, 4u);
+  model->PalmFileEdited("memo");  // no extension: ".pdb", the caret before it; no folder: the text's
+  EXPECT_EQ(S().palmFileText, "/texts/memo.pdb");
+  EXPECT_EQ(S().palmCaret, 11u);
 
   SetTask(1, [](zun::TaskRecord& t) {
     t.Action = zun::TaskAction::PalmToPc;
@@ -167,6 +169,49 @@ TEST_F(EditorTest, FileInformationAndPathsTooLongForTheRecord) {
   const std::string fits = "/" + std::string(507, 'f') + ".txt";  // 512 bytes
   model->PcFileEdited(fits);
   EXPECT_EQ(Task(1).PcFile.Trimmed(), fits);
+
+  // Typed key by key, a path passes the limit with a cut of itself stored and named after: both
+  // names go back to what they were before the typing. A folder names no document.
+  SetTask(1, [](zun::TaskRecord& t) {
+    t.Action = zun::TaskAction::PcToPalm;
+    t.PcFile = "/texts/a.txt";
+    t.PalmFile = "/docs/a.pdb";
+  });
+  Restart();
+  std::string typed = "/texts/a.txt";
+  for (const char c : "/" + std::string(520, 'd') + "/") model->PcFileEdited(typed += c);
+  EXPECT_EQ(S().pcFileInfo, zun::kInfoTooLong);
+  EXPECT_EQ(Task(1).PcFile.Trimmed(), "/texts/a.txt");
+  EXPECT_EQ(Task(1).PalmFile.Trimmed(), "/docs/a.pdb");
+  EXPECT_EQ(S().palmFileText, "/docs/a.pdb");
+  EXPECT_EQ(S().rows[0].palmName, "a.pdb");
+  model->PcFileEdited("/texts/");
+  EXPECT_EQ(S().palmFileText, "/docs/a.pdb");
+}
+
+// Without J-Pilot ("Custom" alone) a document named without a folder goes beside its text, or,
+// without one, into the user's documents folder: never into the data folder.
+TEST_F(EditorTest, ADocumentWithoutAFolderGoesBesideItsTextOrIntoTheDocuments) {
+  std::filesystem::create_directories(files / "Docs");
+  std::filesystem::create_directories(files / ".config");
+  zuntest::WriteText(files / ".config/user-dirs.dirs", "# written by xdg-user-dirs-update\nXDG_DOCUMENTS_DIR=\"$HOME/Docs\"\n");
+  Start();
+  SetRecord(1, [](zun::TaskRecord& t) { t.Action = zun::TaskAction::PcToPalm; });
+  model->AddTask();
+  model->AddTask();
+  model->SelectRow(1);
+  model->PcFileEdited("/texts/report.txt");
+  EXPECT_EQ(S().palmFileText, "/texts/report.pdb");
+  EXPECT_EQ(Task(1).PalmFile.Trimmed(), "/texts/report.pdb");
+  model->SelectRow(2);
+  model->PalmFileEdited("m");  // the first key typed
+  EXPECT_EQ(S().palmFileText, files / "Docs/m.pdb");
+  EXPECT_EQ(S().palmCaret, (files / "Docs/m").size());
+  EXPECT_EQ(Task(2).PalmFile.Trimmed(), files / "Docs/m.pdb");
+  std::filesystem::remove_all(files / "Docs");  // gone: the home folder
+  model->PalmFileEdited("");
+  model->PalmFileEdited("n.pdb");
+  EXPECT_EQ(Task(2).PalmFile.Trimmed(), files / "n.pdb");
 }
 
 TEST_F(EditorTest, BrowsingStartsWhereTheFileIsExpected) {

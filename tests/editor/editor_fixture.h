@@ -14,6 +14,8 @@ class EditorTest : public ::testing::Test {
   TempDir dir;
   TempDir files;
   ScopedEnv home{"HOME", files.Path()};  // the fall-back folder
+  ScopedEnv config{"XDG_CONFIG_HOME", files / ".config"};  // user-dirs.dirs: the documents folder
+  ScopedEnv documents{"XDG_DOCUMENTS_DIR", ""};
   zun::DataFile data{dir.Path()};
   FakeUsers users;
   zun::RunFlags flags;

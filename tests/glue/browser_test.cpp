@@ -1,5 +1,6 @@
 // The desktop's browser: which entry the association files name, and its Exec line as a command.
 #include "glue/browser.h"
+#include "glue/xdg_dirs.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -32,9 +33,12 @@ TEST(Browser, ExecLinesBecomeCommandsAsTheDesktopEntryRulesSay) {
       {"web \"open", std::nullopt},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(zun::ExecCommand(zun::DesktopEntry{"/apps/web.desktop", "Web", "globe", c.exec}, page), c.command)
+    EXPECT_EQ(zun::ExecCommand(zun::DesktopEntry{"/apps/web.desktop", "Web", "globe", c.exec, false}, page), c.command)
         << c.exec;
   }
+  EXPECT_EQ(zun::ExecCommand(zun::DesktopEntry{"/apps/w3m.desktop", "w3m", "", "w3m %u", true}, page),
+            (Words{"x-terminal-emulator", "-e", "w3m", page}))
+      << "Terminal=true";
 }
 
 TEST(Browser, TheDefaultComesFromTheAssociationFilesThenBrowserThenNothing) {
@@ -74,6 +78,22 @@ TEST(Browser, TheDefaultComesFromTheAssociationFilesThenBrowserThenNothing) {
   zuntest::ScopedEnv noBrowser{"BROWSER", ""};
   zuntest::ScopedEnv noPath{"PATH", dir / "none"};
   EXPECT_EQ(zun::BrowserCommand(page), std::nullopt);
+}
+
+// Relative values are ignored: nothing depends on the current folder.
+TEST(Browser, BaseFoldersIgnoreRelativeValues) {
+  zuntest::TempDir dir;
+  zuntest::ScopedEnv home{"HOME", dir / "home"};
+  zuntest::ScopedEnv data{"XDG_DATA_HOME", "data"};
+  zuntest::ScopedEnv config{"XDG_CONFIG_HOME", ""};
+  zuntest::ScopedEnv dataDirs{"XDG_DATA_DIRS", "share:/opt/share::/usr/share"};
+  zuntest::ScopedEnv configDirs{"XDG_CONFIG_DIRS", "etc"};
+  zuntest::ScopedEnv runtime{"XDG_RUNTIME_DIR", "run"};
+  EXPECT_EQ(zun::XdgDataHome(), dir / "home/.local/share");
+  EXPECT_EQ(zun::XdgConfigHome(), dir / "home/.config");
+  EXPECT_EQ(zun::XdgDataDirs(), (Words{"/opt/share", "/usr/share"}));
+  EXPECT_EQ(zun::XdgConfigDirs(), (Words{"/etc/xdg"}));
+  EXPECT_EQ(zun::XdgRuntimeDir(), "");
 }
 
 TEST(Browser, TheProbePageIsNeverWrittenThroughAPlantedLink) {

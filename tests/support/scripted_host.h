@@ -74,6 +74,7 @@ class ScriptedHost : public ConversionHost, public RunView, public ClipboardView
 
   // The clipboard.
   std::optional<std::string> clipboardText;
+  bool clipboardAnswered = true;
   bool clipSettingsMode = false;
   TargetChecks clipChecks{{true}};  // the install list while clip settings mode shows record 2
   bool countUp = false;
@@ -82,7 +83,7 @@ class ScriptedHost : public ConversionHost, public RunView, public ClipboardView
   std::vector<bool> clipControlsEnabled;
   int clipModeToggles = 0;
 
-  std::optional<std::string> ClipboardText() override { return clipboardText; }
+  ClipboardContent ReadClipboard() override { return {clipboardText, clipboardAnswered}; }
   bool ClipSettingsMode() override { return clipSettingsMode; }
   void ToggleClipSettings() override;
   void EnableClipControls(bool on) override { clipControlsEnabled.push_back(on); }

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -56,13 +57,49 @@ class TrayTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(w.window->isVisible(), 3000);
     QVERIFY(w.window->isMinimized());
 
-    for (const bool tray : {true, false}) {  // left in the tray last time
+    for (const bool tray : {false, true}) {  // left in the tray last time
       w.window.reset();
       w.trayShown = tray;
       QVERIFY(w.Start());
       QCOMPARE(w.window->isVisible(), !tray);
-      QVERIFY(w.window->isMinimized());
+      QCOMPARE(w.window->isMinimized(), !tray);
     }
+    w.window->TrayActivated(QSystemTrayIcon::DoubleClick);  // and back out of it
+    QTRY_VERIFY(w.window->isVisible());
+    QCOMPARE(w.Record(2).Flag2, int16_t{0});
+  }
+
+  // A second launch on the folder brings the running window forward, also out of the tray, and
+  // ends quietly. A folder held by something that is no window (a zundoc run) still gets the
+  // message, and the launch ends.
+  void aSecondLaunchBringsTheRunningWindowForward() {
+    zuntest::TempDir runtime;
+    zuntest::ScopedEnv runtimeDir{"XDG_RUNTIME_DIR", runtime.Path()};
+    uitest::Window w;
+    {
+      zun::DataFile held(w.programDir.Path());
+      held.OpenAndCheck();
+      QString shown;
+      uitest::AnswerNextModal([&](QWidget* modal) {
+        shown = modal->objectName();
+        qobject_cast<QMessageBox*>(modal)->accept();
+      });
+      QVERIFY(!w.Start());
+      QCOMPARE(shown, QString("msgInUse"));
+      QVERIFY(!w.window->HandedOver());
+    }
+    w.trayShown = true;
+    QVERIFY(w.Start());
+    w.window->setWindowState(Qt::WindowMinimized);
+    QTRY_VERIFY(!w.window->isVisible());
+    QProcess second;
+    second.setWorkingDirectory(QString::fromStdString(w.programDir.Path()));
+    second.start(ZUN2_BIN_DIR "/zun2", {});
+    QTRY_VERIFY_WITH_TIMEOUT(second.state() == QProcess::NotRunning, 20000);
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+    QVERIFY(w.window->isVisible() && !w.window->isMinimized());
+    QCOMPARE(w.Record(2).Flag2, int16_t{0});
   }
 
   // While a prompt of a run is open the editor is frozen, the tray waits and "Convert Clipboard"

@@ -77,6 +77,7 @@ struct Window {
   zuntest::ScopedEnv home{"HOME", files.Path()};
   std::unique_ptr<zun::ui::MainWindow> window;
   bool trayShown = false;  // whether a system tray shows the icon
+  bool realTray = false;   // ask the desktop instead (the desktop tests)
 
   void Seed(const std::vector<SeededTask>& tasks) const {
     zun::DataFile data(programDir.Path());
@@ -91,8 +92,9 @@ struct Window {
     options.codecFolders =
         codecFolders.empty() ? std::vector<std::string>{std::string(ZUN2_BIN_DIR) + "/"} : codecFolders;
     options.users = std::move(users);
+    options.clipboardHelper = std::string(ZUN2_BIN_DIR) + "/zun2";
     window = std::make_unique<zun::ui::MainWindow>(std::move(options));
-    window->SetTrayProbe([this] { return trayShown; });
+    if (!realTray) window->SetTrayProbe([this] { return trayShown; });
     return window->Start();
   }
   template <typename T = QWidget>
