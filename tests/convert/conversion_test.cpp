@@ -383,6 +383,7 @@ TEST(StatusTexts, AreTheSystemsOwnWording) {
       {zun::status::kCorrupt, "Error: Palm File corrupt"},
       {zun::status::kDataFolderFile, "Error: file belongs to ZUN2's data folder"},
       {zun::status::kPlantedLink, "Error: link of another user in a shared folder"},
+      {zun::status::kLineBreakInPath, "Error: Palm File path has a line break"},
       {zun::status::kNoUpdateNecessary, "No update necessary"},
       {zun::status::kUserSkippedTask, "User skipped task"},
       {zun::status::kUserStopped, "User stopped conversion"},
