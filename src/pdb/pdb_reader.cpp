@@ -40,17 +40,19 @@ PdbReader::Entry PdbReader::EntryOf(int32_t index) {
 }
 
 void PdbReader::WalkLists() {
-  // Lists at distinct offsets need 6 bytes each: a chain longer than the file has room for loops.
+  // Lists side by side need 6 bytes each: the file has room for no more.
   const int64_t maxLists = file_.Length() / kListHeaderSize + 1;
   // A loop shows as an offset seen before. The offset remembered moves on after 1, 2, 4, 8 ...
-  // lists (Brent's method): a loop is found within three times its length, with no memory per list.
+  // lists (Brent's method): a loop is found within a few times as many lists as lead to it and
+  // form it, with no memory per list.
   int64_t remembered = -1;
   int64_t sinceRemembered = 0;
   int64_t period = 1;
   int64_t offset = kFirstListOffset;
   int64_t total = 0;
   for (int64_t lists = 1;; ++lists) {
-    if (offset == remembered || lists > maxLists) throw FileError("the record lists form a loop");
+    if (offset == remembered) throw FileError("the record lists form a loop");
+    if (lists > maxLists) throw FileError("more record lists than the file has room for");
     if (++sinceRemembered == period) {
       remembered = offset;
       period *= 2;

@@ -160,6 +160,9 @@ void DataFile::Sync() {
 }
 
 int32_t DataFile::AddTask() {
+  // One more would make the file one that cannot be a task list.
+  if (TaskCount() >= kMaxTasks)
+    throw FileError("a task list holds no more than " + std::to_string(kMaxTasks) + " tasks");
   TaskRecord task = Read(kSettingsRecord);
   task.PcDate = 0;
   task.PalmDate = 0;

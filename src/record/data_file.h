@@ -62,6 +62,7 @@ class DataFile {
   void Sync();
 
   // Appends a task made from record 1 (stamps 0, blank Status and Reserved); returns its row.
+  // Throws FileError when the list holds kMaxTasks tasks.
   int32_t AddTask();
   // Removes the task of `row`: the compacted records replace the file in one step.
   void DeleteTask(int32_t row);

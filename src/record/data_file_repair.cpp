@@ -68,7 +68,13 @@ void GiveModeAndOwner(int fd, const struct stat& of, const std::string& path) {
 void RenameToBackup(FileDescriptor& fd, const struct stat& opened, const std::string& path, const std::string& backup) {
   if (::rename(path.c_str(), backup.c_str()) != 0) throw FileError("cannot keep " + path + " as " + backup);
   FileDescriptor fresh(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-  if (!fresh.IsOpen()) throw FileError("cannot create " + path);
+  if (!fresh.IsOpen()) {
+    // Back where it was: a start without any data file would begin a new list unannounced.
+    if (::rename(backup.c_str(), path.c_str()) != 0) {
+      // Then the old list is in the backup, and the next start begins a new one.
+    }
+    throw FileError("cannot create " + path);
+  }
   GiveModeAndOwner(fresh.Get(), opened, path);
   fd = std::move(fresh);
 }
