@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <optional>
+#include <utility>
 
 #include "cli/arguments.h"
 #include "cli/cli_host.h"
@@ -100,11 +101,13 @@ int RunInDataFolder(const RunOptions& options, const zun::DocCodec& codec, std::
   try {
     data.OpenAndCheck(options.wait);
     signals.emplace();
+    // The tasks asked for are not there to run: the run fails, on an empty list.
+    if (!data.RepairNote().empty()) failure = "Error: " + data.RepairNote();
     host.askOverwrite = data.Read(zun::kSettingsRecord).AskOverwrite();
     zun::ConversionEnv env{codec, users, host, flags, programDir, &data};
     env.handheldCharset = zun::HandheldCharsetFor(users.Settings().charSet);
     view.Attach(env);
-    failure = zun::RunAllTasks(data, env, view);
+    if (auto runFailure = zun::RunAllTasks(data, env, view)) failure = std::move(runFailure);
   } catch (const zun::DataFolderInUse& error) {
     err << "zundoc: " << error.what() << "\n";
     return kExitFolderInUse;

@@ -25,8 +25,9 @@ struct DocumentText {
 };
 
 // Opens the document and checks it.
-DocumentText OpenDocumentText(const std::string& documentPath) {
+DocumentText OpenDocumentText(ConversionEnv& env, const std::string& documentPath) {
   DocumentText document{PdbReader(ByteFile::OpenForReading(documentPath)), documentPath};
+  document.reader.whileWalking = [&env] { env.host.LetEventsRun(); };
   std::string creator;
   std::string type;
   int32_t recordCount = 0;
@@ -62,13 +63,13 @@ void CopyText(ConversionEnv& env, DocumentText& document, Out& out, bool shown) 
       out.Append(record);
       continue;
     }
+    // A record that does not decompress (cut short, or damaged) is as unreadable as one the file
+    // does not hold.
     const int32_t size = env.codec.GetUncompSize(record.data(), static_cast<int32_t>(record.size()));
-    if (size < 0) throw FileError(document.path, "a record does not decompress");
+    if (size < 0) Fail(status::kCorrupt);
     // Decompressed straight into the file's write buffer.
     const std::span<uint8_t> text = out.AppendRoom(static_cast<size_t>(size));
-    if (env.codec.DeCompress(text.data(), record.data(), size) != size) {
-      throw FileError(document.path, "a record does not decompress");
-    }
+    if (env.codec.DeCompress(text.data(), record.data(), size) != size) Fail(status::kCorrupt);
   }
   out.Finish();
 }
@@ -113,7 +114,7 @@ std::string DocumentToRead(TaskRecord& task, ConversionEnv& env, bool writesPcFi
 void WriteText(ConversionEnv& env, const std::string& documentPath, ByteFile& text, ReplacementFile* replacement,
                const TaskRecord& task, WorkingOn& workingOn) {
   workingOn = {documentPath, false};
-  DocumentText document = OpenDocumentText(documentPath);
+  DocumentText document = OpenDocumentText(env, documentPath);
   // "UTF-8 Text": the handheld's character set to UTF-8, where that keeps the text's characters.
   const std::optional<std::string> pcFile =
       replacement != nullptr ? std::optional<std::string>(task.PcFile.Trimmed()) : std::nullopt;

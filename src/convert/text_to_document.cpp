@@ -48,6 +48,11 @@ TableOutcome BuildTargetTable(TaskRecord& task, ConversionEnv& env, const Target
       Refuse(task, env, refused, row.path, ReasonOfStatus(refused));
       return TableOutcome::Ended;
     }
+    // Refused before anything is written: a user's copy that cannot be queued is of no use.
+    if (userId != kCustomUserId && !MayQueue(row.path)) {
+      Refuse(task, env, status::kLineBreakInPath, row.path, ReasonOfStatus(status::kLineBreakInPath));
+      return TableOutcome::Ended;
+    }
     if (IsSameFile(row.path, pcFile)) {
       Refuse(task, env, status::kCouldNotOpen, row.path, "the same file as the text");
       return TableOutcome::Ended;

@@ -39,6 +39,7 @@ bool EditorModel::Open() {
   state_.installEntries.emplace_back(kCustomEntry);
   state_.installChecks.assign(state_.installEntries.size(), false);
   data_.OpenAndCheck();
+  state_.dataError = data_.RepairNote();  // a data file that had to start anew: the window says so
   const TaskRecord settings = data_.Read(kSettingsRecord);
   state_.autoNaming = settings.AutoNaming();
   state_.askOverwrite = settings.AskOverwrite();

@@ -61,11 +61,15 @@ std::vector<std::string_view> Lines(std::string_view text) {
 bool AppendLine(const std::string& listPath, const std::string& line) {
   // Not through a link at the last step (as root it would write wherever the link points), and
   // never waiting on a FIFO: only a regular file is appended to.
-  const int fd = ::open(listPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+  const int fd = ::open(listPath.c_str(), O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
   if (fd < 0) return false;
   struct stat info {};
   bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-  const std::string text = line + "\n";
+  // A list whose last line has no line break (written by hand) gets one first, or the new path
+  // would run on in that line.
+  char last = '\n';
+  ok = ok && (info.st_size == 0 || ::pread(fd, &last, 1, info.st_size - 1) == 1);
+  const std::string text = (last == '\n' ? "" : "\n") + line + "\n";
   ok = ok && ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
   return ::close(fd) == 0 && ok;
 }
@@ -129,6 +133,7 @@ int32_t JPilotUsers::UserIdAt(int32_t index) { return present_ && index == 0 ? u
 bool JPilotUsers::QueueInstall(const std::string& path) {
   if (!present_) return false;
   const std::string line = Resolved(path);
+  if (!MayQueue(line)) return false;
   const std::string listPath = folder_ + kInstallFile;
   // While a sync rewrites the list it keeps a temporary copy; a line added now could be lost.
   const auto deadline = std::chrono::steady_clock::now() + syncWait_;

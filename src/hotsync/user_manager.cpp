@@ -50,8 +50,11 @@ std::string PalmFilePath(UserManager& users, const TargetChecks& checks, int32_t
 }
 
 bool InstallForUser(UserManager& users, int32_t entry, const std::string& path) {
+  if (!MayQueue(path)) return false;
   users.SelectUser(EntryUserId(users, entry));
   return users.QueueInstall(path);
 }
+
+bool MayQueue(const std::string& path) { return path.find_first_of("\r\n") == std::string::npos; }
 
 }  // namespace zun

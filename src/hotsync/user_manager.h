@@ -64,5 +64,8 @@ std::string UserBackupDir(UserManager& users, int32_t entry);
 // palmFile in that user's backup folder.
 std::string PalmFilePath(UserManager& users, const TargetChecks& checks, int32_t entry, const std::string& palmFile);
 bool InstallForUser(UserManager& users, int32_t entry, const std::string& path);
+// Whether `path` can be queued for installation: install lists hold one path a line, so a path
+// with a line break (LF or CR) would split into lines naming other files.
+bool MayQueue(const std::string& path);
 
 }  // namespace zun

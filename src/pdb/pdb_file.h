@@ -4,8 +4,10 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "glue/byte_file.h"
@@ -28,41 +30,53 @@ inline constexpr int64_t kPalmEpochOffset = 2082844800;
 uint32_t BigEndianAt(std::span<const uint8_t> bytes, size_t width);
 inline constexpr uint8_t kDirtyAttribute = 0x40;
 
-// Byte helpers: they throw FileError when the file cannot be read or written there.
-uint8_t ReadByteAt(const ByteFile& file, int64_t position);
-int32_t ReadWordAt(const ByteFile& file, int64_t position);  // unsigned 16-bit value
+// Byte helpers: they throw FileError when the file does not hold the bytes there.
 int32_t ReadLongAt(const ByteFile& file, int64_t position);  // signed 32-bit value
 std::vector<uint8_t> ReadBytesAt(const ByteFile& file, int64_t position, int64_t count);
-void WriteByteAt(ByteFile& file, int64_t position, uint8_t value);
-void WriteWordAt(ByteFile& file, int64_t position, uint16_t value);
-void WriteLongAt(ByteFile& file, int64_t position, uint32_t value);
 
-// One record list of the chain: where its entries start and which records it holds.
-struct RecordList {
-  int64_t entriesOffset = 0;
-  int64_t firstRecord = 0;
-  int32_t count = 0;
-};
+// The records a document can use: DocInfo, at most 65,535 text records (DocInfo counts them in 16
+// bits) and the entry behind the last text record, which says where that record ends.
+inline constexpr int32_t kIndexedRecords = 0x10000 + 1;
 
-// A document opened for reading, with its chain of record lists walked once.
+// A document opened for reading. The chain of record lists is walked once, in time linear in the
+// number of lists, and the entries of the records a document can use are kept (at most
+// kIndexedRecords of them, each one read from the file: never more than the file holds).
 class PdbReader {
  public:
+  struct Entry {
+    uint32_t offset = 0;
+    uint8_t attributes = 0;
+  };
+
   explicit PdbReader(ByteFile file) : file_(std::move(file)) {}
   const ByteFile& File() const { return file_; }
-  // Throws FileError for a list outside the file or promising more entries than the file holds,
-  // a chain that loops, or counts past 32 bits.
-  const std::vector<RecordList>& Lists();
-  // The 8-byte entry of record `index`; throws FileError when the file does not hold it.
-  std::span<const uint8_t> Entry(int32_t index);
+
+  // Called now and then while a very long chain is walked (to let pending events run).
+  std::function<void()> whileWalking;
+
+  // The number of records over all lists. Throws FileError for a list outside the file or
+  // promising more entries than the file holds, a chain that loops or has more lists than the
+  // file has room for, or a count past 32 bits.
+  int32_t RecordCount();
+  // The entry of record `index`; throws FileError for a record the file does not have or past
+  // kIndexedRecords.
+  Entry EntryOf(int32_t index);
 
  private:
+  void WalkLists();
+  void KeepEntries(int64_t entriesOffset, int64_t firstRecord, int32_t count);
+  void ReadListBytes(int64_t offset, std::span<uint8_t> out);
+
+  enum class Walk { NotYet, Done, Failed };
+
   ByteFile file_;
-  std::vector<RecordList> lists_;
-  bool listsRead_ = false;
-  // The entries of one list as far as the file holds them, kept so that reading records in turn
-  // does not read the entries again.
-  size_t cachedList_ = SIZE_MAX;
-  std::vector<uint8_t> cachedEntries_;
+  Walk walk_ = Walk::NotYet;
+  int32_t recordCount_ = 0;
+  std::vector<Entry> entries_;
+  // A few kilobytes of the file around the list read last: a chain of small lists side by side
+  // costs one read per block, a chain that jumps about one small read per list.
+  std::vector<uint8_t> block_;
+  int64_t blockStart_ = 0;
 };
 
 // Statuses: 0 success, -1 failure; out-values are meaningful only on success.

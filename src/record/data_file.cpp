@@ -5,16 +5,42 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <utility>
 
 #include "glue/paths.h"
 #include "glue/replacement_file.h"
+#include "record/data_file_repair.h"
 
 namespace zun {
 namespace {
+
+constexpr int kLockAttempts = 100;
+
+// The lock file, opened for reading: flock needs no more, and a lock file made by another user
+// (0644) must not keep out someone who may write the data file. Never through a link, never a
+// FIFO; made when missing, without O_CREAT on one that exists (in a sticky shared folder the
+// kernel refuses that for another user's file).
+FileDescriptor OpenLockFile(const std::string& path) {
+  constexpr int kFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+  for (int attempt = 0; attempt < kLockAttempts; ++attempt) {
+    FileDescriptor lock(::open(path.c_str(), kFlags));
+    if (!lock.IsOpen() && errno == ENOENT) lock = FileDescriptor(::open(path.c_str(), kFlags | O_CREAT | O_EXCL, 0666));
+    if (!lock.IsOpen() && errno == EEXIST) continue;  // made by someone else meanwhile
+    struct stat info {};
+    if (!lock.IsOpen() || ::fstat(lock.Get(), &info) != 0 || !S_ISREG(info.st_mode)) break;
+    return lock;
+  }
+  throw FileError("cannot lock " + path);
+}
+
+// Whether `path` still names the file open as `fd`.
+bool NamesFile(const std::string& path, int fd) {
+  struct stat named {};
+  struct stat opened {};
+  return ::lstat(path.c_str(), &named) == 0 && ::fstat(fd, &opened) == 0 && named.st_dev == opened.st_dev &&
+         named.st_ino == opened.st_ino;
+}
 
 void WriteRecordAt(int fd, int32_t number, const TaskRecord& record, const std::string& path) {
   if (number < 1) throw FileError("bad record number");
@@ -32,22 +58,26 @@ DataFile::~DataFile() { Close(); }
 void DataFile::Lock(LockWait wait) {
   if (lock_.IsOpen()) return;
   const std::string path = programDir_ + kDataLockName;
-  FileDescriptor lock(::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666));
-  struct stat info {};
-  if (!lock.IsOpen() || ::fstat(lock.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-    throw FileError("cannot lock " + path);
-  }
-  int taken;
-  do {
-    taken = ::flock(lock.Get(), LOCK_EX | (wait == LockWait::Yes ? 0 : LOCK_NB));
-  } while (taken != 0 && errno == EINTR);
-  if (taken != 0) {
-    if (errno == EWOULDBLOCK) {
-      throw DataFolderInUse("another ZUN2 (a window or \"zundoc run\") is using " + programDir_);
+  // Whoever took the lock on a file that was then removed or replaced holds nothing: try again
+  // on the file the name now gives.
+  for (int attempt = 0; attempt < kLockAttempts; ++attempt) {
+    FileDescriptor lock = OpenLockFile(path);
+    int taken;
+    do {
+      taken = ::flock(lock.Get(), LOCK_EX | (wait == LockWait::Yes ? 0 : LOCK_NB));
+    } while (taken != 0 && errno == EINTR);
+    if (taken != 0) {
+      if (errno == EWOULDBLOCK) {
+        throw DataFolderInUse("another ZUN2 (a window or \"zundoc run\") is using " + programDir_);
+      }
+      throw FileError("cannot lock " + path);
     }
-    throw FileError("cannot lock " + path);
+    if (NamesFile(path, lock.Get())) {
+      lock_ = std::move(lock);
+      return;
+    }
   }
-  lock_ = std::move(lock);
+  throw FileError("cannot lock " + path + ": it keeps being replaced");
 }
 
 void DataFile::Open() {
@@ -63,31 +93,34 @@ void DataFile::Close() {
 
 void DataFile::OpenAndCheck(LockWait wait) {
   Lock(wait);
+  repairNote_.clear();
   try {
     Open();
-    if (RecordCount() >= 1 && Read(kSettingsRecord).Version.str() == kDataFileVersion) return;
-    KeepAsBackup();
-    // Emptied in place: a link or a second name of the file stays what it was.
-    if (::ftruncate(fd_.Get(), 0) != 0) throw FileError("cannot replace " + path_);
-    CreateDefaultRecords();
-    Sync();
+    struct stat info {};
+    if (::fstat(fd_.Get(), &info) != 0) throw FileError("cannot read " + path_);
+    if (info.st_size == 0) {  // new
+      CreateDefaultRecords();
+      Sync();
+      return;
+    }
+    std::optional<std::string> damage = DamageOf(fd_.Get());
+    if (!damage && RecordCount() >= 1 && Read(kSettingsRecord).Version.str() == kDataFileVersion) return;
+    StartAnew(damage.value_or("is not a task list of this version"));
   } catch (...) {
     Close();
     throw;
   }
 }
 
-void DataFile::KeepAsBackup() {
-  struct stat info {};
-  if (::fstat(fd_.Get(), &info) != 0) throw FileError("cannot read " + path_);
-  if (info.st_size == 0) return;
-  const ByteFile old = ByteFile::ForReading(OpenRegularFile(path_, O_RDONLY), path_);
-  ReplacementFile backup = ReplacementFile::Begin(programDir_ + kDataBackupName);
-  constexpr size_t kBlock = 1 << 16;
-  for (int64_t at = 0; at < old.Length(); at += kBlock) {
-    backup.Content().Append(old.View(at, static_cast<size_t>(std::min<int64_t>(kBlock, old.Length() - at))));
-  }
-  backup.Commit();
+void DataFile::StartAnew(const std::string& why) {
+  KeepAsBackup(fd_, path_, programDir_ + kDataBackupName);
+  // A copy was made where the file could not be renamed: it is emptied in place, so a link or a
+  // second name of it stays what it was.
+  if (::ftruncate(fd_.Get(), 0) != 0) throw FileError("cannot replace " + path_);
+  CreateDefaultRecords();
+  Sync();
+  repairNote_ = std::string(kDataFileName) + " " + why + ". It is kept as " + kDataBackupName +
+                ", and the task list starts anew.";
 }
 
 void DataFile::CreateDefaultRecords() {
@@ -98,7 +131,9 @@ void DataFile::CreateDefaultRecords() {
 int32_t DataFile::RecordCount() const {
   struct stat info {};
   if (!fd_.IsOpen() || ::fstat(fd_.Get(), &info) != 0) throw FileError("cannot read " + path_);
-  return static_cast<int32_t>(std::nearbyint(static_cast<double>(info.st_size) / kTaskRecordSize));
+  const int64_t records = RecordsInSize(info.st_size);
+  if (records > kMaxRecords) throw FileError(path_ + " has grown past any task list");
+  return static_cast<int32_t>(records);
 }
 
 int32_t DataFile::TaskCount() const {
@@ -125,6 +160,9 @@ void DataFile::Sync() {
 }
 
 int32_t DataFile::AddTask() {
+  // One more would make the file one that cannot be a task list.
+  if (TaskCount() >= kMaxTasks)
+    throw FileError("a task list holds no more than " + std::to_string(kMaxTasks) + " tasks");
   TaskRecord task = Read(kSettingsRecord);
   task.PcDate = 0;
   task.PalmDate = 0;

@@ -3,7 +3,8 @@
 //
 // One writer at a time: whoever opens the data file holds an advisory lock on zundata.lock in
 // the same folder until it closes it, so a window and "zundoc run" (or two of either) never
-// interleave their reads and writes of the same records.
+// interleave their reads and writes of the same records. The lock file is only read (anyone who
+// may write the data file may lock it, whoever made the lock file).
 #pragma once
 #include <cstdint>
 #include <string>
@@ -37,15 +38,20 @@ class DataFile {
   DataFile& operator=(const DataFile&) = delete;
 
   // Takes the folder's lock (waiting for it, or throwing DataFolderInUse at once), then opens the
-  // file, creating it when missing. A file without record 1 or of another version starts anew
-  // with the two default records; what it held is kept as zundata.bak first.
+  // file, creating it when missing. A file that cannot be a task list (see data_file_repair.h),
+  // has no record 1 or is of another version starts anew with the two default records; what it
+  // held is kept as zundata.bak first, and RepairNote says so.
   void OpenAndCheck(LockWait wait = LockWait::No);
+  // For the user, when the last OpenAndCheck started the file anew: what was wrong and where the
+  // old file is. Empty when the file was used as it was, or was new.
+  const std::string& RepairNote() const { return repairNote_; }
   // Closes the file and gives up the lock.
   void Close();
   bool IsOpen() const { return fd_.IsOpen(); }
   const std::string& Path() const { return path_; }
 
-  // File length / 1208, rounded to the nearest whole number (halves to even).
+  // File length / 1208, rounded to the nearest whole number (halves to even); throws FileError
+  // for a file grown past any task list since it was checked.
   int32_t RecordCount() const;
   int32_t TaskCount() const;
 
@@ -56,6 +62,7 @@ class DataFile {
   void Sync();
 
   // Appends a task made from record 1 (stamps 0, blank Status and Reserved); returns its row.
+  // Throws FileError when the list holds kMaxTasks tasks.
   int32_t AddTask();
   // Removes the task of `row`: the compacted records replace the file in one step.
   void DeleteTask(int32_t row);
@@ -65,11 +72,12 @@ class DataFile {
  private:
   void Lock(LockWait wait);
   void Open();
-  void KeepAsBackup();
+  void StartAnew(const std::string& why);
   void CreateDefaultRecords();
 
   std::string programDir_;
   std::string path_;
+  std::string repairNote_;
   FileDescriptor fd_;
   FileDescriptor lock_;
 };

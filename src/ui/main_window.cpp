@@ -127,6 +127,9 @@ bool MainWindow::Start() {
   }
   model_->FinishStart();
   Mirror();
+  const std::string note = model_->TakeDataError();  // a data file that started anew, say
+  if (!note.empty())
+    ShowMessage(this, QMessageBox::Warning, kMessageTitle, QString::fromStdString(note), "msgStartedAnew");
   return true;
 }
 

@@ -16,6 +16,7 @@
 #include "glue/dates.h"
 #include "glue/file_system.h"
 #include "record/data_file.h"
+#include "zun2/zun2.h"
 
 using zun::TaskAction;
 using zuntest::AsBytes;
@@ -281,7 +282,8 @@ TEST_F(DocumentToText, ReaderFailuresKeepTheOldTextAndStamps) {
       // Record 2 starts before record 1.
       {patched(zuntest::MakeDatabase({zun::MakeDocInfo(2, 2, false), {'a'}, {'b'}}), 78 + 16 + 3, 0),
        zun::status::kCorrupt},
-      {zuntest::MakeDatabase({zun::MakeDocInfo(1, 1, true), {'a', 0x80}}), zun::status::kCouldNotOpen},
+      {zuntest::MakeDatabase({zun::MakeDocInfo(1, 1, true), {'a', 0x80}}), zun::status::kCorrupt},  // cut in a pair
+      {Bytes(good.begin(), good.begin() + 82), zun::status::kBadHeader},  // promises entries it lacks
   };
   for (const auto& [file, status] : cases) {
     SCOPED_TRACE(status);
@@ -293,6 +295,24 @@ TEST_F(DocumentToText, ReaderFailuresKeepTheOldTextAndStamps) {
     EXPECT_EQ(std::pair(task.PcDate, task.PalmDate), std::pair(0.0, 0.0)) << "no stamps";
   }
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(s.files.Path()), {}), 2) << "no temporary file left";
+
+  // A document cut short anywhere before its last record (which simply ends sooner) fails with the
+  // reader's own status, never with the status of a file that cannot be opened.
+  const std::string prose = zuntest::ProseText(4096 + 60, 3);
+  std::vector<Bytes> records = {zun::MakeDocInfo(static_cast<int32_t>(prose.size()), 2, true)};
+  for (const std::string& part : {prose.substr(0, 4096), prose.substr(4096)}) {
+    Bytes packed(static_cast<size_t>(CompressBound(4096)));
+    packed.resize(static_cast<size_t>(
+        Compress(packed.data(), reinterpret_cast<const uint8_t*>(part.data()), static_cast<int32_t>(part.size()))));
+    records.push_back(packed);
+  }
+  const Bytes whole = zuntest::MakeDatabase(records);
+  const size_t lastRecord = whole.size() - records.back().size();
+  for (size_t size = 0; size < lastRecord; ++size) {
+    zuntest::WriteBytes(document, Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size)));
+    const std::string status = Run(Task(TaskAction::PalmToPc)).Status.Trimmed();
+    EXPECT_TRUE(status != zun::status::kCouldNotOpen && status.starts_with("Error")) << size << " " << status;
+  }
 }
 
 // A link another user planted in a shared folder (sticky, writable by all) is not followed, to
@@ -363,6 +383,7 @@ TEST(StatusTexts, AreTheSystemsOwnWording) {
       {zun::status::kCorrupt, "Error: Palm File corrupt"},
       {zun::status::kDataFolderFile, "Error: file belongs to ZUN2's data folder"},
       {zun::status::kPlantedLink, "Error: link of another user in a shared folder"},
+      {zun::status::kLineBreakInPath, "Error: Palm File path has a line break"},
       {zun::status::kNoUpdateNecessary, "No update necessary"},
       {zun::status::kUserSkippedTask, "User skipped task"},
       {zun::status::kUserStopped, "User stopped conversion"},

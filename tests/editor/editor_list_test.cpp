@@ -1,4 +1,6 @@
 // The task list: start-up, adding, deleting, selection, the "Sync" cell, scrolling, the run.
+#include <unistd.h>
+
 #include "editor/editor_fixture.h"
 
 using zuntest::EditorTest;
@@ -108,6 +110,19 @@ TEST_F(EditorTest, ScrollingFollowsTheKeysAndTheWindowsSizeAndASelectionOutOfVie
   model->PageResized(5);  // and larger: all rows fit
   EXPECT_EQ(std::make_pair(S().top, S().scroll.maximum), std::make_pair(1, 1));
   EXPECT_EQ(S().pcFileText, "/t/five.txt") << "in view again: shown";
+}
+
+// A gigabyte of holes behind two tasks shows no row at all (each would cost the list memory) and
+// says what became of the file.
+TEST_F(EditorTest, ADataFileThatCannotBeATaskListStartsAnewAndSaysSo) {
+  Start({}, 2);
+  ASSERT_EQ(::truncate((dir / "zundata.dat").c_str(), 1 << 30), 0);
+  Restart(0);
+  EXPECT_TRUE(S().rows.empty());
+  EXPECT_EQ(model->TakeDataError(),
+            "zundata.dat is damaged: it has holes. It is kept as zundata.bak, and the task list starts anew.");
+  Restart(0);
+  EXPECT_EQ(model->TakeDataError(), "") << "said once";
 }
 
 TEST_F(EditorTest, ARunFreezesTheEditorAndAnExitWaitsForTheEndOfAnyConversion) {

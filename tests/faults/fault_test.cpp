@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -183,9 +184,13 @@ TEST_F(Faults, ClaimsBeyondTheFileAreRefusedWithinBoundedMemory) {
   promise[76] = 0xFF;
   promise[77] = 0xFF;
   zuntest::WriteBytes(dir / "promise.pdb", promise);
-  for (const std::string document : {"huge.pdb", "promise.pdb"}) {
-    const Outcome r = Zundoc("decode " + document + " out.txt", false, RLIM_INFINITY, kMemoryLimit);
-    EXPECT_TRUE(r.exit == 1 && r.out.starts_with("Error")) << document << r.out << r.err;
+  // And two record lists that name each other at the end of a 1 GB file.
+  zuntest::WriteLoopingLists(dir / "loop.pdb", 1u << 30);
+  for (const auto& [document, status] : {std::pair{"huge.pdb", zun::status::kCorrupt},
+                                         {"promise.pdb", zun::status::kBadHeader},
+                                         {"loop.pdb", zun::status::kBadHeader}}) {
+    const Outcome r = Zundoc(std::string("decode ") + document + " out.txt", false, RLIM_INFINITY, kMemoryLimit);
+    EXPECT_EQ(std::pair(r.exit, r.out), std::pair(1, std::string(status) + "\n")) << document << r.err;
     EXPECT_FALSE(zuntest::Exists(dir / "out.txt"));
   }
 }
@@ -243,6 +248,18 @@ TEST_F(Faults, ASignalPartWayReplacesNothingButARunFinishesItsTask) {
   EXPECT_FALSE(zuntest::Exists(dir / "second.pdb")) << "the run ended after it";
 }
 
+TEST_F(Faults, ADataFileOfHolesStartsAnewWithinBoundedMemoryAndSaysSo) {
+  { zun::DataFile(dir.Path()).OpenAndCheck(); }
+  fs::resize_file(dir / "zundata.dat", 100ull << 30);  // 88 million records of nothing
+  const Outcome r = Zundoc("run --dir .", false, RLIM_INFINITY, kMemoryLimit);
+  EXPECT_EQ(r, (Outcome{1, "",
+                        "zundoc: Error: zundata.dat is damaged: it would hold 88885911 tasks, far more than any task "
+                        "list. It is kept as zundata.bak, and the task list starts anew.\n"}));
+  EXPECT_EQ(fs::file_size(dir / "zundata.dat"), 2416u);
+  EXPECT_EQ(fs::file_size(dir / "zundata.bak"), 100ull << 30);
+  EXPECT_EQ(Zundoc("run --dir ."), (Outcome{0, "", ""}));
+}
+
 TEST_F(Faults, OneProgramAtATimeUsesADataFolder) {
   zun::DataFile data(dir.Path());
   data.OpenAndCheck();  // as a window would
@@ -255,6 +272,30 @@ TEST_F(Faults, OneProgramAtATimeUsesADataFolder) {
   });
   r = Zundoc("run --dir . --wait", false);
   closing.join();
+  EXPECT_EQ(r.exit, 0) << r.err;
+
+  // A lock file that is someone else's, or read-only, locks all the same: it is only read.
+  ASSERT_EQ(::chmod((dir / "zundata.lock").c_str(), 0444), 0);
+  ASSERT_EQ(::chmod((dir / "zundata.dat").c_str(), 0666), 0);
+  EXPECT_EQ(Zundoc("run --dir .", true), (Outcome{0, "", ""}));
+
+  // A lock taken on a file that was replaced meanwhile holds nothing: the waiting run locks the
+  // new one, which another program holds by then.
+  data.OpenAndCheck();
+  std::atomic<bool> otherClosed = false;
+  std::thread waiting([&] {
+    r = Zundoc("run --dir . --wait", false);
+    EXPECT_TRUE(otherClosed) << "ran while the other program held the folder";
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  fs::remove(dir / "zundata.lock");
+  zun::DataFile other(dir.Path());
+  other.OpenAndCheck();
+  data.Close();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  otherClosed = true;
+  other.Close();
+  waiting.join();
   EXPECT_EQ(r.exit, 0) << r.err;
 }
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "convert/status_texts.h"
 #include "convert/text_to_document.h"
 #include "hotsync/jpilot_users.h"
 #include "support/test_support.h"
@@ -104,6 +105,28 @@ TEST_F(JPilot, DocumentsGoThroughTheBackupLinkAndAreQueuedOnce) {
   zun::ConvertTextToDocument(task, env);
   EXPECT_EQ(task.Status.Trimmed(), "OK");
   EXPECT_EQ(InstallLines(), std::vector<std::string>{real}) << "no second line for the same file";
+}
+
+TEST_F(JPilot, EveryDocumentGetsALineOfItsOwnAndALineBreakInAPathIsRefused) {
+  MakeJPilot();
+  zuntest::WriteText(folder + "jpilot.install", "/by/hand.pdb");  // no line break at the end
+  zun::JPilotUsers users(folder, 10ms);
+  zuntest::ConversionSetup s;
+  s.users = &users;
+  s.host.checks = zun::TargetChecks{{true, false}};
+  zun::ConversionEnv env = s.Env();
+  zuntest::WriteText(s.files / "notes.txt", "for the handheld");
+  const std::string backup = std::filesystem::canonical(folder + "Backup_2026").string() + "/";
+  for (const std::string name : {"a.pdb", "b.pdb", "two\nlines.pdb", "carriage\r.pdb"}) {
+    zun::TaskRecord task = s.Task(zun::TaskAction::PcToPalm, s.files / "notes.txt", name);
+    zun::ConvertTextToDocument(task, env);
+    const bool refused = name.find_first_of("\r\n") != std::string::npos;
+    EXPECT_EQ(task.Status.Trimmed(), refused ? zun::status::kLineBreakInPath : zun::status::kOk) << name;
+    EXPECT_EQ(zuntest::Exists(backup + name), !refused) << name;
+  }
+  EXPECT_EQ(InstallLines(), (std::vector<std::string>{"/by/hand.pdb", backup + "a.pdb", backup + "b.pdb"}));
+  EXPECT_FALSE(users.QueueInstall(backup + "x\ny.pdb")) << "whoever asks";
+  EXPECT_EQ(InstallLines().size(), 3u);
 }
 
 TEST_F(JPilot, ASyncThatKeepsRewritingTheListFailsTheQueueRatherThanLoseTheLine) {

@@ -2,9 +2,12 @@
 #include "record/data_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iterator>
 
 #include "support/test_support.h"
@@ -107,16 +110,81 @@ TEST(DataFile, StartsAnewKeepingTheOldFileAndCountsRecordsRounded) {
     zun::DataFile data(dir.Path());
     data.OpenAndCheck();
     EXPECT_EQ(zuntest::ReadBytes(dir / "zundata.dat").size(), 2416u);
+    EXPECT_EQ(data.RepairNote(), content.empty() ? ""
+                                                 : "zundata.dat is not a task list of this version. It is kept as "
+                                                   "zundata.bak, and the task list starts anew.");
   }
   EXPECT_EQ(zuntest::ReadText(dir / "zundata.bak"), older) << "an empty file leaves no backup";
 
   Bytes b = zuntest::ReadBytes(dir / "zundata.dat");
+  b.insert(b.end(), b.begin(), b.end());  // four records
   for (const auto& [size, records] : {std::pair{1208 * 2 + 604, 2}, std::pair{1208 * 3 + 604, 4}}) {
-    b.resize(static_cast<size_t>(size));  // 2.5 and 3.5 records: halves to even
-    zuntest::WriteBytes(dir / "zundata.dat", b);
+    zuntest::WriteBytes(dir / "zundata.dat", Bytes(b.begin(), b.begin() + size));  // 2.5, 3.5: halves to even
     zun::DataFile data(dir.Path());
     data.OpenAndCheck();
     EXPECT_EQ(data.RecordCount(), records);
+    EXPECT_EQ(data.RepairNote(), "");
+  }
+}
+
+// What cannot be a task list: more records than any, holes, a record of zero bytes. The file is
+// kept as it was (renamed, or copied without its holes when links keep it in place) with its
+// mode and owner, and the list starts anew.
+TEST(DataFile, AFileThatCannotBeATaskListIsKeptWithItsModeAndOwnerAndStartsAnew) {
+  struct Case {
+    const char* why;
+    int64_t size;     // grown to this, a hole behind the two records
+    bool zeroRecord;  // a third record of zero bytes, written
+    bool linked;      // a second name and a symbolic link: copied, emptied in place
+  };
+  const bool root = ::geteuid() == 0;
+  for (const Case& c :
+       {Case{"is damaged: it would hold 2730575233 tasks, far more than any task list", 3ll << 40, false, false},
+        Case{"is damaged: it has holes", 100 << 20, false, true},
+        Case{"is damaged: record 3 holds only zero bytes", 0, true, true}}) {
+    SCOPED_TRACE(c.why);
+    zuntest::TempDir dir, elsewhere;
+    const std::string real = c.linked ? elsewhere / "data" : dir / "zundata.dat";
+    { zun::DataFile(dir.Path()).OpenAndCheck(); }
+    if (c.linked) {
+      std::filesystem::rename(dir / "zundata.dat", real);
+      std::filesystem::create_symlink(real, dir / "zundata.dat");
+      std::filesystem::create_hard_link(real, elsewhere / "second");
+    }
+    Bytes held = zuntest::ReadBytes(real);
+    if (c.zeroRecord) held.resize(3 * 1208);
+    zuntest::WriteBytes(real, held);
+    if (c.size > 0) std::filesystem::resize_file(real, static_cast<uintmax_t>(c.size));
+    ASSERT_EQ(::chmod(real.c_str(), 0600), 0);
+    if (root) {
+      ASSERT_EQ(::chown(real.c_str(), 65534, 65534), 0);
+    }
+
+    zun::DataFile data(dir.Path());
+    data.OpenAndCheck();
+    EXPECT_EQ(data.RepairNote(),
+              std::string("zundata.dat ") + c.why + ". It is kept as zundata.bak, and the task list starts anew.");
+    EXPECT_EQ(data.TaskCount(), 0);
+    struct stat backup {
+    }, fresh{};
+    ASSERT_EQ(::lstat((dir / "zundata.bak").c_str(), &backup), 0);
+    ASSERT_EQ(::stat((dir / "zundata.dat").c_str(), &fresh), 0);
+    EXPECT_EQ(backup.st_size, c.size > 0 ? c.size : 3 * 1208);
+    EXPECT_LT(backup.st_blocks, 1024) << "no hole written";
+    for (const struct stat& kept : {backup, fresh}) {
+      EXPECT_EQ(kept.st_mode, S_IFREG | 0600);
+      if (root) {
+        EXPECT_EQ(std::pair(kept.st_uid, kept.st_gid), std::pair(65534u, 65534u));
+      }
+    }
+    Bytes backedUp(held.size());
+    std::ifstream(dir / "zundata.bak", std::ios::binary)
+        .read(reinterpret_cast<char*>(backedUp.data()), static_cast<std::streamsize>(backedUp.size()));
+    EXPECT_EQ(backedUp, held);
+    if (c.linked) {
+      EXPECT_TRUE(std::filesystem::is_symlink(dir / "zundata.dat"));
+      EXPECT_EQ(zuntest::ReadBytes(elsewhere / "second").size(), 2416u) << "both names show the new file";
+    }
   }
 }
 

@@ -188,6 +188,63 @@ Bytes MakeDatabase(const std::vector<Bytes>& records, const std::string& type, c
   return file;
 }
 
+Bytes MakeChainedDatabase(const std::vector<Bytes>& records, size_t perList) {
+  const auto put = [](Bytes& file, size_t at, uint32_t value, int width) {
+    for (int i = 0; i < width; ++i)
+      file[at + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * (width - 1 - i)));
+  };
+  Bytes file = MakeDatabase({});
+  const size_t lists = (records.size() + perList - 1) / perList;
+  std::vector<size_t> at(lists);  // where list k starts: the last list first in the file
+  size_t end = file.size();
+  for (size_t k = lists; k-- > 0;) {
+    at[k] = end;
+    end += 6 + 8 * std::min(perList, records.size() - k * perList);
+  }
+  file.resize(end);
+  put(file, 72, lists > 0 ? static_cast<uint32_t>(at[0]) : 0, 4);
+  size_t record = 0;
+  for (size_t k = 0; k < lists; ++k) {
+    const size_t count = std::min(perList, records.size() - k * perList);
+    put(file, at[k], k + 1 < lists ? static_cast<uint32_t>(at[k + 1]) : 0, 4);
+    put(file, at[k] + 4, static_cast<uint32_t>(count), 2);
+    for (size_t i = 0; i < count; ++i, ++record) {
+      put(file, at[k] + 6 + 8 * i, static_cast<uint32_t>(file.size()), 4);
+      file.insert(file.end(), records[record].begin(), records[record].end());
+    }
+  }
+  return file;
+}
+
+void WriteLoopingLists(const std::string& path, uint32_t length) {
+  const uint32_t first = length - 28;
+  const auto list = [](uint32_t next) {  // one entry, for a record at offset 0x4E
+    return Bytes{static_cast<uint8_t>(next >> 24),
+                 static_cast<uint8_t>(next >> 16),
+                 static_cast<uint8_t>(next >> 8),
+                 static_cast<uint8_t>(next),
+                 0,
+                 1,
+                 0,
+                 0,
+                 0,
+                 0x4E,
+                 0,
+                 0,
+                 0,
+                 0};
+  };
+  Bytes file = MakeDatabase({});
+  file.resize(72);
+  for (const uint32_t next : {first, first + 14, first}) {
+    const Bytes bytes = list(next);
+    file.insert(file.end(), bytes.begin(), bytes.end());
+  }
+  WriteBytes(path, Bytes(file.begin(), file.begin() + 86));
+  std::filesystem::resize_file(path, first);  // a hole up to the two lists
+  std::ofstream(path, std::ios::binary | std::ios::app).write(reinterpret_cast<const char*>(file.data() + 86), 28);
+}
+
 void SetModificationTime(const std::string& path, std::time_t time) {
   const struct timeval times[2] = {{time, 0}, {time, 0}};
   if (::utimes(path.c_str(), times) != 0) throw std::runtime_error("utimes failed on " + path);

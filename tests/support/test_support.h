@@ -136,6 +136,14 @@ std::vector<StoredRecord> StoredRecords(const std::string& path);
 Bytes MakeDatabase(const std::vector<Bytes>& records, const std::string& type = "TEXt",
                    const std::string& creator = "REAd");
 
+// The same with `perList` records in each record list of a chain (the header's list holds none),
+// the lists laid out in the file from the last to the first.
+Bytes MakeChainedDatabase(const std::vector<Bytes>& records, size_t perList);
+
+// A document of `length` bytes, a hole but for its header and two record lists at its end that
+// name each other as the next.
+void WriteLoopingLists(const std::string& path, uint32_t length);
+
 // File dialogs that answer as told and remember what they were asked.
 class ScriptedDialogs : public zun::FileDialogs {
  public:

@@ -1,6 +1,8 @@
 // The window's wiring from each control to its record field, whatever changes the control, and
 // what the model cannot see: the list view, the prompts of a run, the start; what a screen
 // reader finds, and the keyboard alone (access keys, F1, Ctrl+Q) running a task.
+#include <unistd.h>
+
 #include <QCheckBox>
 #include <QLabel>
 #include <QMessageBox>
@@ -215,7 +217,7 @@ class WindowTest : public QObject {
     QCOMPARE(status->cursorPosition(), 0);                         // read from its beginning
   }
 
-  void aMissingLibraryOrABusyFolderEndsTheStart() {
+  void aMissingLibraryOrABusyFolderEndsTheStartADamagedDataFileIsSaid() {
     uitest::Window w;
     zuntest::TempDir empty;
     QString shown;
@@ -238,6 +240,15 @@ class WindowTest : public QObject {
     QVERIFY(!w.Start());
     QVERIFY2(shown.contains(QString::fromStdString("is using " + w.programDir.Path())), qPrintable(shown));
     QCOMPARE(w.Data(), before);
+
+    // A data file that cannot be a task list is kept aside: the start says so and goes on.
+    other.Close();
+    QCOMPARE(::truncate((w.programDir / "zundata.dat").c_str(), 1 << 30), 0);
+    answer();
+    QVERIFY(w.Start());
+    QCOMPARE(shown, QString("ZUN2 Message: zundata.dat is damaged: it has holes. It is kept as zundata.bak, and the task "
+                            "list starts anew."));
+    QCOMPARE(w.Tasks()->model()->rowCount(), 0);
   }
 
   // The keyboard alone adds, sets and runs a task: access keys, one per control whatever its
