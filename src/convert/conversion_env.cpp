@@ -116,6 +116,19 @@ ByteFile CreateWorkFile(const ConversionEnv& env) {
   return ByteFile::ForWriting(std::move(temporary), folder);
 }
 
+std::string CollisionText(const Collision& collision) {
+  if (collision.places == 0) return "";
+  std::string text = "Changed on both sides";
+  if (collision.places > 1) text += " (the first of " + std::to_string(collision.places) + " places)";
+  text += ":";
+  for (const auto& [caption, lines] : {std::pair{"PC File", &collision.pcLines}, {"Palm File", &collision.palmLines}}) {
+    text += std::string("\n") + caption + ":";
+    if (lines->empty()) text += "\n    (no lines)";
+    for (const std::string& line : *lines) text += "\n    " + line;
+  }
+  return text;
+}
+
 double StampOf(const std::string& path) {
   const auto time = ModificationTime(path);
   if (!time) throw FileError("no modification time for " + path);

@@ -1,8 +1,9 @@
 #include "tasks/conversion_run.h"
 
-#include "convert/document_to_text.h"
-#include "convert/text_to_document.h"
+#include <unordered_set>
+
 #include "glue/paths.h"
+#include "tasks/base_store.h"
 #include "tasks/task_run.h"
 
 namespace zun {
@@ -22,6 +23,7 @@ TargetChecks ChecksFromTargets(const FixedText<32>& targets, int32_t entryCount)
 
 std::optional<std::string> RunAllTasks(DataFile& data, ConversionEnv& env, RunView& view) {
   std::optional<std::string> failure;
+  std::unordered_set<std::string> namedBases;
   try {
     const int32_t count = data.TaskCount();
     for (int32_t row = 1; row <= count; ++row) {
@@ -29,19 +31,8 @@ std::optional<std::string> RunAllTasks(DataFile& data, ConversionEnv& env, RunVi
       env.host.LetEventsRun();
       const TaskRecord before = data.Read(TaskRecordNumber(row));
       TaskRecord task = before;
-      switch (task.Action) {
-        case TaskAction::PalmToPc:
-          ConvertDocumentToText(task, env);
-          break;
-        case TaskAction::PcToPalm:
-          ConvertTextToDocument(task, env);
-          break;
-        case TaskAction::BothWays:
-          RunTask(task, env);
-          break;
-        default:  // no conversion: the stored status is shown again
-          break;
-      }
+      CarryOutTask(task, env);  // no conversion: the stored status is shown again
+      if (env.keepBases) namedBases.insert(BaseKey(task.PcFile.Trimmed(), task.PalmFile.Trimmed()));
       view.ShowOutcome(row, task, SyncSymbol(task.Status.str()));
       env.host.LetEventsRun();
       // On disk before the next task: an "OK" survives a power cut as the files it stands for do.
@@ -50,6 +41,7 @@ std::optional<std::string> RunAllTasks(DataFile& data, ConversionEnv& env, RunVi
         data.Sync();
       }
       if (env.flags.stopRequested) break;
+      if (row == count && env.keepBases) KeepOnlyBases(env.programDir, namedBases);  // every task seen
     }
   } catch (const std::exception& error) {
     failure = std::string("Error: the data file could not be read or written (") + error.what() + ")";

@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <utility>
@@ -82,6 +83,17 @@ BothChangedDialog::BothChangedDialog(QWidget* owner, PromptState& state) : Promp
   AddChoice("cmd_palmfile", "Palm File", PromptAnswer::UpdatePalm);
   AddChoice("cmd_skip", "Skip", PromptAnswer::Skip);
   AddChoice("cmd_stop", "Stop", PromptAnswer::Stop);
+}
+
+void BothChangedDialog::ShowCollision(const QString& text) {
+  if (text.isEmpty()) return;
+  auto* box = new QPlainTextEdit(text, this);
+  box->setObjectName("txt_collision");
+  box->setReadOnly(true);
+  box->setLineWrapMode(QPlainTextEdit::NoWrap);
+  box->setAccessibleName("colliding lines");
+  box->setMinimumSize(420, 160);
+  static_cast<QVBoxLayout*>(layout())->insertWidget(1, box);
 }
 
 }  // namespace zun::ui

@@ -1,0 +1,144 @@
+#include "tasks/base_store.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <git2.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <limits>
+
+#include "glue/file_descriptor.h"
+#include "glue/file_system.h"
+#include "glue/paths.h"
+#include "glue/replacement_file.h"
+#include "record/data_file.h"
+#include "tasks/merge.h"
+
+namespace zun {
+namespace {
+
+// Layout of a base file, every number little-endian:
+//   0  8  "ZUN2BASE"
+//   8  4  format version, 1
+//  12  4  length of PcFile     16  4  length of PalmFile
+//  20  8  length of the PC text 28  8  length of the document text
+//  36     PcFile, PalmFile, the PC text, the document text
+constexpr char kMagic[] = "ZUN2BASE";
+constexpr uint32_t kFormatVersion = 1;
+constexpr size_t kHeaderSize = 36;
+constexpr size_t kMaxBaseFile = (size_t{1} << 31) + (size_t{1} << 30);
+
+void PutNumber(std::string& out, uint64_t value, int width) {
+  for (int i = 0; i < width; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+uint64_t NumberAt(const std::string& bytes, size_t at, int width) {
+  uint64_t value = 0;
+  for (int i = width - 1; i >= 0; --i) value = value << 8 | static_cast<uint8_t>(bytes[at + static_cast<size_t>(i)]);
+  return value;
+}
+
+std::string BaseFolder(const std::string& programDir) { return programDir + kBaseFolderName + kPathSeparator; }
+
+// The private folder, made when missing; a link or anything but a folder of this user's is refused.
+std::string PrivateBaseFolder(const std::string& programDir) {
+  const std::string folder = BaseFolder(programDir);
+  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) throw FileError("cannot make " + folder);
+  struct stat info {};
+  if (::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid()) {
+    throw FileError("not a private folder: " + folder);
+  }
+  if ((info.st_mode & 077) != 0 && ::chmod(folder.c_str(), 0700) != 0) throw FileError("cannot protect " + folder);
+  return folder;
+}
+
+bool IsBaseName(const char* name) {
+  const std::string_view text(name);
+  return text.size() == GIT_OID_HEXSZ && text.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+}
+
+}  // namespace
+
+std::string BaseKey(const std::string& pcFile, const std::string& palmFile) {
+  UseLibgit2();
+  std::string names = pcFile;
+  names += '\0';
+  names += palmFile;
+  git_oid id{};
+  if (git_odb_hash(&id, names.data(), names.size(), GIT_OBJECT_BLOB) != 0) throw FileError("cannot hash the names");
+  char hex[GIT_OID_HEXSZ + 1] = {};
+  git_oid_fmt(hex, &id);
+  return hex;
+}
+
+std::optional<Base> LoadBase(const std::string& programDir, const std::string& pcFile, const std::string& palmFile) {
+  const std::optional<std::string> bytes =
+      ReadSmallFile(BaseFolder(programDir) + BaseKey(pcFile, palmFile), kMaxBaseFile);
+  if (!bytes || bytes->size() < kHeaderSize || bytes->compare(0, 8, kMagic) != 0 ||
+      NumberAt(*bytes, 8, 4) != kFormatVersion) {
+    return std::nullopt;
+  }
+  const uint64_t pcName = NumberAt(*bytes, 12, 4);
+  const uint64_t palmName = NumberAt(*bytes, 16, 4);
+  const uint64_t pcText = NumberAt(*bytes, 20, 8);
+  const uint64_t documentText = NumberAt(*bytes, 28, 8);
+  // Each part below the file's size, so the sum cannot wrap.
+  const uint64_t size = bytes->size();
+  if (pcText > size || documentText > size || kHeaderSize + pcName + palmName + pcText + documentText != size) {
+    return std::nullopt;
+  }
+  size_t at = kHeaderSize;
+  if (bytes->compare(at, pcName, pcFile) != 0 || bytes->compare(at + pcName, palmName, palmFile) != 0) {
+    return std::nullopt;
+  }
+  at += pcName + palmName;
+  return Base{bytes->substr(at, pcText), bytes->substr(at + pcText, documentText)};
+}
+
+void StoreBase(const std::string& programDir, const std::string& pcFile, const std::string& palmFile,
+               const Base& base) {
+  const std::string path = PrivateBaseFolder(programDir) + BaseKey(pcFile, palmFile);
+  // Made private before the first content: a replacement keeps the mode of the file it replaces.
+  FileDescriptor(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+  std::string header(kMagic, 8);
+  PutNumber(header, kFormatVersion, 4);
+  PutNumber(header, pcFile.size(), 4);
+  PutNumber(header, palmFile.size(), 4);
+  PutNumber(header, base.pcText.size(), 8);
+  PutNumber(header, base.documentText.size(), 8);
+  ReplacementFile file = ReplacementFile::Begin(path);
+  for (const std::string* part : std::initializer_list<const std::string*>{&header, &pcFile, &palmFile, &base.pcText, &base.documentText}) {
+    file.Content().Append({reinterpret_cast<const uint8_t*>(part->data()), part->size()});
+  }
+  file.Commit();
+}
+
+void RemoveBase(const std::string& programDir, const std::string& pcFile, const std::string& palmFile) {
+  RemoveFile(BaseFolder(programDir) + BaseKey(pcFile, palmFile));
+}
+
+void KeepOnlyBases(const std::string& programDir, const std::unordered_set<std::string>& keys) {
+  const std::string folder = BaseFolder(programDir);
+  DIR* listing = ::opendir(folder.c_str());
+  if (listing == nullptr) return;
+  while (const dirent* entry = ::readdir(listing)) {
+    if (IsBaseName(entry->d_name) && !keys.contains(entry->d_name)) ::unlinkat(::dirfd(listing), entry->d_name, 0);
+  }
+  ::closedir(listing);
+}
+
+void ForgetUnnamedBases(const DataFile& data) {
+  const std::string programDir = PathDirectory(data.Path());
+  if (!IsFolder(BaseFolder(programDir))) return;
+  std::unordered_set<std::string> keys;
+  for (int32_t row = 1; row <= data.TaskCount(); ++row) {
+    const TaskRecord task = data.Read(TaskRecordNumber(row));
+    keys.insert(BaseKey(task.PcFile.Trimmed(), task.PalmFile.Trimmed()));
+  }
+  KeepOnlyBases(programDir, keys);
+}
+
+}  // namespace zun
