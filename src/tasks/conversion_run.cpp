@@ -24,6 +24,7 @@ TargetChecks ChecksFromTargets(const FixedText<32>& targets, int32_t entryCount)
 std::optional<std::string> RunAllTasks(DataFile& data, ConversionEnv& env, RunView& view) {
   std::optional<std::string> failure;
   std::unordered_set<std::string> namedBases;
+  bool everyTaskSeen = true;
   try {
     const int32_t count = data.TaskCount();
     for (int32_t row = 1; row <= count; ++row) {
@@ -40,9 +41,13 @@ std::optional<std::string> RunAllTasks(DataFile& data, ConversionEnv& env, RunVi
         data.Write(TaskRecordNumber(row), task);
         data.Sync();
       }
-      if (env.flags.stopRequested) break;
-      if (row == count && env.keepBases) KeepOnlyBases(env.programDir, namedBases);  // every task seen
+      if (env.flags.stopRequested) {
+        everyTaskSeen = row == count;
+        break;
+      }
     }
+    // Bases no task names any more: of deleted and renamed tasks.
+    if (env.keepBases && everyTaskSeen) KeepOnlyBases(env.programDir, namedBases);
   } catch (const std::exception& error) {
     failure = std::string("Error: the data file could not be read or written (") + error.what() + ")";
   }
