@@ -100,8 +100,8 @@ Claim ClaimName(const std::string& trash, const std::string& name, const std::st
     }
     const std::string filePath = trash + "files/" + candidate;
     FileDescriptor file(::open(filePath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
-    const bool written = file.IsOpen() && WriteAll(entry.Get(), {reinterpret_cast<const uint8_t*>(info.data()),
-                                                                 info.size()}) &&
+    const bool written = file.IsOpen() &&
+                         WriteAll(entry.Get(), {reinterpret_cast<const uint8_t*>(info.data()), info.size()}) &&
                          ::fsync(entry.Get()) == 0 && entry.Close();
     if (written) return Claim{candidate, std::move(file)};
     const bool taken = !file.IsOpen() && errno == EEXIST;  // a file left without its entry
@@ -116,8 +116,8 @@ Claim ClaimName(const std::string& trash, const std::string& name, const std::st
 
 std::string HomeTrashFolder() {
   const char* dataHome = std::getenv("XDG_DATA_HOME");
-  std::string folder = dataHome != nullptr && dataHome[0] == kPathSeparator ? std::string(dataHome)
-                                                                             : FallbackFolder() + ".local/share";
+  std::string folder =
+      dataHome != nullptr && dataHome[0] == kPathSeparator ? std::string(dataHome) : FallbackFolder() + ".local/share";
   if (folder.back() != kPathSeparator) folder += kPathSeparator;
   return folder + "Trash" + kPathSeparator;
 }

@@ -8,7 +8,7 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <limits>
+#include <unordered_set>
 
 #include "glue/file_descriptor.h"
 #include "glue/file_system.h"
@@ -110,7 +110,8 @@ void StoreBase(const std::string& programDir, const std::string& pcFile, const s
   PutNumber(header, base.pcText.size(), 8);
   PutNumber(header, base.documentText.size(), 8);
   ReplacementFile file = ReplacementFile::Begin(path);
-  for (const std::string* part : std::initializer_list<const std::string*>{&header, &pcFile, &palmFile, &base.pcText, &base.documentText}) {
+  for (const std::string* part :
+       std::initializer_list<const std::string*>{&header, &pcFile, &palmFile, &base.pcText, &base.documentText}) {
     file.Content().Append({reinterpret_cast<const uint8_t*>(part->data()), part->size()});
   }
   file.Commit();
@@ -120,25 +121,20 @@ void RemoveBase(const std::string& programDir, const std::string& pcFile, const 
   RemoveFile(BaseFolder(programDir) + BaseKey(pcFile, palmFile));
 }
 
-void KeepOnlyBases(const std::string& programDir, const std::unordered_set<std::string>& keys) {
+void ForgetUnnamedBases(const DataFile& data, const std::string& programDir) {
   const std::string folder = BaseFolder(programDir);
+  if (!IsFolder(folder)) return;
+  std::unordered_set<std::string> named;
+  for (int32_t row = 1; row <= data.TaskCount(); ++row) {
+    const TaskRecord task = data.Read(TaskRecordNumber(row));
+    named.insert(BaseKey(task.PcFile.Trimmed(), task.PalmFile.Trimmed()));
+  }
   DIR* listing = ::opendir(folder.c_str());
   if (listing == nullptr) return;
   while (const dirent* entry = ::readdir(listing)) {
-    if (IsBaseName(entry->d_name) && !keys.contains(entry->d_name)) ::unlinkat(::dirfd(listing), entry->d_name, 0);
+    if (IsBaseName(entry->d_name) && !named.contains(entry->d_name)) ::unlinkat(::dirfd(listing), entry->d_name, 0);
   }
   ::closedir(listing);
-}
-
-void ForgetUnnamedBases(const DataFile& data) {
-  const std::string programDir = PathDirectory(data.Path());
-  if (!IsFolder(BaseFolder(programDir))) return;
-  std::unordered_set<std::string> keys;
-  for (int32_t row = 1; row <= data.TaskCount(); ++row) {
-    const TaskRecord task = data.Read(TaskRecordNumber(row));
-    keys.insert(BaseKey(task.PcFile.Trimmed(), task.PalmFile.Trimmed()));
-  }
-  KeepOnlyBases(programDir, keys);
 }
 
 }  // namespace zun

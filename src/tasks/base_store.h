@@ -7,7 +7,6 @@
 #pragma once
 #include <optional>
 #include <string>
-#include <unordered_set>
 
 namespace zun {
 
@@ -28,13 +27,10 @@ std::string BaseKey(const std::string& pcFile, const std::string& palmFile);
 // separator); nothing when there is none, or it is damaged or belongs to other names.
 std::optional<Base> LoadBase(const std::string& programDir, const std::string& pcFile, const std::string& palmFile);
 // Puts `base` in place of the old one in one step; throws FileError.
-void StoreBase(const std::string& programDir, const std::string& pcFile, const std::string& palmFile,
-               const Base& base);
+void StoreBase(const std::string& programDir, const std::string& pcFile, const std::string& palmFile, const Base& base);
 void RemoveBase(const std::string& programDir, const std::string& pcFile, const std::string& palmFile);
 
-// Removes every base whose key is not in `keys`.
-void KeepOnlyBases(const std::string& programDir, const std::unordered_set<std::string>& keys);
-// Removes every base that no task of the data file names (after a task was deleted).
-void ForgetUnnamedBases(const DataFile& data);
+// Removes every base in `programDir` that no task of the data file names.
+void ForgetUnnamedBases(const DataFile& data, const std::string& programDir);
 
 }  // namespace zun

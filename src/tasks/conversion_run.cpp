@@ -1,7 +1,6 @@
 #include "tasks/conversion_run.h"
 
-#include <unordered_set>
-
+#include "convert/status_texts.h"
 #include "glue/paths.h"
 #include "tasks/base_store.h"
 #include "tasks/task_run.h"
@@ -23,8 +22,8 @@ TargetChecks ChecksFromTargets(const FixedText<32>& targets, int32_t entryCount)
 
 std::optional<std::string> RunAllTasks(DataFile& data, ConversionEnv& env, RunView& view) {
   std::optional<std::string> failure;
-  std::unordered_set<std::string> namedBases;
   bool everyTaskSeen = true;
+  bool anyConverted = false;
   try {
     const int32_t count = data.TaskCount();
     for (int32_t row = 1; row <= count; ++row) {
@@ -33,7 +32,7 @@ std::optional<std::string> RunAllTasks(DataFile& data, ConversionEnv& env, RunVi
       const TaskRecord before = data.Read(TaskRecordNumber(row));
       TaskRecord task = before;
       CarryOutTask(task, env);  // no conversion: the stored status is shown again
-      if (env.keepBases) namedBases.insert(BaseKey(task.PcFile.Trimmed(), task.PalmFile.Trimmed()));
+      anyConverted |= task.Action != TaskAction::NoConversion && task.Status.Trimmed() == status::kOk;
       view.ShowOutcome(row, task, SyncSymbol(task.Status.str()));
       env.host.LetEventsRun();
       // On disk before the next task: an "OK" survives a power cut as the files it stands for do.
@@ -46,8 +45,9 @@ std::optional<std::string> RunAllTasks(DataFile& data, ConversionEnv& env, RunVi
         break;
       }
     }
-    // Bases no task names any more: of deleted and renamed tasks.
-    if (env.keepBases && everyTaskSeen) KeepOnlyBases(env.programDir, namedBases);
+    // Bases no task names any more (of renamed tasks), once a run has stored one: a run in which
+    // nothing changed leaves the bases alone.
+    if (env.keepBases && everyTaskSeen && anyConverted) ForgetUnnamedBases(data, env.programDir);
   } catch (const std::exception& error) {
     failure = std::string("Error: the data file could not be read or written (") + error.what() + ")";
   }

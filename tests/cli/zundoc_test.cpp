@@ -307,9 +307,8 @@ TEST(ZundocRun, PrintsEachTaskOnOneLineAsSoonAsItIsDone) {
       });
     }
   });
-  const std::string command =
-      "cd / && JPILOT_HOME='" + dir / "home" + "' XDG_DATA_HOME='" + dir / "home" + "' '" ZUNDOC_PATH "' run --dir '" +
-      dir.Path() + "'";
+  const std::string command = "cd / && JPILOT_HOME='" + dir / "home" + "' XDG_DATA_HOME='" + dir / "home" +
+                              "' '" ZUNDOC_PATH "' run --dir '" + dir.Path() + "'";
   FILE* out = ::popen(command.c_str(), "r");
   ASSERT_NE(out, nullptr);
   char line[4096];

@@ -175,5 +175,4 @@ std::string MakeNullDevice(const TempDir& dir);
 // Sets a file's modification time.
 void SetModificationTime(const std::string& path, std::time_t time);
 
-
 }  // namespace zuntest
