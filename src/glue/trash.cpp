@@ -7,13 +7,12 @@
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
-#include <filesystem>
 #include <vector>
 
 #include "glue/byte_file.h"
 #include "glue/file_descriptor.h"
 #include "glue/paths.h"
-#include "glue/replacement_file.h"
+#include "glue/links.h"
 
 namespace zun {
 namespace {
@@ -123,7 +122,7 @@ std::string HomeTrashFolder() {
 }
 
 std::string PutCopyInTrash(const std::string& path) {
-  const std::string real = std::filesystem::path(AbsolutePath(FollowLinks(path))).lexically_normal().string();
+  const std::string real = FollowLinks(path);  // absolute, links resolved
   const FileDescriptor source = OpenRegularFile(real, O_RDONLY);
   struct stat info {};
   if (!source.IsOpen() || ::fstat(source.Get(), &info) != 0) throw FileError("cannot read " + path);

@@ -4,6 +4,7 @@
 #include "convert/status_texts.h"
 #include "glue/byte_file.h"
 #include "glue/file_system.h"
+#include "glue/links.h"
 #include "glue/replacement_file.h"
 #include "glue/trash.h"
 
