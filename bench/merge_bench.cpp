@@ -76,6 +76,50 @@ double Median(
 
 void Write(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
+// The whole task: a both-ways task with "Raw!" whose both sides changed since its base. Clears
+// `merged` when it did not merge.
+double TimeWholeTask(const std::string& base, const std::string& ours, const std::string& handheld, bool& merged) {
+  std::string pattern = (std::filesystem::temp_directory_path() / "zun2-merge-bench-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) std::exit(1);
+  const std::string dir = pattern + "/";
+  ::setenv("XDG_DATA_HOME", (dir + "share").c_str(), 1);
+  const zun::DocCodec codec{&Compress, &GetUncompSize, &DeCompress, &CalcPalmTime};
+  zun::NoUsers users;
+  zun::ScriptedHost host;
+  zun::RunFlags flags;
+  zun::ConversionEnv env{codec, users, host, flags, dir};
+  env.keepBases = env.useTrash = true;
+  zun::TaskRecord task = zun::DefaultSettingsRecord();
+  task.Action = zun::TaskAction::BothWays;
+  task.Options = "1    11";  // Compress, Raw!, UTF-8 Text
+  task.PcFile = dir + "notes.txt";
+  task.PalmFile = dir + "notes.pdb";
+  zun::TaskRecord running;
+  const auto setup = [&] {
+    std::filesystem::remove(dir + "notes.pdb");
+    running = task;
+    Write(dir + "notes.txt", base);
+    zun::RunTask(running, env);  // the document and the base
+    zun::TaskRecord edit = running;
+    edit.Action = zun::TaskAction::PcToPalm;
+    edit.PcFile = dir + "handheld.txt";
+    Write(dir + "handheld.txt", handheld);
+    zun::ConversionEnv direct{codec, users, host, flags, dir};
+    zun::ConvertTextToDocument(edit, direct);
+    Write(dir + "notes.txt", ours);
+    const auto later = std::filesystem::file_time_type::clock::now() + std::chrono::seconds(60);
+    for (const char* side : {"notes.txt", "notes.pdb"}) std::filesystem::last_write_time(dir + side, later);
+  };
+  const double seconds = Median(
+      [&] {
+        zun::RunTask(running, env);
+        merged &= running.Status.Trimmed() == "OK" && host.bothChangedPrompts == 0;
+      },
+      setup);
+  std::filesystem::remove_all(pattern);
+  return seconds;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -98,47 +142,8 @@ int main(int argc, char** argv) {
   std::printf("handheld's edits applied to the base: %.3f s\nline merge: %.3f s (%s)\n", applied, merged,
               merge.merged ? "merged" : "collided");
 
-  // The whole task: a both-ways task with "Raw!" whose both sides changed since its base.
-  std::string pattern = (std::filesystem::temp_directory_path() / "zun2-merge-bench-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) return 1;
-  const std::filesystem::path folder = pattern;
-  const std::string dir = pattern + "/";
-  ::setenv("XDG_DATA_HOME", (dir + "share").c_str(), 1);
-  const zun::DocCodec codec{&Compress, &GetUncompSize, &DeCompress, &CalcPalmTime};
-  zun::NoUsers users;
-  zun::ScriptedHost host;
-  zun::RunFlags flags;
-  zun::ConversionEnv env{codec, users, host, flags, dir};
-  env.keepBases = env.useTrash = true;
   bool allMerged = merge.merged;
-  zun::TaskRecord task = zun::DefaultSettingsRecord();
-  task.Action = zun::TaskAction::BothWays;
-  task.Options = "1    11";  // Compress, Raw!, UTF-8 Text
-  task.PcFile = dir + "notes.txt";
-  task.PalmFile = dir + "notes.pdb";
-  zun::TaskRecord running;
-  const auto setup = [&] {
-    std::filesystem::remove(dir + "notes.pdb");
-    running = task;
-    Write(dir + "notes.txt", base);
-    zun::RunTask(running, env);  // the document and the base
-    zun::TaskRecord edit = running;
-    edit.Action = zun::TaskAction::PcToPalm;
-    edit.PcFile = dir + "handheld.txt";
-    Write(dir + "handheld.txt", handheld);
-    zun::ConversionEnv direct{codec, users, host, flags, dir};
-    zun::ConvertTextToDocument(edit, direct);
-    Write(dir + "notes.txt", ours);
-    const auto later = std::filesystem::file_time_type::clock::now() + std::chrono::seconds(60);
-    for (const char* side : {"notes.txt", "notes.pdb"}) std::filesystem::last_write_time(dir + side, later);
-  };
-  const double whole = Median(
-      [&] {
-        zun::RunTask(running, env);
-        allMerged &= running.Status.Trimmed() == "OK" && host.bothChangedPrompts == 0;
-      },
-      setup);
+  const double whole = TimeWholeTask(base, ours, handheld, allMerged);
   std::printf("whole task: %.3f s (%s)\n", whole, allMerged ? "merged" : "asked");
-  std::filesystem::remove_all(folder);
   return allMerged ? 0 : 1;
 }

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <unordered_set>
@@ -29,6 +30,7 @@ namespace {
 constexpr char kMagic[] = "ZUN2BASE";
 constexpr uint32_t kFormatVersion = 1;
 constexpr size_t kHeaderSize = 36;
+constexpr size_t kPiece = size_t{1} << 20;
 constexpr size_t kMaxBaseFile = (size_t{1} << 31) + (size_t{1} << 30);
 
 void PutNumber(std::string& out, uint64_t value, int width) {
@@ -98,8 +100,8 @@ std::optional<Base> LoadBase(const std::string& programDir, const std::string& p
   return Base{bytes->substr(at, pcText), bytes->substr(at + pcText, documentText)};
 }
 
-void StoreBase(const std::string& programDir, const std::string& pcFile, const std::string& palmFile,
-               const Base& base) {
+void StoreBase(const std::string& programDir, const std::string& pcFile, const std::string& palmFile, const Base& base,
+               const std::function<void()>& between) {
   const std::string path = PrivateBaseFolder(programDir) + BaseKey(pcFile, palmFile);
   // Made private before the first content: a replacement keeps the mode of the file it replaces.
   FileDescriptor(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
@@ -109,10 +111,14 @@ void StoreBase(const std::string& programDir, const std::string& pcFile, const s
   PutNumber(header, palmFile.size(), 4);
   PutNumber(header, base.pcText.size(), 8);
   PutNumber(header, base.documentText.size(), 8);
-  ReplacementFile file = ReplacementFile::Begin(path);
+  ReplacementFile file = ReplacementFile::Begin(path, ByteFile::WriteBack::Early);
   for (const std::string* part :
        std::initializer_list<const std::string*>{&header, &pcFile, &palmFile, &base.pcText, &base.documentText}) {
-    file.Content().Append({reinterpret_cast<const uint8_t*>(part->data()), part->size()});
+    for (size_t at = 0; at < part->size(); at += kPiece) {
+      const size_t size = std::min(kPiece, part->size() - at);
+      file.Content().Append({reinterpret_cast<const uint8_t*>(part->data() + at), size});
+      between();
+    }
   }
   file.Commit();
 }

@@ -5,6 +5,7 @@
 // A base is keyed by the task's two names (PcFile and PalmFile, trailing blanks removed), so it
 // follows the task through the list; a task whose names change has none until its next conversion.
 #pragma once
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -26,8 +27,11 @@ std::string BaseKey(const std::string& pcFile, const std::string& palmFile);
 // The base of the task naming these files in the data folder `programDir` (with its trailing
 // separator); nothing when there is none, or it is damaged or belongs to other names.
 std::optional<Base> LoadBase(const std::string& programDir, const std::string& pcFile, const std::string& palmFile);
-// Puts `base` in place of the old one in one step; throws FileError.
-void StoreBase(const std::string& programDir, const std::string& pcFile, const std::string& palmFile, const Base& base);
+// Puts `base` in place of the old one in one step, calling `between` after each megabyte written;
+// throws FileError.
+void StoreBase(
+    const std::string& programDir, const std::string& pcFile, const std::string& palmFile, const Base& base,
+    const std::function<void()>& between = [] {});
 void RemoveBase(const std::string& programDir, const std::string& pcFile, const std::string& palmFile);
 
 // Removes every base in `programDir` that no task of the data file names.

@@ -65,9 +65,12 @@ void TaskMemory::Remember(const TaskRecord& task) {
     const TargetChecks checks = env_.host.InstallChecks();
     const std::string document = PalmFilePath(env_.users, checks, checks.FirstChecked(), palmFile_);
     std::optional<std::string> pcText = ReadSmallFile(pcFile_, kMaxText);
+    env_.host.LetEventsRun();
     std::optional<std::string> documentText = ReadDocumentText(document, env_.codec, kMaxText);
+    env_.host.LetEventsRun();
     if (pcText && documentText) {
-      StoreBase(env_.programDir, pcFile_, palmFile_, Base{std::move(*pcText), std::move(*documentText)});
+      StoreBase(env_.programDir, pcFile_, palmFile_, Base{std::move(*pcText), std::move(*documentText)},
+                [this] { env_.host.LetEventsRun(); });
       return;
     }
   } catch (const std::exception&) {
