@@ -135,9 +135,7 @@ int main(int argc, char** argv) {
 
   zun::LineMerge merge;
   std::optional<std::string> theirs;
-  const double applied = Median([&] {
-    theirs = zun::HandheldEditsOnBase({base, base}, handheld, [](auto line) { return std::string(line); });
-  });
+  const double applied = Median([&] { theirs = zun::HandheldEditsOnBase({base, base}, handheld, handheld); });
   const double merged = Median([&] { merge = zun::MergeLines(base, ours, theirs.value_or("")); });
   std::printf("handheld's edits applied to the base: %.3f s\nline merge: %.3f s (%s)\n", applied, merged,
               merge.merged ? "merged" : "collided");

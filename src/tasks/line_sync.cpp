@@ -1,6 +1,5 @@
 #include "tasks/line_sync.h"
 
-#include <functional>
 #include <optional>
 #include <vector>
 
@@ -17,17 +16,15 @@ namespace {
 
 constexpr size_t kMaxText = size_t{1} << 30;
 
-// A document's line in the PC file's form: from the handheld's set with "UTF-8 Text".
-std::function<std::string(std::string_view)> LineToPcText(const TaskRecord& task, const ConversionEnv& env) {
+// A document's text in the PC file's form: from the handheld's set with "UTF-8 Text".
+std::string DocumentAsPc(const std::string& documentText, const TaskRecord& task, const ConversionEnv& env) {
   const Charset* charset = TaskCharset(task, env);
-  return [charset](std::string_view line) {
-    if (charset == nullptr) return std::string(line);
-    HandheldDecoder decoder(*charset);
-    std::vector<uint8_t> utf8;
-    decoder.Convert({reinterpret_cast<const uint8_t*>(line.data()), line.size()}, utf8);
-    decoder.Finish(utf8);
-    return std::string(utf8.begin(), utf8.end());
-  };
+  if (charset == nullptr) return documentText;
+  HandheldDecoder decoder(*charset);
+  std::vector<uint8_t> utf8;
+  decoder.Convert({reinterpret_cast<const uint8_t*>(documentText.data()), documentText.size()}, utf8);
+  decoder.Finish(utf8);
+  return std::string(utf8.begin(), utf8.end());
 }
 
 // The base PC text with the handheld's edits; nothing when the task cannot be synced by lines.
@@ -37,7 +34,7 @@ std::optional<std::string> HandheldSide(const TaskRecord& task, ConversionEnv& e
   if (!base || !FiltersKeepLines(task)) return std::nullopt;
   const std::optional<std::string> document = ReadDocumentText(palmPath, env.codec, kMaxText);
   if (!document) return std::nullopt;
-  return HandheldEditsOnBase(*base, *document, LineToPcText(task, env));
+  return HandheldEditsOnBase(*base, *document, DocumentAsPc(*document, task, env));
 }
 
 // Replaces the PC file with `text` (a copy of the old one into the Trash as the rule says).

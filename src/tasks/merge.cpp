@@ -123,10 +123,12 @@ bool FiltersKeepLines(const TaskRecord& task) {
 }
 
 std::optional<std::string> HandheldEditsOnBase(const Base& base, const std::string& documentText,
-                                               const std::function<std::string(std::string_view)>& toPcText) {
+                                               const std::string& documentAsPc) {
   const std::vector<std::string_view> pcLines = SplitLines(base.pcText);
-  const std::vector<std::string_view> newLines = SplitLines(documentText);
-  if (pcLines.size() != SplitLines(base.documentText).size()) return std::nullopt;
+  const std::vector<std::string_view> newLines = SplitLines(documentAsPc);
+  if (pcLines.size() != SplitLines(base.documentText).size() || newLines.size() != SplitLines(documentText).size()) {
+    return std::nullopt;
+  }
   const std::optional<std::vector<Hunk>> hunks = LineHunks(base.documentText, documentText);
   if (!hunks) return std::nullopt;
   const bool crLf = UsesCrLf(base.pcText);
@@ -140,7 +142,7 @@ std::optional<std::string> HandheldEditsOnBase(const Base& base, const std::stri
     }
     for (; kept < hunk.oldBegin; ++kept) theirs += pcLines[kept];
     for (size_t i = hunk.newBegin; i < hunk.newBegin + hunk.newCount; ++i) {
-      std::string line = toPcText(newLines[i]);
+      std::string line(newLines[i]);
       if (crLf && line.ends_with('\n') && !line.ends_with("\r\n")) line.insert(line.size() - 1, 1, '\r');
       theirs += line;
     }

@@ -1,6 +1,5 @@
 // Line merges of a task's two sides (libgit2's diff and three-way merge), in the PC file's form.
 #pragma once
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,10 +20,11 @@ bool FiltersKeepLines(const TaskRecord& task);
 
 // The handheld's edits applied to the base PC text: the document's changes since the base, line by
 // line; a line the handheld kept is the base PC text's line (its TABs, CR LF and bytes as they
-// were), a line it added is `toPcText` of the document's line, with CR LF when the base PC text
-// ends its lines so. Nothing when the base's two texts do not have the same lines.
+// were), a line it added is that line of `documentAsPc` (the document's text in the PC's form),
+// with CR LF when the base PC text ends its lines so. Nothing when the base's two texts, or the
+// document's two forms, do not have the same lines.
 std::optional<std::string> HandheldEditsOnBase(const Base& base, const std::string& documentText,
-                                               const std::function<std::string(std::string_view)>& toPcText);
+                                               const std::string& documentAsPc);
 
 struct LineMerge {
   bool merged = false;
