@@ -48,7 +48,8 @@ int CollectHunk(const git_diff_delta*, const git_diff_hunk* hunk, void* payload)
 // The changed places between two texts, by lines, in order; nothing when libgit2 fails.
 std::optional<std::vector<Hunk>> LineHunks(const std::string& before, const std::string& after) {
   UseLibgit2();
-  git_diff_options options = GIT_DIFF_OPTIONS_INIT;
+  git_diff_options options{};
+  git_diff_options_init(&options, GIT_DIFF_OPTIONS_VERSION);
   options.context_lines = 0;
   options.interhunk_lines = 0;
   options.flags = GIT_DIFF_FORCE_TEXT;
@@ -158,7 +159,8 @@ LineMerge MergeLines(const std::string& ancestor, const std::string& ours, const
   const size_t markerSize = MarkerSize({&ancestor, &ours, &theirs});
   if (markerSize > UINT16_MAX) return outcome;  // no marker would be safe: a collision without lines
   const auto input = [](const std::string& text) {
-    git_merge_file_input in = GIT_MERGE_FILE_INPUT_INIT;
+    git_merge_file_input in{};
+    git_merge_file_input_init(&in, GIT_MERGE_FILE_INPUT_VERSION);
     in.ptr = text.data();
     in.size = text.size();
     return in;
@@ -166,7 +168,8 @@ LineMerge MergeLines(const std::string& ancestor, const std::string& ours, const
   const git_merge_file_input base = input(ancestor);
   const git_merge_file_input mine = input(ours);
   const git_merge_file_input other = input(theirs);
-  git_merge_file_options options = GIT_MERGE_FILE_OPTIONS_INIT;
+  git_merge_file_options options{};
+  git_merge_file_options_init(&options, GIT_MERGE_FILE_OPTIONS_VERSION);
   options.flags = GIT_MERGE_FILE_STYLE_MERGE;
   options.marker_size = static_cast<unsigned short>(markerSize);
   git_merge_file_result result{};
