@@ -11,8 +11,8 @@
 
 #include "glue/byte_file.h"
 #include "glue/file_descriptor.h"
-#include "glue/paths.h"
 #include "glue/links.h"
+#include "glue/paths.h"
 
 namespace zun {
 namespace {
@@ -69,6 +69,18 @@ std::string CandidateName(const std::string& name, int n) {
   return name.substr(0, split) + "." + std::to_string(n) + name.substr(split);
 }
 
+// Where the entry of the trash name `name` lies, and where its file does.
+std::string InfoPath(const std::string& trash, const std::string& name) {
+  std::string path = trash;
+  path.append("info/").append(name).append(".trashinfo");
+  return path;
+}
+std::string FilePath(const std::string& trash, const std::string& name) {
+  std::string path = trash;
+  path.append("files/").append(name);
+  return path;
+}
+
 // Copies the whole of `source` into `target` and flushes it; false on any failure.
 bool CopyAll(int source, int target) {
   std::vector<uint8_t> block(kCopyBlock);
@@ -91,13 +103,13 @@ struct Claim {
 Claim ClaimName(const std::string& trash, const std::string& name, const std::string& info, mode_t mode) {
   for (int n = 1; n <= kNameAttempts; ++n) {
     const std::string candidate = CandidateName(name, n);
-    const std::string infoPath = trash + "info/" + candidate + ".trashinfo";
+    const std::string infoPath = InfoPath(trash, candidate);
     FileDescriptor entry(::open(infoPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!entry.IsOpen()) {
       if (errno == EEXIST) continue;
       throw FileError("cannot write in " + trash);
     }
-    const std::string filePath = trash + "files/" + candidate;
+    const std::string filePath = FilePath(trash, candidate);
     FileDescriptor file(::open(filePath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
     const bool written = file.IsOpen() &&
                          WriteAll(entry.Get(), {reinterpret_cast<const uint8_t*>(info.data()), info.size()}) &&
@@ -132,10 +144,10 @@ std::string PutCopyInTrash(const std::string& path) {
   MakePrivateFolders(trash + "info");
   const std::string entry = "[Trash Info]\nPath=" + EscapeTrashPath(real) + "\nDeletionDate=" + LocalTimeNow() + "\n";
   Claim claim = ClaimName(trash, PathFileName(real), entry, info.st_mode & 0777);
-  const std::string filePath = trash + "files/" + claim.name;
+  const std::string filePath = FilePath(trash, claim.name);
   if (!CopyAll(source.Get(), claim.file.Get()) || !claim.file.Close()) {
     ::unlink(filePath.c_str());
-    ::unlink((trash + "info/" + claim.name + ".trashinfo").c_str());
+    ::unlink(InfoPath(trash, claim.name).c_str());
     throw FileError("cannot copy " + path + " into " + trash);
   }
   SyncFolder(trash + "files");

@@ -47,7 +47,7 @@ std::string BaseFolder(const std::string& programDir) { return programDir + kBas
 
 // The private folder, made when missing; a link or anything but a folder of this user's is refused.
 std::string PrivateBaseFolder(const std::string& programDir) {
-  const std::string folder = BaseFolder(programDir);
+  std::string folder = BaseFolder(programDir);
   if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) throw FileError("cannot make " + folder);
   struct stat info {};
   if (::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid()) {
@@ -104,7 +104,7 @@ void StoreBase(const std::string& programDir, const std::string& pcFile, const s
                const std::function<void()>& between) {
   const std::string path = PrivateBaseFolder(programDir) + BaseKey(pcFile, palmFile);
   // Made private before the first content: a replacement keeps the mode of the file it replaces.
-  FileDescriptor(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+  const FileDescriptor created(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
   std::string header(kMagic, 8);
   PutNumber(header, kFormatVersion, 4);
   PutNumber(header, pcFile.size(), 4);
