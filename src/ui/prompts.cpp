@@ -92,7 +92,8 @@ void BothChangedDialog::ShowCollision(const QString& text) {
   box->setReadOnly(true);
   box->setLineWrapMode(QPlainTextEdit::NoWrap);
   box->setAccessibleName("colliding lines");
-  box->setMinimumSize(420, 160);
+  // Room for about eight lines of sixty characters in the box's font.
+  box->setMinimumSize(box->fontMetrics().averageCharWidth() * 60, box->fontMetrics().lineSpacing() * 8);
   static_cast<QVBoxLayout*>(layout())->insertWidget(1, box);
 }
 
