@@ -9,12 +9,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <unordered_set>
 
 #include "glue/file_descriptor.h"
 #include "glue/file_system.h"
 #include "glue/paths.h"
-#include "glue/replacement_file.h"
 #include "record/data_file.h"
 #include "tasks/merge.h"
 
@@ -30,6 +30,7 @@ namespace {
 constexpr char kMagic[] = "ZUN2BASE";
 constexpr uint32_t kFormatVersion = 1;
 constexpr size_t kHeaderSize = 36;
+constexpr const char* kUnfinishedSuffix = ".new";
 constexpr size_t kPiece = size_t{1} << 20;
 constexpr size_t kMaxBaseFile = (size_t{1} << 31) + (size_t{1} << 30);
 
@@ -57,9 +58,14 @@ std::string PrivateBaseFolder(const std::string& programDir) {
   return folder;
 }
 
-bool IsBaseName(const char* name) {
-  const std::string_view text(name);
+bool IsKey(std::string_view text) {
   return text.size() == GIT_OID_HEXSZ && text.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+}
+
+// A base no task names, or one a killed run left unfinished.
+bool IsUnused(std::string_view name, const std::unordered_set<std::string>& named) {
+  if (name.ends_with(kUnfinishedSuffix)) return IsKey(name.substr(0, name.size() - std::strlen(kUnfinishedSuffix)));
+  return IsKey(name) && !named.contains(std::string(name));
 }
 
 }  // namespace
@@ -103,24 +109,30 @@ std::optional<Base> LoadBase(const std::string& programDir, const std::string& p
 void StoreBase(const std::string& programDir, const std::string& pcFile, const std::string& palmFile, const Base& base,
                const std::function<void()>& between) {
   const std::string path = PrivateBaseFolder(programDir) + BaseKey(pcFile, palmFile);
-  // Made private before the first content: a replacement keeps the mode of the file it replaces.
-  const FileDescriptor created(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
   std::string header(kMagic, 8);
   PutNumber(header, kFormatVersion, 4);
   PutNumber(header, pcFile.size(), 4);
   PutNumber(header, palmFile.size(), 4);
   PutNumber(header, base.pcText.size(), 8);
   PutNumber(header, base.documentText.size(), 8);
-  ReplacementFile file = ReplacementFile::Begin(path, ByteFile::WriteBack::Early);
+  // Written beside the old base and renamed over it: the old one or the new one. Not flushed to
+  // disk, unlike the task's files: a base a crash damaged reads as none (its lengths do not add
+  // up), and an older one only makes a merge find changes both sides made alike.
+  const std::string written = path + kUnfinishedSuffix;
+  FileDescriptor fd(::open(written.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
+  bool complete = fd.IsOpen();
   for (const std::string* part :
        std::initializer_list<const std::string*>{&header, &pcFile, &palmFile, &base.pcText, &base.documentText}) {
-    for (size_t at = 0; at < part->size(); at += kPiece) {
+    for (size_t at = 0; complete && at < part->size(); at += kPiece) {
       const size_t size = std::min(kPiece, part->size() - at);
-      file.Content().Append({reinterpret_cast<const uint8_t*>(part->data() + at), size});
+      complete = WriteAll(fd.Get(), {reinterpret_cast<const uint8_t*>(part->data() + at), size});
       between();
     }
   }
-  file.Commit();
+  if (!complete || !fd.Close() || ::rename(written.c_str(), path.c_str()) != 0) {
+    ::unlink(written.c_str());
+    throw FileError("cannot store the base " + path);
+  }
 }
 
 void RemoveBase(const std::string& programDir, const std::string& pcFile, const std::string& palmFile) {
@@ -138,7 +150,7 @@ void ForgetUnnamedBases(const DataFile& data, const std::string& programDir) {
   DIR* listing = ::opendir(folder.c_str());
   if (listing == nullptr) return;
   while (const dirent* entry = ::readdir(listing)) {
-    if (IsBaseName(entry->d_name) && !named.contains(entry->d_name)) ::unlinkat(::dirfd(listing), entry->d_name, 0);
+    if (IsUnused(entry->d_name, named)) ::unlinkat(::dirfd(listing), entry->d_name, 0);
   }
   ::closedir(listing);
 }
