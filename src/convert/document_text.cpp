@@ -1,9 +1,13 @@
 #include "convert/document_text.h"
 
+#include <algorithm>
+
 #include "pdb/pdb_file.h"
 
 namespace zun {
 namespace {
+
+constexpr int32_t kRecordsBetweenEvents = 64;
 
 // Appends the text of record `index`; false when it cannot be read or decompressed.
 bool AppendRecordText(PdbReader& reader, const DocCodec& codec, int32_t index, bool compressed, std::string& text) {
@@ -23,7 +27,8 @@ bool AppendRecordText(PdbReader& reader, const DocCodec& codec, int32_t index, b
 
 }  // namespace
 
-std::optional<std::string> ReadDocumentText(const std::string& path, const DocCodec& codec, size_t maxBytes) {
+std::optional<std::string> ReadDocumentText(const std::string& path, const DocCodec& codec, size_t maxBytes,
+                                            const std::function<void()>& between) {
   try {
     PdbReader reader(ByteFile::OpenForReading(path));
     std::string creator;
@@ -42,8 +47,10 @@ std::optional<std::string> ReadDocumentText(const std::string& path, const DocCo
       return std::nullopt;
     }
     std::string text;
+    text.reserve(std::min(maxBytes, static_cast<size_t>(textRecords) * kDocRecordSize));
     for (int32_t i = 1; i <= textRecords; ++i) {
       if (!AppendRecordText(reader, codec, i, version != 1, text) || text.size() > maxBytes) return std::nullopt;
+      if (i % kRecordsBetweenEvents == 0) between();
     }
     if (reader.File().ChangedSinceOpening()) return std::nullopt;
     return text;

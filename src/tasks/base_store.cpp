@@ -44,6 +44,18 @@ uint64_t NumberAt(const std::string& bytes, size_t at, int width) {
   return value;
 }
 
+// Fills `part` from `offset` of the file, a megabyte at a time; false unless all of it is there.
+bool ReadPart(int fd, uint64_t offset, std::string& part, const std::function<void()>& between) {
+  for (size_t at = 0; at < part.size(); at += kPiece) {
+    const size_t size = std::min(kPiece, part.size() - at);
+    const int64_t got =
+        ReadAll(fd, {reinterpret_cast<uint8_t*>(part.data() + at), size}, static_cast<off_t>(offset + at));
+    if (got != static_cast<int64_t>(size)) return false;
+    between();
+  }
+  return true;
+}
+
 std::string BaseFolder(const std::string& programDir) { return programDir + kBaseFolderName + kPathSeparator; }
 
 // The private folder, made when missing; a link or anything but a folder of this user's is refused.
@@ -82,28 +94,33 @@ std::string BaseKey(const std::string& pcFile, const std::string& palmFile) {
   return hex;
 }
 
-std::optional<Base> LoadBase(const std::string& programDir, const std::string& pcFile, const std::string& palmFile) {
-  const std::optional<std::string> bytes =
-      ReadSmallFile(BaseFolder(programDir) + BaseKey(pcFile, palmFile), kMaxBaseFile);
-  if (!bytes || bytes->size() < kHeaderSize || bytes->compare(0, 8, kMagic) != 0 ||
-      NumberAt(*bytes, 8, 4) != kFormatVersion) {
+std::optional<Base> LoadBase(const std::string& programDir, const std::string& pcFile, const std::string& palmFile,
+                             const std::function<void()>& between) {
+  const FileDescriptor fd = OpenRegularFile(BaseFolder(programDir) + BaseKey(pcFile, palmFile), O_RDONLY);
+  struct stat info {};
+  std::string header(kHeaderSize, '\0');
+  if (!fd.IsOpen() || ::fstat(fd.Get(), &info) != 0 || !ReadPart(fd.Get(), 0, header, between) ||
+      header.compare(0, 8, kMagic) != 0 || NumberAt(header, 8, 4) != kFormatVersion) {
     return std::nullopt;
   }
-  const uint64_t pcName = NumberAt(*bytes, 12, 4);
-  const uint64_t palmName = NumberAt(*bytes, 16, 4);
-  const uint64_t pcText = NumberAt(*bytes, 20, 8);
-  const uint64_t documentText = NumberAt(*bytes, 28, 8);
+  const uint64_t pcName = NumberAt(header, 12, 4);
+  const uint64_t palmName = NumberAt(header, 16, 4);
+  const uint64_t pcText = NumberAt(header, 20, 8);
+  const uint64_t documentText = NumberAt(header, 28, 8);
   // Each part below the file's size, so the sum cannot wrap.
-  const uint64_t size = bytes->size();
-  if (pcText > size || documentText > size || kHeaderSize + pcName + palmName + pcText + documentText != size) {
+  const auto size = static_cast<uint64_t>(info.st_size);
+  if (size > kMaxBaseFile || pcText > size || documentText > size ||
+      kHeaderSize + pcName + palmName + pcText + documentText != size) {
     return std::nullopt;
   }
-  size_t at = kHeaderSize;
-  if (bytes->compare(at, pcName, pcFile) != 0 || bytes->compare(at + pcName, palmName, palmFile) != 0) {
+  std::string names(pcName + palmName, '\0');
+  Base base{std::string(pcText, '\0'), std::string(documentText, '\0')};
+  if (!ReadPart(fd.Get(), kHeaderSize, names, between) || names != pcFile + palmFile ||
+      names.compare(0, pcName, pcFile) != 0 || !ReadPart(fd.Get(), kHeaderSize + names.size(), base.pcText, between) ||
+      !ReadPart(fd.Get(), kHeaderSize + names.size() + pcText, base.documentText, between)) {
     return std::nullopt;
   }
-  at += pcName + palmName;
-  return Base{bytes->substr(at, pcText), bytes->substr(at + pcText, documentText)};
+  return base;
 }
 
 void StoreBase(const std::string& programDir, const std::string& pcFile, const std::string& palmFile, const Base& base,

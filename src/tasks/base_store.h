@@ -26,7 +26,10 @@ std::string BaseKey(const std::string& pcFile, const std::string& palmFile);
 
 // The base of the task naming these files in the data folder `programDir` (with its trailing
 // separator); nothing when there is none, or it is damaged or belongs to other names.
-std::optional<Base> LoadBase(const std::string& programDir, const std::string& pcFile, const std::string& palmFile);
+// `between` is called after each megabyte read.
+std::optional<Base> LoadBase(
+    const std::string& programDir, const std::string& pcFile, const std::string& palmFile,
+    const std::function<void()>& between = [] {});
 // Puts `base` in place of the old one in one step, calling `between` after each megabyte written;
 // throws FileError.
 void StoreBase(

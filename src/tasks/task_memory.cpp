@@ -34,8 +34,12 @@ TaskMemory::~TaskMemory() {
   if (hooked_) env_.beforeReplace = nullptr;
 }
 
+std::function<void()> TaskMemory::LetEventsRun() const {
+  return [&host = env_.host] { host.LetEventsRun(); };
+}
+
 const std::optional<Base>& TaskMemory::LoadedBase() {
-  if (!baseLoaded_ && env_.keepBases) base_ = LoadBase(env_.programDir, pcFile_, palmFile_);
+  if (!baseLoaded_ && env_.keepBases) base_ = LoadBase(env_.programDir, pcFile_, palmFile_, LetEventsRun());
   baseLoaded_ = true;
   return base_;
 }
@@ -44,7 +48,7 @@ bool TaskMemory::StillHolds(const std::string& path, ConversionEnv::Side side) {
   const std::optional<Base>& base = LoadedBase();
   if (!base) return false;
   if (side == ConversionEnv::Side::Pc) return ReadSmallFile(path, kMaxText) == base->pcText;
-  return ReadDocumentText(path, env_.codec) == base->documentText;
+  return ReadDocumentText(path, env_.codec, kMaxText, LetEventsRun()) == base->documentText;
 }
 
 void TaskMemory::BeforeReplace(const std::string& path, ConversionEnv::Side side) {
@@ -66,11 +70,10 @@ void TaskMemory::Remember(const TaskRecord& task) {
     const std::string document = PalmFilePath(env_.users, checks, checks.FirstChecked(), palmFile_);
     std::optional<std::string> pcText = ReadSmallFile(pcFile_, kMaxText);
     env_.host.LetEventsRun();
-    std::optional<std::string> documentText = ReadDocumentText(document, env_.codec, kMaxText);
-    env_.host.LetEventsRun();
+    std::optional<std::string> documentText = ReadDocumentText(document, env_.codec, kMaxText, LetEventsRun());
     if (pcText && documentText) {
       StoreBase(env_.programDir, pcFile_, palmFile_, Base{std::move(*pcText), std::move(*documentText)},
-                [this] { env_.host.LetEventsRun(); });
+                LetEventsRun());
       return;
     }
   } catch (const std::exception&) {

@@ -3,6 +3,7 @@
 // replaced as it is; anything else (a side the user changed, a target the task never wrote, any
 // file of a task without a base) is first copied into the Trash.
 #pragma once
+#include <functional>
 #include <optional>
 #include <set>
 #include <string>
@@ -34,6 +35,8 @@ class TaskMemory {
 
  private:
   bool StillHolds(const std::string& path, ConversionEnv::Side side);
+  // Long reads and writes let the window's events run.
+  std::function<void()> LetEventsRun() const;
 
   ConversionEnv& env_;
   std::string pcFile_;
