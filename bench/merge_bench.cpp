@@ -19,8 +19,8 @@
 #include "convert/text_to_document.h"
 #include "glue/codec_loader.h"
 #include "hotsync/user_manager.h"
+#include "support/scripted_host.h"
 #include "tasks/merge.h"
-#include "tasks/scripted_host.h"
 #include "tasks/task_run.h"
 #include "zun2/zun2.h"
 
