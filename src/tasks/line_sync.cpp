@@ -6,6 +6,7 @@
 #include "convert/charset_step.h"
 #include "convert/document_text.h"
 #include "convert/status_texts.h"
+#include "convert/text_bytes.h"
 #include "convert/text_to_document.h"
 #include "glue/file_system.h"
 #include "glue/replacement_file.h"
@@ -16,25 +17,18 @@ namespace {
 
 constexpr size_t kMaxText = size_t{1} << 30;
 
-// A document's text in the PC file's form: from the handheld's set with "UTF-8 Text".
-std::string DocumentAsPc(const std::string& documentText, const TaskRecord& task, const ConversionEnv& env) {
-  const Charset* charset = TaskCharset(task, env);
-  if (charset == nullptr) return documentText;
-  HandheldDecoder decoder(*charset);
-  std::vector<uint8_t> utf8;
-  decoder.Convert({reinterpret_cast<const uint8_t*>(documentText.data()), documentText.size()}, utf8);
-  decoder.Finish(utf8);
-  return std::string(utf8.begin(), utf8.end());
-}
-
-// The base PC text with the handheld's edits; nothing when the task cannot be synced by lines.
+// The base PC text with the handheld's edits; nothing when the task cannot be synced by lines. The
+// lines the handheld added take the PC's form as a conversion of the document onto `pcText` (the
+// PC file's text; nothing when there is none) would give them.
 std::optional<std::string> HandheldSide(const TaskRecord& task, ConversionEnv& env, TaskMemory& memory,
-                                        const std::string& palmPath) {
+                                        const std::string& palmPath, const std::optional<std::string>& pcText) {
   const std::optional<Base>& base = memory.LoadedBase();
   if (!base || !FiltersKeepLines(task)) return std::nullopt;
   const std::optional<std::string> document = ReadDocumentText(palmPath, env.codec, kMaxText);
   if (!document) return std::nullopt;
-  return HandheldEditsOnBase(*base, *document, DocumentAsPc(*document, task, env));
+  const std::string asPc = DocumentTextAsPc(*document, TaskCharset(task, env),
+                                            pcText ? std::optional<std::string_view>(*pcText) : std::nullopt);
+  return HandheldEditsOnBase(*base, *document, asPc);
 }
 
 // Replaces the PC file with `text` (a copy of the old one into the Trash as the rule says).
@@ -59,10 +53,11 @@ void KeepDocuments(const TaskRecord& task, ConversionEnv& env, TaskMemory& memor
 
 bool MergeBothSides(TaskRecord& task, ConversionEnv& env, TaskMemory& memory, const std::string& palmPath,
                     Collision& collision) {
-  const std::optional<std::string> theirs = HandheldSide(task, env, memory, palmPath);
   const std::string pcFile = task.PcFile.Trimmed();
   const std::optional<std::string> ours = ReadSmallFile(pcFile, kMaxText);
-  if (!theirs || !ours) return false;
+  if (!ours) return false;
+  const std::optional<std::string> theirs = HandheldSide(task, env, memory, palmPath, ours);
+  if (!theirs) return false;
   LineMerge merge = MergeLines(memory.LoadedBase()->pcText, *ours, *theirs);
   if (!merge.merged) {
     collision = std::move(merge.collision);
@@ -80,10 +75,10 @@ bool UpdatePcFromBase(TaskRecord& task, ConversionEnv& env, TaskMemory& memory, 
   const std::string pcFile = task.PcFile.Trimmed();
   // What the conversion refuses, it reports.
   if (IsSameFile(palmPath, pcFile) || !MayReplace(pcFile)) return false;
-  const std::optional<std::string> theirs = HandheldSide(task, env, memory, palmPath);
+  const std::optional<std::string> ours = ReadSmallFile(pcFile, kMaxText);
+  const std::optional<std::string> theirs = HandheldSide(task, env, memory, palmPath, ours);
   if (!theirs) return false;
   // Changes of the PC text within the stamps' tolerance are merged, not lost.
-  const std::optional<std::string> ours = ReadSmallFile(pcFile, kMaxText);
   std::string text = *theirs;
   if (ours && *ours != memory.LoadedBase()->pcText) {
     LineMerge merge = MergeLines(memory.LoadedBase()->pcText, *ours, *theirs);
