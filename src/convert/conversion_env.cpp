@@ -34,7 +34,7 @@ bool IsDataFolderFile(const std::string& real, const std::string& folder) {
     // Not there yet (or another name on a file system that ignores case).
     if (::strcasecmp(name.c_str(), own) == 0 && IsSameFile(PathDirectory(real), folder)) return true;
   }
-  return false;
+  return IsSameFile(PathDirectory(real), folder + kBaseFolderName);  // a base, by any name
 }
 
 }  // namespace

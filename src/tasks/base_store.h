@@ -9,12 +9,11 @@
 #include <optional>
 #include <string>
 
+#include "record/data_file.h"
+
 namespace zun {
 
-class DataFile;
-
-// Below the data folder: private (0700), its files too (0600).
-inline constexpr const char* kBaseFolderName = "zunbases";
+// The bases lie in the data folder's kBaseFolderName, private (0700), as are their files (0600).
 
 struct Base {
   std::string pcText;        // the PC file's bytes
