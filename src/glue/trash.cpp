@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <ctime>
 #include <vector>
 
@@ -13,6 +12,7 @@
 #include "glue/file_descriptor.h"
 #include "glue/links.h"
 #include "glue/paths.h"
+#include "glue/xdg_dirs.h"
 
 namespace zun {
 namespace {
@@ -29,10 +29,11 @@ void MakePrivateFolders(const std::string& folder) {
     made = folder.substr(0, next == std::string::npos ? folder.size() : next);
     at = next == std::string::npos ? folder.size() : next;
     if (made.empty() || made.back() == kPathSeparator) continue;
-    if (::mkdir(made.c_str(), 0700) != 0 && errno != EEXIST) throw FileError("cannot make " + made);
+    if (::mkdir(made.c_str(), 0700) != 0 && errno != EEXIST) throw FileError(made, SystemReason(errno));
   }
   struct stat info {};
-  if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) throw FileError("no folder " + folder);
+  if (::stat(folder.c_str(), &info) != 0) throw FileError(folder, SystemReason(errno));
+  if (!S_ISDIR(info.st_mode)) throw FileError(folder, SystemReason(ENOTDIR));
 }
 
 std::string EscapeTrashPath(const std::string& path) {
@@ -107,7 +108,7 @@ Claim ClaimName(const std::string& trash, const std::string& name, const std::st
     FileDescriptor entry(::open(infoPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!entry.IsOpen()) {
       if (errno == EEXIST) continue;
-      throw FileError("cannot write in " + trash);
+      throw FileError(infoPath, SystemReason(errno));
     }
     const std::string filePath = FilePath(trash, candidate);
     FileDescriptor file(::open(filePath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
@@ -115,29 +116,28 @@ Claim ClaimName(const std::string& trash, const std::string& name, const std::st
                          WriteAll(entry.Get(), {reinterpret_cast<const uint8_t*>(info.data()), info.size()}) &&
                          ::fsync(entry.Get()) == 0 && entry.Close();
     if (written) return Claim{candidate, std::move(file)};
-    const bool taken = !file.IsOpen() && errno == EEXIST;  // a file left without its entry
+    const int error = errno;
+    const bool taken = !file.IsOpen() && error == EEXIST;  // a file left without its entry
     if (file.IsOpen()) ::unlink(filePath.c_str());
     ::unlink(infoPath.c_str());
-    if (!taken) throw FileError("cannot write in " + trash);
+    if (!taken) throw FileError(file.IsOpen() ? infoPath : filePath, SystemReason(error));
   }
-  throw FileError("no free name in " + trash);
+  throw FileError(trash, "no free name in the Trash");
 }
 
 }  // namespace
 
 std::string HomeTrashFolder() {
-  const char* dataHome = std::getenv("XDG_DATA_HOME");
-  std::string folder =
-      dataHome != nullptr && dataHome[0] == kPathSeparator ? std::string(dataHome) : FallbackFolder() + ".local/share";
-  if (folder.back() != kPathSeparator) folder += kPathSeparator;
-  return folder + "Trash" + kPathSeparator;
+  const std::string dataHome = XdgDataHome();
+  if (dataHome.empty()) throw FileError("Trash", "no home folder");
+  return dataHome + kPathSeparator + "Trash" + kPathSeparator;
 }
 
 std::string PutCopyInTrash(const std::string& path) {
   const std::string real = FollowLinks(path);  // absolute, links resolved
   const FileDescriptor source = OpenRegularFile(real, O_RDONLY);
   struct stat info {};
-  if (!source.IsOpen() || ::fstat(source.Get(), &info) != 0) throw FileError("cannot read " + path);
+  if (!source.IsOpen() || ::fstat(source.Get(), &info) != 0) throw FileError(path, SystemReason(errno));
 
   const std::string trash = HomeTrashFolder();
   MakePrivateFolders(trash + "files");
@@ -146,9 +146,10 @@ std::string PutCopyInTrash(const std::string& path) {
   Claim claim = ClaimName(trash, PathFileName(real), entry, info.st_mode & 0777);
   const std::string filePath = FilePath(trash, claim.name);
   if (!CopyAll(source.Get(), claim.file.Get()) || !claim.file.Close()) {
+    const int error = errno;
     ::unlink(filePath.c_str());
     ::unlink(InfoPath(trash, claim.name).c_str());
-    throw FileError("cannot copy " + path + " into " + trash);
+    throw FileError(filePath, SystemReason(error));
   }
   SyncFolder(trash + "files");
   SyncFolder(trash + "info");

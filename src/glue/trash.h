@@ -6,7 +6,7 @@
 namespace zun {
 
 // The home Trash folder with a trailing separator: $XDG_DATA_HOME/Trash/ when XDG_DATA_HOME is an
-// absolute path, else ~/.local/share/Trash/.
+// absolute path, else ~/.local/share/Trash/. Throws FileError without a home folder.
 std::string HomeTrashFolder();
 
 // Puts a copy of the file that `path` leads to into the home Trash, under its own name (made

@@ -57,7 +57,9 @@ void TaskMemory::BeforeReplace(const std::string& path, ConversionEnv::Side side
   if (trashed_.contains(real) || StillHolds(path, side)) return;
   try {
     PutCopyInTrash(path);
-  } catch (const FileError&) {
+  } catch (const FileError& error) {
+    const std::string why = error.Reason().empty() ? error.what() : error.File() + ": " + error.Reason();
+    env_.failure = {path, "no copy in the Trash (" + why + ")"};
     Fail(status::kTrashFailed);
   }
   trashed_.insert(real);

@@ -107,9 +107,9 @@ void RunTask(TaskRecord& task, ConversionEnv& env) {
   try {
     RunBothWays(task, env, memory);
   } catch (const TaskFailure& failure) {
-    task.Status = failure.status;
+    task.Status = failure.status;  // its reason given where it was thrown
   } catch (...) {
-    task.Status = status::kCouldNotOpen;
+    EndWithCurrentFailure(task, env, WorkingOn{task.PcFile.Trimmed(), true});
   }
   env.flags.sideChosen = false;
   memory.Remember(task);
