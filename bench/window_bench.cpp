@@ -132,6 +132,7 @@ std::unique_ptr<zun::ui::MainWindow> StartWindow(const std::string& folder) {
 int Convert(const std::string& text, int runs) {
   const std::string work = std::filesystem::temp_directory_path().string() + "/zun2-window-bench/";
   std::filesystem::create_directories(work);
+  qputenv("XDG_DATA_HOME", QByteArray::fromStdString(work + "share"));  // the Trash, should the window use it
   const std::string windowDocument = work + "window.pdb";
   const std::string zundocDocument = work + "zundoc.pdb";
   auto encoder = StartWindow(ProgramFolder("encode", zun::TaskAction::PcToPalm, text, windowDocument));

@@ -106,6 +106,8 @@ int RunInDataFolder(const RunOptions& options, const zun::DocCodec& codec, std::
     host.askOverwrite = data.Read(zun::kSettingsRecord).AskOverwrite();
     zun::ConversionEnv env{codec, users, host, flags, programDir, &data};
     env.handheldCharset = zun::HandheldCharsetFor(users.Settings().charSet);
+    env.keepBases = true;
+    env.useTrash = options.trash;
     view.Attach(env);
     if (auto runFailure = zun::RunAllTasks(data, env, view)) failure = std::move(runFailure);
   } catch (const zun::DataFolderInUse& error) {

@@ -18,6 +18,9 @@ struct RunOptions {
   // of a task changed.
   bool overwrite = false;
   zun::PromptAnswer bothChangedAnswer = zun::PromptAnswer::Skip;
+  // Whether a file the run replaces that did not come from the task's last conversion is first
+  // copied into the Trash.
+  bool trash = true;
   // Whether to wait while another program holds the data folder.
   zun::LockWait wait = zun::LockWait::No;
 };

@@ -30,8 +30,12 @@ int Info(const std::vector<std::string>& args) {
 }
 
 int Run(const std::vector<std::string>& args) {
-  const Arguments parsed = ParseArguments(
-      args, {{"--dir", true}, {"--yes", false}, {"--skip", false}, {"--wait", false}, {"--prefer", true}});
+  const Arguments parsed = ParseArguments(args, {{"--dir", true},
+                                                 {"--yes", false},
+                                                 {"--skip", false},
+                                                 {"--wait", false},
+                                                 {"--prefer", true},
+                                                 {"--no-trash", false}});
   if (parsed.help) return PrintHelp();
   if (!parsed.problem.empty()) return UsageError(parsed.problem);
   if (!parsed.operands.empty()) return UsageError("run takes no file; give the data folder with --dir");
@@ -46,6 +50,8 @@ int Run(const std::vector<std::string>& args) {
       options.overwrite = false;
     } else if (option == "--wait") {
       options.wait = zun::LockWait::Yes;
+    } else if (option == "--no-trash") {
+      options.trash = false;
     } else if (option == "--prefer") {
       if (value != "pc" && value != "palm") return UsageError("--prefer takes pc or palm");
       options.bothChangedAnswer = value == "pc" ? zun::PromptAnswer::UpdatePalm : zun::PromptAnswer::UpdatePc;

@@ -34,7 +34,7 @@ bool IsDataFolderFile(const std::string& real, const std::string& folder) {
     // Not there yet (or another name on a file system that ignores case).
     if (::strcasecmp(name.c_str(), own) == 0 && IsSameFile(PathDirectory(real), folder)) return true;
   }
-  return false;
+  return IsSameFile(PathDirectory(real), folder + kBaseFolderName);  // a base, by any name
 }
 
 }  // namespace
@@ -114,6 +114,19 @@ ByteFile CreateWorkFile(const ConversionEnv& env) {
   FileDescriptor temporary = CreateAnonymousFile(env.programDir);
   if (!temporary.IsOpen()) throw FileError(folder, SystemReason(errno));
   return ByteFile::ForWriting(std::move(temporary), folder);
+}
+
+std::string CollisionText(const Collision& collision) {
+  if (collision.places == 0) return "";
+  std::string text = "Changed on both sides";
+  if (collision.places > 1) text += " (the first of " + std::to_string(collision.places) + " places)";
+  text += ":";
+  for (const auto& [caption, lines] : {std::pair{"PC File", &collision.pcLines}, {"Palm File", &collision.palmLines}}) {
+    text += std::string("\n") + caption + ":";
+    if (lines->empty()) text += "\n    (no lines)";
+    for (const std::string& line : *lines) text += "\n    " + line;
+  }
+  return text;
 }
 
 double StampOf(const std::string& path) {

@@ -2,7 +2,9 @@
 // script standing in for it) and the run's flags.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "convert/charset.h"
 #include "glue/byte_file.h"
@@ -22,6 +24,17 @@ struct OverwriteAnswer {
   bool doNotAskAgain = false;  // "do not ask again" was clicked while the prompt was open
 };
 
+// Where the changes of both sides collide, for the both-changed prompt: how many places, and the
+// lines of each side at the first (the handheld's in the PC file's form). No places: the sides
+// were not compared line by line (no base of the task, or filters that change lines).
+struct Collision {
+  int32_t places = 0;
+  std::vector<std::string> pcLines;
+  std::vector<std::string> palmLines;
+};
+// What the both-changed prompt shows of a collision; empty for none.
+std::string CollisionText(const Collision& collision);
+
 inline constexpr const char* kPalmExistsQuestion = "Palm File already exists! Overwrite file?";
 inline constexpr const char* kPcExistsQuestion = "PC File already exists! Overwrite file?";
 
@@ -34,7 +47,7 @@ class ConversionHost {
   virtual bool AskOverwrite() = 0;
   virtual void SetAskOverwrite(bool on) = 0;
   virtual OverwriteAnswer OverwritePrompt(const std::string& question, const std::string& path) = 0;
-  virtual PromptAnswer BothChangedPrompt() = 0;
+  virtual PromptAnswer BothChangedPrompt(const Collision& collision) = 0;
   // Shown: the progress caption and bar stand where the status label and box stood.
   virtual void ShowProgress(bool shown) = 0;
   virtual void SetProgressCaption(const std::string& caption) = 0;
@@ -72,6 +85,14 @@ struct ConversionEnv {
   std::string handheldCharset = kDefaultHandheldCharset;  // iconv name, for the option "UTF-8 Text"
   std::string databaseName{};  // the name inside a new document; empty: the Palm file's name less its extension
   FailureReason failure{};     // set with an error status by a conversion, emptied when one starts
+  // Runs of the task list: a base of each task's last conversion in programDir (merges, and what
+  // may be replaced without a Trash copy), and the Trash for whatever else a run replaces.
+  bool keepBases = false;
+  bool useTrash = false;
+  // Called before a conversion replaces a file that exists (the PC file, or a document at a
+  // target); throws TaskFailure when the file must not be replaced. Set by the task run.
+  enum class Side { Pc, Document };
+  std::function<void(const std::string& path, Side side)> beforeReplace = nullptr;
 };
 
 inline constexpr const char* kProgressCaption = "Progress";

@@ -127,6 +127,8 @@ void WriteText(ConversionEnv& env, const std::string& documentPath, ByteFile& te
     return;
   }
   StopIfAbandoned(env);
+  const std::string& pcPath = workingOn.file;
+  if (env.beforeReplace && FileExists(pcPath) == FileState::Exists) env.beforeReplace(pcPath, ConversionEnv::Side::Pc);
   replacement->Commit();
 }
 

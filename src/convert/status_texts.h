@@ -26,6 +26,7 @@ inline constexpr const char* kDataFolderFile = "Error: file belongs to ZUN2's da
 inline constexpr const char* kPlantedLink = "Error: link of another user in a shared folder";
 // A user's install list holds one path a line: a path with a line break cannot be queued.
 inline constexpr const char* kLineBreakInPath = "Error: Palm File path has a line break";
+inline constexpr const char* kTrashFailed = "Error: could not put the old file into the Trash";
 inline constexpr const char* kNoUpdateNecessary = "No update necessary";
 inline constexpr const char* kUserSkippedTask = "User skipped task";
 inline constexpr const char* kUserStopped = "User stopped conversion";

@@ -164,6 +164,12 @@ void MakeAndDistribute(TaskRecord& task, ConversionEnv& env, std::optional<ByteF
   ByteFile document = CreateWorkFile(env);
   WriteDocument(task, env, text, document);
   const ByteFile written = std::move(document).ReadBack();
+  // Every target that will be replaced is cleared first: one refused replaces none.
+  for (const Target& row : table) {
+    if (!env.beforeReplace || FileExists(row.path) != FileState::Exists) continue;
+    workingOn = {row.path, true};
+    env.beforeReplace(row.path, ConversionEnv::Side::Document);
+  }
   Distribute(env, table, written, workingOn);
   if (!supplied) {
     task.PcDate = StampOf(pcFile);

@@ -17,6 +17,7 @@ namespace zun {
 inline constexpr const char* kDataFileName = "zundata.dat";
 inline constexpr const char* kDataBackupName = "zundata.bak";
 inline constexpr const char* kDataLockName = "zundata.lock";
+inline constexpr const char* kBaseFolderName = "zunbases";  // the tasks' bases (tasks/base_store.h)
 inline constexpr int32_t kSettingsRecord = 1;
 inline constexpr int32_t kClipboardRecord = 2;
 

@@ -1,8 +1,8 @@
 #include "tasks/conversion_run.h"
 
-#include "convert/document_to_text.h"
-#include "convert/text_to_document.h"
+#include "convert/status_texts.h"
 #include "glue/paths.h"
+#include "tasks/base_store.h"
 #include "tasks/task_run.h"
 
 namespace zun {
@@ -22,6 +22,8 @@ TargetChecks ChecksFromTargets(const FixedText<32>& targets, int32_t entryCount)
 
 std::optional<std::string> RunAllTasks(DataFile& data, ConversionEnv& env, RunView& view) {
   std::optional<std::string> failure;
+  bool everyTaskSeen = true;
+  bool anyConverted = false;
   try {
     const int32_t count = data.TaskCount();
     for (int32_t row = 1; row <= count; ++row) {
@@ -29,19 +31,8 @@ std::optional<std::string> RunAllTasks(DataFile& data, ConversionEnv& env, RunVi
       env.host.LetEventsRun();
       const TaskRecord before = data.Read(TaskRecordNumber(row));
       TaskRecord task = before;
-      switch (task.Action) {
-        case TaskAction::PalmToPc:
-          ConvertDocumentToText(task, env);
-          break;
-        case TaskAction::PcToPalm:
-          ConvertTextToDocument(task, env);
-          break;
-        case TaskAction::BothWays:
-          RunTask(task, env);
-          break;
-        default:  // no conversion: the stored status is shown again
-          break;
-      }
+      CarryOutTask(task, env);  // no conversion: the stored status is shown again
+      anyConverted |= task.Action != TaskAction::NoConversion && task.Status.Trimmed() == status::kOk;
       view.ShowOutcome(row, task, SyncSymbol(task.Status.str()));
       env.host.LetEventsRun();
       // On disk before the next task: an "OK" survives a power cut as the files it stands for do.
@@ -49,8 +40,14 @@ std::optional<std::string> RunAllTasks(DataFile& data, ConversionEnv& env, RunVi
         data.Write(TaskRecordNumber(row), task);
         data.Sync();
       }
-      if (env.flags.stopRequested) break;
+      if (env.flags.stopRequested) {
+        everyTaskSeen = row == count;
+        break;
+      }
     }
+    // Bases no task names any more (of renamed tasks), once a run has stored one: a run in which
+    // nothing changed leaves the bases alone.
+    if (env.keepBases && everyTaskSeen && anyConverted) ForgetUnnamedBases(data, env.programDir);
   } catch (const std::exception& error) {
     failure = std::string("Error: the data file could not be read or written (") + error.what() + ")";
   }

@@ -9,6 +9,8 @@
 #include "glue/dates.h"
 #include "glue/file_system.h"
 #include "glue/paths.h"
+#include "tasks/line_sync.h"
+#include "tasks/task_memory.h"
 
 namespace zun {
 namespace {
@@ -42,6 +44,56 @@ void ConvertChosenSide(TaskRecord& task, ConversionEnv& env, bool toDocument) {
   env.flags.sideChosen = false;
 }
 
+// Both changed and no merge: the user decides (with the places that collide, when known).
+void AskBothChanged(TaskRecord& task, ConversionEnv& env, const Collision& collision) {
+  switch (const PromptAnswer answer = env.host.BothChangedPrompt(collision)) {
+    case PromptAnswer::UpdatePc:
+      ConvertChosenSide(task, env, false);
+      return;
+    case PromptAnswer::UpdatePalm:
+      ConvertChosenSide(task, env, true);
+      return;
+    default:  // Skip, Stop, or the prompt closed another way (Stop)
+      EndOnAnswer(task, env, answer == PromptAnswer::Skip ? answer : PromptAnswer::Stop);
+      return;
+  }
+}
+
+void RunBothWays(TaskRecord& task, ConversionEnv& env, TaskMemory& memory) {
+  const TargetChecks checks = env.host.InstallChecks();
+  if (const char* failed = OpeningCheck(task, checks, status::kNoUser, NamesFirst::Pc)) {
+    task.Status = failed;
+    return;
+  }
+  const std::string pcFile = task.PcFile.Trimmed();
+  const std::string palmPath = PalmFilePath(env.users, checks, checks.FirstChecked(), task.PalmFile.Trimmed());
+  // Before the times decide: an interrupted overwrite undone, a file no task may have refused.
+  for (const std::string& path : {pcFile, palmPath}) {
+    if (const char* refused = FileRefusal(env, path)) {
+      task.Status = refused;
+      return;
+    }
+  }
+  switch (Decide(task, pcFile, palmPath)) {
+    case Direction::ToDocument:
+      ConvertTextToDocument(task, env);
+      return;
+    case Direction::ToText:
+      if (!UpdatePcFromBase(task, env, memory, palmPath)) ConvertDocumentToText(task, env);
+      return;
+    case Direction::Neither:
+      task.Status = status::kBothMissing;
+      return;
+    case Direction::Nothing:
+      task.Status = status::kNoUpdateNecessary;
+      return;
+    case Direction::Ask:
+      break;
+  }
+  Collision collision;
+  if (!MergeBothSides(task, env, memory, palmPath, collision)) AskBothChanged(task, env, collision);
+}
+
 }  // namespace
 
 bool SideChanged(double stamp, std::time_t fileTime) {
@@ -51,53 +103,31 @@ bool SideChanged(double stamp, std::time_t fileTime) {
 }
 
 void RunTask(TaskRecord& task, ConversionEnv& env) {
+  TaskMemory memory(task, env);
   try {
-    const TargetChecks checks = env.host.InstallChecks();
-    if (const char* failed = OpeningCheck(task, checks, status::kNoUser, NamesFirst::Pc)) {
-      task.Status = failed;
-      return;
-    }
-    const std::string pcFile = task.PcFile.Trimmed();
-    const std::string palmFile = task.PalmFile.Trimmed();
-    const std::string palmPath = PalmFilePath(env.users, checks, checks.FirstChecked(), palmFile);
-    // Before the times decide: an interrupted overwrite undone, a file no task may have refused.
-    for (const std::string& path : {pcFile, palmPath}) {
-      if (const char* refused = FileRefusal(env, path)) {
-        task.Status = refused;
-        return;
-      }
-    }
-    switch (Decide(task, pcFile, palmPath)) {
-      case Direction::ToDocument:
-        ConvertTextToDocument(task, env);
-        return;
-      case Direction::ToText:
-        ConvertDocumentToText(task, env);
-        return;
-      case Direction::Neither:
-        task.Status = status::kBothMissing;
-        return;
-      case Direction::Nothing:
-        task.Status = status::kNoUpdateNecessary;
-        return;
-      case Direction::Ask:
-        break;
-    }
-    switch (const PromptAnswer answer = env.host.BothChangedPrompt()) {
-      case PromptAnswer::UpdatePc:
-        ConvertChosenSide(task, env, false);
-        return;
-      case PromptAnswer::UpdatePalm:
-        ConvertChosenSide(task, env, true);
-        return;
-      default:  // Skip, Stop, or the prompt closed another way (Stop)
-        EndOnAnswer(task, env, answer == PromptAnswer::Skip ? answer : PromptAnswer::Stop);
-        return;
-    }
+    RunBothWays(task, env, memory);
+  } catch (const TaskFailure& failure) {
+    task.Status = failure.status;  // its reason given where it was thrown
   } catch (...) {
-    env.flags.sideChosen = false;
-    task.Status = status::kCouldNotOpen;
+    EndWithCurrentFailure(task, env, WorkingOn{task.PcFile.Trimmed(), true});
   }
+  env.flags.sideChosen = false;
+  memory.Remember(task);
+}
+
+void CarryOutTask(TaskRecord& task, ConversionEnv& env) {
+  if (task.Action == TaskAction::BothWays) {
+    RunTask(task, env);
+    return;
+  }
+  if (task.Action != TaskAction::PalmToPc && task.Action != TaskAction::PcToPalm) return;
+  TaskMemory memory(task, env);
+  if (task.Action == TaskAction::PalmToPc) {
+    ConvertDocumentToText(task, env);
+  } else {
+    ConvertTextToDocument(task, env);
+  }
+  memory.Remember(task);
 }
 
 }  // namespace zun

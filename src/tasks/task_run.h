@@ -13,8 +13,13 @@ inline constexpr long long kStampTolerance = 5;
 // program could have written, always counts as changed.
 bool SideChanged(double stamp, std::time_t fileTime);
 
-// Carries out a both-ways task: converts from the side that changed since the last run, asks
-// when both did, reports "No update necessary" when neither did.
+// Carries out a both-ways task: converts from the side that changed since the last run; when
+// both did, merges their changes line by line where the task's base allows it and asks where they
+// collide; reports "No update necessary" when neither did.
 void RunTask(TaskRecord& task, ConversionEnv& env);
+
+// Carries out a task of the list by its Action (nothing for "no conversion"), keeping its base
+// and the Trash as the env says.
+void CarryOutTask(TaskRecord& task, ConversionEnv& env);
 
 }  // namespace zun

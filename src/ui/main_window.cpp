@@ -143,7 +143,10 @@ void MainWindow::ShutDown() {
 }
 
 ConversionEnv MainWindow::Env() {
-  return ConversionEnv{*codec_, *options_.users, *this, flags_, options_.programDir, &data_, options_.handheldCharset};
+  ConversionEnv env{*codec_, *options_.users, *this, flags_, options_.programDir, &data_, options_.handheldCharset};
+  env.keepBases = true;
+  env.useTrash = true;
+  return env;
 }
 
 template <typename Action>
@@ -462,9 +465,10 @@ OverwriteAnswer MainWindow::OverwritePrompt(const std::string& question, const s
   return OverwriteAnswer{prompt_.result, false};
 }
 
-PromptAnswer MainWindow::BothChangedPrompt() {
+PromptAnswer MainWindow::BothChangedPrompt(const Collision& collision) {
   Mirror();
   BothChangedDialog dialog(this, prompt_);
+  dialog.ShowCollision(QString::fromStdString(CollisionText(collision)));
   RunModal(dialog);
   return prompt_.result;
 }

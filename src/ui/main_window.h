@@ -81,7 +81,7 @@ class MainWindow : public QWidget, public ConversionHost {
   bool AskOverwrite() override { return model_->State().askOverwrite; }
   void SetAskOverwrite(bool on) override;
   OverwriteAnswer OverwritePrompt(const std::string& question, const std::string& path) override;
-  PromptAnswer BothChangedPrompt() override;
+  PromptAnswer BothChangedPrompt(const Collision& collision) override;
   void ShowProgress(bool shown) override;
   void SetProgressCaption(const std::string& caption) override;
   void SetProgressRange(int32_t maximum) override;

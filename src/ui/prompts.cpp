@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <utility>
@@ -82,6 +83,18 @@ BothChangedDialog::BothChangedDialog(QWidget* owner, PromptState& state) : Promp
   AddChoice("cmd_palmfile", "Palm File", PromptAnswer::UpdatePalm);
   AddChoice("cmd_skip", "Skip", PromptAnswer::Skip);
   AddChoice("cmd_stop", "Stop", PromptAnswer::Stop);
+}
+
+void BothChangedDialog::ShowCollision(const QString& text) {
+  if (text.isEmpty()) return;
+  auto* box = new QPlainTextEdit(text, this);
+  box->setObjectName("txt_collision");
+  box->setReadOnly(true);
+  box->setLineWrapMode(QPlainTextEdit::NoWrap);
+  box->setAccessibleName("colliding lines");
+  // Room for about eight lines of sixty characters in the box's font.
+  box->setMinimumSize(box->fontMetrics().averageCharWidth() * 60, box->fontMetrics().lineSpacing() * 8);
+  static_cast<QVBoxLayout*>(layout())->insertWidget(1, box);
 }
 
 }  // namespace zun::ui

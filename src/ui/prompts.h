@@ -48,6 +48,8 @@ class OverwriteDialog : public PromptDialog {
 class BothChangedDialog : public PromptDialog {
  public:
   BothChangedDialog(QWidget* owner, PromptState& state);
+  // The lines where the two sides' changes collide, in a read-only box; none for an empty text.
+  void ShowCollision(const QString& text);
 };
 
 }  // namespace zun::ui

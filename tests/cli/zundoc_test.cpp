@@ -260,6 +260,31 @@ TEST(ZundocRun, UsesTheWindowsDataFolder) {
   EXPECT_FALSE(zuntest::Exists(dir / "relative") || zuntest::Exists(dir / "zundata.dat"));
 }
 
+TEST(ZundocRun, PutsWhatItReplacesIntoTheTrashWhereGioListsAndRestoresIt) {
+  zuntest::TempDir dir;
+  const std::string text = dir / "a b.txt";
+  const std::string document = dir / "a b.pdb";
+  zuntest::WriteText(text, "PC text\n");
+  zuntest::WriteText(document, "somebody's file");
+  // No stamps, no base: both sides changed, and the document is no file the task wrote.
+  ChangeData(dir, [&](zun::DataFile& data) { zuntest::AddTask(data, zun::TaskAction::BothWays, text, document); });
+  EXPECT_TRUE(Holds(Zundoc(dir, "run --dir . --prefer pc").out, "\t OK\tOK\n"));
+  EXPECT_EQ(zuntest::ReadText(dir / "home/.local/share/Trash/files/a b.pdb"), "somebody's file");
+  zuntest::WriteText(document, "another file");
+  for (const std::string& side : {text, document}) zuntest::SetModificationTime(side, std::time(nullptr) + 60);
+  EXPECT_TRUE(Holds(Zundoc(dir, "run --dir . --prefer pc --no-trash").out, "\t OK\tOK\n"));
+  EXPECT_FALSE(zuntest::Exists(dir / "home/.local/share/Trash/files/a b.2.pdb"));
+
+  // gio reaches the Trash through GVfs, which needs a session bus.
+  const std::string gio =
+      "cd '" + dir.Path() + "' && unset XDG_DATA_HOME && HOME='" + dir / "home" + "' dbus-run-session -- gio trash ";
+  const zuntest::Outcome listed = zuntest::RunShell(gio + "--list", dir.Path());
+  if (listed.exit != 0) GTEST_SKIP() << "gio cannot reach the Trash: " << listed.err;
+  EXPECT_EQ(listed.out, "trash:///a%20b.pdb\t" + document + "\n");
+  EXPECT_EQ(zuntest::RunShell(gio + "--restore --force 'trash:///a%20b.pdb'", dir.Path()).exit, 0);
+  EXPECT_EQ(zuntest::ReadText(document), "somebody's file");
+}
+
 TEST(ZundocRun, PrintsEachTaskOnOneLineAsSoonAsItIsDone) {
   zuntest::TempDir dir;
   // J-Pilot while a sync rewrites its install list: queueing the last task's document waits.
@@ -282,8 +307,8 @@ TEST(ZundocRun, PrintsEachTaskOnOneLineAsSoonAsItIsDone) {
       });
     }
   });
-  const std::string command =
-      "cd / && JPILOT_HOME='" + dir / "home" + "' '" ZUNDOC_PATH "' run --dir '" + dir.Path() + "'";
+  const std::string command = "cd / && JPILOT_HOME='" + dir / "home" + "' XDG_DATA_HOME='" + dir / "home" +
+                              "' '" ZUNDOC_PATH "' run --dir '" + dir.Path() + "'";
   FILE* out = ::popen(command.c_str(), "r");
   ASSERT_NE(out, nullptr);
   char line[4096];

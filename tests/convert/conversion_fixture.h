@@ -24,6 +24,8 @@ class ConversionTest : public ::testing::Test {
   std::string handheldCharset = zun::kDefaultHandheldCharset;
   zun::DataFile* dataFile = nullptr;  // where "do not ask again" is stored
   zun::FailureReason failure;         // why the last conversion failed
+  bool keepBases = false;             // as a run of the task list: bases, and the Trash in s.dataHome
+  bool useTrash = false;
 
   // A task between `text` and `document` as zundoc makes it, with the given options set.
   zun::TaskRecord Task(zun::TaskAction action, std::initializer_list<std::pair<int, bool>> options = {}) const {
@@ -36,7 +38,11 @@ class ConversionTest : public ::testing::Test {
     zun::ConversionEnv env = s.Env();
     env.handheldCharset = handheldCharset;
     env.data = dataFile;
-    if (task.Action == zun::TaskAction::PcToPalm) {
+    env.keepBases = keepBases;
+    env.useTrash = useTrash;
+    if (keepBases || useTrash) {
+      zun::CarryOutTask(task, env);
+    } else if (task.Action == zun::TaskAction::PcToPalm) {
       zun::ConvertTextToDocument(task, env);
     } else if (task.Action == zun::TaskAction::BothWays) {
       zun::RunTask(task, env);

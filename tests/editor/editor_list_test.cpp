@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include "editor/editor_fixture.h"
+#include "tasks/base_store.h"
 
 using zuntest::EditorTest;
 
@@ -22,8 +23,13 @@ TEST_F(EditorTest, AddingLoadsTheDefaultsAndDeletingSelectsTheRowThatTakesItsPla
     model->SelectRow(row);
     model->PcFileEdited("/t/" + std::to_string(row) + ".txt");
   }
+  const auto base = [this](int row) { return std::pair(Task(row).PcFile.Trimmed(), Task(row).PalmFile.Trimmed()); };
+  const auto third = base(3);
+  for (const auto& [pc, palm] : {base(2), third}) zun::StoreBase(dir.Path(), pc, palm, {"text", "text"});
   model->DeleteTask();  // the last row: the new last row is selected
   EXPECT_EQ(std::pair(S().selected, S().pcFileText), std::pair(2, std::string("/t/2.txt")));
+  EXPECT_FALSE(zun::LoadBase(dir.Path(), third.first, third.second)) << "the deleted task's base goes with it";
+  EXPECT_TRUE(zun::LoadBase(dir.Path(), base(2).first, base(2).second));
   model->SelectRow(1);
   model->DeleteTask();  // row 1 of several: the new row 1
   EXPECT_EQ(std::pair(S().selected, S().pcFileText), std::pair(1, std::string("/t/2.txt")));

@@ -38,6 +38,7 @@ pid_t StartZundoc(std::vector<std::string> args, const std::string& home, bool u
     std::freopen((home + "output").c_str(), "a", stderr);
     ::setenv("JPILOT_HOME", home.c_str(), 1);
     ::setenv("TMPDIR", home.c_str(), 1);
+    ::setenv("XDG_DATA_HOME", home.c_str(), 1);  // the Trash
     if (unnamedFiles) ::unsetenv("ZUN2_NO_TMPFILE");
     if (!unnamedFiles) ::setenv("ZUN2_NO_TMPFILE", "1", 1);
     std::vector<char*> argv;

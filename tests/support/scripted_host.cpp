@@ -11,8 +11,9 @@ OverwriteAnswer ScriptedHost::OverwritePrompt(const std::string&, const std::str
   return answer;
 }
 
-PromptAnswer ScriptedHost::BothChangedPrompt() {
+PromptAnswer ScriptedHost::BothChangedPrompt(const Collision& collision) {
   ++bothChangedPrompts;
+  collisions.push_back(collision);
   if (bothChangedAnswers.empty()) return laterBothChangedAnswer;
   const PromptAnswer answer = bothChangedAnswers.front();
   bothChangedAnswers.pop_front();

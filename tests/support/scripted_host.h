@@ -27,6 +27,7 @@ class ScriptedHost : public ConversionHost, public RunView, public ClipboardView
   // What was shown.
   std::vector<std::string> overwritePrompts;  // the paths asked about
   int bothChangedPrompts = 0;
+  std::vector<Collision> collisions;  // what each both-changed prompt was shown
   std::vector<int32_t> trayFrames;
   std::string trayTip;
   std::vector<std::string> progressCaptions;
@@ -38,7 +39,7 @@ class ScriptedHost : public ConversionHost, public RunView, public ClipboardView
   bool AskOverwrite() override { return askOverwrite; }
   void SetAskOverwrite(bool on) override { askOverwrite = on; }
   OverwriteAnswer OverwritePrompt(const std::string& question, const std::string& path) override;
-  PromptAnswer BothChangedPrompt() override;
+  PromptAnswer BothChangedPrompt(const Collision& collision) override;
   void ShowProgress(bool shown) override { progressShown = shown; }
   void SetProgressCaption(const std::string& caption) override { progressCaptions.push_back(caption); }
   void SetProgressRange(int32_t maximum) override {

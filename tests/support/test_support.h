@@ -54,10 +54,23 @@ Bytes IncompressibleBytes(size_t size);
 // English prose: the GPL from a point the seed picks, as often as it takes.
 std::string ProseText(size_t size, uint32_t seed);
 
+// Sets an environment variable for the life of the object.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value);
+  ~ScopedEnv();
+
+ private:
+  std::string name_;
+  std::optional<std::string> old_;
+};
+
 // Everything a conversion needs, with "Custom" as the only target and no users.
 struct ConversionSetup {
   TempDir programDir;
   TempDir files;
+  TempDir dataHome;  // XDG_DATA_HOME, where a run's Trash is
+  ScopedEnv dataHomeSet{"XDG_DATA_HOME", dataHome.Path()};
   zun::DocCodec codec = LinkedCodec();
   zun::NoUsers noUsers;
   zun::UserManager* users = &noUsers;
@@ -161,16 +174,5 @@ std::string MakeNullDevice(const TempDir& dir);
 
 // Sets a file's modification time.
 void SetModificationTime(const std::string& path, std::time_t time);
-
-// Sets an environment variable for the life of the object.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value);
-  ~ScopedEnv();
-
- private:
-  std::string name_;
-  std::optional<std::string> old_;
-};
 
 }  // namespace zuntest

@@ -11,6 +11,7 @@
 #include "glue/dates.h"
 #include "glue/paths.h"
 #include "record/data_file.h"
+#include "tasks/base_store.h"
 #include "tasks/conversion_run.h"
 #include "tasks/task_run.h"
 
@@ -180,8 +181,8 @@ TEST_F(ConversionRun, StopDuringTheFirstOfThreeTasksEndsAfterIt) {
 }
 
 // The data folder's own files are never a task's, by whatever name: the task list itself (read or
-// written), a hard link to it, a link to a backup not made yet, the lock by another path; in
-// either direction and both ways. Nothing changes.
+// written), a hard link to it, a link to a backup not made yet, the lock by another path, a task's
+// base; in either direction and both ways. Nothing changes.
 TEST_F(ConversionRun, TheDataFoldersOwnFilesAreNoTasksFiles) {
   const std::string folder = s.programDir.Path(), document = s.files / "doc.pdb", text = s.files / "doc.txt";
   zuntest::WriteBytes(document, zuntest::MakeDatabase({zun::MakeDocInfo(4, 1, false), zuntest::AsBytes("text")}));
@@ -195,13 +196,15 @@ TEST_F(ConversionRun, TheDataFoldersOwnFilesAreNoTasksFiles) {
       {zun::TaskAction::PcToPalm, text, s.files / "hard.pdb"},
       {zun::TaskAction::PalmToPc, s.files / "backup.txt", document},
       {zun::TaskAction::BothWays, text, lock},
+      {zun::TaskAction::PalmToPc, folder + zun::kBaseFolderName + "/" + zun::BaseKey(text, document), document},
   };
+  std::filesystem::create_directory(folder + zun::kBaseFolderName);
   for (const auto& [action, pc, palm] : tasks) zuntest::AddTask(data, action, pc, palm);
   s.host.askOverwrite = false;
   EXPECT_FALSE(Run().has_value());
   const zuntest::Bytes onDisk = zuntest::ReadBytes(folder + "zundata.dat");
-  ASSERT_EQ(onDisk.size(), 7u * zun::kTaskRecordSize) << "the task list is still there";
-  for (int32_t number = 1; number <= 7; ++number) {
+  ASSERT_EQ(onDisk.size(), 8u * zun::kTaskRecordSize) << "the task list is still there";
+  for (int32_t number = 1; number <= 8; ++number) {
     const auto record = zun::EncodeTaskRecord(data.Read(number));
     EXPECT_TRUE(std::equal(record.begin(), record.end(),
                            onDisk.begin() + (number - 1) * static_cast<int32_t>(zun::kTaskRecordSize)));

@@ -75,6 +75,7 @@ struct Window {
   zuntest::TempDir programDir;
   zuntest::TempDir files;
   zuntest::ScopedEnv home{"HOME", files.Path()};
+  zuntest::ScopedEnv dataHome{"XDG_DATA_HOME", files / ".local/share"};  // the Trash
   std::unique_ptr<zun::ui::MainWindow> window;
   bool trayShown = false;  // whether a system tray shows the icon
   bool realTray = false;   // ask the desktop instead (the desktop tests)

@@ -6,8 +6,10 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <filesystem>
 
+#include "convert/text_to_document.h"
 #include "ui/info_window.h"
 #include "ui/prompts.h"
 #include "ui/task_list_model.h"
@@ -374,6 +376,34 @@ class WindowTest : public QObject {
     home->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     QCOMPARE(opened, std::string("file:///p/help/help.htm#updates"));
     QCOMPARE(UnnamedControls(&info), QStringList());
+  }
+
+  // Both files changed on the same line: the prompt shows that line of each side, read-only.
+  void theBothChangedPromptShowsTheLinesThatCollide() {
+    uitest::Window w;
+    const std::string text = w.files / "notes.txt";
+    const std::string document = w.files / "notes.pdb";
+    zuntest::WriteText(text, "one\ntwo\nthree\n");
+    w.Seed({{TaskAction::BothWays, text, document}});
+    QVERIFY(w.Start());
+    w.Click("cmd_convert");  // the document made, the task's base kept
+    zuntest::WriteText(text, "one\ntwo on the PC\nthree\n");
+    zuntest::ConversionSetup handheld;  // the handheld's edit of the same line
+    zuntest::WriteText(handheld.files / "h.txt", "one\ntwo on the handheld\nthree\n");
+    zun::TaskRecord edit = handheld.Task(TaskAction::PcToPalm, handheld.files / "h.txt", document);
+    zun::ConversionEnv env = handheld.Env();
+    zun::ConvertTextToDocument(edit, env);
+    for (const std::string& side : {text, document}) zuntest::SetModificationTime(side, std::time(nullptr) + 60);
+    QPlainTextEdit* box = nullptr;
+    QString shown;
+    uitest::AnswerNextModal([&](QWidget* modal) {
+      box = modal->findChild<QPlainTextEdit*>("txt_collision");
+      if (box != nullptr && box->isReadOnly()) shown = box->toPlainText();
+      modal->findChild<QAbstractButton*>("cmd_skip")->click();
+    });
+    w.Click("cmd_convert");
+    QVERIFY(shown.contains("two on the PC") && shown.contains("two on the handheld"));
+    QCOMPARE(zuntest::ReadText(text), std::string("one\ntwo on the PC\nthree\n"));
   }
 };
 

@@ -1,0 +1,86 @@
+#include "tasks/task_memory.h"
+
+#include "convert/document_text.h"
+#include "convert/status_texts.h"
+#include "glue/byte_file.h"
+#include "glue/file_system.h"
+#include "glue/links.h"
+#include "glue/replacement_file.h"
+#include "glue/trash.h"
+
+namespace zun {
+namespace {
+
+constexpr size_t kMaxText = size_t{1} << 30;
+
+std::string RealPath(const std::string& path) {
+  try {
+    return FollowLinks(path);
+  } catch (const FileError&) {
+    return path;
+  }
+}
+
+}  // namespace
+
+TaskMemory::TaskMemory(const TaskRecord& task, ConversionEnv& env)
+    : env_(env), pcFile_(task.PcFile.Trimmed()), palmFile_(task.PalmFile.Trimmed()) {
+  if (!env_.useTrash || env_.beforeReplace) return;
+  env_.beforeReplace = [this](const std::string& path, ConversionEnv::Side side) { BeforeReplace(path, side); };
+  hooked_ = true;
+}
+
+TaskMemory::~TaskMemory() {
+  if (hooked_) env_.beforeReplace = nullptr;
+}
+
+std::function<void()> TaskMemory::LetEventsRun() const {
+  return [&host = env_.host] { host.LetEventsRun(); };
+}
+
+const std::optional<Base>& TaskMemory::LoadedBase() {
+  if (!baseLoaded_ && env_.keepBases) base_ = LoadBase(env_.programDir, pcFile_, palmFile_, LetEventsRun());
+  baseLoaded_ = true;
+  return base_;
+}
+
+bool TaskMemory::StillHolds(const std::string& path, ConversionEnv::Side side) {
+  const std::optional<Base>& base = LoadedBase();
+  if (!base) return false;
+  if (side == ConversionEnv::Side::Pc) return ReadSmallFile(path, kMaxText) == base->pcText;
+  return ReadDocumentText(path, env_.codec, kMaxText, LetEventsRun()) == base->documentText;
+}
+
+void TaskMemory::BeforeReplace(const std::string& path, ConversionEnv::Side side) {
+  if (!env_.useTrash) return;
+  const std::string real = RealPath(path);
+  if (trashed_.contains(real) || StillHolds(path, side)) return;
+  try {
+    PutCopyInTrash(path);
+  } catch (const FileError& error) {
+    const std::string why = error.Reason().empty() ? error.what() : error.File() + ": " + error.Reason();
+    env_.failure = {path, "no copy in the Trash (" + why + ")"};
+    Fail(status::kTrashFailed);
+  }
+  trashed_.insert(real);
+}
+
+void TaskMemory::Remember(const TaskRecord& task) {
+  if (!env_.keepBases || task.Status.Trimmed() != status::kOk) return;
+  try {
+    const TargetChecks checks = env_.host.InstallChecks();
+    const std::string document = PalmFilePath(env_.users, checks, checks.FirstChecked(), palmFile_);
+    std::optional<std::string> pcText = ReadSmallFile(pcFile_, kMaxText);
+    env_.host.LetEventsRun();
+    std::optional<std::string> documentText = ReadDocumentText(document, env_.codec, kMaxText, LetEventsRun());
+    if (pcText && documentText) {
+      StoreBase(env_.programDir, pcFile_, palmFile_, Base{std::move(*pcText), std::move(*documentText)},
+                LetEventsRun());
+      return;
+    }
+  } catch (const std::exception&) {
+  }
+  RemoveBase(env_.programDir, pcFile_, palmFile_);
+}
+
+}  // namespace zun

@@ -1,0 +1,290 @@
+// Both sides of a both-ways task changed: line merges from the task's base, collisions under each
+// answer, "UTF-8 Text" and CR LF texts, filters that bar merging, the base following its task, and
+// the Trash for whatever a run replaces that did not come from the task's last conversion.
+#include <sys/stat.h>
+
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+
+#include "convert/conversion_fixture.h"
+#include "tasks/base_store.h"
+#include "tasks/conversion_run.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+std::string Join(const Lines& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line;
+  return text;
+}
+
+// Lines of the GPL's preamble, each with its LF.
+Lines GplLines(size_t first, size_t count) {
+  std::ifstream in(zuntest::TestData("gpl3.txt"));
+  Lines lines;
+  for (std::string line; std::getline(in, line) && lines.size() < first + count;) lines.push_back(line + "\n");
+  return Lines(lines.begin() + static_cast<std::ptrdiff_t>(first), lines.end());
+}
+
+class Merging : public zuntest::ConversionTest {
+ protected:
+  void SetUp() override { keepBases = useTrash = true; }
+
+  // A both-ways task run once on `pcText`: its document made, its base kept.
+  zun::TaskRecord Synced(const std::string& pcText, std::initializer_list<std::pair<int, bool>> options = {}) {
+    zuntest::WriteText(text, pcText);
+    zun::TaskRecord task = Run(Task(zun::TaskAction::BothWays, options));
+    EXPECT_EQ(task.Status.Trimmed(), "OK");
+    return task;
+  }
+  // The handheld's edit: the document written anew with `documentText` (from UTF-8 into the
+  // handheld's set when `throughCharset`).
+  void HandheldWrites(const std::string& documentText, bool throughCharset = false) {
+    const std::string edited = s.files / "handheld.txt";
+    zuntest::WriteText(edited, documentText);
+    zun::TaskRecord edit = s.Task(zun::TaskAction::PcToPalm, edited, document);
+    edit.Options.SetAt(zun::kOptRaw, '1');
+    edit.Options.SetAt(zun::kOptUtf8Text, throughCharset ? '1' : '0');
+    zun::ConversionEnv env = s.Env();
+    env.handheldCharset = handheldCharset;
+    zun::ConvertTextToDocument(edit, env);
+    EXPECT_EQ(edit.Status.Trimmed(), "OK");
+    std::filesystem::remove(edited);
+  }
+  // Both files' times well past the task's stamps.
+  void BothChanged() {
+    const std::time_t later = std::time(nullptr) + 60;
+    zuntest::SetModificationTime(text, later);
+    zuntest::SetModificationTime(document, later);
+  }
+  std::string Sync(zun::TaskRecord& task) {
+    task = Run(task);
+    return task.Status.Trimmed();
+  }
+  std::string Trash(const std::string& name) const { return s.dataHome / ("Trash/files/" + name); }
+  size_t TrashCount() const {
+    const std::string files = s.dataHome / "Trash/files";
+    if (!std::filesystem::exists(files)) return 0;
+    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(files), {}));
+  }
+};
+
+TEST_F(Merging, ChangesOnDifferentLinesReachBothSidesAndWhatTheyReplacedGoesToTheTrash) {
+  const Lines base = GplLines(9, 30);
+  zun::TaskRecord task = Synced(Join(base));
+  Lines pc = base;  // a line changed, one deleted, one inserted
+  pc[2] = "  The GNU General Public License is a free license for software and documents.\n";
+  pc.erase(pc.begin() + 9);
+  pc.insert(pc.begin() + 19, "A line the PC added.\n");
+  zuntest::WriteText(text, Join(pc));
+  Lines handheld = base;  // a line changed, one deleted, one appended
+  handheld[27] = "changed on the handheld\n";
+  handheld.erase(handheld.begin() + 14);
+  handheld.push_back("The handheld's last line, without a line end");
+  HandheldWrites(Join(handheld));
+  BothChanged();
+
+  EXPECT_EQ(Sync(task), "OK");
+  Lines merged = pc;
+  merged[27] = "changed on the handheld\n";
+  merged.erase(merged.begin() + 13);  // the line the handheld deleted
+  merged.push_back(handheld.back());
+  EXPECT_EQ(zuntest::ReadText(text), Join(merged));
+  EXPECT_EQ(zuntest::DecodedText(document), Join(merged));
+  EXPECT_EQ(s.host.bothChangedPrompts, 0);
+  EXPECT_EQ(zuntest::ReadText(Trash("notes.txt")), Join(pc));
+  EXPECT_EQ(zuntest::DecodedText(Trash("notes.pdb")), Join(handheld));
+  EXPECT_TRUE(zuntest::Exists(s.dataHome / "Trash/info/notes.pdb.trashinfo"));
+  EXPECT_EQ(Sync(task), zun::status::kNoUpdateNecessary);
+
+  // Only the document changes: an ordinary update, the PC file replaced without a copy.
+  merged[0] = "changed on the handheld alone\n";
+  HandheldWrites(Join(merged));
+  zuntest::SetModificationTime(document, std::time(nullptr) + 120);
+  EXPECT_EQ(Sync(task), "OK");
+  EXPECT_EQ(zuntest::ReadText(text), Join(merged));
+  EXPECT_EQ(TrashCount(), 2u);
+}
+
+TEST_F(Merging, CrLfTextsKeepTheirLineEndsAndTabsOnTheLinesTheHandheldKept) {
+  const Lines base = {"Fruit\tCount\r\n", "Apples\t3\r\n", "Pears\t5\r\n", "Plums\t7\r\n", "Total\t15\r\n"};
+  zun::TaskRecord task = Synced(Join(base));  // in the document: TABs to four blanks, no CR
+  Lines pc = base;
+  pc[1] = "Apples\t4\r\n";
+  zuntest::WriteText(text, Join(pc));
+  HandheldWrites("Fruit    Count\nApples    3\nPears    5\nCherries    9\nPlums    7\nTotal    24\n");
+  BothChanged();
+  EXPECT_EQ(Sync(task), "OK");
+  const std::string merged = "Fruit\tCount\r\nApples\t4\r\nPears\t5\r\nCherries    9\r\nPlums\t7\r\nTotal    24\r\n";
+  EXPECT_EQ(zuntest::ReadText(text), merged);
+  EXPECT_EQ(zuntest::DecodedText(document),
+            "Fruit    Count\nApples    4\nPears    5\nCherries    9\nPlums    7\nTotal    24\n");
+
+  // The document alone changes: the PC file keeps its TABs and CR LF where the handheld kept lines.
+  HandheldWrites("Fruit    Count\nApples    4\nPears    6\nCherries    9\nPlums    7\nTotal    24\n");
+  zuntest::SetModificationTime(document, std::time(nullptr) + 120);
+  EXPECT_EQ(Sync(task), "OK");
+  EXPECT_EQ(zuntest::ReadText(text),
+            "Fruit\tCount\r\nApples\t4\r\nPears    6\r\nCherries    9\r\nPlums\t7\r\nTotal    24\r\n");
+}
+
+TEST_F(Merging, CollidingChangesAskAndEachAnswerDoesWhatItSays) {
+  struct Case {
+    zun::PromptAnswer answer;
+    const char* status;
+    bool pcTrashed, documentTrashed;
+  };
+  const Case cases[] = {{zun::PromptAnswer::UpdatePc, "OK", true, false},
+                        {zun::PromptAnswer::UpdatePalm, "OK", false, true},
+                        {zun::PromptAnswer::Skip, zun::status::kUserSkippedTask, false, false},
+                        {zun::PromptAnswer::Stop, zun::status::kUserStopped, false, false}};
+  const Lines base = GplLines(40, 12);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.answer));
+    std::filesystem::remove(document);
+    std::filesystem::remove_all(s.dataHome / "Trash");
+    zun::TaskRecord task = Synced(Join(base));
+    Lines pc = base;  // adjacent lines: a collision, as in git
+    pc[4] = "the PC's line 5\n";
+    zuntest::WriteText(text, Join(pc));
+    Lines handheld = base;
+    handheld[5] = "the handheld's line 6\n";
+    HandheldWrites(Join(handheld));
+    BothChanged();
+    const zuntest::Bytes pcBefore = zuntest::ReadBytes(text);
+    const zuntest::Bytes documentBefore = zuntest::ReadBytes(document);
+    s.host.bothChangedAnswers = {c.answer};
+    s.host.collisions.clear();
+    s.flags.stopRequested = false;
+
+    EXPECT_EQ(Sync(task), c.status);
+    ASSERT_EQ(s.host.collisions.size(), 1u);
+    const zun::Collision& collision = s.host.collisions[0];
+    EXPECT_EQ(collision.places, 1);
+    EXPECT_EQ(collision.pcLines, (Lines{"the PC's line 5", base[5].substr(0, base[5].size() - 1)}));
+    EXPECT_EQ(collision.palmLines, (Lines{base[4].substr(0, base[4].size() - 1), "the handheld's line 6"}));
+    EXPECT_EQ(zuntest::Exists(Trash("notes.txt")), c.pcTrashed);
+    EXPECT_EQ(zuntest::Exists(Trash("notes.pdb")), c.documentTrashed);
+    const bool keptPc = c.answer != zun::PromptAnswer::UpdatePc;
+    const bool keptDocument = c.answer != zun::PromptAnswer::UpdatePalm;
+    EXPECT_EQ(zuntest::ReadText(text), keptPc ? Join(pc) : Join(handheld));
+    EXPECT_EQ(zuntest::DecodedText(document), keptDocument ? Join(handheld) : Join(pc));
+    if (keptPc && keptDocument) {
+      EXPECT_EQ(zuntest::ReadBytes(text), pcBefore);
+      EXPECT_EQ(zuntest::ReadBytes(document), documentBefore);
+    }
+    EXPECT_EQ(s.flags.stopRequested, c.answer == zun::PromptAnswer::Stop);
+  }
+  EXPECT_NE(zun::CollisionText(s.host.collisions[0]).find("the handheld's line 6"), std::string::npos);
+}
+
+// Russian goes into Windows-1251; Windows-1252 lacks it, so that document keeps the UTF-8 bytes.
+TEST_F(Merging, Utf8TextMergesInTheHandheldsSetOrInUtf8) {
+  const Lines base = {"Мороз и солнце;\n", "день чудесный!\n", "Еще ты дремлешь,\n", "друг прелестный.\n"};
+  for (const std::string set : {"WINDOWS-1251", "WINDOWS-1252"}) {
+    SCOPED_TRACE(set);
+    std::filesystem::remove(document);
+    handheldCharset = set;
+    const bool inSet = set == "WINDOWS-1251";
+    zun::TaskRecord task = Synced(Join(base), {{zun::kOptUtf8Text, true}});
+    Lines pc = base;
+    pc[0] = "Мороз и солнце!\n";
+    zuntest::WriteText(text, Join(pc));
+    Lines handheld = base;
+    handheld[3] = "друг мой прелестный.\n";
+    HandheldWrites(Join(handheld), inSet);
+    const std::string stored =
+        inSet ? "\xe4\xf0\xf3\xe3 \xec\xee\xe9 \xef\xf0\xe5\xeb\xe5\xf1\xf2\xed\xfb\xe9.\n" : handheld[3];
+    EXPECT_TRUE(zuntest::DecodedText(document).ends_with(stored));
+    BothChanged();
+    EXPECT_EQ(Sync(task), "OK");
+    pc[3] = handheld[3];
+    EXPECT_EQ(zuntest::ReadText(text), Join(pc));
+    EXPECT_TRUE(zuntest::DecodedText(document).ends_with(stored));
+    EXPECT_EQ(Sync(task), zun::status::kNoUpdateNecessary);
+  }
+}
+
+TEST_F(Merging, FiltersThatChangeLinesBarMergingAndAskAsBefore) {
+  for (const int option : {zun::kOptCrToLf, zun::kOptStripHtml}) {
+    SCOPED_TRACE(option);
+    std::filesystem::remove(document);
+    zun::TaskRecord task = Synced("first line\r\nsecond line\r\nthird line\r\n", {{option, true}});
+    zuntest::WriteText(text, "first line, edited\r\nsecond line\r\nthird line\r\n");
+    HandheldWrites(zuntest::DecodedText(document) + "a line from the handheld\n");
+    BothChanged();
+    s.host.collisions.clear();
+    EXPECT_EQ(Sync(task), zun::status::kUserSkippedTask);
+    ASSERT_EQ(s.host.collisions.size(), 1u);
+    EXPECT_EQ(s.host.collisions[0].places, 0) << "not compared: no lines shown";
+  }
+}
+
+TEST_F(Merging, ATrashThatCannotBeWrittenFailsTheTaskAndReplacesNothing) {
+  zun::TaskRecord task = Synced("one\ntwo\nthree\n");
+  zuntest::WriteText(text, "one, edited\ntwo\nthree\n");
+  HandheldWrites("one\ntwo\nthree, edited\n");
+  BothChanged();
+  zuntest::WriteText(s.dataHome / "Trash", "not a folder");
+  const zuntest::Bytes pcBefore = zuntest::ReadBytes(text);
+  const zuntest::Bytes documentBefore = zuntest::ReadBytes(document);
+  const zun::TaskRecord before = task;
+  EXPECT_EQ(Sync(task), zun::status::kTrashFailed);
+  EXPECT_EQ(zuntest::ReadBytes(text), pcBefore);
+  EXPECT_EQ(zuntest::ReadBytes(document), documentBefore);
+  EXPECT_EQ(std::pair(task.PcDate, task.PalmDate), std::pair(before.PcDate, before.PalmDate));
+
+  useTrash = false;  // as zundoc run --no-trash
+  EXPECT_EQ(Sync(task), "OK");
+  EXPECT_EQ(zuntest::ReadText(text), "one, edited\ntwo\nthree, edited\n");
+}
+
+TEST_F(Merging, AnExistingTargetTheTaskNeverWroteGoesToTheTrashOnce) {
+  zuntest::WriteText(text, "the text");
+  zuntest::WriteText(document, "somebody's file");
+  zun::TaskRecord task = Run(Task(zun::TaskAction::PcToPalm));
+  EXPECT_EQ(task.Status.Trimmed(), "OK");
+  EXPECT_EQ(zuntest::ReadText(Trash("notes.pdb")), "somebody's file");
+  zuntest::WriteText(text, "the text, changed");
+  EXPECT_EQ(Status(task), "OK");
+  EXPECT_EQ(TrashCount(), 1u) << "the document held what the task wrote";
+  const std::string bases = s.programDir / zun::kBaseFolderName;
+  struct stat folder {};
+  struct stat base {};
+  ASSERT_EQ(::stat(bases.c_str(), &folder), 0);
+  ASSERT_EQ(::stat((bases + "/" + zun::BaseKey(text, document)).c_str(), &base), 0);
+  EXPECT_EQ(std::pair(folder.st_mode & 0777, base.st_mode & 0777), std::pair(0700u, 0600u));
+}
+
+// The run over all tasks: a renamed task has no base until its next conversion, and the run that
+// converts removes the base no task names any more.
+TEST(BaseOfATask, FollowsItsNamesThroughTheRuns) {
+  zuntest::ConversionSetup s;
+  zun::DataFile data{s.programDir.Path()};
+  data.OpenAndCheck();
+  zuntest::ChangeRecord(data, zun::kSettingsRecord, [](zun::TaskRecord& r) { r.SetAskOverwrite(false); });
+  zuntest::WriteText(s.files / "a.txt", "alpha\nbeta\ngamma\n");
+  const int32_t record = zuntest::AddTask(data, zun::TaskAction::BothWays, s.files / "a.txt", s.files / "a.pdb");
+  zun::ConversionEnv env = s.Env();
+  env.keepBases = env.useTrash = true;
+  const auto run = [&] { EXPECT_FALSE(zun::RunAllTasks(data, env, s.host).has_value()); };
+  run();
+  ASSERT_TRUE(zun::LoadBase(s.programDir.Path(), s.files / "a.txt", s.files / "a.pdb").has_value());
+
+  std::filesystem::rename(s.files / "a.txt", s.files / "b.txt");
+  zuntest::ChangeRecord(data, record, [&](zun::TaskRecord& r) { r.PcFile = s.files / "b.txt"; });
+  zuntest::WriteText(s.files / "b.txt", "alpha, edited\nbeta\ngamma\n");
+  s.host.laterBothChangedAnswer = zun::PromptAnswer::UpdatePalm;
+  for (const char* changed : {"b.txt", "a.pdb"})
+    zuntest::SetModificationTime(s.files / changed, std::time(nullptr) + 60);
+  run();
+  ASSERT_EQ(s.host.collisions.size(), 1u);
+  EXPECT_EQ(s.host.collisions[0].places, 0) << "no base under the new name";
+  EXPECT_FALSE(zun::LoadBase(s.programDir.Path(), s.files / "a.txt", s.files / "a.pdb").has_value());
+  EXPECT_TRUE(zun::LoadBase(s.programDir.Path(), s.files / "b.txt", s.files / "a.pdb").has_value());
+}
+
+}  // namespace
