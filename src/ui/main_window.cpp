@@ -1,11 +1,9 @@
-// frmMain: start-up, shut-down, the forwarding of user actions, the conversion run, the tray.
+// frmMain: start-up, shut-down, the forwarding of user actions, the conversion run.
 #include "ui/main_window.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QCursor>
 #include <QDateTime>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -14,7 +12,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
-#include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -67,6 +64,7 @@ MainWindow::MainWindow(StartOptions options) : options_(std::move(options)), dat
   Build();
   BuildTray();
   Connect();
+  ConnectTray();
 }
 
 MainWindow::~MainWindow() {
@@ -74,8 +72,6 @@ MainWindow::~MainWindow() {
   // A box that has the focus reports it left when the children go, after this part is gone.
   for (QLineEdit* box : {pcFile_, palmFile_}) box->disconnect(this);
 }
-
-bool MainWindow::HasTray() const { return trayProbe_ ? trayProbe_() : QSystemTrayIcon::isSystemTrayAvailable(); }
 
 bool MainWindow::Start() {
   bool hidden = false;
@@ -149,10 +145,7 @@ ConversionEnv MainWindow::Env() {
   return env;
 }
 
-template <typename Action>
-void MainWindow::Forward(Action action) {
-  if (shutDown_ || mirroring_) return;
-  action();
+void MainWindow::Forwarded() {
   Mirror();
   const std::string error = model_->TakeDataError();
   if (!error.empty()) ShowMessage(this, QMessageBox::Warning, kMessageTitle, QString::fromStdString(error));
@@ -187,22 +180,6 @@ void MainWindow::Connect() {
   pcFile_->installEventFilter(this);
   palmFile_->installEventFilter(this);
 
-  connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) { TrayActivated(r); });
-  connect(convertClipboardItem_, &QAction::triggered, this, [this] { ConvertClipboardNow(); });
-  connect(restoreItem_, &QAction::triggered, this, [this] { RestoreWindow(); });
-  connect(exitItem_, &QAction::triggered, this, [this] { close(); });
-  connect(trayWatch_, &QTimer::timeout, this, [this] {
-    // Hidden in a tray that went away: back to the task bar, minimized.
-    if (!isVisible() && HasTray()) return;
-    trayWatch_->stop();
-    if (isVisible()) return;
-    // Shown where a minimize cannot be seen (Wayland): the user could not tell where it went.
-    if (MinimizeIsReported()) {
-      showMinimized();
-    } else {
-      showNormal();
-    }
-  });
 }
 
 // Every change of a box, a switch or a check mark that is not the window's own showing of the
@@ -360,70 +337,6 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   ShutDown();
   event->accept();
   QApplication::quit();
-}
-
-void MainWindow::changeEvent(QEvent* event) {
-  QWidget::changeEvent(event);
-  if (event->type() == QEvent::PaletteChange) PaintPictures();
-  if (event->type() != QEvent::WindowStateChange || shutDown_) return;
-  const bool minimized = isMinimized();
-  // Hidden in the tray the window stays there until it is restored, whatever its state does
-  // meanwhile (a Wayland compositor sends it back to normal at once).
-  if (!minimized && trayWatch_->isActive()) return;
-  // Into the tray only while the icon can be seen there; otherwise an ordinary minimize.
-  if (minimized && tray_->isVisible() && HasTray()) {
-    QTimer::singleShot(0, this, [this] { hide(); });
-    trayWatch_->start();
-  }
-  Forward([&] { model_->WindowMinimized(minimized); });
-}
-
-void MainWindow::RestoreWindow() {
-  const bool fromTray = trayWatch_->isActive();
-  const bool stateChanges = isMinimized();
-  trayWatch_->stop();
-  showNormal();
-  raise();
-  activateWindow();
-  // Out of the tray without a state change to report it (started there, or on Wayland).
-  if (fromTray && !stateChanges) Forward([&] { model_->WindowMinimized(false); });
-}
-
-void MainWindow::ComeForward(const QString& token) {
-  if (shutDown_) return;
-  // Wayland lets a window take the focus only with the launch's activation token.
-  if (!token.isEmpty()) qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
-  RestoreWindow();
-  if (QWidget* prompt = QApplication::activeModalWidget()) {
-    prompt->raise();
-    prompt->activateWindow();
-  }
-}
-
-void MainWindow::TrayActivated(int reason) {
-  if (prompt_.open || shutDown_) return;
-  switch (reason) {
-    case QSystemTrayIcon::Trigger:
-      SetTrayIcon(kTrayRestFrame, kTrayTip);
-      MirrorProgress();
-      // A StatusNotifierItem host reports its one click on the icon as the item's activation:
-      // that click brings the window back, as the double click does on the older trays.
-      if (IconIsNotifierItem()) RestoreWindow();
-      break;
-    case QSystemTrayIcon::DoubleClick:
-      SetTrayIcon(kTrayRestFrame, kTrayTip);
-      MirrorProgress();
-      RestoreWindow();
-      break;
-    case QSystemTrayIcon::Context:
-      SetTrayIcon(kTrayRestFrame, kTrayTip);
-      MirrorProgress();
-      activateWindow();
-      trayMenu_->popup(QCursor::pos());
-      break;
-    default:
-      break;
-  }
 }
 
 void MainWindow::ShowHelp() { OpenInBrowser("file://" + options_.programDir + kHelpPage); }

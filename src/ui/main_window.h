@@ -114,6 +114,7 @@ class MainWindow : public QWidget, public ConversionHost {
   void BuildInfoBox(QPlainTextEdit* info);
   void BuildShapes();
   void BuildTray();
+  void ConnectTray();
   void BuildKeys();
   void Arrange();
   QVBoxLayout* ArrangeEditor();
@@ -135,7 +136,12 @@ class MainWindow : public QWidget, public ConversionHost {
   void MirrorProgress();
   // Runs a model action started by the user, then shows its result.
   template <typename Action>
-  void Forward(Action action);
+  void Forward(Action action) {
+    if (shutDown_ || mirroring_) return;
+    action();
+    Forwarded();
+  }
+  void Forwarded();
   bool ListKeyPressed(int key);
   void ListSelectionChanged();
   ColumnBounds ListColumnBounds() const;

@@ -1,6 +1,5 @@
 // Building frmMain's controls: names, captions, access keys, tooltips. Where they stand is the
 // layout's business (main_window_layout.cpp); sizes follow the font in use.
-#include <QAction>
 #include <QCheckBox>
 #include <QDateTime>
 #include <QHeaderView>
@@ -8,13 +7,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
-#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QShortcut>
-#include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
@@ -285,20 +282,6 @@ void MainWindow::BuildShapes() {
   listShapes_ = new Shapes(this, "shp_conr");
   band_ = new Shapes(this, "shp_con");
   clipShape_ = new Shapes(this, "shp_clip");
-}
-
-void MainWindow::BuildTray() {
-  tray_ = new QSystemTrayIcon(this);
-  tray_->setObjectName("trayIcon");
-  tray_->setIcon(TrayFrame(kTrayRestFrame));
-  tray_->setToolTip(kTrayTip);
-  shownTrayFrame_ = kTrayRestFrame;
-  shownTrayTip_ = kTrayTip;
-  trayMenu_ = Named(new QMenu(this), "mPopupSys");
-  convertClipboardItem_ = Named(trayMenu_->addAction("&Convert Clipboard"), "mPopConvertClipboard");
-  restoreItem_ = Named(trayMenu_->addAction("&Restore Window"), "mPopRestoreWindow");
-  Named(trayMenu_->addSeparator(), "mnuSepp");
-  exitItem_ = Named(trayMenu_->addAction("&Exit"), "mPopExit");
 }
 
 void MainWindow::PaintPictures() {

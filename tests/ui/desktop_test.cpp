@@ -125,7 +125,8 @@ class DesktopTest : public QObject {
   void cleanup() { QCOMPARE(uitest::PendingAnswers(), 0); }
 
   // A click on the icon of a StatusNotifierItem tray (Activate) brings the window back out of
-  // the tray; a middle click (SecondaryActivate) does not.
+  // the tray; a middle click (SecondaryActivate) does not. The right click shows the menu the
+  // item exports, whose entries work.
   void aClickOnTheTraysItemBringsTheWindowBack() {
     uitest::Window w;
     w.realTray = true;
@@ -140,6 +141,11 @@ class DesktopTest : public QObject {
     TrayHost("activate");
     QTRY_VERIFY(w.window->isVisible() && !w.window->isMinimized());
     QCOMPARE(w.Record(2).Flag2, int16_t{0});
+    w.window->setWindowState(Qt::WindowMinimized);
+    QTRY_VERIFY(!w.window->isVisible());
+    QVERIFY(TrayHost("menu", "menu _Convert Clipboard|_Restore Window||_Exit"));
+    TrayHost("click _Restore Window");
+    QTRY_VERIFY(w.window->isVisible() && !w.window->isMinimized());
   }
 
   // Text held by another program becomes the document; an owner that never answers leaves the
