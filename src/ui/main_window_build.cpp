@@ -167,7 +167,6 @@ void MainWindow::BuildList() {
   listModel_ = new TaskListModel(*model_, tasks_);
   tasks_->setModel(listModel_);
   QHeaderView* header = tasks_->header();
-  header->moveSection(kSyncColumn, 1);  // on screen: "PC File", "Sync", "Palm File"
   header->setSectionsMovable(false);
   header->setStretchLastSection(false);
   header->setSectionResizeMode(QHeaderView::Interactive);
