@@ -111,6 +111,7 @@ class MainWindow : public QWidget, public ConversionHost {
   void BuildTopBar();
   void BuildList();
   void BuildEditor();
+  void BuildChecklists();
   void BuildInfoBox(QPlainTextEdit* info);
   void BuildShapes();
   void BuildTray();
