@@ -302,6 +302,17 @@ class WindowTest : public QObject {
     for (const char* caption : {"Stop", "Wait", "Convert Clip"}) own("cmd_convert", zun::ui::WithAccessKey(caption));
     own("cmd_clipsettings", zun::ui::WithAccessKey("Done"));
     QVERIFY(owners.size() >= 16 && !owners.values().contains("cmd_delete"));
+    // The prompts' buttons and switch, one key each within a prompt.
+    zun::ui::PromptState state;
+    zun::ui::OverwriteDialog overwrite(w.window.get(), state, [] {});
+    zun::ui::BothChangedDialog both(w.window.get(), state);
+    for (QDialog* prompt : std::initializer_list<QDialog*>{&overwrite, &both}) {
+      QSet<QString> keys;
+      const QList<QAbstractButton*> buttons = prompt->findChildren<QAbstractButton*>();
+      for (QAbstractButton* button : buttons) keys << QKeySequence::mnemonic(button->text()).toString();
+      keys.remove(QString());
+      QVERIFY2(keys.size() == buttons.size(), qPrintable(prompt->objectName()));
+    }
   }
 
   // A screen reader finds a named frame without decorations, named controls, boxes that are
