@@ -234,6 +234,7 @@ void MainWindow::BuildEditor() {
   palmInfo_ = Named(new QPlainTextEdit(this), "txt_palmfiledata", "file info Palm File");
   pcInfo_->setAccessibleName("PC File information");
   palmInfo_->setAccessibleName("Palm File information");
+  pcInfo_->setAccessibleDescription("file info PC File");  // the tooltip names the Palm File for both
   for (QPlainTextEdit* info : {pcInfo_, palmInfo_}) BuildInfoBox(info);
   for (QPushButton* browse : {browsePc_, browsePalm_}) browse->setMinimumWidth(70);
 

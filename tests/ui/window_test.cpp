@@ -359,6 +359,7 @@ class WindowTest : public QObject {
     }
     QCOMPARE(NameOf(w.Find("cmd_browsepcfile")) + "," + NameOf(w.Find("cmd_browsepalmfile")),
              QString("Browse PC File,Browse Palm File"));
+    QCOMPARE(uitest::Accessible(w.Find("txt_pcfiledata"))->text(QAccessible::Description), QString("file info PC File"));
     QAccessibleInterface* stripHtml = uitest::Accessible(w.Find("lst_options"))->child(2);  // Toggle checks
     QCOMPARE(stripHtml->text(QAccessible::Name), QString("Strip HTML"));
     stripHtml->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
