@@ -8,6 +8,7 @@
 #include "glue/byte_file.h"
 #include "glue/file_system.h"
 #include "glue/paths.h"
+#include "glue/xdg_dirs.h"
 
 namespace zun {
 namespace {
@@ -60,9 +61,15 @@ int32_t NextCounter(int32_t number) {
   return next > kMaxCounter ? 1 : next;
 }
 
+std::string ClipboardDocument(const std::string& palmFile) {
+  return ClipboardDocumentPath(palmFile, UserDocumentsFolder());
+}
+
 void ConvertClipboard(DataFile& data, ConversionEnv& env, ClipboardView& view) {
-  TaskRecord clip = data.Read(kClipboardRecord);
+  // Record 2 only once the text is there: events run while it is read, and what the user changes
+  // in clip settings meanwhile is what this conversion uses and keeps.
   const ClipboardContent content = view.ReadClipboard();
+  TaskRecord clip = data.Read(kClipboardRecord);
   const std::optional<std::string>& text = content.text;
   if (!text) {
     const char* status = content.answered ? status::kClipboardEmpty : status::kClipboardNoAnswer;
@@ -76,7 +83,7 @@ void ConvertClipboard(DataFile& data, ConversionEnv& env, ClipboardView& view) {
 
     TaskRecord work = clip;
     work.Action = TaskAction::PcToPalm;  // nothing comes back from the clipboard's document
-    std::string path = ClipboardDocumentPath(work.PalmFile.Trimmed(), FallbackFolder());
+    std::string path = ClipboardDocument(work.PalmFile.Trimmed());
     if (view.CountUpChecked()) {
       path = NumberedPath(path, work.Counter);
       const int32_t next = NextCounter(work.Counter);

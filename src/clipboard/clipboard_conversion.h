@@ -45,6 +45,8 @@ class ClipboardView {
 // Where the clipboard document goes, from record 2's PalmFile; `fallbackFolder` ends with the
 // separator.
 std::string ClipboardDocumentPath(const std::string& palmFile, const std::string& fallbackFolder);
+// Where it goes for this user: a name without a folder into the documents folder (else home).
+std::string ClipboardDocument(const std::string& palmFile);
 // The path with the number inserted between base name (cut to 28) and extension: notes007.pdb.
 std::string NumberedPath(const std::string& path, int32_t number);
 // The number after `number`: 999 is followed by 1.

@@ -95,8 +95,12 @@ void EditorModel::ShowCounter(int32_t next) { state_.countUpText = ThreeDigits(n
 
 void EditorModel::ShowClipStatus(const std::string& status) {
   state_.statusText = TrimTrailingBlanks(status);
-  // The conversion stored record 2; later edits in this mode build on what it stored.
-  Guarded([&] { buffer_ = data_.Read(kClipboardRecord); });
+  // The conversion stored record 2; later edits in this mode build on what it stored. Its
+  // document may be new now.
+  Guarded([&] {
+    buffer_ = data_.Read(kClipboardRecord);
+    state_.palmFileInfo = Info(state_.palmFileText, true);
+  });
 }
 
 }  // namespace zun

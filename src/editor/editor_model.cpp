@@ -377,7 +377,10 @@ void EditorModel::WindowMinimized(bool minimized) {
 }
 
 std::string EditorModel::Info(const std::string& path, bool palmSide) {
-  return FileInfoText(path, palmSide, InstallChecks(), users_, formatDate);
+  // A clipboard document named without a folder is looked for where the conversion puts it.
+  const bool clipDocument = palmSide && state_.clipSettingsMode && InstallChecks().CustomChecked() &&
+                            !PathFileName(path).empty() && PathDirectory(path).empty();
+  return FileInfoText(clipDocument ? ClipboardDocument(path) : path, palmSide, InstallChecks(), users_, formatDate);
 }
 
 }  // namespace zun

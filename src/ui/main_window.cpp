@@ -1,11 +1,9 @@
-// frmMain: start-up, shut-down, the forwarding of user actions, the conversion run, the tray.
+// frmMain: start-up, shut-down, the forwarding of user actions, help.
 #include "ui/main_window.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QCursor>
 #include <QDateTime>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -14,7 +12,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
-#include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -24,11 +21,9 @@
 #include <QToolButton>
 #include <QTreeView>
 
-#include "clipboard/clipboard_conversion.h"
 #include "glue/browser.h"
 #include "glue/codec_loader.h"
 #include "glue/file_system.h"
-#include "tasks/conversion_run.h"
 #include "ui/clipboard_reader.h"
 #include "ui/desktop.h"
 #include "ui/info_window.h"
@@ -42,9 +37,6 @@ namespace zun::ui {
 namespace {
 
 constexpr int kWheelRows = 3;
-// A long conversion redraws the window and lets events run this often: a few dozen times a
-// second, so progress moves smoothly and Stop is answered at once, without a redraw per record.
-constexpr qint64 kRedrawInterval = 30;
 
 std::string LocaleDate(std::time_t time, bool withTime) {
   const QDateTime when = QDateTime::fromSecsSinceEpoch(time);
@@ -67,6 +59,7 @@ MainWindow::MainWindow(StartOptions options) : options_(std::move(options)), dat
   Build();
   BuildTray();
   Connect();
+  ConnectTray();
 }
 
 MainWindow::~MainWindow() {
@@ -74,8 +67,6 @@ MainWindow::~MainWindow() {
   // A box that has the focus reports it left when the children go, after this part is gone.
   for (QLineEdit* box : {pcFile_, palmFile_}) box->disconnect(this);
 }
-
-bool MainWindow::HasTray() const { return trayProbe_ ? trayProbe_() : QSystemTrayIcon::isSystemTrayAvailable(); }
 
 bool MainWindow::Start() {
   bool hidden = false;
@@ -149,10 +140,7 @@ ConversionEnv MainWindow::Env() {
   return env;
 }
 
-template <typename Action>
-void MainWindow::Forward(Action action) {
-  if (shutDown_ || mirroring_) return;
-  action();
+void MainWindow::Forwarded() {
   Mirror();
   const std::string error = model_->TakeDataError();
   if (!error.empty()) ShowMessage(this, QMessageBox::Warning, kMessageTitle, QString::fromStdString(error));
@@ -187,22 +175,6 @@ void MainWindow::Connect() {
   pcFile_->installEventFilter(this);
   palmFile_->installEventFilter(this);
 
-  connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) { TrayActivated(r); });
-  connect(convertClipboardItem_, &QAction::triggered, this, [this] { ConvertClipboardNow(); });
-  connect(restoreItem_, &QAction::triggered, this, [this] { RestoreWindow(); });
-  connect(exitItem_, &QAction::triggered, this, [this] { close(); });
-  connect(trayWatch_, &QTimer::timeout, this, [this] {
-    // Hidden in a tray that went away: back to the task bar, minimized.
-    if (!isVisible() && HasTray()) return;
-    trayWatch_->stop();
-    if (isVisible()) return;
-    // Shown where a minimize cannot be seen (Wayland): the user could not tell where it went.
-    if (MinimizeIsReported()) {
-      showMinimized();
-    } else {
-      showNormal();
-    }
-  });
 }
 
 // Every change of a box, a switch or a check mark that is not the window's own showing of the
@@ -300,56 +272,6 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-void MainWindow::ConvertClicked() {
-  if (shutDown_) return;
-  switch (model_->ConvertClicked()) {
-    case ConvertRequest::ConvertClipboard:
-      ConvertClipboardNow();
-      break;
-    case ConvertRequest::StopRequested:
-      Mirror();
-      break;
-    case ConvertRequest::StartRun:
-      RunAllTasksNow();
-      break;
-    case ConvertRequest::Nothing:
-      break;
-  }
-}
-
-void MainWindow::RunAllTasksNow() {
-  Mirror();
-  sinceRedraw_.invalidate();  // the first task is shown at once
-  ConversionEnv env = Env();
-  const std::optional<std::string> failure = RunAllTasks(data_, env, *model_);
-  const bool exitDue = model_->EndRun();
-  Mirror();
-  if (failure) ShowMessage(this, QMessageBox::Warning, kMessageTitle, QString::fromStdString(*failure));
-  ConversionEnded(exitDue);
-}
-
-void MainWindow::ConvertClipboardNow() {
-  // Not in the middle of another conversion: the clipboard conversion uses the same editor.
-  if (prompt_.open || shutDown_ || !codec_ || !model_->BeginClipboardConversion()) return;
-  Mirror();
-  sinceRedraw_.invalidate();
-  std::string failure;
-  try {
-    ConversionEnv env = Env();
-    ConvertClipboard(data_, env, *model_);
-  } catch (const std::exception& error) {
-    failure = std::string("The data file could not be read or written: ") + error.what();
-  }
-  const bool exitDue = model_->EndClipboardConversion();
-  Mirror();
-  if (!failure.empty()) ShowMessage(this, QMessageBox::Warning, kMessageTitle, QString::fromStdString(failure));
-  ConversionEnded(exitDue);
-}
-
-void MainWindow::ConversionEnded(bool exitDue) {
-  if (exitDue) close();
-}
-
 void MainWindow::closeEvent(QCloseEvent* event) {
   if (!shutDown_ && !model_->RequestExit()) {
     // The conversion going on ends first (a run after its current task); the window closes then.
@@ -360,70 +282,6 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   ShutDown();
   event->accept();
   QApplication::quit();
-}
-
-void MainWindow::changeEvent(QEvent* event) {
-  QWidget::changeEvent(event);
-  if (event->type() == QEvent::PaletteChange) PaintPictures();
-  if (event->type() != QEvent::WindowStateChange || shutDown_) return;
-  const bool minimized = isMinimized();
-  // Hidden in the tray the window stays there until it is restored, whatever its state does
-  // meanwhile (a Wayland compositor sends it back to normal at once).
-  if (!minimized && trayWatch_->isActive()) return;
-  // Into the tray only while the icon can be seen there; otherwise an ordinary minimize.
-  if (minimized && tray_->isVisible() && HasTray()) {
-    QTimer::singleShot(0, this, [this] { hide(); });
-    trayWatch_->start();
-  }
-  Forward([&] { model_->WindowMinimized(minimized); });
-}
-
-void MainWindow::RestoreWindow() {
-  const bool fromTray = trayWatch_->isActive();
-  const bool stateChanges = isMinimized();
-  trayWatch_->stop();
-  showNormal();
-  raise();
-  activateWindow();
-  // Out of the tray without a state change to report it (started there, or on Wayland).
-  if (fromTray && !stateChanges) Forward([&] { model_->WindowMinimized(false); });
-}
-
-void MainWindow::ComeForward(const QString& token) {
-  if (shutDown_) return;
-  // Wayland lets a window take the focus only with the launch's activation token.
-  if (!token.isEmpty()) qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
-  RestoreWindow();
-  if (QWidget* prompt = QApplication::activeModalWidget()) {
-    prompt->raise();
-    prompt->activateWindow();
-  }
-}
-
-void MainWindow::TrayActivated(int reason) {
-  if (prompt_.open || shutDown_) return;
-  switch (reason) {
-    case QSystemTrayIcon::Trigger:
-      SetTrayIcon(kTrayRestFrame, kTrayTip);
-      MirrorProgress();
-      // A StatusNotifierItem host reports its one click on the icon as the item's activation:
-      // that click brings the window back, as the double click does on the older trays.
-      if (IconIsNotifierItem()) RestoreWindow();
-      break;
-    case QSystemTrayIcon::DoubleClick:
-      SetTrayIcon(kTrayRestFrame, kTrayTip);
-      MirrorProgress();
-      RestoreWindow();
-      break;
-    case QSystemTrayIcon::Context:
-      SetTrayIcon(kTrayRestFrame, kTrayTip);
-      MirrorProgress();
-      activateWindow();
-      trayMenu_->popup(QCursor::pos());
-      break;
-    default:
-      break;
-  }
 }
 
 void MainWindow::ShowHelp() { OpenInBrowser("file://" + options_.programDir + kHelpPage); }
@@ -448,51 +306,6 @@ void MainWindow::OpenInBrowser(const std::string& address) {
   } else if (!started) {
     ShowMessage(this, QMessageBox::Warning, kPageNotOpenedTitle, kPageNotOpenedMessage);
   }
-}
-
-// ConversionHost.
-
-void MainWindow::SetAskOverwrite(bool on) {
-  Forward([&] { model_->AskOverwriteClicked(on); });
-}
-
-OverwriteAnswer MainWindow::OverwritePrompt(const std::string& question, const std::string& path) {
-  Mirror();  // the prompt asks about the task the window shows
-  // "do not ask again" is stored at its click; the answer then carries nothing more to store.
-  OverwriteDialog dialog(this, prompt_, [this] { SetAskOverwrite(false); });
-  dialog.SetQuestion(QString::fromStdString(question), QString::fromStdString(path));
-  RunModal(dialog);
-  return OverwriteAnswer{prompt_.result, false};
-}
-
-PromptAnswer MainWindow::BothChangedPrompt(const Collision& collision) {
-  Mirror();
-  BothChangedDialog dialog(this, prompt_);
-  dialog.ShowCollision(QString::fromStdString(CollisionText(collision)));
-  RunModal(dialog);
-  return prompt_.result;
-}
-
-void MainWindow::ShowProgress(bool shown) { progress_.shown = shown; }
-
-void MainWindow::SetProgressCaption(const std::string& caption) { progress_.caption = QString::fromStdString(caption); }
-
-void MainWindow::SetProgressRange(int32_t maximum) {
-  progress_.maximum = std::max(maximum, 1);
-  progress_.value = 0;
-}
-
-void MainWindow::SetProgressValue(int32_t value) { progress_.value = value; }
-
-void MainWindow::SetTrayIcon(int32_t frame, const std::string& tip) {
-  progress_.trayFrame = frame;
-  progress_.trayTip = QString::fromStdString(tip);
-}
-
-void MainWindow::LetEventsRun() {
-  if (sinceRedraw_.isValid() && sinceRedraw_.elapsed() < kRedrawInterval) return;
-  Mirror();
-  QCoreApplication::processEvents();
 }
 
 }  // namespace zun::ui

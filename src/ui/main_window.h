@@ -111,9 +111,11 @@ class MainWindow : public QWidget, public ConversionHost {
   void BuildTopBar();
   void BuildList();
   void BuildEditor();
+  void BuildChecklists();
   void BuildInfoBox(QPlainTextEdit* info);
   void BuildShapes();
   void BuildTray();
+  void ConnectTray();
   void BuildKeys();
   void Arrange();
   QVBoxLayout* ArrangeEditor();
@@ -135,7 +137,12 @@ class MainWindow : public QWidget, public ConversionHost {
   void MirrorProgress();
   // Runs a model action started by the user, then shows its result.
   template <typename Action>
-  void Forward(Action action);
+  void Forward(Action action) {
+    if (shutDown_ || mirroring_) return;
+    action();
+    Forwarded();
+  }
+  void Forwarded();
   bool ListKeyPressed(int key);
   void ListSelectionChanged();
   ColumnBounds ListColumnBounds() const;

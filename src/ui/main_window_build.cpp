@@ -1,6 +1,5 @@
 // Building frmMain's controls: names, captions, access keys, tooltips. Where they stand is the
 // layout's business (main_window_layout.cpp); sizes follow the font in use.
-#include <QAction>
 #include <QCheckBox>
 #include <QDateTime>
 #include <QHeaderView>
@@ -8,13 +7,13 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
-#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QShortcut>
-#include <QSystemTrayIcon>
+#include <QStyleOption>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
@@ -78,6 +77,23 @@ void FitWidest(Control* control, std::initializer_list<const char*> captions, in
   control->setMinimumWidth(width);
   control->setText(WithAccessKey(*captions.begin()));
 }
+
+// Header captions that do not fit their column end in an ellipsis, as the rows' names do; the
+// styles draw them whole, clipped mid-letter.
+class ElidedHeaderLabels : public QProxyStyle {
+ public:
+  void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                   const QWidget* widget) const override {
+    const auto* header = qstyleoption_cast<const QStyleOptionHeader*>(option);
+    if (element != CE_HeaderLabel || header == nullptr) {
+      QProxyStyle::drawControl(element, option, painter, widget);
+      return;
+    }
+    QStyleOptionHeader elided = *header;
+    elided.text = header->fontMetrics.elidedText(header->text, Qt::ElideRight, header->rect.width());
+    QProxyStyle::drawControl(element, &elided, painter, widget);
+  }
+};
 
 // A box for a number of a few digits.
 void FitDigits(QLineEdit* box, int digits) {
@@ -170,7 +186,9 @@ void MainWindow::BuildList() {
   listModel_ = new TaskListModel(*model_, tasks_);
   tasks_->setModel(listModel_);
   QHeaderView* header = tasks_->header();
-  header->moveSection(kSyncColumn, 1);  // on screen: "PC File", "Sync", "Palm File"
+  auto* headerStyle = new ElidedHeaderLabels;  // follows the application's style
+  headerStyle->setParent(header);
+  header->setStyle(headerStyle);
   header->setSectionsMovable(false);
   header->setStretchLastSection(false);
   header->setSectionResizeMode(QHeaderView::Interactive);
@@ -216,26 +234,11 @@ void MainWindow::BuildEditor() {
   palmInfo_ = Named(new QPlainTextEdit(this), "txt_palmfiledata", "file info Palm File");
   pcInfo_->setAccessibleName("PC File information");
   palmInfo_->setAccessibleName("Palm File information");
+  pcInfo_->setAccessibleDescription("file info PC File");  // the tooltip names the Palm File for both
   for (QPlainTextEdit* info : {pcInfo_, palmInfo_}) BuildInfoBox(info);
   for (QPushButton* browse : {browsePc_, browsePalm_}) browse->setMinimumWidth(70);
 
-  install_ = Named(new QListWidget(this), "lst_install", "user or custom directory setting");
-  optionList_ = Named(new QListWidget(this), "lst_options", "conversion options");
-  for (const char* entry : kOptionEntries) {
-    auto* item = new QListWidgetItem(entry, optionList_);
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
-    item->setCheckState(Qt::Unchecked);
-  }
-  const QString handheldSet = QString::fromStdString(CharsetDisplayName(options_.handheldCharset));
-  optionList_->item(kOptUtf8Text)->setToolTip(QString("UTF-8 on the PC, %1 on the handheld").arg(handheldSet));
-  // Each list shows its widest option whole and a few entries at least.
-  const int entryWidth = optionList_->sizeHintForColumn(0) + 2 * optionList_->frameWidth() + 20;
-  const int entriesHeight = 3 * optionList_->sizeHintForRow(0) + 2 * optionList_->frameWidth();
-  for (QListWidget* list : {install_, optionList_}) list->setMinimumSize(entryWidth, entriesHeight);
-  install_->setAccessibleName("Install");
-  optionList_->setAccessibleName("Options");
-  installLabel_ = Label(this, "lbl_install", "Install", install_);
-  optionsLabel_ = Label(this, "lbl_options", "Options", optionList_);
+  BuildChecklists();
 
   tabSpace_ = Named(new QLineEdit(this), "txt_tabspace", "TAB space (0-64) - valid if 'Convert TABs' is set");
   category_ = Named(new QLineEdit(this), "txt_category", "catergory of Palm document on (0-15)");
@@ -259,6 +262,26 @@ void MainWindow::BuildEditor() {
   saveDefault_ = Named(new QPushButton(WithAccessKey("Save Default"), this), "cmd_savedefault",
                        "save settings of this task as default");
   saveDefault_->setMinimumWidth(112);
+}
+
+void MainWindow::BuildChecklists() {
+  install_ = Named(new QListWidget(this), "lst_install", "user or custom directory setting");
+  optionList_ = Named(new QListWidget(this), "lst_options", "conversion options");
+  for (const char* entry : kOptionEntries) {
+    auto* item = new QListWidgetItem(entry, optionList_);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
+    item->setCheckState(Qt::Unchecked);
+  }
+  const QString handheldSet = QString::fromStdString(CharsetDisplayName(options_.handheldCharset));
+  optionList_->item(kOptUtf8Text)->setToolTip(QString("UTF-8 on the PC, %1 on the handheld").arg(handheldSet));
+  // Each list shows its widest option whole and a few entries at least.
+  const int entryWidth = optionList_->sizeHintForColumn(0) + 2 * optionList_->frameWidth() + 20;
+  const int entriesHeight = 3 * optionList_->sizeHintForRow(0) + 2 * optionList_->frameWidth();
+  for (QListWidget* list : {install_, optionList_}) list->setMinimumSize(entryWidth, entriesHeight);
+  install_->setAccessibleName("Install");
+  optionList_->setAccessibleName("Options");
+  installLabel_ = Label(this, "lbl_install", "Install", install_);
+  optionsLabel_ = Label(this, "lbl_options", "Options", optionList_);
 }
 
 void MainWindow::BuildInfoBox(QPlainTextEdit* info) {
@@ -285,20 +308,6 @@ void MainWindow::BuildShapes() {
   listShapes_ = new Shapes(this, "shp_conr");
   band_ = new Shapes(this, "shp_con");
   clipShape_ = new Shapes(this, "shp_clip");
-}
-
-void MainWindow::BuildTray() {
-  tray_ = new QSystemTrayIcon(this);
-  tray_->setObjectName("trayIcon");
-  tray_->setIcon(TrayFrame(kTrayRestFrame));
-  tray_->setToolTip(kTrayTip);
-  shownTrayFrame_ = kTrayRestFrame;
-  shownTrayTip_ = kTrayTip;
-  trayMenu_ = Named(new QMenu(this), "mPopupSys");
-  convertClipboardItem_ = Named(trayMenu_->addAction("&Convert Clipboard"), "mPopConvertClipboard");
-  restoreItem_ = Named(trayMenu_->addAction("&Restore Window"), "mPopRestoreWindow");
-  Named(trayMenu_->addSeparator(), "mnuSepp");
-  exitItem_ = Named(trayMenu_->addAction("&Exit"), "mPopExit");
 }
 
 void MainWindow::PaintPictures() {

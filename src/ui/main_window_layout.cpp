@@ -2,6 +2,7 @@
 // the list and the editor share what the window gives them. The decorations, the pulsing New
 // button and the list's columns are placed after each layout pass.
 #include <QCheckBox>
+#include <QFontInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -30,6 +31,7 @@ constexpr int kMargin = 8;
 constexpr int kBandWidth = 36;        // between the list's scroll bar and the editor's frame
 constexpr int kPulse = 3;             // cmd_new grows by this much on every side
 const QSize kDefaultSize(790, 440);   // fits an 800 x 600 screen with the window's frame
+constexpr double kDefaultPoints = 9;  // the font that size is made for (Qt's default on Linux)
 const QSize kFrameAllowance(10, 40);  // the window manager's title bar and borders
 const QSize kSmallestButton(70, 0);
 
@@ -145,11 +147,14 @@ void MainWindow::Arrange() {
   middle->addLayout(right, 1);
   root->addLayout(middle, 1);
 
-  // The default size, or more where the font needs it (and a few more rows for the lists), as
-  // far as the screen allows with the window's frame.
+  // The default size, grown with a font larger than the default one (so the list keeps its share
+  // and names stay readable), or more where the font needs it (and a few more rows for the lists),
+  // as far as the screen allows with the window's frame.
   const QSize minimum = minimumSizeHint();
   const QSize screen = this->screen() != nullptr ? this->screen()->availableGeometry().size() : kDefaultSize;
-  resize(kDefaultSize.expandedTo(minimum + QSize(0, 3 * rowHeight_))
+  const double scale = std::max(1.0, QFontInfo(font()).pointSizeF() / kDefaultPoints);
+  resize((kDefaultSize * scale)
+             .expandedTo(minimum + QSize(0, 3 * rowHeight_))
              .boundedTo(screen - kFrameAllowance)
              .expandedTo(minimum));
   root->activate();

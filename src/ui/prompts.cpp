@@ -13,6 +13,20 @@
 #include "ui/pictures.h"
 
 namespace zun::ui {
+namespace {
+
+// Alt and the underlined letter answer a prompt as a click does.
+QString WithAccessKey(const QString& caption) {
+  static const std::pair<const char*, const char*> kKeys[] = {
+      {"Yes", "&Yes"},         {"Skip", "&Skip"},           {"Stop", "S&top"},
+      {"PC File", "&PC File"}, {"Palm File", "P&alm File"}, {"do not ask again", "&do not ask again"}};
+  for (const auto& [plain, keyed] : kKeys) {
+    if (plain == caption) return keyed;
+  }
+  return caption;
+}
+
+}  // namespace
 
 PromptDialog::PromptDialog(QWidget* owner, PromptState& state, const char* name) : QDialog(owner), state_(state) {
   setObjectName(name);
@@ -42,7 +56,7 @@ PromptDialog::PromptDialog(QWidget* owner, PromptState& state, const char* name)
 PromptDialog::~PromptDialog() { state_.open = false; }
 
 void PromptDialog::AddChoice(const char* name, const QString& caption, PromptAnswer answer) {
-  auto* button = new QPushButton(caption, this);
+  auto* button = new QPushButton(WithAccessKey(caption), this);
   button->setObjectName(name);
   button->setAutoDefault(false);
   connect(button, &QPushButton::clicked, this, [this, answer] {
@@ -63,7 +77,7 @@ OverwriteDialog::OverwriteDialog(QWidget* owner, PromptState& state, std::functi
   AddChoice("cmd_yes", "Yes", PromptAnswer::Overwrite);
   AddChoice("cmd_skip", "Skip", PromptAnswer::Skip);
   AddChoice("cmd_stop", "Stop", PromptAnswer::Stop);
-  auto* notAgain = new QCheckBox("do not ask again", this);
+  auto* notAgain = new QCheckBox(WithAccessKey("do not ask again"), this);
   notAgain->setObjectName("chk_notaskagain");
   // Every change of the box, however made (a click, a key, an assistive tool), turns asking off.
   connect(notAgain, &QCheckBox::toggled, this, [doNotAskAgain = std::move(doNotAskAgain)](bool) { doNotAskAgain(); });

@@ -8,7 +8,7 @@
 namespace zun::ui {
 namespace {
 
-const char* const kHeaders[kTaskColumnCount] = {"Sync", "PC File", "Palm File"};
+const char* const kHeaders[kTaskColumnCount] = {"PC File", "Sync", "Palm File"};
 
 QString Text(const std::string& text) { return QString::fromStdString(text); }
 

@@ -11,8 +11,8 @@
 
 namespace zun::ui {
 
-// Columns in the model's order; on screen "Sync" stands between the two file columns.
-enum TaskColumn { kSyncColumn = 0, kPcFileColumn = 1, kPalmFileColumn = 2, kTaskColumnCount = 3 };
+// Columns in the order the screen shows them, so a screen reader reads a row as it is seen.
+enum TaskColumn { kPcFileColumn = 0, kSyncColumn = 1, kPalmFileColumn = 2, kTaskColumnCount = 3 };
 
 class TaskListModel : public QAbstractTableModel {
  public:

@@ -2,6 +2,8 @@
 // settings mode in the editor: captions, the saved row, the counter box.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "clipboard/clipboard_conversion.h"
 #include "convert/status_texts.h"
 #include "editor/editor_fixture.h"
@@ -137,11 +139,17 @@ TEST_F(EditorTest, ClipSettingsEditRecordTwoAndRestoreTheWindow) {
   EXPECT_FALSE(S().controls.countUpVisible);
 }
 
-// The counter box keeps three characters in range; a clipboard conversion counts on from it.
+// The counter box keeps three characters in range; a clipboard conversion counts on from it and
+// keeps what was changed while the clipboard was read. A document named without a folder goes
+// into the documents folder, where its information is looked for too.
 TEST_F(EditorTest, TheCounterOfClipSettings) {
+  for (const char* folder : {"Docs", ".config"}) std::filesystem::create_directories(files / folder);
+  zuntest::WriteText(files / ".config/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Docs\"\n");
+  zuntest::WriteText(files / "Docs/clipboard.pdb", "old");
   Start();
   zuntest::ChangeRecord(data, 2, [](zun::TaskRecord& r) { r.Counter = 1000; });
   model->ToggleClipSettings();
+  EXPECT_NE(S().palmFileInfo.find(" Byte"), std::string::npos) << S().palmFileInfo;
   EXPECT_EQ(S().countUpText, "999");
   EXPECT_EQ(data.Read(2).Counter, 1000) << "showing stores nothing";
   for (const auto& [typed, shown, stored] : std::vector<std::tuple<std::string, std::string, int16_t>>{
@@ -151,7 +159,10 @@ TEST_F(EditorTest, TheCounterOfClipSettings) {
     EXPECT_EQ(data.Read(2).Counter, stored) << typed;
   }
   model->CountUpClicked(true);
-  model->clipboardSource = [] { return zun::ClipboardContent{"clip text", true}; };
+  model->clipboardSource = [this] {
+    model->OptionChanged(zun::kOptCompress, false);  // while the owner takes its time
+    return zun::ClipboardContent{"clip text", true};
+  };
   zuntest::ConversionSetup s;
   s.host.checks = model->InstallChecks();
   zun::ConversionEnv env{s.codec, users, s.host, flags, dir.Path(), &data};
@@ -159,8 +170,9 @@ TEST_F(EditorTest, TheCounterOfClipSettings) {
   EXPECT_EQ(data.Read(2).Counter, 43);
   EXPECT_EQ(S().countUpText, "043");
   EXPECT_EQ(S().statusText.substr(0, 2), "OK");
-  EXPECT_TRUE(zuntest::Exists(files / "clipboard042.pdb"));
-  model->OptionChanged(zun::kOptCompress, false);  // a later edit must not undo the counter
+  EXPECT_TRUE(zuntest::Exists(files / "Docs/clipboard042.pdb"));
+  EXPECT_EQ(data.Read(2).Options.At(zun::kOptCompress), '0');
+  model->TabSpaceEdited("8");  // a later edit must not undo the counter
   EXPECT_EQ(data.Read(2).Counter, 43);
   model->ToggleClipSettings();
   EXPECT_EQ(S().selected, 0) << "an empty list saved no row";

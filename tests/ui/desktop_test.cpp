@@ -17,6 +17,7 @@
 #include <memory>
 
 #include "ui/desktop.h"
+#include "ui/task_list_model.h"
 #include "ui_support.h"
 
 namespace {
@@ -125,7 +126,8 @@ class DesktopTest : public QObject {
   void cleanup() { QCOMPARE(uitest::PendingAnswers(), 0); }
 
   // A click on the icon of a StatusNotifierItem tray (Activate) brings the window back out of
-  // the tray; a middle click (SecondaryActivate) does not.
+  // the tray; a middle click (SecondaryActivate) does not. The right click shows the menu the
+  // item exports, whose entries work.
   void aClickOnTheTraysItemBringsTheWindowBack() {
     uitest::Window w;
     w.realTray = true;
@@ -140,6 +142,11 @@ class DesktopTest : public QObject {
     TrayHost("activate");
     QTRY_VERIFY(w.window->isVisible() && !w.window->isMinimized());
     QCOMPARE(w.Record(2).Flag2, int16_t{0});
+    w.window->setWindowState(Qt::WindowMinimized);
+    QTRY_VERIFY(!w.window->isVisible());
+    QVERIFY(TrayHost("menu", "menu _Convert Clipboard|_Restore Window||_Exit"));
+    TrayHost("click _Restore Window");
+    QTRY_VERIFY(w.window->isVisible() && !w.window->isMinimized());
   }
 
   // Text held by another program becomes the document; an owner that never answers leaves the
@@ -185,6 +192,26 @@ class DesktopTest : public QObject {
     std::free(reply);
     xcb_disconnect(x);
     QCOMPARE(value.split('\0').value(1), QByteArray(zun::ui::kWindowClass));  // instance, class
+  }
+
+  // A desktop font larger than the default opens a window as much larger as the screen allows:
+  // the list keeps its share, its captions and a short name whole.
+  void aLargerFontOpensALargerWindow() {
+    const QFont original = QApplication::font();
+    QFont large = original;
+    large.setPointSizeF(14);
+    QApplication::setFont(large);
+    uitest::Window w;
+    w.Seed({{zun::TaskAction::BothWays, "/t/notes.txt", "notes.pdb"}});
+    QVERIFY(w.Start());
+    QApplication::setFont(original);
+    QTRY_VERIFY(w.window->isVisible());
+    const QHeaderView* header = w.Tasks()->header();
+    for (int column = 0; column < header->count(); ++column) {
+      QVERIFY(header->sectionSize(column) >= header->sectionSizeHint(column));
+    }
+    QVERIFY(w.Tasks()->visualRect(w.Tasks()->model()->index(0, zun::ui::kPcFileColumn)).width() >
+            w.Tasks()->fontMetrics().horizontalAdvance("notes.txt"));
   }
 
   // Start, a conversion, and the end, on whatever display server runs the test.

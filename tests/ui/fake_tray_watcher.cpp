@@ -1,12 +1,17 @@
 // A StatusNotifierItem tray as KDE Plasma, GNOME's AppIndicator extension and XFCE's plugin run
 // it, reduced to what the tests need: it owns org.kde.StatusNotifierWatcher on the session bus,
 // says a host is there, prints "registered SERVICE" for each item that registers, and on a line
-// "activate", "secondary" or "menu" on its input calls Activate, SecondaryActivate or ContextMenu
-// on the last item, as a host does for a click, a middle click and a right click.
+// "activate" or "secondary" on its input calls Activate or SecondaryActivate on the last item, as
+// a host does for a click and a middle click. "menu" is the right click: the item's exported menu
+// is read and printed ("menu" and the labels, "|" between them), or, without one, ContextMenu is
+// called; "click LABEL" then clicks that entry.
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusArgument>
 #include <QDBusMessage>
+#include <QDBusVariant>
+#include <QMap>
 #include <QObject>
 #include <QSocketNotifier>
 #include <QStringList>
@@ -34,6 +39,34 @@ class Watcher : public QObject {
     QDBusConnection::sessionBus().call(call, QDBus::NoBlock);
   }
 
+  void ShowMenu() {
+    if (items_.isEmpty()) return;
+    QDBusMessage ask = QDBusMessage::createMethodCall(items_.back(), "/StatusNotifierItem",
+                                                     "org.freedesktop.DBus.Properties", "Get");
+    ask << QString("org.kde.StatusNotifierItem") << QString("Menu");
+    const QDBusMessage path = QDBusConnection::sessionBus().call(ask);
+    menuPath_ = path.arguments().value(0).value<QDBusVariant>().variant().value<QDBusObjectPath>().path();
+    if (menuPath_.isEmpty() || menuPath_ == "/NO_DBUSMENU") {
+      Call("ContextMenu");
+      return;
+    }
+    QDBusMessage layout = QDBusMessage::createMethodCall(items_.back(), menuPath_, "com.canonical.dbusmenu", "GetLayout");
+    layout << 0 << -1 << QStringList{};
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(layout);
+    entries_.clear();
+    QStringList labels;
+    ReadEntries(reply.arguments().value(1).value<QDBusArgument>(), labels);
+    std::printf("menu %s\n", qPrintable(labels.join('|')));
+    std::fflush(stdout);
+  }
+
+  void Click(const QString& label) {
+    if (!entries_.contains(label)) return;
+    QDBusMessage event = QDBusMessage::createMethodCall(items_.back(), menuPath_, "com.canonical.dbusmenu", "Event");
+    event << entries_.value(label) << QString("clicked") << QVariant::fromValue(QDBusVariant(0)) << 0u;
+    QDBusConnection::sessionBus().call(event, QDBus::NoBlock);
+  }
+
  public slots:
   void RegisterStatusNotifierItem(const QString& service) {
     items_ << service;
@@ -49,7 +82,29 @@ class Watcher : public QObject {
   void StatusNotifierHostRegistered();
 
  private:
+  // A layout node is (id, properties, children as variants of nodes); the labels of the entries.
+  void ReadEntries(const QDBusArgument& node, QStringList& labels) {
+    int id = 0;
+    QVariantMap properties;
+    node.beginStructure();
+    node >> id >> properties;
+    if (id != 0) {
+      labels << properties.value("label").toString();
+      entries_.insert(labels.back(), id);
+    }
+    node.beginArray();
+    while (!node.atEnd()) {
+      QDBusVariant child;
+      node >> child;
+      ReadEntries(child.variant().value<QDBusArgument>(), labels);
+    }
+    node.endArray();
+    node.endStructure();
+  }
+
   QStringList items_;
+  QString menuPath_;
+  QMap<QString, int> entries_;
 };
 
 int main(int argc, char** argv) {
@@ -74,7 +129,8 @@ int main(int argc, char** argv) {
     }
     if (line == "activate") watcher.Call("Activate");
     if (line == "secondary") watcher.Call("SecondaryActivate");
-    if (line == "menu") watcher.Call("ContextMenu");
+    if (line == "menu") watcher.ShowMenu();
+    if (line.rfind("click ", 0) == 0) watcher.Click(QString::fromStdString(line.substr(6)));
   });
   return QCoreApplication::exec();
 }

@@ -302,6 +302,17 @@ class WindowTest : public QObject {
     for (const char* caption : {"Stop", "Wait", "Convert Clip"}) own("cmd_convert", zun::ui::WithAccessKey(caption));
     own("cmd_clipsettings", zun::ui::WithAccessKey("Done"));
     QVERIFY(owners.size() >= 16 && !owners.values().contains("cmd_delete"));
+    // The prompts' buttons and switch, one key each within a prompt.
+    zun::ui::PromptState state;
+    zun::ui::OverwriteDialog overwrite(w.window.get(), state, [] {});
+    zun::ui::BothChangedDialog both(w.window.get(), state);
+    for (QDialog* prompt : std::initializer_list<QDialog*>{&overwrite, &both}) {
+      QSet<QString> keys;
+      const QList<QAbstractButton*> buttons = prompt->findChildren<QAbstractButton*>();
+      for (QAbstractButton* button : buttons) keys << QKeySequence::mnemonic(button->text()).toString();
+      keys.remove(QString());
+      QVERIFY2(keys.size() == buttons.size(), qPrintable(prompt->objectName()));
+    }
   }
 
   // A screen reader finds a named frame without decorations, named controls, boxes that are
@@ -327,8 +338,10 @@ class WindowTest : public QObject {
     QCOMPARE(uitest::Accessible(action)->text(QAccessible::Description), QString("PC to Palm"));
     QTest::mouseClick(action, Qt::LeftButton);
     QCOMPARE(uitest::Accessible(action)->text(QAccessible::Description), QString("both ways"));
-    QCOMPARE(uitest::Accessible(w.Tasks())->tableInterface()->cellAt(0, 0)->text(QAccessible::Name),
-             QString("both ways, OK"));  // the direction and the "Sync" symbol
+    QAccessibleTableInterface* table = uitest::Accessible(w.Tasks())->tableInterface();
+    QStringList row;  // in the order the screen shows; "Sync" as the direction and its symbol
+    for (int column = 0; column < 3; ++column) row << table->cellAt(0, column)->text(QAccessible::Name);
+    QCOMPARE(row.join("|"), QString("k.txt|both ways, OK|k.pdb"));
 
     // A box is editable for assistive technology exactly while it is for the keyboard.
     auto editable = [](QWidget* box) {
@@ -346,6 +359,7 @@ class WindowTest : public QObject {
     }
     QCOMPARE(NameOf(w.Find("cmd_browsepcfile")) + "," + NameOf(w.Find("cmd_browsepalmfile")),
              QString("Browse PC File,Browse Palm File"));
+    QCOMPARE(uitest::Accessible(w.Find("txt_pcfiledata"))->text(QAccessible::Description), QString("file info PC File"));
     QAccessibleInterface* stripHtml = uitest::Accessible(w.Find("lst_options"))->child(2);  // Toggle checks
     QCOMPARE(stripHtml->text(QAccessible::Name), QString("Strip HTML"));
     stripHtml->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
