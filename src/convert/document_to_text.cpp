@@ -74,15 +74,17 @@ void CopyText(ConversionEnv& env, DocumentText& document, Out& out, bool shown) 
   out.Finish();
 }
 
-// "UTF-8 Text": the set the document's text goes through, nullptr for its bytes as they are.
-const Charset* SetForText(const TaskRecord& task, ConversionEnv& env, DocumentText& document,
-                          const std::optional<std::string>& pcFile) {
+// "UTF-8 Text": where the document's text goes, into the file as it is or through the set.
+DocumentTextOut TextOut(ByteFile& text, const TaskRecord& task, ConversionEnv& env, DocumentText& document,
+                        const std::optional<std::string>& pcFile) {
   const Charset* charset = TaskCharset(task, env);
-  if (charset == nullptr) return nullptr;
+  if (charset == nullptr) return DocumentTextOut(text, nullptr);
   DocumentTextScan scan;
   CopyText(env, document, scan, false);
   const auto pcText = [&] { return pcFile ? PcFileFacts(*pcFile, env) : std::nullopt; };
-  return ChoosePcBytes(scan.Facts(), pcText) == TextBytes::ThroughSet ? charset : nullptr;
+  const auto pcKeptItsBytes = [&] { return PcFileKeepsItsBytes(*pcFile, *charset, env); };
+  const TextBytes bytes = ChoosePcBytes(scan.Facts(), pcText, pcKeptItsBytes);
+  return DocumentTextOut(text, bytes == TextBytes::AsTheyAre ? nullptr : charset, bytes);
 }
 
 // Where the document of the task is read from, after the checks every decode starts with (the PC
@@ -118,7 +120,7 @@ void WriteText(ConversionEnv& env, const std::string& documentPath, ByteFile& te
   // "UTF-8 Text": the handheld's character set to UTF-8, where that keeps the text's characters.
   const std::optional<std::string> pcFile =
       replacement != nullptr ? std::optional<std::string>(task.PcFile.Trimmed()) : std::nullopt;
-  DocumentTextOut out(text, SetForText(task, env, document, pcFile));
+  DocumentTextOut out = TextOut(text, task, env, document, pcFile);
   CopyText(env, document, out, true);
   if (document.reader.File().ChangedSinceOpening()) throw FileError(documentPath, kChangedWhileRead);
   workingOn = {task.PcFile.Trimmed(), true};
