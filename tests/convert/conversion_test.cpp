@@ -357,6 +357,11 @@ TEST_F(DocumentToText, LinksPlantedInASharedFolderAreNotFollowed) {
   zun::DataFile data(shared);
   EXPECT_THROW(data.OpenAndCheck(), zun::FileError);
   EXPECT_EQ(zuntest::ReadText(victim), "the victim's own");
+  // Nor another user's data file there, whose tasks would write wherever that user wants.
+  std::filesystem::remove(shared + "zundata.dat");
+  zuntest::WriteText(shared + "zundata.dat", "");
+  ASSERT_EQ(::chown((shared + "zundata.dat").c_str(), kNobody, kNobody), 0);
+  EXPECT_THROW(data.OpenAndCheck(), zun::FileError);
 }
 
 // The texts a task's status is made of, word for word as users and callers see them.
