@@ -21,7 +21,8 @@ struct DocumentText {
   PdbReader reader;
   std::string path;
   uint8_t version = 0;
-  int32_t records = 0;  // text records, 1 to N
+  int32_t records = 0;      // text records, 1 to N
+  uint32_t textLength = 0;  // what DocInfo says they hold
 };
 
 // Opens the document and checks it.
@@ -38,6 +39,7 @@ DocumentText OpenDocumentText(ConversionEnv& env, const std::string& documentPat
   std::span<const uint8_t> record;
   if (ReadPdbRecordView(document.reader, 0, attributes, record) != 0) Fail(status::kNoDocInfo);
   if (ReadDocInfo(record, recordCount, document.version, document.records) != 0) Fail(status::kUnknownDocInfo);
+  document.textLength = BigEndianAt(record.subspan(4), 4);
   return document;
 }
 
@@ -52,6 +54,7 @@ void CopyText(ConversionEnv& env, DocumentText& document, Out& out, bool shown) 
   }
   uint8_t attributes = 0;
   std::span<const uint8_t> record;
+  int64_t length = 0;
   for (int32_t i = 1; i <= document.records && !out.Settled(); ++i) {
     if (shown) {
       ProgressStep(env, i, document.records);
@@ -61,6 +64,7 @@ void CopyText(ConversionEnv& env, DocumentText& document, Out& out, bool shown) 
     if (ReadPdbRecordView(document.reader, i, attributes, record) != 0) Fail(status::kCorrupt);
     if (document.version == 1) {
       out.Append(record);
+      length += static_cast<int64_t>(record.size());
       continue;
     }
     // A record that does not decompress (cut short, or damaged) is as unreadable as one the file
@@ -70,7 +74,10 @@ void CopyText(ConversionEnv& env, DocumentText& document, Out& out, bool shown) 
     // Decompressed straight into the file's write buffer.
     const std::span<uint8_t> text = out.AppendRoom(static_cast<size_t>(size));
     if (env.codec.DeCompress(text.data(), record.data(), size) != size) Fail(status::kCorrupt);
+    length += size;
   }
+  // A document cut short in its last record still reads, only to less text than it holds.
+  if (!out.Settled() && length < document.textLength) Fail(status::kCorrupt);
   out.Finish();
 }
 
