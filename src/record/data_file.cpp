@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <utility>
 
+#include "glue/in_place_overwrite.h"
 #include "glue/links.h"
 #include "glue/paths.h"
 #include "glue/replacement_file.h"
@@ -82,6 +83,8 @@ void DataFile::Lock(LockWait wait) {
 }
 
 void DataFile::Open() {
+  // A delete cut short while it overwrote a data file with other names: the whole list first.
+  RestoreInterruptedOverwrite(FollowLinks(path_));
   // A FIFO or a device in its place is refused without waiting on it.
   fd_ = OpenRegularFile(path_, O_RDWR | O_CREAT);
   if (!fd_.IsOpen()) throw FileError("cannot open " + path_);
