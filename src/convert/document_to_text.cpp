@@ -39,7 +39,7 @@ DocumentText OpenDocumentText(ConversionEnv& env, const std::string& documentPat
   std::span<const uint8_t> record;
   if (ReadPdbRecordView(document.reader, 0, attributes, record) != 0) Fail(status::kNoDocInfo);
   if (ReadDocInfo(record, recordCount, document.version, document.records) != 0) Fail(status::kUnknownDocInfo);
-  document.textLength = BigEndianAt(record.subspan(4), 4);
+  document.textLength = DocInfoTextLength(record);
   return document;
 }
 
@@ -76,8 +76,7 @@ void CopyText(ConversionEnv& env, DocumentText& document, Out& out, bool shown) 
     if (env.codec.DeCompress(text.data(), record.data(), size) != size) Fail(status::kCorrupt);
     length += size;
   }
-  // A document cut short in its last record still reads, only to less text than it holds.
-  if (!out.Settled() && length < document.textLength) Fail(status::kCorrupt);
+  if (!out.Settled() && length < document.textLength) Fail(status::kCorrupt);  // cut short
   out.Finish();
 }
 
