@@ -238,4 +238,57 @@ void HandheldDecoder::Finish(std::vector<uint8_t>& out) {
   lead_.reset();
 }
 
+namespace {
+
+// Where the next UTF-8 character of two or more bytes starts in text[from, end), or one that the
+// end cuts off; `end` when there is none.
+size_t NextUtf8Character(std::span<const uint8_t> text, size_t from) {
+  for (size_t at = from; at < text.size(); ++at) {
+    uint32_t c = 0;
+    if (text[at] >= 0xC2 && text[at] <= 0xF4 && DecodeUtf8(&text[at], text.size() - at, c) != -1) return at;
+  }
+  return text.size();
+}
+
+}  // namespace
+
+void Utf8AndSetDecoder::Convert(std::span<const uint8_t> piece, std::vector<uint8_t>& out) {
+  std::vector<uint8_t> joined;
+  std::span<const uint8_t> text = piece;
+  if (!held_.empty()) {
+    joined = std::move(held_);
+    joined.insert(joined.end(), piece.begin(), piece.end());
+    text = joined;
+  }
+  held_.clear();
+  for (size_t at = 0; at < text.size();) {
+    if (set_.HoldsLead()) {  // a pair of the set goes first
+      set_.Convert(text.subspan(at, 1), out);
+      ++at;
+      continue;
+    }
+    const size_t next = NextUtf8Character(text, at);
+    if (next > at) {
+      set_.Convert(text.subspan(at, next - at), out);
+      at = next;
+      continue;
+    }
+    uint32_t c = 0;
+    const int length = DecodeUtf8(&text[at], text.size() - at, c);
+    if (length == 0) {  // cut off: it waits for the next piece
+      held_.assign(text.begin() + static_cast<std::ptrdiff_t>(at), text.end());
+      return;
+    }
+    out.insert(out.end(), text.begin() + static_cast<std::ptrdiff_t>(at),
+               text.begin() + static_cast<std::ptrdiff_t>(at) + length);
+    at += static_cast<size_t>(length);
+  }
+}
+
+void Utf8AndSetDecoder::Finish(std::vector<uint8_t>& out) {
+  set_.Convert(held_, out);
+  held_.clear();
+  set_.Finish(out);
+}
+
 }  // namespace zun

@@ -104,12 +104,28 @@ class HandheldDecoder {
   void Convert(std::span<const uint8_t> text, std::vector<uint8_t>& out);
   // Ends the text: a lead byte left over becomes its escape.
   void Finish(std::vector<uint8_t>& out);
+  // Whether a lead byte waits for its trail.
+  bool HoldsLead() const { return lead_.has_value(); }
 
  private:
   size_t WritePair(uint8_t first, uint8_t second, uint8_t*& out) const;
 
   const Charset& charset_;
   std::optional<uint8_t> lead_;
+};
+
+// A document that held the PC text's own UTF-8 and was edited on the handheld since, to UTF-8:
+// every UTF-8 character of two to four bytes stays as it is, any other byte goes through the set
+// (the byte after a lead byte of the set is that lead's trail, whatever it is).
+class Utf8AndSetDecoder {
+ public:
+  explicit Utf8AndSetDecoder(const Charset& charset) : set_(charset) {}
+  void Convert(std::span<const uint8_t> text, std::vector<uint8_t>& out);
+  void Finish(std::vector<uint8_t>& out);
+
+ private:
+  HandheldDecoder set_;
+  std::vector<uint8_t> held_;  // the start of a UTF-8 character cut at the end of a piece
 };
 
 }  // namespace zun

@@ -95,8 +95,32 @@ std::optional<Utf8Facts> PcFileFacts(const std::string& pcFile, ConversionEnv& e
   }
 }
 
-DocumentTextOut::DocumentTextOut(ByteFile& file, const Charset* charset) : file_(file), charset_(charset) {
-  if (charset_ != nullptr) decoder_.emplace(*charset_);
+bool PcFileKeepsItsBytes(const std::string& pcFile, const Charset& charset, ConversionEnv& env) {
+  try {
+    const ByteFile text = ByteFile::OpenForReading(pcFile);
+    TextForDocument maker(charset, Trip::BothWays);
+    std::vector<uint8_t> converted;
+    for (int64_t start = 0; start < text.Length() && !maker.Settled(); start += kPiece) {
+      converted.clear();
+      maker.Convert(text.View(start, static_cast<size_t>(std::min<int64_t>(kPiece, text.Length() - start))), converted);
+      env.host.LetEventsRun();
+    }
+    converted.clear();
+    maker.Finish(converted);
+    return maker.Choice() == TextBytes::AsTheyAre;
+  } catch (const FileError&) {
+    return false;
+  }
+}
+
+DocumentTextOut::DocumentTextOut(ByteFile& file, const Charset* charset, TextBytes bytes)
+    : file_(file), charset_(charset) {
+  if (charset_ == nullptr) return;
+  if (bytes == TextBytes::Utf8AndSet) {
+    mixedDecoder_.emplace(*charset_);
+  } else {
+    decoder_.emplace(*charset_);
+  }
 }
 
 void DocumentTextOut::TakeRoom() {
@@ -107,18 +131,22 @@ void DocumentTextOut::TakeRoom() {
 
 void DocumentTextOut::Append(std::span<const uint8_t> text) {
   TakeRoom();
-  if (!decoder_) {
+  if (charset_ == nullptr) {
     file_.Append(text);
     return;
   }
   utf8_.clear();
-  decoder_->Convert(text, utf8_);
+  if (mixedDecoder_) {
+    mixedDecoder_->Convert(text, utf8_);
+  } else {
+    decoder_->Convert(text, utf8_);
+  }
   file_.Append(utf8_);
 }
 
 std::span<uint8_t> DocumentTextOut::AppendRoom(size_t count) {
   TakeRoom();
-  if (!decoder_) return file_.AppendRoom(count);
+  if (charset_ == nullptr) return file_.AppendRoom(count);
   room_.resize(count);
   roomPending_ = true;
   return room_;
@@ -126,9 +154,13 @@ std::span<uint8_t> DocumentTextOut::AppendRoom(size_t count) {
 
 void DocumentTextOut::Finish() {
   TakeRoom();
-  if (!decoder_) return;
+  if (charset_ == nullptr) return;
   utf8_.clear();
-  decoder_->Finish(utf8_);
+  if (mixedDecoder_) {
+    mixedDecoder_->Finish(utf8_);
+  } else {
+    decoder_->Finish(utf8_);
+  }
   file_.Append(utf8_);
 }
 

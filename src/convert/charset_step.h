@@ -9,6 +9,7 @@
 
 #include "convert/charset.h"
 #include "convert/conversion_env.h"
+#include "convert/text_bytes.h"
 #include "convert/utf8.h"
 #include "glue/byte_file.h"
 #include "record/task_record.h"
@@ -27,11 +28,14 @@ ByteFile HandheldText(ByteFile pcText, const TaskRecord& task, ConversionEnv& en
 
 // The facts of the PC file's bytes as UTF-8; nothing when there is no readable PC file.
 std::optional<Utf8Facts> PcFileFacts(const std::string& pcFile, ConversionEnv& env);
+// Whether the PC file's text goes to a both-ways task's document as its own bytes; false when
+// there is no readable PC file.
+bool PcFileKeepsItsBytes(const std::string& pcFile, const Charset& charset, ConversionEnv& env);
 
-// Where a document's text goes: into the file as it is, or through the set into UTF-8.
+// Where a document's text goes: into the file as it is (no set), or into UTF-8 as `bytes` says.
 class DocumentTextOut {
  public:
-  DocumentTextOut(ByteFile& file, const Charset* charset);
+  DocumentTextOut(ByteFile& file, const Charset* charset, TextBytes bytes = TextBytes::ThroughSet);
   void Append(std::span<const uint8_t> text);
   // Room for `count` bytes of text at the end, to be filled before the next call.
   std::span<uint8_t> AppendRoom(size_t count);
@@ -45,6 +49,7 @@ class DocumentTextOut {
   ByteFile& file_;
   const Charset* charset_;
   std::optional<HandheldDecoder> decoder_;
+  std::optional<Utf8AndSetDecoder> mixedDecoder_;
   std::vector<uint8_t> room_;
   bool roomPending_ = false;
   std::vector<uint8_t> utf8_;

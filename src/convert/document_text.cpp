@@ -46,13 +46,14 @@ std::optional<std::string> ReadDocumentText(const std::string& path, const DocCo
         ReadDocInfo(record, recordCount, version, textRecords) != 0) {
       return std::nullopt;
     }
+    const uint32_t textLength = DocInfoTextLength(record);
     std::string text;
     text.reserve(std::min(maxBytes, static_cast<size_t>(textRecords) * kDocRecordSize));
     for (int32_t i = 1; i <= textRecords; ++i) {
       if (!AppendRecordText(reader, codec, i, version != 1, text) || text.size() > maxBytes) return std::nullopt;
       if (i % kRecordsBetweenEvents == 0) between();
     }
-    if (reader.File().ChangedSinceOpening()) return std::nullopt;
+    if (reader.File().ChangedSinceOpening() || text.size() < textLength) return std::nullopt;  // or cut short
     return text;
   } catch (const std::exception&) {  // unreadable, or too large for memory
     return std::nullopt;

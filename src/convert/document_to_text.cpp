@@ -21,7 +21,8 @@ struct DocumentText {
   PdbReader reader;
   std::string path;
   uint8_t version = 0;
-  int32_t records = 0;  // text records, 1 to N
+  int32_t records = 0;      // text records, 1 to N
+  uint32_t textLength = 0;  // what DocInfo says they hold
 };
 
 // Opens the document and checks it.
@@ -38,6 +39,7 @@ DocumentText OpenDocumentText(ConversionEnv& env, const std::string& documentPat
   std::span<const uint8_t> record;
   if (ReadPdbRecordView(document.reader, 0, attributes, record) != 0) Fail(status::kNoDocInfo);
   if (ReadDocInfo(record, recordCount, document.version, document.records) != 0) Fail(status::kUnknownDocInfo);
+  document.textLength = DocInfoTextLength(record);
   return document;
 }
 
@@ -52,6 +54,7 @@ void CopyText(ConversionEnv& env, DocumentText& document, Out& out, bool shown) 
   }
   uint8_t attributes = 0;
   std::span<const uint8_t> record;
+  int64_t length = 0;
   for (int32_t i = 1; i <= document.records && !out.Settled(); ++i) {
     if (shown) {
       ProgressStep(env, i, document.records);
@@ -61,6 +64,7 @@ void CopyText(ConversionEnv& env, DocumentText& document, Out& out, bool shown) 
     if (ReadPdbRecordView(document.reader, i, attributes, record) != 0) Fail(status::kCorrupt);
     if (document.version == 1) {
       out.Append(record);
+      length += static_cast<int64_t>(record.size());
       continue;
     }
     // A record that does not decompress (cut short, or damaged) is as unreadable as one the file
@@ -70,19 +74,23 @@ void CopyText(ConversionEnv& env, DocumentText& document, Out& out, bool shown) 
     // Decompressed straight into the file's write buffer.
     const std::span<uint8_t> text = out.AppendRoom(static_cast<size_t>(size));
     if (env.codec.DeCompress(text.data(), record.data(), size) != size) Fail(status::kCorrupt);
+    length += size;
   }
+  if (!out.Settled() && length < document.textLength) Fail(status::kCorrupt);  // cut short
   out.Finish();
 }
 
-// "UTF-8 Text": the set the document's text goes through, nullptr for its bytes as they are.
-const Charset* SetForText(const TaskRecord& task, ConversionEnv& env, DocumentText& document,
-                          const std::optional<std::string>& pcFile) {
+// "UTF-8 Text": where the document's text goes, into the file as it is or through the set.
+DocumentTextOut TextOut(ByteFile& text, const TaskRecord& task, ConversionEnv& env, DocumentText& document,
+                        const std::optional<std::string>& pcFile) {
   const Charset* charset = TaskCharset(task, env);
-  if (charset == nullptr) return nullptr;
+  if (charset == nullptr) return DocumentTextOut(text, nullptr);
   DocumentTextScan scan;
   CopyText(env, document, scan, false);
   const auto pcText = [&] { return pcFile ? PcFileFacts(*pcFile, env) : std::nullopt; };
-  return ChoosePcBytes(scan.Facts(), pcText) == TextBytes::ThroughSet ? charset : nullptr;
+  const auto pcKeptItsBytes = [&] { return PcFileKeepsItsBytes(*pcFile, *charset, env); };
+  const TextBytes bytes = ChoosePcBytes(scan.Facts(), pcText, pcKeptItsBytes);
+  return DocumentTextOut(text, bytes == TextBytes::AsTheyAre ? nullptr : charset, bytes);
 }
 
 // Where the document of the task is read from, after the checks every decode starts with (the PC
@@ -118,7 +126,7 @@ void WriteText(ConversionEnv& env, const std::string& documentPath, ByteFile& te
   // "UTF-8 Text": the handheld's character set to UTF-8, where that keeps the text's characters.
   const std::optional<std::string> pcFile =
       replacement != nullptr ? std::optional<std::string>(task.PcFile.Trimmed()) : std::nullopt;
-  DocumentTextOut out(text, SetForText(task, env, document, pcFile));
+  DocumentTextOut out = TextOut(text, task, env, document, pcFile);
   CopyText(env, document, out, true);
   if (document.reader.File().ChangedSinceOpening()) throw FileError(documentPath, kChangedWhileRead);
   workingOn = {task.PcFile.Trimmed(), true};

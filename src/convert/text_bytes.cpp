@@ -28,10 +28,13 @@ TextBytes ChooseDocumentBytes(Trip trip, const PcTextFacts& text) {
   return TextBytes::ThroughSet;
 }
 
-TextBytes ChoosePcBytes(const Utf8Facts& document, const std::function<std::optional<Utf8Facts>()>& pcText) {
+TextBytes ChoosePcBytes(const Utf8Facts& document, const std::function<std::optional<Utf8Facts>()>& pcText,
+                        const std::function<bool()>& pcKeptItsBytes) {
   if (document.valid && document.multiByte) return TextBytes::AsTheyAre;
   const std::optional<Utf8Facts> pc = pcText();
   if (pc && !pc->valid) return TextBytes::AsTheyAre;
+  // Through the set, the text's characters beyond ASCII would turn into others.
+  if (!document.valid && pc && pc->multiByte && pcKeptItsBytes()) return TextBytes::Utf8AndSet;
   return TextBytes::ThroughSet;
 }
 
@@ -146,11 +149,19 @@ std::string DocumentTextAsPc(std::string_view documentText, const Charset* set,
     if (!pcText) return std::nullopt;
     return ScanUtf8(BytesOf(*pcText));
   };
-  if (ChoosePcBytes(ScanUtf8(BytesOf(documentText)), pcFacts) == TextBytes::AsTheyAre) return std::string(documentText);
-  HandheldDecoder decoder(*set);
+  const auto keptItsBytes = [&] { return PcTextAsDocument(*pcText, set, Trip::BothWays) == *pcText; };
+  const TextBytes choice = ChoosePcBytes(ScanUtf8(BytesOf(documentText)), pcFacts, keptItsBytes);
+  if (choice == TextBytes::AsTheyAre) return std::string(documentText);
   std::vector<uint8_t> out;
-  decoder.Convert(BytesOf(documentText), out);
-  decoder.Finish(out);
+  const auto decode = [&](auto decoder) {
+    decoder.Convert(BytesOf(documentText), out);
+    decoder.Finish(out);
+  };
+  if (choice == TextBytes::Utf8AndSet) {
+    decode(Utf8AndSetDecoder(*set));
+  } else {
+    decode(HandheldDecoder(*set));
+  }
   return std::string(out.begin(), out.end());
 }
 

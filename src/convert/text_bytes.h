@@ -22,7 +22,9 @@ namespace zun {
 enum class Trip { OneWay, BothWays };
 Trip TripOf(const TaskRecord& task);
 
-enum class TextBytes { AsTheyAre, ThroughSet };
+// Utf8AndSet, on the way back only: the document holds the PC text's own UTF-8 and what the
+// handheld added in its set (Utf8AndSetDecoder).
+enum class TextBytes { AsTheyAre, ThroughSet, Utf8AndSet };
 
 // What converting a PC text for the handheld found.
 struct PcTextFacts {
@@ -39,10 +41,13 @@ TextBytes ChooseDocumentBytes(Trip trip, const PcTextFacts& text);
 
 // Document to text. A document that is UTF-8 with a character beyond ASCII is UTF-8 text already
 // and keeps its bytes, and so does one whose PC file exists and is not UTF-8 (the file keeps its
-// encoding); any other document goes through the set into UTF-8. `pcText` gives the facts of the
-// existing PC file (nothing when there is none); it is asked only when the document leaves the
-// choice open.
-TextBytes ChoosePcBytes(const Utf8Facts& document, const std::function<std::optional<Utf8Facts>()>& pcText);
+// encoding). A document that is not UTF-8 whose PC file's text went to it as its own bytes (see
+// ChooseDocumentBytes) was edited on the handheld: Utf8AndSet. Any other document goes through the
+// set into UTF-8. `pcText` gives the facts of the existing PC file (nothing when there is none),
+// `pcKeptItsBytes` whether its text goes to the document as its own bytes; each is asked only when
+// the choice depends on it.
+TextBytes ChoosePcBytes(const Utf8Facts& document, const std::function<std::optional<Utf8Facts>()>& pcText,
+                        const std::function<bool()>& pcKeptItsBytes);
 
 // A PC text for the document, piece by piece: composed (NFC) where composing lets the set hold
 // it, then in the set, "?" for characters it cannot hold. Pieces may cut characters anywhere;

@@ -56,23 +56,44 @@ void Reserve(int fd, int64_t size, const std::string& what) {
   throw FileError("no room for " + what);
 }
 
-// Copies the first `size` bytes of `from` over `to` and cuts `to` there.
-void CopyContent(int from, int to, int64_t size, const std::string& what) {
+// The change time of the kept copy open as `keep` becomes now (-1: none). Done before each change
+// of the file it keeps, so that a change of that file later than its copy's by more than a moment
+// came from someone else.
+void Tick(int keep) {
+  const struct timespec times[2] = {{0, UTIME_NOW}, {0, UTIME_OMIT}};
+  if (keep >= 0) ::futimens(keep, times);
+}
+
+// Copies the first `size` bytes of `from` over `to` and cuts `to` there, each change after a Tick
+// of `keep`.
+void CopyContent(int from, int to, int64_t size, const std::string& what, int keep = -1) {
+  Tick(keep);
   Reserve(to, size, what);
   std::vector<uint8_t> block(kCopyBlock);
   for (int64_t at = 0; at < size;) {
     const auto want = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(kCopyBlock), size - at));
     const int64_t got = ReadAll(from, {block.data(), want}, at);
+    Tick(keep);
     if (got <= 0 || !WriteAll(to, {block.data(), static_cast<size_t>(got)}, at)) {
       throw FileError("cannot write " + what);
     }
     at += got;
   }
+  Tick(keep);
   if (::ftruncate(to, size) != 0) throw FileError("cannot write " + what);
 }
 
-// The old content of `target` (open as `fd`) and its modification time, on disk as `keep`.
-void KeepOldContent(int fd, const struct stat& old, const std::string& keep, const std::string& folder) {
+// Whether `file` changed later than the last Tick of its kept copy `keep` (beyond a clock's coarse
+// steps): not by the overwrite that was cut short.
+bool ChangedSinceCutShort(const struct stat& file, const struct stat& keep) {
+  constexpr int64_t kMoment = 1000000000;  // nanoseconds
+  const auto nanoseconds = [](const struct timespec& t) { return int64_t{t.tv_sec} * 1000000000 + t.tv_nsec; };
+  return nanoseconds(file.st_ctim) > nanoseconds(keep.st_ctim) + kMoment;
+}
+
+// The old content of `target` (open as `fd`) and its modification time, on disk as `keep`; the
+// copy stays open.
+FileDescriptor KeepOldContent(int fd, const struct stat& old, const std::string& keep, const std::string& folder) {
   struct stat existing {};
   if (::lstat(keep.c_str(), &existing) == 0) throw FileError("a kept copy is in the way: " + keep);
   TemporaryFile copy = CreateTemporaryFile(folder, LinkedLater::Yes);
@@ -96,6 +117,7 @@ void KeepOldContent(int fd, const struct stat& old, const std::string& keep, con
     throw;
   }
   SyncFolder(folder);  // best effort: some file systems cannot flush a folder
+  return std::move(copy.fd);
 }
 
 // Copies `keep` back over the file open as `fd`, with its modification time, and removes it.
@@ -121,9 +143,9 @@ void OverwriteInPlace(const std::string& target, int content, int64_t size) {
   }
   const std::string folder = FolderOf(target);
   const std::string keep = KeptCopyPath(folder, identity);
-  KeepOldContent(out.Get(), old, keep, folder);
+  const FileDescriptor kept = KeepOldContent(out.Get(), old, keep, folder);
   try {
-    CopyContent(content, out.Get(), size, target);
+    CopyContent(content, out.Get(), size, target, kept.Get());
     if (::fdatasync(out.Get()) != 0) throw FileError("cannot store " + target);
   } catch (const FileError&) {
     try {
@@ -151,6 +173,9 @@ void RestoreInterruptedOverwrite(const std::string& path) {
   // one of the file's owner, is the file's content. Elsewhere whoever could make it could replace
   // the file as well.
   if (IsSharedFolder(FolderOf(path)) && kept.st_uid != ::geteuid() && kept.st_uid != info.st_uid) return;
+  // Changed since (fixed by hand, say): that change is the file's content now, and the copy stays,
+  // in the way of the next overwrite, until someone looks.
+  if (ChangedSinceCutShort(info, kept)) return;
   FileDescriptor target = OpenRegularFile(path, O_RDWR);
   if (!target.IsOpen()) throw FileError("cannot put back the old content of " + path);
   PutBack(target.Get(), keep, path);

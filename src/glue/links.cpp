@@ -66,6 +66,19 @@ bool IsSharedFolder(const std::string& folder) {
   return ::stat(folder.c_str(), &info) == 0 && IsShared(info);
 }
 
+bool IsPlantedFile(int fd, const std::string& path) {
+  struct stat file {};
+  struct stat folder {};
+  std::string where;
+  try {
+    where = PathDirectory(FollowLinks(path));
+  } catch (const FileError&) {
+    return true;  // a planted link on the way
+  }
+  if (::fstat(fd, &file) != 0 || ::stat(where.empty() ? "/" : where.c_str(), &folder) != 0) return true;
+  return IsShared(folder) && file.st_uid != ::geteuid() && file.st_uid != folder.st_uid;
+}
+
 std::string FollowLinks(const std::string& path) {
   // Without a separator at its end: the root is "".
   std::string resolved;

@@ -20,6 +20,11 @@ class PlantedLinkError : public FileError {
 // Whether a folder is shared: sticky and writable by everyone; false when it cannot be looked at.
 bool IsSharedFolder(const std::string& folder);
 
+// Whether the file open as `fd` (named `path`) lies in a shared folder and belongs neither to the
+// user nor to the folder's owner: anyone may have put it there (the kernel's protected-regular
+// rule, which only some systems turn on).
+bool IsPlantedFile(int fd, const std::string& path);
+
 // `path` with every symbolic link along it resolved, "." and ".." taken out and made absolute; a
 // missing last part (or missing folders and what follows them) stays as written. Throws
 // PlantedLinkError for a link another user planted in a shared folder, FileError for a link loop or

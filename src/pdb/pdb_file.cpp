@@ -49,6 +49,8 @@ int16_t ReadDocInfo(std::span<const uint8_t> record0, int32_t recordCount, uint8
   return (textRecords >= 1 && textRecords < recordCount) ? 0 : -1;
 }
 
+uint32_t DocInfoTextLength(std::span<const uint8_t> record0) { return BigEndianAt(record0.subspan(4), 4); }
+
 int16_t WritePdbHeader(ByteFile& file, const DocCodec& codec, const std::string& name, const std::string& type,
                        const std::string& creator, int32_t recordCount) {
   try {

@@ -87,6 +87,9 @@ int16_t ReadPdbRecord(PdbReader& reader, int32_t index, uint8_t& attributes, std
 // A record of more than kMaxRecordSize bytes fails (it is never read).
 int16_t ReadPdbRecordView(PdbReader& reader, int32_t index, uint8_t& attributes, std::span<const uint8_t>& bytes);
 int16_t ReadDocInfo(std::span<const uint8_t> record0, int32_t recordCount, uint8_t& version, int32_t& textRecords);
+// The text length DocInfo (`record0`, checked by ReadDocInfo) gives. Records that hold less text
+// were cut short: a record cut at the end of the file still reads, to less text.
+uint32_t DocInfoTextLength(std::span<const uint8_t> record0);
 
 int16_t WritePdbHeader(ByteFile& file, const DocCodec& codec, const std::string& name, const std::string& type,
                        const std::string& creator, int32_t recordCount);

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <utility>
 
+#include "glue/in_place_overwrite.h"
+#include "glue/links.h"
 #include "glue/paths.h"
 #include "glue/replacement_file.h"
 #include "record/data_file_repair.h"
@@ -81,9 +83,16 @@ void DataFile::Lock(LockWait wait) {
 }
 
 void DataFile::Open() {
+  // A delete cut short while it overwrote a data file with other names: the whole list first.
+  RestoreInterruptedOverwrite(FollowLinks(path_));
   // A FIFO or a device in its place is refused without waiting on it.
   fd_ = OpenRegularFile(path_, O_RDWR | O_CREAT);
   if (!fd_.IsOpen()) throw FileError("cannot open " + path_);
+  // Its tasks would write wherever whoever put it there wants.
+  if (IsPlantedFile(fd_.Get(), path_)) {
+    fd_.Reset();
+    throw FileError(path_ + " belongs to another user in a shared folder");
+  }
 }
 
 void DataFile::Close() {

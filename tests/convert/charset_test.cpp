@@ -142,13 +142,27 @@ class Utf8Text : public zuntest::ConversionTest {
     zuntest::WriteBytes(document, bytes);
     zuntest::SetModificationTime(document, *zun::ModificationTime(text) + 60);
   }
+  // The handheld writes the document anew, uncompressed, with `added` (in its set) at the end.
+  void EditDocumentOnTheHandheld(const std::string& added) {
+    Bytes whole = DocumentBytes();
+    whole.insert(whole.end(), added.begin(), added.end());
+    std::vector<Bytes> records(1);
+    for (size_t at = 0; at < whole.size(); at += 4096) {
+      records.emplace_back(whole.begin() + static_cast<std::ptrdiff_t>(at),
+                           whole.begin() + static_cast<std::ptrdiff_t>(std::min(whole.size(), at + 4096)));
+    }
+    records[0] = zun::MakeDocInfo(static_cast<int32_t>(whole.size()), static_cast<int32_t>(records.size() - 1), false);
+    zuntest::WriteBytes(document, zuntest::MakeDatabase(records));
+    zuntest::SetModificationTime(document, *zun::ModificationTime(text) + 120);
+  }
   std::string DatabaseNameOf(const std::string& path) {
     return std::string(reinterpret_cast<const char*>(zuntest::ReadBytes(path).data()));
   }
 };
 
 // The text goes to the document, the document changes, and the text comes back byte for byte;
-// only a text the set holds entirely is in the set on the handheld.
+// only a text the set holds entirely is in the set on the handheld. What the handheld adds comes
+// back too, without changing what it did not touch.
 TEST_F(Utf8Text, ABothWaysRoundTripKeepsEveryText) {
   const std::pair<std::string, std::string> cases[] = {
       // the text, the document's bytes ("": the same)
@@ -177,6 +191,11 @@ TEST_F(Utf8Text, ABothWaysRoundTripKeepsEveryText) {
       ASSERT_EQ(Convert(TaskAction::PcToPalm), "OK");
       EXPECT_TRUE(DocumentBytes() == AsBytes(utf8)) << "one way, too, not UTF-8 means bytes as they are";
     }
+    // In the file's own encoding.
+    EditDocumentOnTheHandheld(" \xFC\n");
+    task = Run(task);
+    ASSERT_EQ(task.Status.Trimmed(), "OK");
+    EXPECT_EQ(zuntest::ReadText(text), utf8 + (zun::ScanUtf8(AsBytes(utf8)).valid ? " \u00FC\n" : " \xFC\n"));
   }
   zuntest::WriteText(text, "Ж, Cafe\xCC\x81\n");  // "e" and a combining acute: composed to "é"
   ASSERT_EQ(Convert(TaskAction::PcToPalm), "OK");
@@ -223,6 +242,11 @@ TEST(TextBytes, WhatEachSideWouldHold) {
   EXPECT_EQ(zun::DocumentTextAsPc("Caf\xE9", western, "Caf\xE9 as it was"), "Caf\xE9") << "keeps its encoding";
   EXPECT_EQ(zun::DocumentTextAsPc("Caf\xE9", western, "Café as it was"), "Café");
   EXPECT_EQ(zun::DocumentTextAsPc("Жизнь", western, "Latin-1 \xE9"), "Жизнь") << "UTF-8 already";
+  EXPECT_EQ(zun::DocumentTextAsPc("\u00C3\u00A9 \xFC", western, "\u00C3\u00A9"), "\u00C3\u00A9 \u00FC")
+      << "the text's own UTF-8, and what the handheld added in its set";
+  EXPECT_EQ(zun::DocumentTextAsPc("😀 \x93\xFA\x93\xC3\xA9", japanese, "😀"), "😀 \u65E5\u79BF\uFF69")
+      << "a pair of the set first";
+  EXPECT_EQ(zun::DocumentTextAsPc("Caf\xE9 \xC3\xA9", western, "Café"), "Café \u00C3\u00A9") << "went in the set";
 }
 
 TEST_F(Utf8Text, RealTextsReachTheHandheldInItsSetAndComeBack) {

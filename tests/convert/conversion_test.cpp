@@ -125,7 +125,7 @@ TEST_F(TextToDocument, AFileRewrittenWhileReadKeepsTheOldTarget) {
                                                       {TaskAction::PalmToPc, false, false}};
   for (const auto& [action, raw, utf8] : cases) {
     zuntest::WriteText(text, std::string(size_t{3} * 4096, 'a') + "é");
-    zuntest::WriteBytes(document, zuntest::MakeDatabase({zun::MakeDocInfo(8, 2, false), {'n', 'e', 'w'}, {'t'}}));
+    zuntest::WriteBytes(document, zuntest::MakeDatabase({zun::MakeDocInfo(4, 2, false), {'n', 'e', 'w'}, {'t'}}));
     const std::string& source = action == TaskAction::PcToPalm ? text : document;
     const std::string& target = action == TaskAction::PcToPalm ? document : text;
     const Bytes old = zuntest::ReadBytes(target);
@@ -296,8 +296,8 @@ TEST_F(DocumentToText, ReaderFailuresKeepTheOldTextAndStamps) {
   }
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(s.files.Path()), {}), 2) << "no temporary file left";
 
-  // A document cut short anywhere before its last record (which simply ends sooner) fails with the
-  // reader's own status, never with the status of a file that cannot be opened.
+  // A document cut short anywhere, in its last record too (less text than DocInfo says), fails with
+  // the reader's own status, never with that of a file that cannot be opened.
   const std::string prose = zuntest::ProseText(4096 + 60, 3);
   std::vector<Bytes> records = {zun::MakeDocInfo(static_cast<int32_t>(prose.size()), 2, true)};
   for (const std::string& part : {prose.substr(0, 4096), prose.substr(4096)}) {
@@ -307,8 +307,7 @@ TEST_F(DocumentToText, ReaderFailuresKeepTheOldTextAndStamps) {
     records.push_back(packed);
   }
   const Bytes whole = zuntest::MakeDatabase(records);
-  const size_t lastRecord = whole.size() - records.back().size();
-  for (size_t size = 0; size < lastRecord; ++size) {
+  for (size_t size = 0; size < whole.size(); ++size) {
     zuntest::WriteBytes(document, Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size)));
     const std::string status = Run(Task(TaskAction::PalmToPc)).Status.Trimmed();
     EXPECT_TRUE(status != zun::status::kCouldNotOpen && status.starts_with("Error")) << size << " " << status;
@@ -357,6 +356,11 @@ TEST_F(DocumentToText, LinksPlantedInASharedFolderAreNotFollowed) {
   zun::DataFile data(shared);
   EXPECT_THROW(data.OpenAndCheck(), zun::FileError);
   EXPECT_EQ(zuntest::ReadText(victim), "the victim's own");
+  // Nor another user's data file there, whose tasks would write wherever that user wants.
+  std::filesystem::remove(shared + "zundata.dat");
+  zuntest::WriteText(shared + "zundata.dat", "");
+  ASSERT_EQ(::chown((shared + "zundata.dat").c_str(), kNobody, kNobody), 0);
+  EXPECT_THROW(data.OpenAndCheck(), zun::FileError);
 }
 
 // The texts a task's status is made of, word for word as users and callers see them.

@@ -1,10 +1,13 @@
 // zundata.dat: record layout, defaults, version check, add, delete and save-as-default.
 #include "record/data_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -186,6 +189,49 @@ TEST(DataFile, AFileThatCannotBeATaskListIsKeptWithItsModeAndOwnerAndStartsAnew)
       EXPECT_EQ(zuntest::ReadBytes(elsewhere / "second").size(), 2416u) << "both names show the new file";
     }
   }
+}
+
+// A delete killed while it overwrote a data file with a second name (in place, so that both
+// names show the new list): the next open finds the whole old list, never a mix of the two.
+TEST(DataFile, ADeleteCutShortLeavesTheWholeListForTheNextOpen) {
+  zuntest::TempDir dir;
+  const std::string path = dir / "zundata.dat";
+  Bytes list;
+  {
+    zun::DataFile data(dir.Path());
+    data.OpenAndCheck();
+    zun::TaskRecord task = data.Read(1);
+    list = zuntest::ReadBytes(path);
+    for (int i = 0; i < 20000; ++i) {
+      task.PcFile = "task" + std::to_string(i);
+      const auto bytes = zun::EncodeTaskRecord(task);
+      list.insert(list.end(), bytes.begin(), bytes.end());
+    }
+  }
+  std::filesystem::create_hard_link(path, dir / "second name");
+  bool cutShort = false;
+  for (int attempt = 0; attempt < 8 && !cutShort; ++attempt) {
+    zuntest::WriteBytes(path, list);  // in place: the second name stays
+    const pid_t child = ::fork();
+    if (child == 0) {
+      zun::DataFile data(dir.Path());
+      data.OpenAndCheck();
+      data.DeleteTask(1);
+      ::_exit(0);
+    }
+    char number = '0';  // of the first task's PcFile, until the delete overwrites it
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    while (number == '0' && ::waitpid(child, nullptr, WNOHANG) == 0) ::pread(fd, &number, 1, 2416 + 8);
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    ::close(fd);
+    cutShort = zuntest::ReadBytes(path) != list && zuntest::ReadBytes(path).size() == list.size();
+  }
+  ASSERT_TRUE(cutShort) << "no kill came during the overwrite";
+  zun::DataFile data(dir.Path());
+  data.OpenAndCheck();
+  EXPECT_TRUE(zuntest::ReadBytes(dir / "second name") == list);
+  EXPECT_EQ(data.Read(3).PcFile.Trimmed(), "task0");
 }
 
 TEST(DataFile, AddDeleteAndSaveDefault) {

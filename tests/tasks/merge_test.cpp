@@ -107,6 +107,14 @@ TEST_F(Merging, ChangesOnDifferentLinesReachBothSidesAndWhatTheyReplacedGoesToTh
   EXPECT_EQ(Sync(task), "OK");
   EXPECT_EQ(zuntest::ReadText(text), Join(merged));
   EXPECT_EQ(TrashCount(), 2u);
+
+  // A document cut short in its last record (it holds less text than DocInfo says) is no edit
+  // that took the last lines away: the task fails and the text stays.
+  const zuntest::Bytes whole = zuntest::ReadBytes(document);
+  zuntest::WriteBytes(document, zuntest::Bytes(whole.begin(), whole.end() - 20));
+  zuntest::SetModificationTime(document, std::time(nullptr) + 180);
+  EXPECT_EQ(Sync(task), zun::status::kCorrupt);
+  EXPECT_EQ(zuntest::ReadText(text), Join(merged));
 }
 
 TEST_F(Merging, CrLfTextsKeepTheirLineEndsAndTabsOnTheLinesTheHandheldKept) {
