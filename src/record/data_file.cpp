@@ -59,7 +59,8 @@ DataFile::~DataFile() { Close(); }
 
 void DataFile::Lock(LockWait wait) {
   if (lock_.IsOpen()) return;
-  const std::string path = programDir_ + kDataLockName;
+  // Beside the file the name leads to: two folders whose zundata.dat is one file share one lock.
+  const std::string path = PathDirectory(FollowLinks(path_)) + kDataLockName;
   // Whoever took the lock on a file that was then removed or replaced holds nothing: try again
   // on the file the name now gives.
   for (int attempt = 0; attempt < kLockAttempts; ++attempt) {

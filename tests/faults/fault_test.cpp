@@ -297,6 +297,13 @@ TEST_F(Faults, OneProgramAtATimeUsesADataFolder) {
   other.Close();
   waiting.join();
   EXPECT_EQ(r.exit, 0) << r.err;
+
+  // A folder whose zundata.dat leads to this one's shares its lock.
+  zuntest::TempDir linked;
+  fs::create_symlink(dir / "zundata.dat", linked / "zundata.dat");
+  data.OpenAndCheck();
+  EXPECT_EQ(Zundoc("run --dir " + linked.Path(), false).exit, 3);
+  data.Close();
 }
 
 TEST_F(Faults, ALibraryInTheCurrentOrDataFolderIsNeverLoaded) {
