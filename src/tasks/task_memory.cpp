@@ -38,8 +38,10 @@ std::function<void()> TaskMemory::LetEventsRun() const {
   return [&host = env_.host] { host.LetEventsRun(); };
 }
 
+std::string TaskMemory::Document() const { return BaseDocument(env_.users, env_.host.InstallChecks(), palmFile_); }
+
 const std::optional<Base>& TaskMemory::LoadedBase() {
-  if (!baseLoaded_ && env_.keepBases) base_ = LoadBase(env_.programDir, pcFile_, palmFile_, LetEventsRun());
+  if (!baseLoaded_ && env_.keepBases) base_ = LoadBase(env_.programDir, pcFile_, Document(), LetEventsRun());
   baseLoaded_ = true;
   return base_;
 }
@@ -67,20 +69,18 @@ void TaskMemory::BeforeReplace(const std::string& path, ConversionEnv::Side side
 
 void TaskMemory::Remember(const TaskRecord& task) {
   if (!env_.keepBases || task.Status.Trimmed() != status::kOk) return;
+  const std::string document = Document();
   try {
-    const TargetChecks checks = env_.host.InstallChecks();
-    const std::string document = PalmFilePath(env_.users, checks, checks.FirstChecked(), palmFile_);
     std::optional<std::string> pcText = ReadSmallFile(pcFile_, kMaxText);
     env_.host.LetEventsRun();
     std::optional<std::string> documentText = ReadDocumentText(document, env_.codec, kMaxText, LetEventsRun());
     if (pcText && documentText) {
-      StoreBase(env_.programDir, pcFile_, palmFile_, Base{std::move(*pcText), std::move(*documentText)},
-                LetEventsRun());
+      StoreBase(env_.programDir, pcFile_, document, Base{std::move(*pcText), std::move(*documentText)}, LetEventsRun());
       return;
     }
   } catch (const std::exception&) {
   }
-  RemoveBase(env_.programDir, pcFile_, palmFile_);
+  RemoveBase(env_.programDir, pcFile_, document);
 }
 
 }  // namespace zun

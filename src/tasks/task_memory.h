@@ -35,6 +35,8 @@ class TaskMemory {
 
  private:
   bool StillHolds(const std::string& path, ConversionEnv::Side side);
+  // The document the base pairs with the PC file: the one at the task's first target.
+  std::string Document() const;
   // Long reads and writes let the window's events run.
   std::function<void()> LetEventsRun() const;
 

@@ -267,32 +267,54 @@ TEST_F(Merging, AnExistingTargetTheTaskNeverWroteGoesToTheTrashOnce) {
   EXPECT_EQ(std::pair(folder.st_mode & 0777, base.st_mode & 0777), std::pair(0700u, 0600u));
 }
 
-// The run over all tasks: a renamed task has no base until its next conversion, and the run that
-// converts removes the base no task names any more.
-TEST(BaseOfATask, FollowsItsNamesThroughTheRuns) {
+// The run over all tasks: a task whose names or first target change has no base until its next
+// conversion (never the base of another document), and the run that converts removes the bases
+// no task names any more.
+TEST(BaseOfATask, FollowsItsFilesThroughTheRuns) {
   zuntest::ConversionSetup s;
+  zuntest::FakeUsers users;
+  users.desktop = s.files.Path();
+  users.AddUser(11, "Anna");
+  s.users = &users;
   zun::DataFile data{s.programDir.Path()};
   data.OpenAndCheck();
   zuntest::ChangeRecord(data, zun::kSettingsRecord, [](zun::TaskRecord& r) { r.SetAskOverwrite(false); });
-  zuntest::WriteText(s.files / "a.txt", "alpha\nbeta\ngamma\n");
-  const int32_t record = zuntest::AddTask(data, zun::TaskAction::BothWays, s.files / "a.txt", s.files / "a.pdb");
-  zun::ConversionEnv env = s.Env();
-  env.keepBases = env.useTrash = true;
-  const auto run = [&] { EXPECT_FALSE(zun::RunAllTasks(data, env, s.host).has_value()); };
-  run();
-  ASSERT_TRUE(zun::LoadBase(s.programDir.Path(), s.files / "a.txt", s.files / "a.pdb").has_value());
+  const std::string pc = s.files / "a.txt";
+  const std::string custom = s.files / "a.pdb";
+  const std::string annas = users.BackupDir(0) + "a.pdb";
+  const int32_t record = zuntest::AddTask(data, zun::TaskAction::BothWays, pc, custom);
+  const auto run = [&](const char* targets) {
+    zuntest::ChangeRecord(data, record, [&](zun::TaskRecord& r) { r.Targets = targets; });
+    s.host.checks = zun::ChecksFromTargets(zun::FixedText<32>(targets), 2);
+    zun::ConversionEnv env = s.Env();
+    env.keepBases = env.useTrash = true;
+    EXPECT_FALSE(zun::RunAllTasks(data, env, s.host).has_value());
+  };
+  zuntest::WriteText(pc, "alpha, as it was\nbeta\ngamma\n");
+  run("01");  // "Custom"
+  zuntest::WriteText(pc, "alpha\nbeta\ngamma\n");
+  run("10");  // Anna's: a new document
 
-  std::filesystem::rename(s.files / "a.txt", s.files / "b.txt");
-  zuntest::ChangeRecord(data, record, [&](zun::TaskRecord& r) { r.PcFile = s.files / "b.txt"; });
-  zuntest::WriteText(s.files / "b.txt", "alpha, edited\nbeta\ngamma\n");
+  // Back to "Custom", whose document Anna's base never saw: asked, not merged with it.
+  zuntest::WriteText(pc, "alpha\nbeta\ngamma, edited\n");
+  for (const std::string& changed : {pc, custom}) zuntest::SetModificationTime(changed, std::time(nullptr) + 60);
   s.host.laterBothChangedAnswer = zun::PromptAnswer::UpdatePalm;
-  for (const char* changed : {"b.txt", "a.pdb"})
-    zuntest::SetModificationTime(s.files / changed, std::time(nullptr) + 60);
-  run();
+  run("01");
   ASSERT_EQ(s.host.collisions.size(), 1u);
-  EXPECT_EQ(s.host.collisions[0].places, 0) << "no base under the new name";
-  EXPECT_FALSE(zun::LoadBase(s.programDir.Path(), s.files / "a.txt", s.files / "a.pdb").has_value());
-  EXPECT_TRUE(zun::LoadBase(s.programDir.Path(), s.files / "b.txt", s.files / "a.pdb").has_value());
+  EXPECT_EQ(s.host.collisions[0].places, 0) << "no base for this document";
+  EXPECT_EQ(zuntest::ReadText(pc), "alpha\nbeta\ngamma, edited\n");
+  EXPECT_FALSE(zun::LoadBase(s.programDir.Path(), pc, annas).has_value()) << "no task names it any more";
+
+  const std::string renamed = s.files / "b.txt";
+  std::filesystem::rename(pc, renamed);
+  zuntest::ChangeRecord(data, record, [&](zun::TaskRecord& r) { r.PcFile = renamed; });
+  zuntest::WriteText(renamed, "alpha, edited\nbeta\ngamma, edited\n");
+  for (const std::string& changed : {renamed, custom}) zuntest::SetModificationTime(changed, std::time(nullptr) + 120);
+  run("01");
+  ASSERT_EQ(s.host.collisions.size(), 2u);
+  EXPECT_EQ(s.host.collisions[1].places, 0) << "no base under the new name";
+  EXPECT_FALSE(zun::LoadBase(s.programDir.Path(), pc, custom).has_value());
+  EXPECT_TRUE(zun::LoadBase(s.programDir.Path(), renamed, custom).has_value());
 }
 
 }  // namespace
