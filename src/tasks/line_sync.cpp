@@ -78,21 +78,19 @@ bool UpdatePcFromBase(TaskRecord& task, ConversionEnv& env, TaskMemory& memory, 
   const std::optional<std::string> ours = ReadSmallFile(pcFile, kMaxText);
   const std::optional<std::string> theirs = HandheldSide(task, env, memory, palmPath, ours);
   if (!theirs) return false;
-  // Changes of the PC text within the stamps' tolerance are merged, not lost.
-  std::string text = *theirs;
-  if (ours && *ours != memory.LoadedBase()->pcText) {
-    LineMerge merge = MergeLines(memory.LoadedBase()->pcText, *ours, *theirs);
-    if (!merge.merged) return false;
-    text = std::move(merge.text);
+  // A document whose text did not change (a reader kept its place) is no change of the PC file:
+  // nothing to ask or write, only the stamps.
+  const bool changed = theirs != ours;
+  if (changed) {
+    if (const PromptAnswer answer = ConfirmReplace(env, kPcExistsQuestion, pcFile); answer != PromptAnswer::Overwrite) {
+      EndOnAnswer(task, env, answer);
+      return true;
+    }
+    ReplacePcText(memory, pcFile, *theirs);
   }
-  if (const PromptAnswer answer = ConfirmReplace(env, kPcExistsQuestion, pcFile); answer != PromptAnswer::Overwrite) {
-    EndOnAnswer(task, env, answer);
-    return true;
-  }
-  if (text != ours) ReplacePcText(memory, pcFile, text);
   task.PalmDate = StampOf(palmPath);
   task.PcDate = StampOf(pcFile);
-  task.Status = status::kOk;
+  task.Status = changed ? status::kOk : status::kNoUpdateNecessary;
   return true;
 }
 

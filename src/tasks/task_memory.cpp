@@ -21,6 +21,10 @@ std::string RealPath(const std::string& path) {
   }
 }
 
+const std::string& TextOf(const Base& base, ConversionEnv::Side side) {
+  return side == ConversionEnv::Side::Pc ? base.pcText : base.documentText;
+}
+
 }  // namespace
 
 TaskMemory::TaskMemory(const TaskRecord& task, ConversionEnv& env)
@@ -46,11 +50,21 @@ const std::optional<Base>& TaskMemory::LoadedBase() {
   return base_;
 }
 
+std::optional<std::string> TaskMemory::SideText(const std::string& path, ConversionEnv::Side side) {
+  if (side == ConversionEnv::Side::Pc) return ReadSmallFile(path, kMaxText);
+  return ReadDocumentText(path, env_.codec, kMaxText, LetEventsRun());
+}
+
 bool TaskMemory::StillHolds(const std::string& path, ConversionEnv::Side side) {
   const std::optional<Base>& base = LoadedBase();
-  if (!base) return false;
-  if (side == ConversionEnv::Side::Pc) return ReadSmallFile(path, kMaxText) == base->pcText;
-  return ReadDocumentText(path, env_.codec, kMaxText, LetEventsRun()) == base->documentText;
+  return base && SideText(path, side) == TextOf(*base, side);
+}
+
+bool TaskMemory::ChangedSinceBase(const std::string& path, ConversionEnv::Side side) {
+  const std::optional<Base>& base = LoadedBase();
+  if (!base || FileExists(path) != FileState::Exists) return false;
+  const std::optional<std::string> text = SideText(path, side);
+  return text && *text != TextOf(*base, side);
 }
 
 void TaskMemory::BeforeReplace(const std::string& path, ConversionEnv::Side side) {

@@ -65,6 +65,11 @@ class Merging : public zuntest::ConversionTest {
     return task.Status.Trimmed();
   }
   std::string Trash(const std::string& name) const { return s.dataHome / ("Trash/files/" + name); }
+  static struct timespec MTime(const std::string& path) {
+    struct stat info {};
+    EXPECT_EQ(::stat(path.c_str(), &info), 0);
+    return info.st_mtim;
+  }
   size_t TrashCount() const {
     const std::string files = s.dataHome / "Trash/files";
     if (!std::filesystem::exists(files)) return 0;
@@ -212,6 +217,47 @@ TEST_F(Merging, Utf8TextMergesInTheHandheldsSetOrInUtf8) {
     pc[3] = handheld[3];
     EXPECT_EQ(zuntest::ReadText(text), Join(pc));
     EXPECT_TRUE(zuntest::DecodedText(document).ends_with(stored));
+    EXPECT_EQ(Sync(task), zun::status::kNoUpdateNecessary);
+  }
+}
+
+// A file's time says whether it changed only to within five seconds; its text says what changed.
+TEST_F(Merging, TheTextsDecideWhatChangedNotOnlyTheTimes) {
+  Lines current = GplLines(60, 10);
+  zun::TaskRecord task = Synced(Join(current));
+  s.host.askOverwrite = true;
+  // A reader keeping its place rewrites the document but not its text: nothing asked or written.
+  zuntest::Bytes stored = zuntest::ReadBytes(document);
+  const size_t docInfo = static_cast<size_t>(stored[80]) << 8 | stored[81];
+  stored.at(docInfo + 15) = 42;
+  zuntest::WriteBytes(document, stored);
+  zuntest::SetModificationTime(document, std::time(nullptr) + 60);
+  const struct timespec pcTime = MTime(text);
+  EXPECT_EQ(Sync(task), zun::status::kNoUpdateNecessary);
+  EXPECT_TRUE(s.host.overwritePrompts.empty());
+  EXPECT_EQ(std::pair(MTime(text).tv_sec, MTime(text).tv_nsec), std::pair(pcTime.tv_sec, pcTime.tv_nsec));
+  EXPECT_EQ(Sync(task), zun::status::kNoUpdateNecessary);
+  EXPECT_EQ(TrashCount(), 0u);
+  s.host.askOverwrite = false;
+
+  // One side saved again within the tolerance of its stamp, the other changed later: merged.
+  for (const bool quietPc : {true, false}) {
+    SCOPED_TRACE(quietPc ? "the PC file within the tolerance" : "the document within the tolerance");
+    const std::string& quiet = quietPc ? text : document;
+    const std::time_t stamped = MTime(quiet).tv_sec;
+    Lines pc = current;
+    pc[1] = quietPc ? "the PC's, saved again at once\n" : "the PC's\n";
+    zuntest::WriteText(text, Join(pc));
+    Lines handheld = current;
+    handheld[8] = quietPc ? "the handheld's\n" : "the handheld's, synced at once\n";
+    HandheldWrites(Join(handheld));
+    zuntest::SetModificationTime(quietPc ? document : text, std::time(nullptr) + 120);
+    zuntest::SetModificationTime(quiet, stamped);
+    current = pc;
+    current[8] = handheld[8];
+    EXPECT_EQ(Sync(task), "OK");
+    EXPECT_EQ(zuntest::ReadText(text), Join(current));
+    EXPECT_EQ(zuntest::DecodedText(document), Join(current));
     EXPECT_EQ(Sync(task), zun::status::kNoUpdateNecessary);
   }
 }
