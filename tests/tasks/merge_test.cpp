@@ -311,6 +311,20 @@ TEST_F(Merging, AnExistingTargetTheTaskNeverWroteGoesToTheTrashOnce) {
   ASSERT_EQ(::stat(bases.c_str(), &folder), 0);
   ASSERT_EQ(::stat((bases + "/" + zun::BaseKey(text, document)).c_str(), &base), 0);
   EXPECT_EQ(std::pair(folder.st_mode & 0777, base.st_mode & 0777), std::pair(0700u, 0600u));
+
+  // A name as long as a file name may be gets a shorter one in the Trash, of whole characters.
+  std::string stem;
+  std::string escaped;
+  for (int i = 0; i < 124; ++i) stem += "\u00e9", escaped += "%C3%A9";
+  document = s.files / (stem + ".pdb");
+  for (const std::string number : {"", ".2"}) {
+    zuntest::WriteText(document, "somebody's file");
+    EXPECT_EQ(Status(Task(zun::TaskAction::PcToPalm)), "OK");
+    const std::string name = stem.substr(0, number.empty() ? 240 : 238) + number + ".pdb";
+    EXPECT_EQ(zuntest::ReadText(Trash(name)), "somebody's file");
+    const std::string info = zuntest::ReadText(s.dataHome / ("Trash/info/" + name + ".trashinfo"));
+    EXPECT_NE(info.find("/" + escaped + ".pdb\n"), std::string::npos) << info;
+  }
 }
 
 // The run over all tasks: a task whose names or first target change has no base until its next
