@@ -3,6 +3,7 @@
 #include <optional>
 #include <vector>
 
+#include "convert/charset.h"
 #include "convert/charset_step.h"
 #include "convert/document_text.h"
 #include "convert/status_texts.h"
@@ -49,6 +50,21 @@ void KeepDocuments(const TaskRecord& task, ConversionEnv& env, TaskMemory& memor
   }
 }
 
+// The prompt shows UTF-8: a line that is none (of a Latin-1 PC file, or a document in the
+// handheld's set) is read in the handheld's set.
+void MakeShowable(std::vector<std::string>& lines, const ConversionEnv& env) {
+  const Charset* set = Charset::Find(env.handheldCharset);
+  for (std::string& line : lines) {
+    const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(line.data()), line.size());
+    if (set == nullptr || ScanUtf8(bytes).valid) continue;
+    HandheldDecoder decoder(*set);
+    std::vector<uint8_t> utf8;
+    decoder.Convert(bytes, utf8);
+    decoder.Finish(utf8);
+    line.assign(utf8.begin(), utf8.end());
+  }
+}
+
 }  // namespace
 
 bool MergeBothSides(TaskRecord& task, ConversionEnv& env, TaskMemory& memory, const std::string& palmPath,
@@ -61,6 +77,7 @@ bool MergeBothSides(TaskRecord& task, ConversionEnv& env, TaskMemory& memory, co
   LineMerge merge = MergeLines(memory.LoadedBase()->pcText, *ours, *theirs);
   if (!merge.merged) {
     collision = std::move(merge.collision);
+    for (std::vector<std::string>* lines : {&collision.pcLines, &collision.palmLines}) MakeShowable(*lines, env);
     return false;
   }
   KeepDocuments(task, env, memory);  // before anything is replaced: a copy that fails stops all

@@ -195,6 +195,7 @@ TEST_F(Merging, CollidingChangesAskAndEachAnswerDoesWhatItSays) {
 }
 
 // Russian goes into Windows-1251; Windows-1252 lacks it, so that document keeps the UTF-8 bytes.
+// A Latin-1 text stays Latin-1.
 TEST_F(Merging, Utf8TextMergesInTheHandheldsSetOrInUtf8) {
   const Lines base = {"Мороз и солнце;\n", "день чудесный!\n", "Еще ты дремлешь,\n", "друг прелестный.\n"};
   for (const std::string set : {"WINDOWS-1251", "WINDOWS-1252"}) {
@@ -219,6 +220,17 @@ TEST_F(Merging, Utf8TextMergesInTheHandheldsSetOrInUtf8) {
     EXPECT_TRUE(zuntest::DecodedText(document).ends_with(stored));
     EXPECT_EQ(Sync(task), zun::status::kNoUpdateNecessary);
   }
+
+  // A Latin-1 text keeps its bytes; where it collides, the prompt reads its lines as they are meant.
+  std::filesystem::remove(document);
+  zun::TaskRecord task = Synced("Caf\xe9\nd\xe9j\xe0 vu\n", {{zun::kOptUtf8Text, true}});
+  zuntest::WriteText(text, "Caf\xe9 cr\xe8me\nd\xe9j\xe0 vu\n");
+  HandheldWrites("Caf\xe9\nd\xe9j\xe0 vu, encore\n");
+  BothChanged();
+  EXPECT_EQ(Sync(task), zun::status::kUserSkippedTask);
+  ASSERT_EQ(s.host.collisions.size(), 1u);
+  EXPECT_EQ(s.host.collisions[0].pcLines, (Lines{"Caf\u00e9 cr\u00e8me", "d\u00e9j\u00e0 vu"}));
+  EXPECT_EQ(s.host.collisions[0].palmLines, (Lines{"Caf\u00e9", "d\u00e9j\u00e0 vu, encore"}));
 }
 
 // A file's time says whether it changed only to within five seconds; its text says what changed.
