@@ -25,7 +25,8 @@ std::optional<std::string> HandheldSide(const TaskRecord& task, ConversionEnv& e
                                         const std::string& palmPath, const std::optional<std::string>& pcText) {
   const std::optional<Base>& base = memory.LoadedBase();
   if (!base || !FiltersKeepLines(task)) return std::nullopt;
-  const std::optional<std::string> document = ReadDocumentText(palmPath, env.codec, kMaxText);
+  const std::optional<std::string> document =
+      ReadDocumentText(palmPath, env.codec, kMaxText, [&env] { env.host.LetEventsRun(); });
   if (!document) return std::nullopt;
   const std::string asPc = DocumentTextAsPc(*document, TaskCharset(task, env),
                                             pcText ? std::optional<std::string_view>(*pcText) : std::nullopt);
