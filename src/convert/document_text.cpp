@@ -31,6 +31,7 @@ std::optional<std::string> ReadDocumentText(const std::string& path, const DocCo
                                             const std::function<void()>& between) {
   try {
     PdbReader reader(ByteFile::OpenForReading(path));
+    reader.whileWalking = between;  // a chain of a million record lists takes a second
     std::string creator;
     std::string type;
     int32_t recordCount = 0;

@@ -193,7 +193,7 @@ void EditorModel::DeleteTask() {
     const int32_t deleted = state_.selected;
     const int32_t count = static_cast<int32_t>(state_.rows.size());
     data_.DeleteTask(deleted);
-    ForgetUnnamedBases(data_, PathDirectory(data_.Path()));  // the deleted task's base goes with it
+    ForgetUnnamedBases(data_, PathDirectory(data_.Path()), users_);  // the deleted task's base goes with it
     state_.rows.erase(state_.rows.begin() + (deleted - 1));
     const int32_t next = deleted == count ? deleted - 1 : deleted;
     const ScrollRange range = ScrollRangeFor(count - 1, state_.rowsPerPage);

@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <ctime>
+#include <string_view>
 #include <vector>
 
 #include "glue/byte_file.h"
@@ -19,6 +21,7 @@ namespace {
 
 constexpr int kNameAttempts = 1000;
 constexpr size_t kCopyBlock = 1 << 18;
+constexpr const char* kInfoSuffix = ".trashinfo";
 
 // Makes `folder` and its missing parents, each new one private.
 void MakePrivateFolders(const std::string& folder) {
@@ -62,18 +65,23 @@ std::string LocalTimeNow() {
   return text;
 }
 
-// The n-th candidate name: "notes.txt", then "notes.2.txt", "notes.3.txt" ...
+// The n-th candidate name: "notes.txt", then "notes.2.txt", "notes.3.txt" ..., its part before
+// the extension cut (never inside a character) where the entry's name would pass NAME_MAX.
 std::string CandidateName(const std::string& name, int n) {
-  if (n == 1) return name;
+  constexpr size_t kMaxName = NAME_MAX - std::string_view(kInfoSuffix).size();
+  constexpr size_t kMaxExtension = 32;
   const size_t dot = name.rfind('.');
-  const size_t split = dot == std::string::npos || dot == 0 ? name.size() : dot;
-  return name.substr(0, split) + "." + std::to_string(n) + name.substr(split);
+  const bool extension = dot != std::string::npos && dot != 0 && name.size() - dot <= kMaxExtension;
+  const size_t split = extension ? dot : name.size();
+  const std::string number = n == 1 ? "" : "." + std::to_string(n);
+  const size_t room = kMaxName - number.size() - (name.size() - split);
+  return CutAtCharacterBoundary(std::string_view(name).substr(0, split), room) + number + name.substr(split);
 }
 
 // Where the entry of the trash name `name` lies, and where its file does.
 std::string InfoPath(const std::string& trash, const std::string& name) {
   std::string path = trash;
-  path.append("info/").append(name).append(".trashinfo");
+  path.append("info/").append(name).append(kInfoSuffix);
   return path;
 }
 std::string FilePath(const std::string& trash, const std::string& name) {

@@ -16,6 +16,7 @@
 #include "glue/file_system.h"
 #include "glue/paths.h"
 #include "record/data_file.h"
+#include "tasks/conversion_run.h"
 #include "tasks/merge.h"
 
 namespace zun {
@@ -24,9 +25,9 @@ namespace {
 // Layout of a base file, every number little-endian:
 //   0  8  "ZUN2BASE"
 //   8  4  format version, 1
-//  12  4  length of PcFile     16  4  length of PalmFile
+//  12  4  length of PcFile     16  4  length of the document's path
 //  20  8  length of the PC text 28  8  length of the document text
-//  36     PcFile, PalmFile, the PC text, the document text
+//  36     PcFile, the document's path, the PC text, the document text
 constexpr char kMagic[] = "ZUN2BASE";
 constexpr uint32_t kFormatVersion = 1;
 constexpr size_t kHeaderSize = 36;
@@ -82,11 +83,16 @@ bool IsUnused(std::string_view name, const std::unordered_set<std::string>& name
 
 }  // namespace
 
-std::string BaseKey(const std::string& pcFile, const std::string& palmFile) {
+std::string BaseDocument(UserManager& users, const TargetChecks& checks, const std::string& palmFile) {
+  const int32_t first = checks.FirstChecked();
+  return first < 0 ? std::string() : PalmFilePath(users, checks, first, palmFile);
+}
+
+std::string BaseKey(const std::string& pcFile, const std::string& document) {
   UseLibgit2();
   std::string names = pcFile;
   names += '\0';
-  names += palmFile;
+  names += document;
   git_oid id{};
   if (git_odb_hash(&id, names.data(), names.size(), GIT_OBJECT_BLOB) != 0) throw FileError("cannot hash the names");
   char hex[GIT_OID_HEXSZ + 1] = {};
@@ -94,9 +100,9 @@ std::string BaseKey(const std::string& pcFile, const std::string& palmFile) {
   return hex;
 }
 
-std::optional<Base> LoadBase(const std::string& programDir, const std::string& pcFile, const std::string& palmFile,
+std::optional<Base> LoadBase(const std::string& programDir, const std::string& pcFile, const std::string& document,
                              const std::function<void()>& between) {
-  const FileDescriptor fd = OpenRegularFile(BaseFolder(programDir) + BaseKey(pcFile, palmFile), O_RDONLY);
+  const FileDescriptor fd = OpenRegularFile(BaseFolder(programDir) + BaseKey(pcFile, document), O_RDONLY);
   struct stat info {};
   std::string header(kHeaderSize, '\0');
   if (!fd.IsOpen() || ::fstat(fd.Get(), &info) != 0 || !ReadPart(fd.Get(), 0, header, between) ||
@@ -104,18 +110,18 @@ std::optional<Base> LoadBase(const std::string& programDir, const std::string& p
     return std::nullopt;
   }
   const uint64_t pcName = NumberAt(header, 12, 4);
-  const uint64_t palmName = NumberAt(header, 16, 4);
+  const uint64_t documentName = NumberAt(header, 16, 4);
   const uint64_t pcText = NumberAt(header, 20, 8);
   const uint64_t documentText = NumberAt(header, 28, 8);
   // Each part below the file's size, so the sum cannot wrap.
   const auto size = static_cast<uint64_t>(info.st_size);
   if (size > kMaxBaseFile || pcText > size || documentText > size ||
-      kHeaderSize + pcName + palmName + pcText + documentText != size) {
+      kHeaderSize + pcName + documentName + pcText + documentText != size) {
     return std::nullopt;
   }
-  std::string names(pcName + palmName, '\0');
+  std::string names(pcName + documentName, '\0');
   Base base{std::string(pcText, '\0'), std::string(documentText, '\0')};
-  if (!ReadPart(fd.Get(), kHeaderSize, names, between) || names != pcFile + palmFile ||
+  if (!ReadPart(fd.Get(), kHeaderSize, names, between) || names != pcFile + document ||
       names.compare(0, pcName, pcFile) != 0 || !ReadPart(fd.Get(), kHeaderSize + names.size(), base.pcText, between) ||
       !ReadPart(fd.Get(), kHeaderSize + names.size() + pcText, base.documentText, between)) {
     return std::nullopt;
@@ -123,13 +129,13 @@ std::optional<Base> LoadBase(const std::string& programDir, const std::string& p
   return base;
 }
 
-void StoreBase(const std::string& programDir, const std::string& pcFile, const std::string& palmFile, const Base& base,
+void StoreBase(const std::string& programDir, const std::string& pcFile, const std::string& document, const Base& base,
                const std::function<void()>& between) {
-  const std::string path = PrivateBaseFolder(programDir) + BaseKey(pcFile, palmFile);
+  const std::string path = PrivateBaseFolder(programDir) + BaseKey(pcFile, document);
   std::string header(kMagic, 8);
   PutNumber(header, kFormatVersion, 4);
   PutNumber(header, pcFile.size(), 4);
-  PutNumber(header, palmFile.size(), 4);
+  PutNumber(header, document.size(), 4);
   PutNumber(header, base.pcText.size(), 8);
   PutNumber(header, base.documentText.size(), 8);
   // Written beside the old base and renamed over it: the old one or the new one. Not flushed to
@@ -139,7 +145,7 @@ void StoreBase(const std::string& programDir, const std::string& pcFile, const s
   FileDescriptor fd(::open(written.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
   bool complete = fd.IsOpen();
   for (const std::string* part :
-       std::initializer_list<const std::string*>{&header, &pcFile, &palmFile, &base.pcText, &base.documentText}) {
+       std::initializer_list<const std::string*>{&header, &pcFile, &document, &base.pcText, &base.documentText}) {
     for (size_t at = 0; complete && at < part->size(); at += kPiece) {
       const size_t size = std::min(kPiece, part->size() - at);
       complete = WriteAll(fd.Get(), {reinterpret_cast<const uint8_t*>(part->data() + at), size});
@@ -152,17 +158,19 @@ void StoreBase(const std::string& programDir, const std::string& pcFile, const s
   }
 }
 
-void RemoveBase(const std::string& programDir, const std::string& pcFile, const std::string& palmFile) {
-  RemoveFile(BaseFolder(programDir) + BaseKey(pcFile, palmFile));
+void RemoveBase(const std::string& programDir, const std::string& pcFile, const std::string& document) {
+  RemoveFile(BaseFolder(programDir) + BaseKey(pcFile, document));
 }
 
-void ForgetUnnamedBases(const DataFile& data, const std::string& programDir) {
+void ForgetUnnamedBases(const DataFile& data, const std::string& programDir, UserManager& users) {
   const std::string folder = BaseFolder(programDir);
   if (!IsFolder(folder)) return;
+  const auto entries = static_cast<int32_t>(FillUserList(users).size()) + 1;  // the users, "Custom"
   std::unordered_set<std::string> named;
   for (int32_t row = 1; row <= data.TaskCount(); ++row) {
     const TaskRecord task = data.Read(TaskRecordNumber(row));
-    named.insert(BaseKey(task.PcFile.Trimmed(), task.PalmFile.Trimmed()));
+    const TargetChecks checks = ChecksFromTargets(task.Targets, entries);
+    named.insert(BaseKey(task.PcFile.Trimmed(), BaseDocument(users, checks, task.PalmFile.Trimmed())));
   }
   DIR* listing = ::opendir(folder.c_str());
   if (listing == nullptr) return;

@@ -47,7 +47,7 @@ std::optional<std::string> RunAllTasks(DataFile& data, ConversionEnv& env, RunVi
     }
     // Bases no task names any more (of renamed tasks), once a run has stored one: a run in which
     // nothing changed leaves the bases alone.
-    if (env.keepBases && everyTaskSeen && anyConverted) ForgetUnnamedBases(data, env.programDir);
+    if (env.keepBases && everyTaskSeen && anyConverted) ForgetUnnamedBases(data, env.programDir, env.users);
   } catch (const std::exception& error) {
     failure = std::string("Error: the data file could not be read or written (") + error.what() + ")";
   }

@@ -3,6 +3,7 @@
 #include <optional>
 #include <vector>
 
+#include "convert/charset.h"
 #include "convert/charset_step.h"
 #include "convert/document_text.h"
 #include "convert/status_texts.h"
@@ -24,7 +25,8 @@ std::optional<std::string> HandheldSide(const TaskRecord& task, ConversionEnv& e
                                         const std::string& palmPath, const std::optional<std::string>& pcText) {
   const std::optional<Base>& base = memory.LoadedBase();
   if (!base || !FiltersKeepLines(task)) return std::nullopt;
-  const std::optional<std::string> document = ReadDocumentText(palmPath, env.codec, kMaxText);
+  const std::optional<std::string> document =
+      ReadDocumentText(palmPath, env.codec, kMaxText, [&env] { env.host.LetEventsRun(); });
   if (!document) return std::nullopt;
   const std::string asPc = DocumentTextAsPc(*document, TaskCharset(task, env),
                                             pcText ? std::optional<std::string_view>(*pcText) : std::nullopt);
@@ -49,6 +51,21 @@ void KeepDocuments(const TaskRecord& task, ConversionEnv& env, TaskMemory& memor
   }
 }
 
+// The prompt shows UTF-8: a line that is none (of a Latin-1 PC file, or a document in the
+// handheld's set) is read in the handheld's set.
+void MakeShowable(std::vector<std::string>& lines, const ConversionEnv& env) {
+  const Charset* set = Charset::Find(env.handheldCharset);
+  for (std::string& line : lines) {
+    const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(line.data()), line.size());
+    if (set == nullptr || ScanUtf8(bytes).valid) continue;
+    HandheldDecoder decoder(*set);
+    std::vector<uint8_t> utf8;
+    decoder.Convert(bytes, utf8);
+    decoder.Finish(utf8);
+    line.assign(utf8.begin(), utf8.end());
+  }
+}
+
 }  // namespace
 
 bool MergeBothSides(TaskRecord& task, ConversionEnv& env, TaskMemory& memory, const std::string& palmPath,
@@ -61,6 +78,7 @@ bool MergeBothSides(TaskRecord& task, ConversionEnv& env, TaskMemory& memory, co
   LineMerge merge = MergeLines(memory.LoadedBase()->pcText, *ours, *theirs);
   if (!merge.merged) {
     collision = std::move(merge.collision);
+    for (std::vector<std::string>* lines : {&collision.pcLines, &collision.palmLines}) MakeShowable(*lines, env);
     return false;
   }
   KeepDocuments(task, env, memory);  // before anything is replaced: a copy that fails stops all
@@ -78,21 +96,19 @@ bool UpdatePcFromBase(TaskRecord& task, ConversionEnv& env, TaskMemory& memory, 
   const std::optional<std::string> ours = ReadSmallFile(pcFile, kMaxText);
   const std::optional<std::string> theirs = HandheldSide(task, env, memory, palmPath, ours);
   if (!theirs) return false;
-  // Changes of the PC text within the stamps' tolerance are merged, not lost.
-  std::string text = *theirs;
-  if (ours && *ours != memory.LoadedBase()->pcText) {
-    LineMerge merge = MergeLines(memory.LoadedBase()->pcText, *ours, *theirs);
-    if (!merge.merged) return false;
-    text = std::move(merge.text);
+  // A document whose text did not change (a reader kept its place) is no change of the PC file:
+  // nothing to ask or write, only the stamps.
+  const bool changed = theirs != ours;
+  if (changed) {
+    if (const PromptAnswer answer = ConfirmReplace(env, kPcExistsQuestion, pcFile); answer != PromptAnswer::Overwrite) {
+      EndOnAnswer(task, env, answer);
+      return true;
+    }
+    ReplacePcText(memory, pcFile, *theirs);
   }
-  if (const PromptAnswer answer = ConfirmReplace(env, kPcExistsQuestion, pcFile); answer != PromptAnswer::Overwrite) {
-    EndOnAnswer(task, env, answer);
-    return true;
-  }
-  if (text != ours) ReplacePcText(memory, pcFile, text);
   task.PalmDate = StampOf(palmPath);
   task.PcDate = StampOf(pcFile);
-  task.Status = status::kOk;
+  task.Status = changed ? status::kOk : status::kNoUpdateNecessary;
   return true;
 }
 

@@ -19,8 +19,9 @@ bool MergeBothSides(TaskRecord& task, ConversionEnv& env, TaskMemory& memory, co
 
 // Only the document changed. With a base, the PC text becomes the base's with the handheld's
 // edits, so that the lines the handheld did not change keep their bytes (TABs, CR LF, their
-// character set); the overwrite prompt asks as for a conversion. True when the task is done;
-// false when the document is to be converted as usual.
+// character set); the overwrite prompt asks as for a conversion. A document whose text did not
+// change only has its stamps taken ("No update necessary"). True when the task is done; false
+// when the document is to be converted as usual.
 bool UpdatePcFromBase(TaskRecord& task, ConversionEnv& env, TaskMemory& memory, const std::string& palmPath);
 
 }  // namespace zun

@@ -21,6 +21,10 @@ std::string RealPath(const std::string& path) {
   }
 }
 
+const std::string& TextOf(const Base& base, ConversionEnv::Side side) {
+  return side == ConversionEnv::Side::Pc ? base.pcText : base.documentText;
+}
+
 }  // namespace
 
 TaskMemory::TaskMemory(const TaskRecord& task, ConversionEnv& env)
@@ -38,17 +42,29 @@ std::function<void()> TaskMemory::LetEventsRun() const {
   return [&host = env_.host] { host.LetEventsRun(); };
 }
 
+std::string TaskMemory::Document() const { return BaseDocument(env_.users, env_.host.InstallChecks(), palmFile_); }
+
 const std::optional<Base>& TaskMemory::LoadedBase() {
-  if (!baseLoaded_ && env_.keepBases) base_ = LoadBase(env_.programDir, pcFile_, palmFile_, LetEventsRun());
+  if (!baseLoaded_ && env_.keepBases) base_ = LoadBase(env_.programDir, pcFile_, Document(), LetEventsRun());
   baseLoaded_ = true;
   return base_;
 }
 
+std::optional<std::string> TaskMemory::SideText(const std::string& path, ConversionEnv::Side side) {
+  if (side == ConversionEnv::Side::Pc) return ReadSmallFile(path, kMaxText);
+  return ReadDocumentText(path, env_.codec, kMaxText, LetEventsRun());
+}
+
 bool TaskMemory::StillHolds(const std::string& path, ConversionEnv::Side side) {
   const std::optional<Base>& base = LoadedBase();
-  if (!base) return false;
-  if (side == ConversionEnv::Side::Pc) return ReadSmallFile(path, kMaxText) == base->pcText;
-  return ReadDocumentText(path, env_.codec, kMaxText, LetEventsRun()) == base->documentText;
+  return base && SideText(path, side) == TextOf(*base, side);
+}
+
+bool TaskMemory::ChangedSinceBase(const std::string& path, ConversionEnv::Side side) {
+  const std::optional<Base>& base = LoadedBase();
+  if (!base || FileExists(path) != FileState::Exists) return false;
+  const std::optional<std::string> text = SideText(path, side);
+  return text && *text != TextOf(*base, side);
 }
 
 void TaskMemory::BeforeReplace(const std::string& path, ConversionEnv::Side side) {
@@ -67,20 +83,18 @@ void TaskMemory::BeforeReplace(const std::string& path, ConversionEnv::Side side
 
 void TaskMemory::Remember(const TaskRecord& task) {
   if (!env_.keepBases || task.Status.Trimmed() != status::kOk) return;
+  const std::string document = Document();
   try {
-    const TargetChecks checks = env_.host.InstallChecks();
-    const std::string document = PalmFilePath(env_.users, checks, checks.FirstChecked(), palmFile_);
     std::optional<std::string> pcText = ReadSmallFile(pcFile_, kMaxText);
     env_.host.LetEventsRun();
     std::optional<std::string> documentText = ReadDocumentText(document, env_.codec, kMaxText, LetEventsRun());
     if (pcText && documentText) {
-      StoreBase(env_.programDir, pcFile_, palmFile_, Base{std::move(*pcText), std::move(*documentText)},
-                LetEventsRun());
+      StoreBase(env_.programDir, pcFile_, document, Base{std::move(*pcText), std::move(*documentText)}, LetEventsRun());
       return;
     }
   } catch (const std::exception&) {
   }
-  RemoveBase(env_.programDir, pcFile_, palmFile_);
+  RemoveBase(env_.programDir, pcFile_, document);
 }
 
 }  // namespace zun

@@ -25,6 +25,9 @@ class TaskMemory {
 
   // The task's base, read at the first call; nothing when bases are off or there is none.
   const std::optional<Base>& LoadedBase();
+  // Whether the file on this side holds a readable text other than the base's: a change, whatever
+  // its time says (saved again within the stamps' tolerance). False without a base.
+  bool ChangedSinceBase(const std::string& path, ConversionEnv::Side side);
   // Before `path` (which exists) is replaced: a copy into the Trash unless it still holds the
   // base's text of its side, once per file and task. Fails the task (TaskFailure) when the copy
   // cannot be made.
@@ -35,6 +38,10 @@ class TaskMemory {
 
  private:
   bool StillHolds(const std::string& path, ConversionEnv::Side side);
+  // The text of the file on this side as the base holds it; nothing when it cannot be read.
+  std::optional<std::string> SideText(const std::string& path, ConversionEnv::Side side);
+  // The document the base pairs with the PC file: the one at the task's first target.
+  std::string Document() const;
   // Long reads and writes let the window's events run.
   std::function<void()> LetEventsRun() const;
 

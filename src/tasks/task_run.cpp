@@ -74,7 +74,13 @@ void RunBothWays(TaskRecord& task, ConversionEnv& env, TaskMemory& memory) {
       return;
     }
   }
-  switch (Decide(task, pcFile, palmPath)) {
+  Direction direction = Decide(task, pcFile, palmPath);
+  // A side saved again within the stamps' tolerance changed all the same: its text tells.
+  if ((direction == Direction::ToText && memory.ChangedSinceBase(pcFile, ConversionEnv::Side::Pc)) ||
+      (direction == Direction::ToDocument && memory.ChangedSinceBase(palmPath, ConversionEnv::Side::Document))) {
+    direction = Direction::Ask;
+  }
+  switch (direction) {
     case Direction::ToDocument:
       ConvertTextToDocument(task, env);
       return;

@@ -6,6 +6,7 @@
 
 #include <optional>
 
+#include "convert/document_text.h"
 #include "glue/byte_file.h"
 #include "support/test_support.h"
 
@@ -116,7 +117,9 @@ TEST(PdbRead, ChainedListsAreWalkedOnceInAnyLayoutAndALoopEndsTheWalk) {
   // are counted but not kept.
   std::vector<Bytes> records;
   for (uint32_t i = 0; i < 70000; ++i) records.push_back({static_cast<uint8_t>(i), static_cast<uint8_t>(i >> 8)});
-  zun::PdbReader chained = Reader(dir, zuntest::MakeChainedDatabase(records, 1));
+  records[0] = Hex("00010000000000020001100000000000");  // DocInfo: one text record of two bytes, as is
+  const Bytes file = zuntest::MakeChainedDatabase(records, 1);
+  zun::PdbReader chained = Reader(dir, file);
   std::string creator, type;
   int32_t count = 0;
   ASSERT_EQ(zun::ReadPdbHeader(chained, creator, type, count), 0);
@@ -124,6 +127,12 @@ TEST(PdbRead, ChainedListsAreWalkedOnceInAnyLayoutAndALoopEndsTheWalk) {
   for (int32_t i : {0, 1, 40000, 65535}) EXPECT_EQ(Record(chained, i), records[static_cast<size_t>(i)]) << i;
   EXPECT_EQ(Record(chained, 65536), std::nullopt) << "where it ends is past the entries kept";
   EXPECT_EQ(Record(chained, 69999), std::nullopt);
+  // Reading the whole text (what merges and the Trash compare) lets events run during the walk.
+  zuntest::WriteBytes(dir / "chained.pdb", file);
+  int between = 0;
+  EXPECT_EQ(zun::ReadDocumentText(dir / "chained.pdb", zuntest::LinkedCodec(), 1 << 20, [&] { ++between; }),
+            std::string("\x01\x00", 2));
+  EXPECT_EQ(between, 70000 >> 14);
 
   const std::string path = dir / "loop.pdb";
   zuntest::WriteLoopingLists(path, 1u << 30);

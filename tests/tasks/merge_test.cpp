@@ -65,6 +65,11 @@ class Merging : public zuntest::ConversionTest {
     return task.Status.Trimmed();
   }
   std::string Trash(const std::string& name) const { return s.dataHome / ("Trash/files/" + name); }
+  static struct timespec MTime(const std::string& path) {
+    struct stat info {};
+    EXPECT_EQ(::stat(path.c_str(), &info), 0);
+    return info.st_mtim;
+  }
   size_t TrashCount() const {
     const std::string files = s.dataHome / "Trash/files";
     if (!std::filesystem::exists(files)) return 0;
@@ -190,6 +195,7 @@ TEST_F(Merging, CollidingChangesAskAndEachAnswerDoesWhatItSays) {
 }
 
 // Russian goes into Windows-1251; Windows-1252 lacks it, so that document keeps the UTF-8 bytes.
+// A Latin-1 text stays Latin-1.
 TEST_F(Merging, Utf8TextMergesInTheHandheldsSetOrInUtf8) {
   const Lines base = {"Мороз и солнце;\n", "день чудесный!\n", "Еще ты дремлешь,\n", "друг прелестный.\n"};
   for (const std::string set : {"WINDOWS-1251", "WINDOWS-1252"}) {
@@ -212,6 +218,58 @@ TEST_F(Merging, Utf8TextMergesInTheHandheldsSetOrInUtf8) {
     pc[3] = handheld[3];
     EXPECT_EQ(zuntest::ReadText(text), Join(pc));
     EXPECT_TRUE(zuntest::DecodedText(document).ends_with(stored));
+    EXPECT_EQ(Sync(task), zun::status::kNoUpdateNecessary);
+  }
+
+  // A Latin-1 text keeps its bytes; where it collides, the prompt reads its lines as they are meant.
+  std::filesystem::remove(document);
+  zun::TaskRecord task = Synced("Caf\xe9\nd\xe9j\xe0 vu\n", {{zun::kOptUtf8Text, true}});
+  zuntest::WriteText(text, "Caf\xe9 cr\xe8me\nd\xe9j\xe0 vu\n");
+  HandheldWrites("Caf\xe9\nd\xe9j\xe0 vu, encore\n");
+  BothChanged();
+  EXPECT_EQ(Sync(task), zun::status::kUserSkippedTask);
+  ASSERT_EQ(s.host.collisions.size(), 1u);
+  EXPECT_EQ(s.host.collisions[0].pcLines, (Lines{"Caf\u00e9 cr\u00e8me", "d\u00e9j\u00e0 vu"}));
+  EXPECT_EQ(s.host.collisions[0].palmLines, (Lines{"Caf\u00e9", "d\u00e9j\u00e0 vu, encore"}));
+}
+
+// A file's time says whether it changed only to within five seconds; its text says what changed.
+TEST_F(Merging, TheTextsDecideWhatChangedNotOnlyTheTimes) {
+  Lines current = GplLines(60, 10);
+  zun::TaskRecord task = Synced(Join(current));
+  s.host.askOverwrite = true;
+  // A reader keeping its place rewrites the document but not its text: nothing asked or written.
+  zuntest::Bytes stored = zuntest::ReadBytes(document);
+  const size_t docInfo = static_cast<size_t>(stored[80]) << 8 | stored[81];
+  stored.at(docInfo + 15) = 42;
+  zuntest::WriteBytes(document, stored);
+  zuntest::SetModificationTime(document, std::time(nullptr) + 60);
+  const struct timespec pcTime = MTime(text);
+  EXPECT_EQ(Sync(task), zun::status::kNoUpdateNecessary);
+  EXPECT_TRUE(s.host.overwritePrompts.empty());
+  EXPECT_EQ(std::pair(MTime(text).tv_sec, MTime(text).tv_nsec), std::pair(pcTime.tv_sec, pcTime.tv_nsec));
+  EXPECT_EQ(Sync(task), zun::status::kNoUpdateNecessary);
+  EXPECT_EQ(TrashCount(), 0u);
+  s.host.askOverwrite = false;
+
+  // One side saved again within the tolerance of its stamp, the other changed later: merged.
+  for (const bool quietPc : {true, false}) {
+    SCOPED_TRACE(quietPc ? "the PC file within the tolerance" : "the document within the tolerance");
+    const std::string& quiet = quietPc ? text : document;
+    const std::time_t stamped = MTime(quiet).tv_sec;
+    Lines pc = current;
+    pc[1] = quietPc ? "the PC's, saved again at once\n" : "the PC's\n";
+    zuntest::WriteText(text, Join(pc));
+    Lines handheld = current;
+    handheld[8] = quietPc ? "the handheld's\n" : "the handheld's, synced at once\n";
+    HandheldWrites(Join(handheld));
+    zuntest::SetModificationTime(quietPc ? document : text, std::time(nullptr) + 120);
+    zuntest::SetModificationTime(quiet, stamped);
+    current = pc;
+    current[8] = handheld[8];
+    EXPECT_EQ(Sync(task), "OK");
+    EXPECT_EQ(zuntest::ReadText(text), Join(current));
+    EXPECT_EQ(zuntest::DecodedText(document), Join(current));
     EXPECT_EQ(Sync(task), zun::status::kNoUpdateNecessary);
   }
 }
@@ -265,34 +323,70 @@ TEST_F(Merging, AnExistingTargetTheTaskNeverWroteGoesToTheTrashOnce) {
   ASSERT_EQ(::stat(bases.c_str(), &folder), 0);
   ASSERT_EQ(::stat((bases + "/" + zun::BaseKey(text, document)).c_str(), &base), 0);
   EXPECT_EQ(std::pair(folder.st_mode & 0777, base.st_mode & 0777), std::pair(0700u, 0600u));
+
+  // A name as long as a file name may be gets a shorter one in the Trash, of whole characters.
+  std::string stem;
+  std::string escaped;
+  for (int i = 0; i < 124; ++i) stem += "\u00e9", escaped += "%C3%A9";
+  document = s.files / (stem + ".pdb");
+  for (const std::string number : {"", ".2"}) {
+    zuntest::WriteText(document, "somebody's file");
+    EXPECT_EQ(Status(Task(zun::TaskAction::PcToPalm)), "OK");
+    const std::string name = stem.substr(0, number.empty() ? 240 : 238) + number + ".pdb";
+    EXPECT_EQ(zuntest::ReadText(Trash(name)), "somebody's file");
+    const std::string info = zuntest::ReadText(s.dataHome / ("Trash/info/" + name + ".trashinfo"));
+    EXPECT_NE(info.find("/" + escaped + ".pdb\n"), std::string::npos) << info;
+  }
 }
 
-// The run over all tasks: a renamed task has no base until its next conversion, and the run that
-// converts removes the base no task names any more.
-TEST(BaseOfATask, FollowsItsNamesThroughTheRuns) {
+// The run over all tasks: a task whose names or first target change has no base until its next
+// conversion (never the base of another document), and the run that converts removes the bases
+// no task names any more.
+TEST(BaseOfATask, FollowsItsFilesThroughTheRuns) {
   zuntest::ConversionSetup s;
+  zuntest::FakeUsers users;
+  users.desktop = s.files.Path();
+  users.AddUser(11, "Anna");
+  s.users = &users;
   zun::DataFile data{s.programDir.Path()};
   data.OpenAndCheck();
   zuntest::ChangeRecord(data, zun::kSettingsRecord, [](zun::TaskRecord& r) { r.SetAskOverwrite(false); });
-  zuntest::WriteText(s.files / "a.txt", "alpha\nbeta\ngamma\n");
-  const int32_t record = zuntest::AddTask(data, zun::TaskAction::BothWays, s.files / "a.txt", s.files / "a.pdb");
-  zun::ConversionEnv env = s.Env();
-  env.keepBases = env.useTrash = true;
-  const auto run = [&] { EXPECT_FALSE(zun::RunAllTasks(data, env, s.host).has_value()); };
-  run();
-  ASSERT_TRUE(zun::LoadBase(s.programDir.Path(), s.files / "a.txt", s.files / "a.pdb").has_value());
+  const std::string pc = s.files / "a.txt";
+  const std::string custom = s.files / "a.pdb";
+  const std::string annas = users.BackupDir(0) + "a.pdb";
+  const int32_t record = zuntest::AddTask(data, zun::TaskAction::BothWays, pc, custom);
+  const auto run = [&](const char* targets) {
+    zuntest::ChangeRecord(data, record, [&](zun::TaskRecord& r) { r.Targets = targets; });
+    s.host.checks = zun::ChecksFromTargets(zun::FixedText<32>(targets), 2);
+    zun::ConversionEnv env = s.Env();
+    env.keepBases = env.useTrash = true;
+    EXPECT_FALSE(zun::RunAllTasks(data, env, s.host).has_value());
+  };
+  zuntest::WriteText(pc, "alpha, as it was\nbeta\ngamma\n");
+  run("01");  // "Custom"
+  zuntest::WriteText(pc, "alpha\nbeta\ngamma\n");
+  run("10");  // Anna's: a new document
 
-  std::filesystem::rename(s.files / "a.txt", s.files / "b.txt");
-  zuntest::ChangeRecord(data, record, [&](zun::TaskRecord& r) { r.PcFile = s.files / "b.txt"; });
-  zuntest::WriteText(s.files / "b.txt", "alpha, edited\nbeta\ngamma\n");
+  // Back to "Custom", whose document Anna's base never saw: asked, not merged with it.
+  zuntest::WriteText(pc, "alpha\nbeta\ngamma, edited\n");
+  for (const std::string& changed : {pc, custom}) zuntest::SetModificationTime(changed, std::time(nullptr) + 60);
   s.host.laterBothChangedAnswer = zun::PromptAnswer::UpdatePalm;
-  for (const char* changed : {"b.txt", "a.pdb"})
-    zuntest::SetModificationTime(s.files / changed, std::time(nullptr) + 60);
-  run();
+  run("01");
   ASSERT_EQ(s.host.collisions.size(), 1u);
-  EXPECT_EQ(s.host.collisions[0].places, 0) << "no base under the new name";
-  EXPECT_FALSE(zun::LoadBase(s.programDir.Path(), s.files / "a.txt", s.files / "a.pdb").has_value());
-  EXPECT_TRUE(zun::LoadBase(s.programDir.Path(), s.files / "b.txt", s.files / "a.pdb").has_value());
+  EXPECT_EQ(s.host.collisions[0].places, 0) << "no base for this document";
+  EXPECT_EQ(zuntest::ReadText(pc), "alpha\nbeta\ngamma, edited\n");
+  EXPECT_FALSE(zun::LoadBase(s.programDir.Path(), pc, annas).has_value()) << "no task names it any more";
+
+  const std::string renamed = s.files / "b.txt";
+  std::filesystem::rename(pc, renamed);
+  zuntest::ChangeRecord(data, record, [&](zun::TaskRecord& r) { r.PcFile = renamed; });
+  zuntest::WriteText(renamed, "alpha, edited\nbeta\ngamma, edited\n");
+  for (const std::string& changed : {renamed, custom}) zuntest::SetModificationTime(changed, std::time(nullptr) + 120);
+  run("01");
+  ASSERT_EQ(s.host.collisions.size(), 2u);
+  EXPECT_EQ(s.host.collisions[1].places, 0) << "no base under the new name";
+  EXPECT_FALSE(zun::LoadBase(s.programDir.Path(), pc, custom).has_value());
+  EXPECT_TRUE(zun::LoadBase(s.programDir.Path(), renamed, custom).has_value());
 }
 
 }  // namespace
