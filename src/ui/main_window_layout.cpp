@@ -124,7 +124,8 @@ void MainWindow::Arrange() {
   top->addItem(newSlot_);
   for (QWidget* widget : std::initializer_list<QWidget*>{convert_, clipSettings_}) top->addWidget(widget);
   // Clip settings mode shows its own two controls in the place of the two switches.
-  for (QWidget* widget : std::initializer_list<QWidget*>{autoNaming_, askOverwrite_, countUp_, countUpText_}) {
+  for (QWidget* widget :
+       std::initializer_list<QWidget*>{autoNaming_, askOverwrite_, countUp_, countUpText_, convertOnChange_}) {
     top->addWidget(widget);
   }
   top->addStretch(1);
