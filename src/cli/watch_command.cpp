@@ -80,7 +80,7 @@ struct Watching {
   Signals& signals;
   zun::FolderWatcher watcher;
   zun::WatchPlan plan;
-  std::set<std::string> reported;  // folders already said to be unwatchable
+  std::set<std::string> toldUnwatchable;  // folders already named on standard error
 };
 
 // Takes the data folder, waiting while a window or a run holds it; false on a signal.
@@ -130,7 +130,7 @@ void RunDueRows(Watching& w, zun::DataFile& data, const std::vector<int32_t>& ro
 bool Rearm(Watching& w) {
   const zun::FolderWatcher::Armed armed = w.watcher.WatchFolders(w.plan.Folders());
   for (const std::string& problem : armed.unwatchable) {
-    if (w.reported.insert(problem).second) w.err << "zundoc: cannot watch " << problem << "\n";
+    if (w.toldUnwatchable.insert(problem).second) w.err << "zundoc: cannot watch " << problem << "\n";
   }
   return w.plan.FoldersAppeared(armed.added);
 }
