@@ -18,7 +18,7 @@ std::string SessionBusAddress() {
     return address;
   }
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime == nullptr || *runtime == '\0') return {};
+  if (runtime == nullptr || *runtime != '/') return {};  // unset, or relative: ignored
   const std::string socket = std::string(runtime) + "/bus";
   struct stat info {};
   if (::stat(socket.c_str(), &info) != 0 || !S_ISSOCK(info.st_mode)) return {};
