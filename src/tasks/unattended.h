@@ -1,7 +1,7 @@
 // Runs that nobody attends (zundoc watch, the window's "Convert on change"): no prompt is shown.
 // Where a run would ask, the answer is the one that loses nothing: a file the task converted
-// before is updated, as in any run; one it never converted stays as it is; two sides whose changes
-// collide stay as they are. The user hears of what was left (a status, a desktop notice).
+// before is updated, as in any run; one it never converted stays as it is; two changed sides that
+// could not be merged stay as they are. The user hears of what was left (a status, a desktop notice).
 #pragma once
 #include <cstdint>
 #include <functional>
