@@ -89,6 +89,7 @@ bool TakeDataFolder(Watching& w, zun::DataFile& data) {
     if (!zun::WaitForUnlock(w.programDir + zun::kDataLockName, w.signals.Descriptor())) return false;
     try {
       data.OpenAndCheck(zun::LockWait::No);
+      if (!data.RepairNote().empty()) w.err << "zundoc: " << data.RepairNote() << "\n";
       return true;
     } catch (const zun::DataFolderInUse&) {
       // Taken by another between the wait and the open: wait again.

@@ -35,10 +35,19 @@ std::string ParentOf(const std::string& folder) {
   return folder.substr(0, cut);
 }
 
-void Drain(int fd) {
+// Reads what waits on an inotify descriptor; the events' masks together.
+uint32_t Drain(int fd) {
+  uint32_t masks = 0;
   alignas(inotify_event) char buffer[4096];
-  while (::read(fd, buffer, sizeof buffer) > 0) {
+  for (ssize_t got; (got = ::read(fd, buffer, sizeof buffer)) > 0;) {
+    for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(inotify_event)) <= got;) {
+      inotify_event event{};
+      std::memcpy(&event, buffer + at, sizeof event);
+      masks |= event.mask;
+      at += static_cast<ssize_t>(sizeof event + event.len);
+    }
   }
+  return masks;
 }
 
 }  // namespace
@@ -159,7 +168,8 @@ bool WaitForUnlock(const std::string& lockPath, int stopFd) {
     // Without inotify, the lock is tried every second.
     const int ready = ::poll(waits, closes.IsOpen() ? 2 : 1, closes.IsOpen() ? kUnlockRetryMs : 1000);
     if (ready > 0 && (waits[0].revents & (POLLIN | POLLHUP | POLLERR))) return false;
-    if (closes.IsOpen()) Drain(closes.Get());
+    // A lock file removed or replaced: whoever locks the data folder next uses the new one.
+    if (closes.IsOpen() && (Drain(closes.Get()) & kWatchEnded)) return true;
   }
 }
 
