@@ -81,6 +81,7 @@ struct Watching {
   zun::FolderWatcher watcher;
   zun::WatchPlan plan;
   std::set<std::string> toldUnwatchable;  // folders already named on standard error
+  bool trash = true;
 };
 
 // Takes the data folder, waiting while a window or a run holds it; false on a signal.
@@ -105,6 +106,8 @@ void RunDueRows(Watching& w, zun::DataFile& data, const std::vector<int32_t>& ro
   };
   zun::ConversionEnv env{w.codec, w.users, host, flags, w.programDir, &data};
   env.handheldCharset = zun::HandheldCharsetFor(w.users.Settings().charSet);
+  env.keepBases = true;
+  env.useTrash = w.trash;
   host.onOutcome = [&](int32_t row, const zun::TaskRecord& task, const std::string& symbol) {
     PrintTaskLine(w.out, row, task, symbol);
     if (task.Status.str().starts_with("Error") && !env.failure.file.empty()) {
@@ -196,7 +199,8 @@ int WatchTaskList(const WatchOptions& options, std::ostream& out, std::ostream& 
   const int32_t entries = static_cast<int32_t>(zun::FillUserList(users).size()) + 1;  // users, "Custom"
   Signals signals;
   try {
-    Watching w{out, err, programDir, *codec, users, entries, signals, {}, {programDir, users, entries}, {}};
+    Watching w{out, err,          programDir, *codec, users, entries, signals, {}, {programDir, users, entries},
+               {},  options.trash};
     zun::QuietTime quiet(options.quiet);
     // At the start every task is new: what changed while nobody watched runs at once.
     while (RunWhatIsDue(w) && AwaitQuiet(w, quiet)) quiet.Reset();
@@ -226,7 +230,7 @@ std::optional<std::chrono::milliseconds> ParseSeconds(const std::string& text) {
 }
 
 int Watch(const std::vector<std::string>& args) {
-  const Arguments parsed = ParseArguments(args, {{"--dir", true}, {"--quiet", true}});
+  const Arguments parsed = ParseArguments(args, {{"--dir", true}, {"--quiet", true}, {"--no-trash", false}});
   if (parsed.help) return PrintHelp();
   if (!parsed.problem.empty()) return UsageError(parsed.problem);
   if (!parsed.operands.empty()) return UsageError("watch takes no file; give the data folder with --dir");
@@ -239,6 +243,8 @@ int Watch(const std::vector<std::string>& args) {
       const auto quiet = ParseSeconds(value);
       if (!quiet) return UsageError("--quiet takes seconds from 0 to 3600");
       options.quiet = *quiet;
+    } else if (option == "--no-trash") {
+      options.trash = false;
     }
   }
   return WatchTaskList(options, std::cout, std::cerr);

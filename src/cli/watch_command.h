@@ -14,6 +14,9 @@ struct WatchOptions {
   // missing (see WindowDataFolder).
   std::string dir;
   std::chrono::milliseconds quiet = zun::kDefaultQuietTime;  // files quiet this long: their tasks run
+  // Whether a file a run replaces that did not come from the task's last conversion is first
+  // copied into the Trash (as for zundoc run).
+  bool trash = true;
 };
 
 // Watches until SIGINT, SIGTERM, SIGHUP or SIGPIPE, which end it after the task in hand: the

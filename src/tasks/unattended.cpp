@@ -33,6 +33,7 @@ void UnattendedAnswers::BeginTask(const TaskRecord& task) {
   task_ = task;
   skippedUnknown_ = false;
   skippedBothChanged_ = false;
+  collisions_ = 0;
 }
 
 OverwriteAnswer UnattendedAnswers::Overwrite(const std::string& question) {
@@ -42,8 +43,9 @@ OverwriteAnswer UnattendedAnswers::Overwrite(const std::string& question) {
   return {PromptAnswer::Skip, false};
 }
 
-PromptAnswer UnattendedAnswers::BothChanged() {
+PromptAnswer UnattendedAnswers::BothChanged(const Collision& collision) {
   skippedBothChanged_ = true;
+  collisions_ = collision.places;
   return PromptAnswer::Skip;
 }
 
@@ -54,6 +56,7 @@ void UnattendedAnswers::EndTask(TaskRecord& task) {
   if (skippedBothChanged_ && skipped) {
     task.Status = kMustChooseStatus;
     left.bothChanged = true;
+    left.collisions = collisions_;
   } else if (skippedUnknown_ && (skipped || status == status::kOk)) {
     // Also when other targets got the document: one existing file was left as it was.
     task.Status = kNotReplacedStatus;
@@ -71,8 +74,15 @@ Notice NoticeFor(const std::vector<LeftTask>& left) {
                                     : "ZUN2: " + std::to_string(left.size()) + " tasks need your choice";
   for (size_t i = 0; i < left.size() && i < kNoticeLines; ++i) {
     const LeftTask& task = left[i];
-    notice.body += Escaped(PathFileName(task.pcFile) + " and " + PathFileName(task.palmFile)) +
-                   (task.bothChanged ? ": both files changed\n" : ": an existing file the task never converted\n");
+    notice.body += Escaped(PathFileName(task.pcFile) + " and " + PathFileName(task.palmFile)) + ": ";
+    if (!task.bothChanged) {
+      notice.body += "an existing file the task never converted\n";
+    } else if (task.collisions > 0) {
+      notice.body += "both files changed the same lines in " + std::to_string(task.collisions) +
+                     (task.collisions == 1 ? " place\n" : " places\n");
+    } else {
+      notice.body += "both files changed\n";
+    }
   }
   if (left.size() > kNoticeLines) notice.body += "and " + std::to_string(left.size() - kNoticeLines) + " more\n";
   notice.body += "Nothing was replaced. Convert in ZUN2 to choose.";

@@ -23,6 +23,7 @@ struct LeftTask {
   std::string pcFile;
   std::string palmFile;
   bool bothChanged = false;  // else: an existing file the task never converted
+  int32_t collisions = 0;    // where both sides' changes collide; 0: not compared line by line
 };
 
 class UnattendedAnswers {
@@ -33,7 +34,7 @@ class UnattendedAnswers {
   // file it never converted.
   OverwriteAnswer Overwrite(const std::string& question);
   // In place of the both-changed prompt (what could be merged was merged before it is asked): Skip.
-  PromptAnswer BothChanged();
+  PromptAnswer BothChanged(const Collision& collision);
   // After the task: the status for what was answered in the user's place.
   void EndTask(TaskRecord& task);
   // The tasks left for the user since the last call.
@@ -43,6 +44,7 @@ class UnattendedAnswers {
   TaskRecord task_;
   bool skippedUnknown_ = false;
   bool skippedBothChanged_ = false;
+  int32_t collisions_ = 0;
   std::vector<LeftTask> left_;
 };
 
@@ -79,7 +81,7 @@ class UnattendedHost : public ConversionHost, public RunView {
   OverwriteAnswer OverwritePrompt(const std::string& question, const std::string&) override {
     return answers.Overwrite(question);
   }
-  PromptAnswer BothChangedPrompt() override { return answers.BothChanged(); }
+  PromptAnswer BothChangedPrompt(const Collision& collision) override { return answers.BothChanged(collision); }
   void ShowProgress(bool) override {}
   void SetProgressCaption(const std::string&) override {}
   void SetProgressRange(int32_t) override {}

@@ -125,7 +125,7 @@ struct Watching {
   }
 };
 
-TEST(ZundocWatch, ConvertsEditorSavesBurstsTasksAddedMeanwhileAndLeavesCollisions) {
+TEST(ZundocWatch, ConvertsSavesBurstsAndTasksAddedMeanwhileMergesAndLeavesCollisions) {
   NotificationBus bus;
   Watching w;
   w.busAddress = bus.address;
@@ -159,10 +159,28 @@ TEST(ZundocWatch, ConvertsEditorSavesBurstsTasksAddedMeanwhileAndLeavesCollision
   ASSERT_TRUE(w.AwaitLines(4));
   EXPECT_TRUE(Holds(w.Out(), "2\t" + added + "\t" + w.File("added.pdb") + "\t OK\tOK\n"));
 
-  // Both sides changed on the same line: left as they are, for the user to choose.
+  // Both sides changed, on different lines: merged. Then on the same line: left as they are, for
+  // the user to choose, who is told.
+  auto edited = [&burst](const std::string& line, const std::string& replacement) {
+    std::string changed = burst;
+    return changed.replace(changed.find(line), line.size(), replacement);
+  };
+  zuntest::WriteText(w.File("handheld.txt"), edited("line 19", "line 19 on the handheld"));
+  ASSERT_EQ(zuntest::RunShell("'" ZUNDOC_PATH "' encode '" + w.File("handheld.txt") + "' '" + w.File("new.pdb") + "'",
+                              w.dir / "tmp")
+                .exit,
+            0);
+  zuntest::WriteText(text, edited("line 0", "line 0 on the PC"));
+  std::filesystem::rename(w.File("new.pdb"), document);
+  ASSERT_TRUE(w.AwaitLines(5));
+  std::string merged = edited("line 0", "line 0 on the PC");
+  merged.replace(merged.find("line 19"), 7, "line 19 on the handheld");
+  EXPECT_TRUE(w.Out().ends_with("\t OK\tOK\n")) << w.Out();
+  EXPECT_EQ(zuntest::ReadText(text), merged);
+  EXPECT_EQ(zuntest::DecodedText(document), merged);
   zuntest::WriteText(text, "PC side\n");
   std::filesystem::copy_file(w.File("added.pdb"), document, std::filesystem::copy_options::overwrite_existing);
-  ASSERT_TRUE(w.AwaitLines(5));
+  ASSERT_TRUE(w.AwaitLines(6));
   EXPECT_TRUE(w.Out().ends_with("\t -\tBoth files changed: choose which to keep\n")) << w.Out();
   EXPECT_EQ(zuntest::ReadText(text), "PC side\n");
   EXPECT_EQ(zuntest::DecodedText(document), "added\n");
@@ -170,7 +188,7 @@ TEST(ZundocWatch, ConvertsEditorSavesBurstsTasksAddedMeanwhileAndLeavesCollision
     EXPECT_TRUE(Eventually([&] { return Holds(bus.Log(), "ZUN2: a task needs your choice"); })) << bus.Log();
   }
   std::this_thread::sleep_for(2500ms);  // its own writes run nothing more
-  EXPECT_EQ(w.Lines(), 5u) << w.Out();
+  EXPECT_EQ(w.Lines(), 6u) << w.Out();
   EXPECT_EQ(w.Stop(SIGTERM), SIGTERM);
   EXPECT_EQ(zuntest::ReadText(w.dir / "out.err"), "") << "no notification service is no error";
 }

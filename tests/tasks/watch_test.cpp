@@ -196,11 +196,13 @@ TEST(WatchPlan, AnUnattendedRunLeavesToTheUserWhatOnlyTheUserMayDecide) {
   ASSERT_EQ(left.size(), 1u);
   EXPECT_TRUE(left[0].bothChanged);
   left.push_back({w.File("a<b>.txt"), never, false});
+  left.push_back({saved, w.File("saved.pdb"), true, 2});
   const zun::Notice notice = zun::NoticeFor(left);
-  EXPECT_EQ(notice.summary, "ZUN2: 2 tasks need your choice");
+  EXPECT_EQ(notice.summary, "ZUN2: 3 tasks need your choice");
   EXPECT_EQ(notice.body,
             "collide.txt and collide.pdb: both files changed\n"
             "a&lt;b&gt;.txt and never.pdb: an existing file the task never converted\n"
+            "saved.txt and saved.pdb: both files changed the same lines in 2 places\n"
             "Nothing was replaced. Convert in ZUN2 to choose.");
   EXPECT_LE(std::string(zun::kNotReplacedStatus).size(), 64u);
 }
