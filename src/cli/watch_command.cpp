@@ -70,6 +70,9 @@ class Signals {
   int arrived_ = 0;
 };
 
+// How long a data folder found taken right after its lock was free is left alone.
+constexpr int kRetryMs = 200;
+
 struct Watching {
   std::ostream& out;
   std::ostream& err;
@@ -87,13 +90,22 @@ struct Watching {
 // Takes the data folder, waiting while a window or a run holds it; false on a signal.
 bool TakeDataFolder(Watching& w, zun::DataFile& data) {
   for (;;) {
-    if (!zun::WaitForUnlock(w.programDir + zun::kDataLockName, w.signals.Descriptor())) return false;
+    std::string lock;
+    try {
+      lock = data.LockPath();
+    } catch (const zun::FileError&) {
+      lock = w.programDir + zun::kDataLockName;  // opening the data file says what is wrong
+    }
+    if (!zun::WaitForUnlock(lock, w.signals.Descriptor())) return false;
     try {
       data.OpenAndCheck(zun::LockWait::No);
       if (!data.RepairNote().empty()) w.err << "zundoc: " << data.RepairNote() << "\n";
       return true;
     } catch (const zun::DataFolderInUse&) {
-      // Taken by another between the wait and the open: wait again.
+      // Taken by another between the wait and the open: wait again, a moment later at the
+      // soonest, so that a lock the wait cannot see never makes it spin.
+      pollfd signal{w.signals.Descriptor(), POLLIN, 0};
+      ::poll(&signal, 1, kRetryMs);
     }
   }
 }
