@@ -37,6 +37,10 @@ install(FILES ${PROJECT_SOURCE_DIR}/data/zundoc.bash-completion
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME zundoc)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${package_dir}/changelog.gz DESTINATION ${doc_dir})
 
+# zundoc watch as a systemd user service, off until the user enables it.
+configure_file(${PROJECT_SOURCE_DIR}/data/zun2-watch.service.in ${package_dir}/zun2-watch.service @ONLY)
+install(FILES ${package_dir}/zun2-watch.service DESTINATION lib/systemd/user)
+
 if(ZUN2_BUILD_UI)
   configure_file(${PROJECT_SOURCE_DIR}/data/zun2.metainfo.xml.in ${package_dir}/${ZUN2_APP_ID}.metainfo.xml @ONLY)
   install(PROGRAMS ${PROJECT_SOURCE_DIR}/tools/zun2-start.sh DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME zun2-start)

@@ -33,7 +33,8 @@ for path in ./usr/bin/zun2 ./usr/bin/zundoc ./usr/bin/zun2-start ./usr/lib/*/zun
     "./usr/share/applications/$app_id.desktop" ./usr/share/icons/hicolor/scalable/apps/zun2.svg \
     ./usr/share/zun2/help/help.htm "./usr/share/metainfo/$app_id.metainfo.xml" \
     ./usr/share/man/man1/zundoc.1.gz ./usr/share/man/man1/zun2.1.gz ./usr/share/man/man1/zun2-start.1.gz \
-    ./usr/share/bash-completion/completions/zundoc ./usr/share/doc/zun2/copyright ./usr/share/doc/zun2/changelog.gz; do
+    ./usr/share/bash-completion/completions/zundoc ./usr/share/doc/zun2/copyright ./usr/share/doc/zun2/changelog.gz \
+    ./usr/lib/systemd/user/zun2-watch.service; do
   has "$path" || fail "missing $path"
 done
 # libzun2.so only in its private folder: no other program loads it by accident.

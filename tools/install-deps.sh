@@ -8,9 +8,10 @@ set -euo pipefail
 # txt2pdbdoc and calibre (ebook-convert) are peers in the tests; their tests skip without them, as
 # the window's desktop tests do without Xvfb, weston (headless Wayland), Qt's Wayland plugin and a
 # session bus. libgit2 merges the two sides of a task; gio, with GVfs and a session bus, lists and
-# restores what the tests put into the Trash.
+# restores what the tests put into the Trash; dbus-monitor (dbus-bin) shows the tests the desktop
+# notifications on that bus.
 packages=(cmake g++ make pkg-config libglib2.0-dev libgtest-dev txt2pdbdoc calibre qt6-base-dev
-  xvfb weston qt6-wayland dbus-daemon libgit2-dev libglib2.0-bin gvfs)
+  xvfb weston qt6-wayland dbus-daemon libgit2-dev libglib2.0-bin gvfs dbus-bin)
 case "${1:-}" in
   "") ;;
   --package) packages+=(dpkg-dev file desktop-file-utils appstream lintian man-db) ;;

@@ -49,9 +49,7 @@ class PrintingView : public zun::RunView {
     // A task set to no conversion shows its stored status; an old error there is not this run's.
     const bool failed = RunsAConversion(task.Action) && status.starts_with("Error");
     anyFailed_ = anyFailed_ || failed;
-    out_ << row << '\t' << EscapeControls(task.PcFile.Trimmed()) << '\t' << EscapeControls(task.PalmFile.Trimmed())
-         << '\t' << symbol << '\t' << EscapeControls(status) << '\n'
-         << std::flush;
+    PrintTaskLine(out_, row, task, symbol);
     if (failed && !env_->failure.file.empty()) {
       err_ << "zundoc: " << EscapeControls(env_->failure.file) << ": " << env_->failure.reason << "\n";
     }
@@ -71,17 +69,6 @@ class PrintingView : public zun::RunView {
   zun::ConversionEnv* env_ = nullptr;
   bool anyFailed_ = false;
 };
-
-// Makes `folder` and the folders above it that are missing, private to the user as new data
-// folders are; the reason when that failed.
-std::optional<std::string> MakeFolders(const std::string& folder) {
-  size_t end = 0;
-  do {
-    end = folder.find('/', end + 1);
-    if (::mkdir(folder.substr(0, end).c_str(), 0700) != 0 && errno != EEXIST) return zun::SystemReason(errno);
-  } while (end != std::string::npos);
-  return std::nullopt;
-}
 
 // Runs the tasks of the data folder that is the current folder; the exit status.
 int RunInDataFolder(const RunOptions& options, const zun::DocCodec& codec, std::ostream& out, std::ostream& err) {
@@ -128,6 +115,21 @@ std::string WindowDataFolder() {
   std::string base = dataHome != nullptr && dataHome[0] == '/' ? dataHome : zun::FallbackFolder() + ".local/share";
   if (base.back() != '/') base += '/';
   return base + "zun2";
+}
+
+std::optional<std::string> MakeFolders(const std::string& folder) {
+  size_t end = 0;
+  do {
+    end = folder.find('/', end + 1);
+    if (::mkdir(folder.substr(0, end).c_str(), 0700) != 0 && errno != EEXIST) return zun::SystemReason(errno);
+  } while (end != std::string::npos);
+  return std::nullopt;
+}
+
+void PrintTaskLine(std::ostream& out, int32_t row, const zun::TaskRecord& task, const std::string& syncSymbol) {
+  out << row << '\t' << EscapeControls(task.PcFile.Trimmed()) << '\t' << EscapeControls(task.PalmFile.Trimmed()) << '\t'
+      << syncSymbol << '\t' << EscapeControls(task.Status.Trimmed()) << '\n'
+      << std::flush;
 }
 
 std::string EscapeControls(std::string_view text) {

@@ -1,6 +1,7 @@
 // zundoc run: the task list of a data folder, run as the window's Convert button runs it.
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -35,6 +36,14 @@ int RunTaskList(const RunOptions& options, std::ostream& out, std::ostream& err)
 // The data folder of the window that zun2-start starts: $XDG_DATA_HOME/zun2, else
 // ~/.local/share/zun2 (a relative XDG_DATA_HOME counts as unset).
 std::string WindowDataFolder();
+
+// The line of a task that ran, flushed at once: row, PC file, Palm file, sync symbol and status,
+// TAB-separated, each escaped as EscapeControls does.
+void PrintTaskLine(std::ostream& out, int32_t row, const zun::TaskRecord& task, const std::string& syncSymbol);
+
+// Makes `folder` and the folders above it that are missing, private to the user as new data
+// folders are; the reason when that failed.
+std::optional<std::string> MakeFolders(const std::string& folder);
 
 // Control characters as \t, \n, \r or \xHH and a backslash as \\, so a path never breaks the
 // one-line-per-task output.

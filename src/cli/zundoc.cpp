@@ -9,6 +9,7 @@
 #include "cli/doc_info.h"
 #include "cli/exit_status.h"
 #include "cli/run_command.h"
+#include "cli/watch_command.h"
 #include "glue/codec_loader.h"
 #include "zun2_version.h"
 
@@ -73,6 +74,7 @@ int Main(std::vector<std::string> args) {
   if (command == "decode") return Decode(args);
   if (command == "info") return Info(args);
   if (command == "run") return Run(args);
+  if (command == "watch") return Watch(args);
   if (command.starts_with("-")) return UsageError("unknown option " + command);
   return UsageError("unknown command " + command);
 }

@@ -124,6 +124,11 @@ void EditorModel::AskOverwriteClicked(bool checked) {
   StoreSwitch(&TaskRecord::SetAskOverwrite, checked);
 }
 
+void EditorModel::ConvertOnChangeClicked(bool checked) {
+  state_.convertOnChange = checked;
+  StoreSwitch(&TaskRecord::SetConvertOnChange, checked);
+}
+
 void EditorModel::StoreSwitch(void (TaskRecord::*set)(bool), bool on) {
   Guarded([&] {
     TaskRecord settings = data_.Read(kSettingsRecord);

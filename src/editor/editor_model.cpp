@@ -44,6 +44,7 @@ bool EditorModel::Open() {
   const TaskRecord settings = data_.Read(kSettingsRecord);
   state_.autoNaming = settings.AutoNaming();
   state_.askOverwrite = settings.AskOverwrite();
+  state_.convertOnChange = settings.ConvertOnChange();
   state_.rows.clear();
   for (int32_t number = 3; number <= data_.RecordCount(); ++number) state_.rows.push_back(RowFor(data_.Read(number)));
   state_.selected = state_.rows.empty() ? 0 : 1;

@@ -103,6 +103,7 @@ class EditorModel : public RunView, public ClipboardView {
   void FileBoxLeft();
   void AutoNamingClicked(bool checked);
   void AskOverwriteClicked(bool checked);
+  void ConvertOnChangeClicked(bool checked);
   void BrowsePcFile(FileDialogs& dialogs);
   void BrowsePalmFile(FileDialogs& dialogs);
 

@@ -83,6 +83,7 @@ struct EditorState {
   // Switches and buttons.
   bool autoNaming = true;
   bool askOverwrite = true;
+  bool convertOnChange = false;
   RunState runState = RunState::Idle;
   ControlStates controls;
 
@@ -109,6 +110,8 @@ struct EditorState {
   }
   // The tray menu's "Convert Clipboard": not while a conversion is going on.
   bool ClipboardConversionAllowed() const { return runState == RunState::Idle; }
+  // "Convert on change" may start a run: nothing else goes on, and the editor shows a task.
+  bool UnattendedRunAllowed() const { return runState == RunState::Idle && !clipSettingsMode; }
 };
 
 inline const char* EditorState::ConvertCaption() const {

@@ -57,10 +57,11 @@ DataFile::DataFile(std::string programDir) : programDir_(std::move(programDir)),
 
 DataFile::~DataFile() { Close(); }
 
+std::string DataFile::LockPath() const { return PathDirectory(FollowLinks(path_)) + kDataLockName; }
+
 void DataFile::Lock(LockWait wait) {
   if (lock_.IsOpen()) return;
-  // Beside the file the name leads to: two folders whose zundata.dat is one file share one lock.
-  const std::string path = PathDirectory(FollowLinks(path_)) + kDataLockName;
+  const std::string path = LockPath();
   // Whoever took the lock on a file that was then removed or replaced holds nothing: try again
   // on the file the name now gives.
   for (int attempt = 0; attempt < kLockAttempts; ++attempt) {

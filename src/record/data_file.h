@@ -50,6 +50,9 @@ class DataFile {
   void Close();
   bool IsOpen() const { return fd_.IsOpen(); }
   const std::string& Path() const { return path_; }
+  // The lock's file: beside the file the data file's name leads to, so two folders whose
+  // zundata.dat is one file share one lock. Throws FileError as FollowLinks does.
+  std::string LockPath() const;
 
   // File length / 1208, rounded to the nearest whole number (halves to even); throws FileError
   // for a file grown past any task list since it was checked.

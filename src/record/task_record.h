@@ -101,6 +101,10 @@ struct TaskRecord {
   void SetCountUp(bool on) { Flag1 = on ? kSwitchOn : kSwitchOff; }
   bool LeftInTray() const { return Flag2 == kSwitchOn; }
   void SetLeftInTray(bool on) { Flag2 = on ? kSwitchOn : kSwitchOff; }
+  // Record 1: "Convert on change", the first character of Reserved: "1" on, anything else (the
+  // blank of every file written before the switch existed) off.
+  bool ConvertOnChange() const { return Reserved.At(0) == '1'; }
+  void SetConvertOnChange(bool on) { Reserved.SetAt(0, on ? '1' : ' '); }
 
   bool operator==(const TaskRecord&) const = default;
 };

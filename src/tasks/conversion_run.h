@@ -1,8 +1,10 @@
 // The conversion run: every task of the list once, in order, each by its direction.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "convert/conversion_env.h"
 #include "record/data_file.h"
@@ -27,6 +29,16 @@ class RunView {
 // once env.flags.stopRequested is set, and clears the flag at the end. Returns a text when the
 // data file failed, which ends the run.
 std::optional<std::string> RunAllTasks(DataFile& data, ConversionEnv& env, RunView& view);
+
+// What a run nobody attends adds around each task: `before` sees the record as read, `after` the
+// outcome before it is shown and stored.
+struct TaskHooks {
+  std::function<void(int32_t row, TaskRecord& task)> before;
+  std::function<void(int32_t row, TaskRecord& task)> after;
+};
+// Runs the tasks of `rows` as RunAllTasks runs the whole list (rows past its end are passed over).
+std::optional<std::string> RunTasks(DataFile& data, ConversionEnv& env, RunView& view, const std::vector<int32_t>& rows,
+                                    const TaskHooks& hooks = {});
 
 // The check marks a task's Targets give an install list of `entryCount` entries.
 TargetChecks ChecksFromTargets(const FixedText<32>& targets, int32_t entryCount);

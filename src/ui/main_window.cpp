@@ -121,6 +121,7 @@ bool MainWindow::Start() {
   const std::string note = model_->TakeDataError();  // a data file that started anew, say
   if (!note.empty())
     ShowMessage(this, QMessageBox::Warning, kMessageTitle, QString::fromStdString(note), "msgStartedAnew");
+  FollowConvertOnChange();
   return true;
 }
 
@@ -129,6 +130,7 @@ void MainWindow::ShutDown() {
   shutDown_ = true;
   timer_->stop();
   trayWatch_->stop();
+  watch_.reset();
   data_.Close();
   if (tray_ != nullptr) tray_->hide();
 }
@@ -198,6 +200,8 @@ void MainWindow::ConnectEditor() {
   };
   toggle(autoNaming_, &EditorModel::AutoNamingClicked);
   toggle(askOverwrite_, &EditorModel::AskOverwriteClicked);
+  toggle(convertOnChange_, &EditorModel::ConvertOnChangeClicked);
+  connect(convertOnChange_, &QCheckBox::toggled, this, [this] { FollowConvertOnChange(); });
   toggle(countUp_, &EditorModel::CountUpClicked);
   connect(install_, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
     Forward([&] { model_->TargetChanged(install_->row(item), item->checkState() == Qt::Checked); });

@@ -13,6 +13,7 @@
 #include "editor/editor_model.h"
 #include "hotsync/user_manager.h"
 #include "record/data_file.h"
+#include "tasks/unattended.h"
 #include "ui/pictures.h"
 #include "ui/prompts.h"
 #include "zun2_version.h"
@@ -78,7 +79,7 @@ class MainWindow : public QWidget, public ConversionHost {
 
   // ConversionHost. What a conversion shows is drawn a few dozen times a second, not per record.
   TargetChecks InstallChecks() override { return model_->InstallChecks(); }
-  bool AskOverwrite() override { return model_->State().askOverwrite; }
+  bool AskOverwrite() override { return unattended_ != nullptr || model_->State().askOverwrite; }
   void SetAskOverwrite(bool on) override;
   OverwriteAnswer OverwritePrompt(const std::string& question, const std::string& path) override;
   PromptAnswer BothChangedPrompt(const Collision& collision) override;
@@ -154,6 +155,21 @@ class MainWindow : public QWidget, public ConversionHost {
   int32_t RowsPerPage() const;
   ConversionEnv Env();
 
+  // "Convert on change" (auto_run.cpp): watching while the switch is on, the tasks whose files
+  // changed run unattended once the files are quiet and nothing else goes on.
+  void FollowConvertOnChange();
+  void WatchedFilesChanged();
+  void QuietTimeOver();
+  bool BusyForUnattendedRun() const;
+  void RunUnattended(const std::vector<int32_t>& rows);
+  struct Watch;
+  struct WatchDeleter {
+    void operator()(Watch* watch) const;
+  };
+  std::unique_ptr<Watch, WatchDeleter> watch_;
+  UnattendedAnswers* unattended_ = nullptr;  // while an unattended run goes on
+  QString autoRunResult_;                    // the time and result of the last one
+
   StartOptions options_;
   DataFile data_;
   RunFlags flags_;
@@ -188,7 +204,7 @@ class MainWindow : public QWidget, public ConversionHost {
   QScrollBar* scroll_ = nullptr;
   QPushButton *new_ = nullptr, *delete_ = nullptr, *saveDefault_ = nullptr, *convert_ = nullptr;
   QPushButton *clipSettings_ = nullptr, *exit_ = nullptr, *browsePc_ = nullptr, *browsePalm_ = nullptr;
-  QCheckBox *autoNaming_ = nullptr, *askOverwrite_ = nullptr, *countUp_ = nullptr;
+  QCheckBox *autoNaming_ = nullptr, *askOverwrite_ = nullptr, *countUp_ = nullptr, *convertOnChange_ = nullptr;
   QLineEdit *pcFile_ = nullptr, *palmFile_ = nullptr, *tabSpace_ = nullptr, *category_ = nullptr;
   QLineEdit *status_ = nullptr, *countUpText_ = nullptr;
   QPlainTextEdit *pcInfo_ = nullptr, *palmInfo_ = nullptr;

@@ -114,6 +114,7 @@ QString WithAccessKey(const char* caption) {
                                                                    {"Exit", "E&xit"},
                                                                    {"Auto Naming", "&Auto Naming"},
                                                                    {"Ask Overwirte", "As&k Overwirte"},
+                                                                   {"Convert on change", "Convert on c&hange"},
                                                                    {"File Count up", "&File Count up"},
                                                                    {"Install", "&Install"},
                                                                    {"Options", "&Options"},
@@ -148,6 +149,7 @@ void MainWindow::Build() {
                                        saveDefault_, new_,         convert_,  clipSettings_, autoNaming_, askOverwrite_,
                                        countUp_,     countUpText_, help_,     pelko_,        exit_};
   for (size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+  setTabOrder(askOverwrite_, convertOnChange_);
   for (QToolButton* picture : {action_, help_, pelko_}) picture->installEventFilter(this);  // Enter acts like Space
 }
 
@@ -169,6 +171,8 @@ void MainWindow::BuildTopBar() {
   autoNaming_ = Named(new QCheckBox(WithAccessKey("Auto Naming"), this), "chk_autonaming", "auto name PC/Palm File");
   askOverwrite_ = Named(new QCheckBox(WithAccessKey("Ask Overwirte"), this), "chk_askoverwrite",
                         "ask overwrite if file already exists");
+  convertOnChange_ = Named(new QCheckBox(WithAccessKey("Convert on change"), this), "chk_convertonchange",
+                           "run a task by itself when its files change");
   countUp_ = Named(new QCheckBox(WithAccessKey("File Count up"), this), "chk_countup");
   countUpText_ = Named(new QLineEdit(this), "txt_countup", "file number 0-999");
   countUpText_->setAccessibleName("file number 0-999");

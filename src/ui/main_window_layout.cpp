@@ -123,10 +123,18 @@ void MainWindow::Arrange() {
   top->setSpacing(6);
   top->addItem(newSlot_);
   for (QWidget* widget : std::initializer_list<QWidget*>{convert_, clipSettings_}) top->addWidget(widget);
-  // Clip settings mode shows its own two controls in the place of the two switches.
+  // Clip settings mode shows its own two controls in the place of the two switches. "Convert on
+  // change" stands under them: beside them the bar has no room left at larger fonts.
+  auto* switchRow = new QHBoxLayout;
+  switchRow->setSpacing(top->spacing());
   for (QWidget* widget : std::initializer_list<QWidget*>{autoNaming_, askOverwrite_, countUp_, countUpText_}) {
-    top->addWidget(widget);
+    switchRow->addWidget(widget);
   }
+  auto* switches = new QVBoxLayout;
+  switches->setSpacing(0);
+  switches->addLayout(switchRow);
+  switches->addWidget(convertOnChange_);
+  top->addLayout(switches);
   top->addStretch(1);
   top->addWidget(help_);
   top->addWidget(pelko_);

@@ -135,6 +135,7 @@ void MainWindow::MirrorEditor() {
   SetInfo(palmInfo_, s.palmFileInfo);
   autoNaming_->setChecked(s.autoNaming);
   askOverwrite_->setChecked(s.askOverwrite);
+  convertOnChange_->setChecked(s.convertOnChange);
   countUp_->setChecked(s.countUp);
 }
 
@@ -241,8 +242,12 @@ void MainWindow::MirrorProgress() {
     shownTrayFrame_ = progress_.trayFrame;
     tray_->setIcon(TrayFrame(shownTrayFrame_));
   }
-  if (progress_.trayTip != shownTrayTip_) {
-    shownTrayTip_ = progress_.trayTip;
+  // At rest the tip also tells how the last automatic run went.
+  const QString tip = progress_.trayTip == kTrayTip && !autoRunResult_.isEmpty()
+                          ? progress_.trayTip + "\n" + autoRunResult_
+                          : progress_.trayTip;
+  if (tip != shownTrayTip_) {
+    shownTrayTip_ = tip;
     tray_->setToolTip(shownTrayTip_);
   }
 }

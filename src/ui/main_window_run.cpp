@@ -75,6 +75,7 @@ void MainWindow::SetAskOverwrite(bool on) {
 }
 
 OverwriteAnswer MainWindow::OverwritePrompt(const std::string& question, const std::string& path) {
+  if (unattended_ != nullptr) return unattended_->Overwrite(question);
   Mirror();  // the prompt asks about the task the window shows
   // "do not ask again" is stored at its click; the answer then carries nothing more to store.
   OverwriteDialog dialog(this, prompt_, [this] { SetAskOverwrite(false); });
@@ -84,6 +85,7 @@ OverwriteAnswer MainWindow::OverwritePrompt(const std::string& question, const s
 }
 
 PromptAnswer MainWindow::BothChangedPrompt(const Collision& collision) {
+  if (unattended_ != nullptr) return unattended_->BothChanged(collision);
   Mirror();
   BothChangedDialog dialog(this, prompt_);
   dialog.ShowCollision(QString::fromStdString(CollisionText(collision)));

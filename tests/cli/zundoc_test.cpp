@@ -111,9 +111,9 @@ TEST(Zundoc, SaysWhichFileFailedAndWhy) {
 TEST(Zundoc, ReportsUsageErrorsHelpAndVersion) {
   zuntest::TempDir dir;
   // A usage error: one line naming it and the pointer to --help, on standard error only.
-  for (const char* args :
-       {"", "encode --tab-space 65 a b", "encode --bogus a b", "decode onlyone", "encode a -", "run --prefer",
-        "run --dir", "run --prefer nothing", "decode --charset utf-16 a b", "encode a b --charset"}) {
+  for (const char* args : {"", "encode --tab-space 65 a b", "encode --bogus a b", "decode onlyone", "encode a -",
+                           "run --prefer", "run --dir", "run --prefer nothing", "decode --charset utf-16 a b",
+                           "encode a b --charset", "watch --quiet 3600.5", "watch --quiet .5", "watch folder"}) {
     const zuntest::Outcome r = Zundoc(dir, args);
     EXPECT_EQ(r.exit, 2) << args;
     EXPECT_EQ(r.out, "") << args;
@@ -123,8 +123,9 @@ TEST(Zundoc, ReportsUsageErrorsHelpAndVersion) {
   }
   const zuntest::Outcome help = Zundoc(dir, "--help");
   EXPECT_EQ(help.exit, 0);
-  EXPECT_TRUE(Holds(help.out, "zundoc encode") && Holds(help.out, "zundoc run") && Holds(help.out, "--charset"));
-  for (const char* args : {"encode -h", "decode x.pdb -h", "run --dir . -h", "info -h"}) {
+  EXPECT_TRUE(Holds(help.out, "zundoc encode") && Holds(help.out, "zundoc run") && Holds(help.out, "zundoc watch") &&
+              Holds(help.out, "--charset"));
+  for (const char* args : {"encode -h", "decode x.pdb -h", "run --dir . -h", "info -h", "watch -h"}) {
     EXPECT_EQ(Zundoc(dir, args), (zuntest::Outcome{0, help.out, ""})) << args;
   }
   EXPECT_EQ(Zundoc(dir, "--version"), (zuntest::Outcome{0, "zundoc (ZUN2) " ZUN2_VERSION "\n", ""}));

@@ -1,6 +1,7 @@
 // The tray and everything around it: a tray that comes later, the tray and the menu during
 // conversions, an exit asked for during one, help and the information window's links.
 #include <QAction>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QLabel>
 #include <QMenu>
@@ -145,6 +146,38 @@ class TrayTest : public QObject {
     QVERIFY(zuntest::Exists(clip.files / "clipboard.pdb"));
     QVERIFY(clip.window->IsShutDown());
     QVERIFY(!zuntest::Exists(clip.programDir / "zunclip.tmp"));
+  }
+
+  // "Convert on change": off in a data file from before the switch, stored in record 1 and read
+  // back; while it is on, a saved text is converted also with the window hidden in the tray, and
+  // the tray's tip tells when and how the last automatic run went.
+  void convertOnChangeRunsWhileHiddenAndTheTipTellsHowItWent() {
+    uitest::Window w;
+    const std::string text = w.files / "notes.txt";
+    const std::string document = w.files / "notes.pdb";
+    zuntest::WriteText(text, "first\n");
+    w.Seed({{zun::TaskAction::BothWays, text, document}});
+    QVERIFY(w.Start());
+    auto* convertOnChange = w.Find<QCheckBox>("chk_convertonchange");
+    QVERIFY(!convertOnChange->isChecked());
+    QCOMPARE(w.Record(1).Reserved.str(), std::string(20, ' '));
+    convertOnChange->click();
+    QCOMPARE(w.Record(1).Reserved.At(0), '1');
+    QTRY_VERIFY_WITH_TIMEOUT(zuntest::Exists(document), 30000);  // what changed before runs first
+
+    w.trayShown = true;
+    w.window->setWindowState(Qt::WindowMinimized);
+    QTRY_VERIFY(!w.window->isVisible());
+    zuntest::WriteText(w.files / "notes.new", "second\n");
+    std::filesystem::rename(w.files / "notes.new", text);
+    QTRY_COMPARE_WITH_TIMEOUT(zuntest::DecodedText(document), std::string("second\n"), 30000);
+    QCOMPARE(w.Record(3).Status.Trimmed(), std::string("OK"));
+    const QString tip = w.Find<QSystemTrayIcon>("trayIcon")->toolTip();
+    QVERIFY2(tip.startsWith("ZUN2\nConvert on change, ") && tip.endsWith(": 1 OK"), qPrintable(tip));
+
+    w.window.reset();
+    QVERIFY(w.Start());
+    QVERIFY(w.Find<QCheckBox>("chk_convertonchange")->isChecked());
   }
 
   // Help and the information window's link open in the desktop's browser, and an assistive tool's
