@@ -34,8 +34,10 @@ pid_t StartZundoc(std::vector<std::string> args, const std::string& home, bool u
   args.insert(args.begin(), "zundoc");
   const pid_t child = ::fork();
   if (child == 0) {
-    std::freopen((home + "output").c_str(), "a", stdout);
-    std::freopen((home + "output").c_str(), "a", stderr);
+    const std::string output = home + "output";
+    if (std::freopen(output.c_str(), "a", stdout) == nullptr || std::freopen(output.c_str(), "a", stderr) == nullptr) {
+      ::_exit(98);
+    }
     ::setenv("JPILOT_HOME", home.c_str(), 1);
     ::setenv("TMPDIR", home.c_str(), 1);
     ::setenv("XDG_DATA_HOME", home.c_str(), 1);  // the Trash
