@@ -1,7 +1,5 @@
 // A folder of the fuzzer's own for the files a conversion reads and writes.
 #pragma once
-#include <stdlib.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>

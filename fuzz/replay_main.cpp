@@ -1,12 +1,11 @@
 // The seed corpus as an ordinary test: a main for a fuzz target's entry point that feeds it every
 // file of the folders named on the command line, once each, without libFuzzer. A target that
 // finds a fault traps, and the test fails.
-#include <stdlib.h>
-
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>

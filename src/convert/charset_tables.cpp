@@ -57,8 +57,10 @@ class Iconv {
   Iconv(const Iconv&) = delete;
   Iconv& operator=(const Iconv&) = delete;
   bool Usable() const {
+    // iconv's own failure value.
+    // NOLINTNEXTLINE(performance-no-int-to-ptr)
     return cd_ != reinterpret_cast<iconv_t>(-1);
-  }  // NOLINT(performance-no-int-to-ptr): iconv's own failure value
+  }
 
   enum class Outcome { Done, Incomplete, Invalid };
   // Converts `in` completely from the initial state; the output goes to `out`.

@@ -83,12 +83,12 @@ TEST(Stress, TwoRunsAndKillsNeverCorruptWhatTheyKeep) {
     SCOPED_TRACE(round);
     for (int i = 0; i < kTasks; ++i) {
       if (round > 0 && (i + round) % 3 != 0) continue;  // some texts change each round
-      const std::string text = dir / ("t" + std::to_string(i) + ".txt");
+      const std::string path = dir / ("t" + std::to_string(i) + ".txt");
       const std::string content =
           zuntest::ProseText(20000 + 9000 * static_cast<size_t>(i), static_cast<uint32_t>(round * 100 + i));
-      zuntest::WriteText(text, content);
+      zuntest::WriteText(path, content);
       textsSeen[static_cast<size_t>(i)].insert(std::hash<std::string>{}(content));
-      zuntest::SetModificationTime(text, kFirstTime + std::time_t{round} * 60);
+      zuntest::SetModificationTime(path, kFirstTime + std::time_t{round} * 60);
     }
     const pid_t first = StartRun(dir.Path(), home.Path());
     const pid_t second = StartRun(dir.Path(), home.Path());
