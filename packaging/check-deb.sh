@@ -13,7 +13,8 @@ version="$(cache CMAKE_PROJECT_VERSION)"
 app_id="$(cache ZUN2_APP_ID)"
 fail() { echo "check-deb: $*" >&2; exit 1; }
 prefix="$(cache CMAKE_INSTALL_PREFIX)"
-[ "$prefix" = /usr ] || fail "$build is configured for $prefix; configure a build for the package with -DCMAKE_INSTALL_PREFIX=/usr"
+[ "$prefix" = /usr ] ||
+  fail "$build is configured for $prefix; configure a build for the package with -DCMAKE_INSTALL_PREFIX=/usr"
 
 cmake --build "$build" -j2 >/dev/null
 rm -f "$build"/zun2_*.deb

@@ -8,13 +8,15 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build-tidy}"
 "$root/tools/install-deps.sh" --tidy
 # AUTOGEN_ORIGIN_DEPENDS off: moc runs without building the libraries the tests link.
-cmake -S "$root" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DCMAKE_AUTOGEN_ORIGIN_DEPENDS=OFF \
-  >/dev/null
-autogen=($(cmake --build "$build" --target help | sed -n 's/^\.\.\. \(.*_autogen\)$/\1/p'))
+cmake -S "$root" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_EXPORT_COMPILE_COMMANDS=ON \
+  -DCMAKE_AUTOGEN_ORIGIN_DEPENDS=OFF >/dev/null
+mapfile -t autogen < <(cmake --build "$build" --target help | sed -n 's/^\.\.\. \(.*_autogen\)$/\1/p')
 [ ${#autogen[@]} -eq 0 ] || cmake --build "$build" --target "${autogen[@]}" >/dev/null
 log="$build/clang-tidy.log"
 status=0
 run-clang-tidy -quiet -j "$(nproc)" -p "$build" "^$root/(src|tests|bench|fuzz)/" >"$log" 2>&1 || status=$?
-sed 's/\x1b\[[0-9;]*m//g' "$log" | grep -v -E '^clang-tidy(-[0-9]+)? |^[0-9]+ warnings? (and [0-9]+ errors? )?generated\.$|^Suppressed [0-9]+ warnings|^Use -header-filter|^$' || true
+# The findings, without colours, command lines and counts of what was left out.
+noise='^clang-tidy(-[0-9]+)? |^[0-9]+ warnings? (and [0-9]+ errors? )?generated\.$|^Suppressed [0-9]+ warnings|^Use -header-filter|^$'
+sed 's/\x1b\[[0-9;]*m//g' "$log" | grep -v -E "$noise" || true
 [ "$status" -eq 0 ] || { echo "clang-tidy: findings above" >&2; exit 1; }
 echo "clang-tidy: no findings"
