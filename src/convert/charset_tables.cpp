@@ -95,6 +95,8 @@ std::optional<uint32_t> SingleCodePoint(const std::vector<uint8_t>& utf32) {
 struct Sequence {
   uint32_t codePoint;
   uint32_t bytes;
+  // clang-tidy 14 takes the defaulted comparison's 0 for a null pointer.
+  // NOLINTNEXTLINE(modernize-use-nullptr)
   auto operator<=>(const Sequence&) const = default;
 };
 

@@ -44,6 +44,7 @@ pid_t StartZundoc(std::vector<std::string> args, const std::string& home, bool u
     if (unnamedFiles) ::unsetenv("ZUN2_NO_TMPFILE");
     if (!unnamedFiles) ::setenv("ZUN2_NO_TMPFILE", "1", 1);
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
     ::execv(ZUNDOC_PATH, argv.data());
@@ -156,12 +157,12 @@ TEST(Stress, KilledOverwritesComeBackWholeAndStaleTemporaryFilesGo) {
   zuntest::TempDir home;
   const std::string oldText = zuntest::ProseText(12 << 20, 1);
   const std::string newText = "new " + zuntest::ProseText(16 << 20, 2);
-  const std::string text = dir / "text.txt", document = dir / "new.pdb", look = dir / "look.pdb";
-  zuntest::WriteText(text, newText);
-  ASSERT_EQ(ExitOf(StartZundoc({"encode", "--raw", "--no-compress", text, document}, home.Path())), 0);
-  std::filesystem::create_hard_link(text, dir / "second.txt");
+  const std::string pcFile = dir / "text.txt", document = dir / "new.pdb", look = dir / "look.pdb";
+  zuntest::WriteText(pcFile, newText);
+  ASSERT_EQ(ExitOf(StartZundoc({"encode", "--raw", "--no-compress", pcFile, document}, home.Path())), 0);
+  std::filesystem::create_hard_link(pcFile, dir / "second.txt");
   const auto started = std::chrono::steady_clock::now();
-  ASSERT_EQ(ExitOf(StartZundoc({"decode", document, text}, home.Path())), 0);
+  ASSERT_EQ(ExitOf(StartZundoc({"decode", document, pcFile}, home.Path())), 0);
   const auto decodeTime = std::chrono::steady_clock::now() - started;
 
   std::mt19937 random(7);
@@ -169,23 +170,23 @@ TEST(Stress, KilledOverwritesComeBackWholeAndStaleTemporaryFilesGo) {
   // Each way of killing four times at least; on a busy machine more, until some kills tore the text.
   for (int round = 0; round < 16 || (torn < 2 && round < 64); ++round) {
     SCOPED_TRACE(round);
-    zuntest::WriteText(text, oldText);  // in place: the hard link stays
+    zuntest::WriteText(pcFile, oldText);  // in place: the hard link stays
     const bool unnamedFiles = round % 4 < 2;
-    const pid_t child = StartZundoc({"decode", document, text}, home.Path(), unnamedFiles);
+    const pid_t child = StartZundoc({"decode", document, pcFile}, home.Path(), unnamedFiles);
     if (round % 2 == 0) {
-      KillWhenChanged(child, text, oldText);
+      KillWhenChanged(child, pcFile, oldText);
     } else {
       std::this_thread::sleep_for(decodeTime * (random() % 100) / 80);
       ::kill(child, SIGKILL);
     }
     ExitOf(child);
-    const std::string killed = zuntest::ReadText(text);
+    const std::string killed = zuntest::ReadText(pcFile);
     torn += killed != oldText && killed != newText ? 1 : 0;
     stale += unnamedFiles ? 0 : TemporaryFiles(dir.Path(), ".zun2-tmp-");
 
     // The next look: an encode that reads the text and writes beside it.
-    ASSERT_EQ(ExitOf(StartZundoc({"encode", "--raw", "--no-compress", text, look}, home.Path(), unnamedFiles)), 0);
-    const std::string now = zuntest::ReadText(text);
+    ASSERT_EQ(ExitOf(StartZundoc({"encode", "--raw", "--no-compress", pcFile, look}, home.Path(), unnamedFiles)), 0);
+    const std::string now = zuntest::ReadText(pcFile);
     EXPECT_TRUE(now == oldText || now == newText) << "a mix of " << now.size() << " bytes";
     EXPECT_EQ(zuntest::ReadText(dir / "second.txt"), now);
     EXPECT_EQ(zuntest::DecodedText(look), now);
@@ -197,7 +198,7 @@ TEST(Stress, KilledOverwritesComeBackWholeAndStaleTemporaryFilesGo) {
   zun::ReplacementFile live = zun::ReplacementFile::Begin(dir / "live.txt");
   live.Content().Append(zuntest::AsBytes("live"));
   EXPECT_EQ(TemporaryFiles(dir.Path()), 1);
-  ASSERT_EQ(ExitOf(StartZundoc({"encode", text, look}, home.Path(), false)), 0);
+  ASSERT_EQ(ExitOf(StartZundoc({"encode", pcFile, look}, home.Path(), false)), 0);
   EXPECT_EQ(TemporaryFiles(dir.Path()), 1) << "a live process's file stays";
   live.Commit();
   EXPECT_EQ(zuntest::ReadText(dir / "live.txt"), "live");

@@ -291,7 +291,7 @@ TEST(DataFile, AddDeleteAndSaveDefault) {
   std::copy(noise.begin(), noise.end(), before.end() - 1208);
   zuntest::WriteBytes(dir / "zundata.dat", before);
   data.DeleteTask(1);
-  before.erase(before.begin() + 1208 * 2, before.begin() + 1208 * 3);
+  before.erase(before.begin() + 1208L * 2, before.begin() + 1208L * 3);
   EXPECT_EQ(zuntest::ReadBytes(dir / "zundata.dat"), before);
   data.DeleteTask(1);
   data.DeleteTask(1);
