@@ -155,7 +155,7 @@ TEST(DataFile, AFileThatCannotBeATaskListIsKeptWithItsModeAndOwnerAndStartsAnew)
       std::filesystem::create_hard_link(real, elsewhere / "second");
     }
     Bytes held = zuntest::ReadBytes(real);
-    if (c.zeroRecord) held.resize(3 * 1208);
+    if (c.zeroRecord) held.resize(size_t{3} * 1208);
     zuntest::WriteBytes(real, held);
     if (c.size > 0) std::filesystem::resize_file(real, static_cast<uintmax_t>(c.size));
     ASSERT_EQ(::chmod(real.c_str(), 0600), 0);
@@ -172,7 +172,7 @@ TEST(DataFile, AFileThatCannotBeATaskListIsKeptWithItsModeAndOwnerAndStartsAnew)
     }, fresh{};
     ASSERT_EQ(::lstat((dir / "zundata.bak").c_str(), &backup), 0);
     ASSERT_EQ(::stat((dir / "zundata.dat").c_str(), &fresh), 0);
-    EXPECT_EQ(backup.st_size, c.size > 0 ? c.size : 3 * 1208);
+    EXPECT_EQ(backup.st_size, c.size > 0 ? c.size : int64_t{3} * 1208);
     EXPECT_LT(backup.st_blocks, 1024) << "no hole written";
     for (const struct stat& kept : {backup, fresh}) {
       EXPECT_EQ(kept.st_mode, S_IFREG | 0600);
