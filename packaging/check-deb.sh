@@ -68,6 +68,7 @@ for binary in "${binaries[@]}"; do
     fail "$(basename "$binary") names /usr/local"
   fi
 done
+if grep -rIl '/usr/local' "$tree/usr"; then fail "a packaged text file names /usr/local"; fi
 # A second run makes the same package, byte for byte.
 again="$tree/again"
 (cd "$build" && cpack -G DEB -B "$again" >/dev/null 2>&1) || fail "the second cpack failed"
