@@ -206,16 +206,16 @@ TEST(Stress, KilledOverwritesComeBackWholeAndStaleTemporaryFilesGo) {
   // A text mended by hand after a kill stays as mended: the copy is not put back over it, and it
   // stays in the way of the next overwrite until someone looks.
   for (int attempt = 0; attempt < 8 && TemporaryFiles(dir.Path(), ".zun2-keep-") == 0; ++attempt) {
-    zuntest::WriteText(text, oldText);
-    const pid_t child = StartZundoc({"decode", document, text}, home.Path());
-    KillWhenChanged(child, text, oldText);
+    zuntest::WriteText(pcFile, oldText);
+    const pid_t child = StartZundoc({"decode", document, pcFile}, home.Path());
+    KillWhenChanged(child, pcFile, oldText);
     ExitOf(child);
   }
   ASSERT_EQ(TemporaryFiles(dir.Path(), ".zun2-keep-"), 1);
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // well after the overwrite stopped
-  zuntest::WriteText(text, "mended by hand");
-  ASSERT_EQ(ExitOf(StartZundoc({"encode", text, look}, home.Path())), 0);
-  EXPECT_NE(ExitOf(StartZundoc({"decode", document, text}, home.Path())), 0);
+  zuntest::WriteText(pcFile, "mended by hand");
+  ASSERT_EQ(ExitOf(StartZundoc({"encode", pcFile, look}, home.Path())), 0);
+  EXPECT_NE(ExitOf(StartZundoc({"decode", document, pcFile}, home.Path())), 0);
   EXPECT_TRUE(zuntest::ReadText(dir / "second.txt") == "mended by hand");
   EXPECT_TRUE(zuntest::DecodedText(look) == "mended by hand");
 }
