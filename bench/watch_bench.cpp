@@ -7,7 +7,6 @@
 // 3. 1,000 both-ways tasks, each in a folder of its own (the most folders a list of that size
 //    can ask for): the first run of all of them, the inotify watches in use and the memory.
 #include <fcntl.h>
-#include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -15,6 +14,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>

@@ -59,10 +59,10 @@ double Median(std::vector<double> values) {
   return values[values.size() / 2];
 }
 
-long PeakMemoryKb() {
+double PeakMemoryMb() {
   std::ifstream status("/proc/self/status");
   for (std::string line; std::getline(status, line);) {
-    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+    if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
   }
   return -1;
 }
@@ -186,13 +186,13 @@ int Open(int tasks) {
       file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
   }
-  const long before = PeakMemoryKb();
+  const double before = PeakMemoryMb();
   const auto start = Clock::now();
   auto window = StartWindow(folder);
   const double seconds = Seconds(start);
   if (!window) return 1;
   std::printf("%d tasks: open %.3f s, peak memory %.1f MB (%.1f MB before the window)\n", tasks, seconds,
-              PeakMemoryKb() / 1024.0, before / 1024.0);
+              PeakMemoryMb(), before);
   window.reset();
   std::filesystem::remove_all(folder);
   return 0;

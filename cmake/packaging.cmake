@@ -24,6 +24,8 @@ endforeach()
 # The Debian changelog, dated the day of the release.
 execute_process(COMMAND env LC_ALL=C date -R -u -d "${ZUN2_RELEASE_DATE} 12:00"
                 OUTPUT_VARIABLE ZUN2_RELEASE_DATE_RFC2822 OUTPUT_STRIP_TRAILING_WHITESPACE)
+execute_process(COMMAND date -u -d "${ZUN2_RELEASE_DATE} 12:00" +%s
+                OUTPUT_VARIABLE ZUN2_RELEASE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE)
 configure_file(${PROJECT_SOURCE_DIR}/packaging/changelog.in ${package_dir}/changelog @ONLY)
 add_custom_command(OUTPUT ${package_dir}/changelog.gz
                    COMMAND gzip -9nkf changelog
@@ -63,6 +65,10 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "The ZUN2 developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "keep text files and Palm documents in step")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_ZUN2_CONFIGURED_PREFIX ${CMAKE_INSTALL_PREFIX})
+# The files' times in the package when SOURCE_DATE_EPOCH does not say otherwise: the changelog's.
+set(CPACK_ZUN2_RELEASE_EPOCH ${ZUN2_RELEASE_EPOCH})
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/packaging/cpack-checks.cmake)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${ZUN2_MAINTAINER})

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the Debian package in a configured build folder and checks it: the file name and
-# version, the contents, the dependencies dpkg-shlibdeps found, the programs working from the
-# package's layout, the desktop entry, the AppStream metadata, the manual pages, and lintian
-# (no error). Needs the tools of `tools/install-deps.sh --package`.
+# Builds the Debian package in a build folder configured for /usr and checks it: the file name
+# and version, the contents, the dependencies dpkg-shlibdeps found, the programs working from the
+# package's layout, Debian's hardening in every program and the library, no path of another
+# prefix in them, the same package from a second run, the desktop entry, the AppStream metadata,
+# the manual pages, and lintian (no error). Needs the tools of `tools/install-deps.sh --package`.
 # usage: packaging/check-deb.sh [BUILD-FOLDER]   (default: build)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -11,7 +12,11 @@ cache() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
 version="$(cache CMAKE_PROJECT_VERSION)"
 app_id="$(cache ZUN2_APP_ID)"
 fail() { echo "check-deb: $*" >&2; exit 1; }
+prefix="$(cache CMAKE_INSTALL_PREFIX)"
+[ "$prefix" = /usr ] ||
+  fail "$build is configured for $prefix; configure a build for the package with -DCMAKE_INSTALL_PREFIX=/usr"
 
+cmake --build "$build" -j2 >/dev/null
 rm -f "$build"/zun2_*.deb
 (cd "$build" && cpack -G DEB >cpack.log 2>&1) || { cat "$build/cpack.log" >&2; fail "cpack failed"; }
 deb="$build/zun2_${version}_$(dpkg --print-architecture).deb"
@@ -49,6 +54,26 @@ dpkg-deb -x "$deb" "$tree"
 [ "$("$tree/usr/bin/zun2" --version)" = "zun2 (ZUN2) $version" ] || fail "zun2 --version"
 [ "$(printf 'text\n' | "$tree/usr/bin/zundoc" encode - "$tree/check.pdb")" = OK ] || fail "the packaged zundoc cannot encode"
 rm "$tree/check.pdb"
+
+# Debian's hardening flags. Debian 12's C library start files carry no control-flow (CET) marks, so
+# no program of that release has them; libzun2.so copies only into buffers whose size its callers
+# alone know, where fortified calls have nothing to check.
+binaries=("$tree/usr/bin/zun2" "$tree/usr/bin/zundoc" "$tree"/usr/lib/*/zun2/libzun2.so)
+hardening-check --quiet --nocfprotection "${binaries[@]:0:2}" || fail "a program lacks hardening"
+hardening-check --quiet --nocfprotection --nofortify "${binaries[2]}" || fail "libzun2.so lacks hardening"
+# No folder of another prefix (the XDG default /usr/local/share aside). A path may be cut into the
+# 8- or 16-byte pieces the code copies it in, so the start of one is enough.
+for binary in "${binaries[@]}"; do
+  if strings -a "$binary" | grep -o '/usr/loc[^:]*' | grep -v '^/usr/local/share'; then
+    fail "$(basename "$binary") names /usr/local"
+  fi
+done
+if grep -rIl '/usr/local' "$tree/usr"; then fail "a packaged text file names /usr/local"; fi
+# A second run makes the same package, byte for byte.
+again="$tree/again"
+(cd "$build" && cpack -G DEB -B "$again" >/dev/null 2>&1) || fail "the second cpack failed"
+cmp -s "$deb" "$again/$(basename "$deb")" || fail "a second run made a different package"
+rm -rf "$again"
 
 desktop-file-validate "$tree/usr/share/applications/$app_id.desktop"
 appstreamcli validate --no-net --strict "$tree/usr/share/metainfo/$app_id.metainfo.xml"

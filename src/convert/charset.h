@@ -120,7 +120,7 @@ class HandheldDecoder {
 class Utf8AndSetDecoder {
  public:
   explicit Utf8AndSetDecoder(const Charset& charset) : set_(charset) {}
-  void Convert(std::span<const uint8_t> text, std::vector<uint8_t>& out);
+  void Convert(std::span<const uint8_t> piece, std::vector<uint8_t>& out);
   void Finish(std::vector<uint8_t>& out);
 
  private:

@@ -57,8 +57,10 @@ class Iconv {
   Iconv(const Iconv&) = delete;
   Iconv& operator=(const Iconv&) = delete;
   bool Usable() const {
+    // iconv's own failure value.
+    // NOLINTNEXTLINE(performance-no-int-to-ptr)
     return cd_ != reinterpret_cast<iconv_t>(-1);
-  }  // NOLINT(performance-no-int-to-ptr): iconv's own failure value
+  }
 
   enum class Outcome { Done, Incomplete, Invalid };
   // Converts `in` completely from the initial state; the output goes to `out`.
@@ -93,6 +95,8 @@ std::optional<uint32_t> SingleCodePoint(const std::vector<uint8_t>& utf32) {
 struct Sequence {
   uint32_t codePoint;
   uint32_t bytes;
+  // clang-tidy 14 takes the defaulted comparison's 0 for a null pointer.
+  // NOLINTNEXTLINE(modernize-use-nullptr)
   auto operator<=>(const Sequence&) const = default;
 };
 

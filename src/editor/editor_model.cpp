@@ -66,7 +66,7 @@ void EditorModel::PageResized(int32_t rows) {
   state_.rowsPerPage = rows;
   const auto count = static_cast<int32_t>(state_.rows.size());
   if (count == 0) return;
-  const ScrollRange range = ScrollRangeFor(count, rows);
+  const ScrollRange range = ScrollRangeFor(count, state_.rowsPerPage);
   state_.scroll.maximum = range.maximum;
   state_.scroll.largeChange = range.largeChange;
   state_.top = std::clamp(state_.top, 1, std::max(range.maximum, 1));

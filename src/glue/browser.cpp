@@ -92,8 +92,10 @@ bool IsExecutable(const std::string& path) { return ::access(path.c_str(), X_OK)
 
 bool ProgramFound(const std::string& program) {
   if (program.find('/') != std::string::npos) return IsExecutable(program);
-  for (const std::string& folder : Split(Environment("PATH"), ':')) {
-    if (IsExecutable(folder + '/' + program)) return true;
+  for (std::string candidate : Split(Environment("PATH"), ':')) {
+    candidate += '/';
+    candidate += program;
+    if (IsExecutable(candidate)) return true;
   }
   return false;
 }

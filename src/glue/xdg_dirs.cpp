@@ -38,7 +38,7 @@ std::vector<std::string> AbsoluteList(const char* name, const std::vector<std::s
 // XDG_DOCUMENTS_DIR of user-dirs.dirs: a double-quoted "$HOME/..." or absolute path, shell escapes
 // allowed; "" when the file does not name it as such.
 std::string DocumentsFromUserDirs() {
-  constexpr size_t kMaxUserDirs = 64 * 1024;
+  constexpr size_t kMaxUserDirs = size_t{64} * 1024;
   const std::string config = XdgConfigHome();
   const std::optional<std::string> text =
       config.empty() ? std::nullopt : ReadSmallFile(config + "/user-dirs.dirs", kMaxUserDirs);

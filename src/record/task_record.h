@@ -17,7 +17,8 @@ template <size_t N>
 class FixedText {
  public:
   FixedText() : text_(N, ' ') {}
-  FixedText(std::string_view text) { Assign(text); }  // NOLINT: assigning a text is the point
+  // Implicit: assigning a text is the point.
+  FixedText(std::string_view text) { Assign(text); }
   FixedText& operator=(std::string_view text) {
     Assign(text);
     return *this;

@@ -1,6 +1,8 @@
 // libzun2: PalmDOC record compression and the current Palm time, with C linkage.
 #pragma once
-#include <stdint.h>  // NOLINT(modernize-deprecated-headers): a C header too
+// A C header too: <stdint.h>, not <cstdint>.
+// NOLINTNEXTLINE(modernize-deprecated-headers)
+#include <stdint.h>
 
 #if defined(__GNUC__)
 #define ZUN2_EXPORT __attribute__((visibility("default")))

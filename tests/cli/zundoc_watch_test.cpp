@@ -2,12 +2,12 @@
 // the task list changed meanwhile, signals, a data folder held by a window, desktop notices.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <thread>
@@ -146,6 +146,8 @@ TEST(ZundocWatch, ConvertsSavesBurstsAndTasksAddedMeanwhileMergesAndLeavesCollis
   std::string burst = "saved\n";
   for (int i = 0; i < 20; ++i) {
     burst += "line " + std::to_string(i) + "\n";
+    // `text` is the text file's path.
+    // NOLINTNEXTLINE(readability-suspicious-call-argument)
     zuntest::WriteText(text, burst);
     std::this_thread::sleep_for(20ms);
   }

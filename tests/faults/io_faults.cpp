@@ -31,6 +31,7 @@ void SignalPartWay(off_t offset) {
 
 }  // namespace
 
+// The parameters are named as in <unistd.h>.
 extern "C" {
 
 int fsync(int fd) {
@@ -38,9 +39,9 @@ int fsync(int fd) {
   return Real<int (*)(int)>("fsync")(fd);
 }
 
-int fdatasync(int fd) {
+int fdatasync(int fildes) {
   if (SyncFails()) return errno = EIO, -1;
-  return Real<int (*)(int)>("fdatasync")(fd);
+  return Real<int (*)(int)>("fdatasync")(fildes);
 }
 
 int sync_file_range(int fd, off_t offset, off_t count, unsigned int flags) {
@@ -48,14 +49,14 @@ int sync_file_range(int fd, off_t offset, off_t count, unsigned int flags) {
   return Real<int (*)(int, off_t, off_t, unsigned int)>("sync_file_range")(fd, offset, count, flags);
 }
 
-ssize_t pwrite(int fd, const void* data, size_t size, off_t offset) {
+ssize_t pwrite(int fd, const void* buf, size_t n, off_t offset) {
   SignalPartWay(offset);
-  return Real<ssize_t (*)(int, const void*, size_t, off_t)>("pwrite")(fd, data, size, offset);
+  return Real<ssize_t (*)(int, const void*, size_t, off_t)>("pwrite")(fd, buf, n, offset);
 }
 
-ssize_t pwrite64(int fd, const void* data, size_t size, off_t offset) {
+ssize_t pwrite64(int fd, const void* buf, size_t n, off_t offset) {
   SignalPartWay(offset);
-  return Real<ssize_t (*)(int, const void*, size_t, off_t)>("pwrite64")(fd, data, size, offset);
+  return Real<ssize_t (*)(int, const void*, size_t, off_t)>("pwrite64")(fd, buf, n, offset);
 }
 
 }  // extern "C"

@@ -34,14 +34,17 @@ pid_t StartZundoc(std::vector<std::string> args, const std::string& home, bool u
   args.insert(args.begin(), "zundoc");
   const pid_t child = ::fork();
   if (child == 0) {
-    std::freopen((home + "output").c_str(), "a", stdout);
-    std::freopen((home + "output").c_str(), "a", stderr);
+    const std::string output = home + "output";
+    if (std::freopen(output.c_str(), "a", stdout) == nullptr || std::freopen(output.c_str(), "a", stderr) == nullptr) {
+      ::_exit(98);
+    }
     ::setenv("JPILOT_HOME", home.c_str(), 1);
     ::setenv("TMPDIR", home.c_str(), 1);
     ::setenv("XDG_DATA_HOME", home.c_str(), 1);  // the Trash
     if (unnamedFiles) ::unsetenv("ZUN2_NO_TMPFILE");
     if (!unnamedFiles) ::setenv("ZUN2_NO_TMPFILE", "1", 1);
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
     ::execv(ZUNDOC_PATH, argv.data());
@@ -81,12 +84,12 @@ TEST(Stress, TwoRunsAndKillsNeverCorruptWhatTheyKeep) {
     SCOPED_TRACE(round);
     for (int i = 0; i < kTasks; ++i) {
       if (round > 0 && (i + round) % 3 != 0) continue;  // some texts change each round
-      const std::string text = dir / ("t" + std::to_string(i) + ".txt");
+      const std::string path = dir / ("t" + std::to_string(i) + ".txt");
       const std::string content =
           zuntest::ProseText(20000 + 9000 * static_cast<size_t>(i), static_cast<uint32_t>(round * 100 + i));
-      zuntest::WriteText(text, content);
+      zuntest::WriteText(path, content);
       textsSeen[static_cast<size_t>(i)].insert(std::hash<std::string>{}(content));
-      zuntest::SetModificationTime(text, kFirstTime + std::time_t{round} * 60);
+      zuntest::SetModificationTime(path, kFirstTime + std::time_t{round} * 60);
     }
     const pid_t first = StartRun(dir.Path(), home.Path());
     const pid_t second = StartRun(dir.Path(), home.Path());
@@ -154,12 +157,12 @@ TEST(Stress, KilledOverwritesComeBackWholeAndStaleTemporaryFilesGo) {
   zuntest::TempDir home;
   const std::string oldText = zuntest::ProseText(12 << 20, 1);
   const std::string newText = "new " + zuntest::ProseText(16 << 20, 2);
-  const std::string text = dir / "text.txt", document = dir / "new.pdb", look = dir / "look.pdb";
-  zuntest::WriteText(text, newText);
-  ASSERT_EQ(ExitOf(StartZundoc({"encode", "--raw", "--no-compress", text, document}, home.Path())), 0);
-  std::filesystem::create_hard_link(text, dir / "second.txt");
+  const std::string pcFile = dir / "text.txt", document = dir / "new.pdb", look = dir / "look.pdb";
+  zuntest::WriteText(pcFile, newText);
+  ASSERT_EQ(ExitOf(StartZundoc({"encode", "--raw", "--no-compress", pcFile, document}, home.Path())), 0);
+  std::filesystem::create_hard_link(pcFile, dir / "second.txt");
   const auto started = std::chrono::steady_clock::now();
-  ASSERT_EQ(ExitOf(StartZundoc({"decode", document, text}, home.Path())), 0);
+  ASSERT_EQ(ExitOf(StartZundoc({"decode", document, pcFile}, home.Path())), 0);
   const auto decodeTime = std::chrono::steady_clock::now() - started;
 
   std::mt19937 random(7);
@@ -167,23 +170,23 @@ TEST(Stress, KilledOverwritesComeBackWholeAndStaleTemporaryFilesGo) {
   // Each way of killing four times at least; on a busy machine more, until some kills tore the text.
   for (int round = 0; round < 16 || (torn < 2 && round < 64); ++round) {
     SCOPED_TRACE(round);
-    zuntest::WriteText(text, oldText);  // in place: the hard link stays
+    zuntest::WriteText(pcFile, oldText);  // in place: the hard link stays
     const bool unnamedFiles = round % 4 < 2;
-    const pid_t child = StartZundoc({"decode", document, text}, home.Path(), unnamedFiles);
+    const pid_t child = StartZundoc({"decode", document, pcFile}, home.Path(), unnamedFiles);
     if (round % 2 == 0) {
-      KillWhenChanged(child, text, oldText);
+      KillWhenChanged(child, pcFile, oldText);
     } else {
       std::this_thread::sleep_for(decodeTime * (random() % 100) / 80);
       ::kill(child, SIGKILL);
     }
     ExitOf(child);
-    const std::string killed = zuntest::ReadText(text);
+    const std::string killed = zuntest::ReadText(pcFile);
     torn += killed != oldText && killed != newText ? 1 : 0;
     stale += unnamedFiles ? 0 : TemporaryFiles(dir.Path(), ".zun2-tmp-");
 
     // The next look: an encode that reads the text and writes beside it.
-    ASSERT_EQ(ExitOf(StartZundoc({"encode", "--raw", "--no-compress", text, look}, home.Path(), unnamedFiles)), 0);
-    const std::string now = zuntest::ReadText(text);
+    ASSERT_EQ(ExitOf(StartZundoc({"encode", "--raw", "--no-compress", pcFile, look}, home.Path(), unnamedFiles)), 0);
+    const std::string now = zuntest::ReadText(pcFile);
     EXPECT_TRUE(now == oldText || now == newText) << "a mix of " << now.size() << " bytes";
     EXPECT_EQ(zuntest::ReadText(dir / "second.txt"), now);
     EXPECT_EQ(zuntest::DecodedText(look), now);
@@ -195,7 +198,7 @@ TEST(Stress, KilledOverwritesComeBackWholeAndStaleTemporaryFilesGo) {
   zun::ReplacementFile live = zun::ReplacementFile::Begin(dir / "live.txt");
   live.Content().Append(zuntest::AsBytes("live"));
   EXPECT_EQ(TemporaryFiles(dir.Path()), 1);
-  ASSERT_EQ(ExitOf(StartZundoc({"encode", text, look}, home.Path(), false)), 0);
+  ASSERT_EQ(ExitOf(StartZundoc({"encode", pcFile, look}, home.Path(), false)), 0);
   EXPECT_EQ(TemporaryFiles(dir.Path()), 1) << "a live process's file stays";
   live.Commit();
   EXPECT_EQ(zuntest::ReadText(dir / "live.txt"), "live");
@@ -203,16 +206,16 @@ TEST(Stress, KilledOverwritesComeBackWholeAndStaleTemporaryFilesGo) {
   // A text mended by hand after a kill stays as mended: the copy is not put back over it, and it
   // stays in the way of the next overwrite until someone looks.
   for (int attempt = 0; attempt < 8 && TemporaryFiles(dir.Path(), ".zun2-keep-") == 0; ++attempt) {
-    zuntest::WriteText(text, oldText);
-    const pid_t child = StartZundoc({"decode", document, text}, home.Path());
-    KillWhenChanged(child, text, oldText);
+    zuntest::WriteText(pcFile, oldText);
+    const pid_t child = StartZundoc({"decode", document, pcFile}, home.Path());
+    KillWhenChanged(child, pcFile, oldText);
     ExitOf(child);
   }
   ASSERT_EQ(TemporaryFiles(dir.Path(), ".zun2-keep-"), 1);
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // well after the overwrite stopped
-  zuntest::WriteText(text, "mended by hand");
-  ASSERT_EQ(ExitOf(StartZundoc({"encode", text, look}, home.Path())), 0);
-  EXPECT_NE(ExitOf(StartZundoc({"decode", document, text}, home.Path())), 0);
+  zuntest::WriteText(pcFile, "mended by hand");
+  ASSERT_EQ(ExitOf(StartZundoc({"encode", pcFile, look}, home.Path())), 0);
+  EXPECT_NE(ExitOf(StartZundoc({"decode", document, pcFile}, home.Path())), 0);
   EXPECT_TRUE(zuntest::ReadText(dir / "second.txt") == "mended by hand");
   EXPECT_TRUE(zuntest::DecodedText(look) == "mended by hand");
 }

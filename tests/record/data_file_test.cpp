@@ -155,7 +155,7 @@ TEST(DataFile, AFileThatCannotBeATaskListIsKeptWithItsModeAndOwnerAndStartsAnew)
       std::filesystem::create_hard_link(real, elsewhere / "second");
     }
     Bytes held = zuntest::ReadBytes(real);
-    if (c.zeroRecord) held.resize(3 * 1208);
+    if (c.zeroRecord) held.resize(size_t{3} * 1208);
     zuntest::WriteBytes(real, held);
     if (c.size > 0) std::filesystem::resize_file(real, static_cast<uintmax_t>(c.size));
     ASSERT_EQ(::chmod(real.c_str(), 0600), 0);
@@ -172,7 +172,7 @@ TEST(DataFile, AFileThatCannotBeATaskListIsKeptWithItsModeAndOwnerAndStartsAnew)
     }, fresh{};
     ASSERT_EQ(::lstat((dir / "zundata.bak").c_str(), &backup), 0);
     ASSERT_EQ(::stat((dir / "zundata.dat").c_str(), &fresh), 0);
-    EXPECT_EQ(backup.st_size, c.size > 0 ? c.size : 3 * 1208);
+    EXPECT_EQ(backup.st_size, c.size > 0 ? c.size : int64_t{3} * 1208);
     EXPECT_LT(backup.st_blocks, 1024) << "no hole written";
     for (const struct stat& kept : {backup, fresh}) {
       EXPECT_EQ(kept.st_mode, S_IFREG | 0600);
@@ -221,7 +221,9 @@ TEST(DataFile, ADeleteCutShortLeavesTheWholeListForTheNextOpen) {
     }
     char number = '0';  // of the first task's PcFile, until the delete overwrites it
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    while (number == '0' && ::waitpid(child, nullptr, WNOHANG) == 0) ::pread(fd, &number, 1, 2416 + 8);
+    while (number == '0' && ::waitpid(child, nullptr, WNOHANG) == 0) {
+      if (::pread(fd, &number, 1, 2416 + 8) < 0) break;
+    }
     ::kill(child, SIGKILL);
     ::waitpid(child, nullptr, 0);
     ::close(fd);
@@ -291,7 +293,7 @@ TEST(DataFile, AddDeleteAndSaveDefault) {
   std::copy(noise.begin(), noise.end(), before.end() - 1208);
   zuntest::WriteBytes(dir / "zundata.dat", before);
   data.DeleteTask(1);
-  before.erase(before.begin() + 1208 * 2, before.begin() + 1208 * 3);
+  before.erase(before.begin() + 1208L * 2, before.begin() + 1208L * 3);
   EXPECT_EQ(zuntest::ReadBytes(dir / "zundata.dat"), before);
   data.DeleteTask(1);
   data.DeleteTask(1);

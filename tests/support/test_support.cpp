@@ -92,7 +92,7 @@ Bytes IncompressibleBytes(size_t size) {
 
 std::string ProseText(size_t size, uint32_t seed) {
   static const std::string license = ReadText(TestData("gpl3.txt"));
-  std::string text = license.substr(seed * 7919u % license.size());
+  std::string text = license.substr(size_t{seed} * 7919u % license.size());
   while (text.size() < size) text += license;
   text.resize(size);
   return text;

@@ -207,7 +207,7 @@ TEST_F(ConversionRun, TheDataFoldersOwnFilesAreNoTasksFiles) {
   for (int32_t number = 1; number <= 8; ++number) {
     const auto record = zun::EncodeTaskRecord(data.Read(number));
     EXPECT_TRUE(std::equal(record.begin(), record.end(),
-                           onDisk.begin() + (number - 1) * static_cast<int32_t>(zun::kTaskRecordSize)));
+                           onDisk.begin() + std::ptrdiff_t{number - 1} * std::ptrdiff_t{zun::kTaskRecordSize}));
     if (number > 2) {
       EXPECT_EQ(data.Read(number).Status.Trimmed(), zun::status::kDataFolderFile) << number;
     }

@@ -76,8 +76,10 @@ class Watcher : public QObject {
   }
   void RegisterStatusNotifierHost(const QString&) {}
 
- signals:
+ signals:  // defined by moc, whose parameters are named _t1, _t2, ...
+  // NOLINTNEXTLINE(readability-inconsistent-declaration-parameter-name)
   void StatusNotifierItemRegistered(const QString& service);
+  // NOLINTNEXTLINE(readability-inconsistent-declaration-parameter-name)
   void StatusNotifierItemUnregistered(const QString& service);
   void StatusNotifierHostRegistered();
 
