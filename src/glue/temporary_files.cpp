@@ -24,11 +24,8 @@ constexpr const char* kPrefix = ".zun2-tmp-";
 constexpr int kNameAttempts = 100;
 
 bool UnnamedFilesSwitchedOff() {
-  static const bool off = [] {
-    const char* value = std::getenv("ZUN2_NO_TMPFILE");
-    return value != nullptr && std::strcmp(value, "1") == 0;
-  }();
-  return off;
+  const char* value = std::getenv("ZUN2_NO_TMPFILE");
+  return value != nullptr && std::strcmp(value, "1") == 0;
 }
 
 // A file of /proc, whose size says nothing: up to 4 KB of it.

@@ -2,7 +2,7 @@
 //
 // They have no name (O_TMPFILE) wherever the file system allows, so they vanish with their
 // process, also a killed one. Where it does not (FUSE, NFS, vfat), or when the environment sets
-// ZUN2_NO_TMPFILE=1 (read once; the tests take the named path with it), a file is named
+// ZUN2_NO_TMPFILE=1 (the tests take the named path with it), a file is named
 // ".zun2-tmp-" followed by its machine (with the process namespace), the boot, the process ID, the
 // process's start time and a number: whoever next writes in that folder can tell which of them
 // are its user's and dead, and removes those.

@@ -151,12 +151,12 @@ int TemporaryFiles(const std::string& folder, const std::string& start = ".zun2-
 }
 
 TEST(Stress, KilledOverwritesComeBackWholeAndStaleTemporaryFilesGo) {
-  // Read once per process: this process's own replacement files get names too.
+  // This process's own replacement files get names too.
   const zuntest::ScopedEnv namedFiles("ZUN2_NO_TMPFILE", "1");
   zuntest::TempDir dir;
   zuntest::TempDir home;
-  const std::string oldText = zuntest::ProseText(12 << 20, 1);
-  const std::string newText = "new " + zuntest::ProseText(16 << 20, 2);
+  const std::string oldText = zuntest::ProseText(3 << 20, 1);
+  const std::string newText = "new " + zuntest::ProseText(4 << 20, 2);
   const std::string pcFile = dir / "text.txt", document = dir / "new.pdb", look = dir / "look.pdb";
   zuntest::WriteText(pcFile, newText);
   ASSERT_EQ(ExitOf(StartZundoc({"encode", "--raw", "--no-compress", pcFile, document}, home.Path())), 0);
