@@ -81,6 +81,7 @@ bool MergeBothSides(TaskRecord& task, ConversionEnv& env, TaskMemory& memory, co
     for (std::vector<std::string>* lines : {&collision.pcLines, &collision.palmLines}) MakeShowable(*lines, env);
     return false;
   }
+  if (merge.text == *theirs) memory.NothingToLose(palmPath);
   KeepDocuments(task, env, memory);  // before anything is replaced: a copy that fails stops all
   if (merge.text != *ours) ReplacePcText(memory, pcFile, merge.text);
   env.flags.sideChosen = true;

@@ -70,7 +70,7 @@ bool TaskMemory::ChangedSinceBase(const std::string& path, ConversionEnv::Side s
 void TaskMemory::BeforeReplace(const std::string& path, ConversionEnv::Side side) {
   if (!env_.useTrash) return;
   const std::string real = RealPath(path);
-  if (trashed_.contains(real) || StillHolds(path, side)) return;
+  if (settled_.contains(real) || StillHolds(path, side)) return;
   try {
     PutCopyInTrash(path);
   } catch (const FileError& error) {
@@ -78,8 +78,10 @@ void TaskMemory::BeforeReplace(const std::string& path, ConversionEnv::Side side
     env_.failure = {path, "no copy in the Trash (" + why + ")"};
     Fail(status::kTrashFailed);
   }
-  trashed_.insert(real);
+  settled_.insert(real);
 }
+
+void TaskMemory::NothingToLose(const std::string& path) { settled_.insert(RealPath(path)); }
 
 void TaskMemory::Remember(const TaskRecord& task) {
   if (!env_.keepBases || task.Status.Trimmed() != status::kOk) return;

@@ -32,6 +32,9 @@ class TaskMemory {
   // base's text of its side, once per file and task. Fails the task (TaskFailure) when the copy
   // cannot be made.
   void BeforeReplace(const std::string& path, ConversionEnv::Side side);
+  // `path` holds nothing that its replacement loses (a side that already holds the merged text):
+  // no copy of it during this task.
+  void NothingToLose(const std::string& path);
   // After the task ended: when its status is "OK", the PC file and the document at the first
   // target become the new base (a base that cannot be stored is removed, never left stale).
   void Remember(const TaskRecord& task);
@@ -50,7 +53,7 @@ class TaskMemory {
   std::string palmFile_;
   bool baseLoaded_ = false;
   std::optional<Base> base_;
-  std::set<std::string> trashed_;  // the files copied during this task, links followed
+  std::set<std::string> settled_;  // copied during this task, or with nothing to lose; links followed
   bool hooked_ = false;
 };
 

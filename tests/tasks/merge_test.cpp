@@ -251,6 +251,14 @@ TEST_F(Merging, TheTextsDecideWhatChangedNotOnlyTheTimes) {
   EXPECT_EQ(Sync(task), zun::status::kNoUpdateNecessary);
   EXPECT_EQ(TrashCount(), 0u);
   s.host.askOverwrite = false;
+  // The same edit on both sides: neither held anything the other lacks, so nothing for the Trash.
+  current[3] = "an edit made on both sides\n";
+  zuntest::WriteText(text, Join(current));
+  HandheldWrites(Join(current));
+  EXPECT_EQ(Sync(task), "OK");
+  EXPECT_EQ(zuntest::DecodedText(document), Join(current));
+  EXPECT_EQ(Sync(task), zun::status::kNoUpdateNecessary);
+  EXPECT_EQ(TrashCount(), 0u);
 
   // One side saved again within the tolerance of its stamp, the other changed later: merged.
   for (const bool quietPc : {true, false}) {
