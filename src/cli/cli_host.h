@@ -22,7 +22,10 @@ class CliHost : public zun::ConversionHost {
   bool AskOverwrite() override { return askOverwrite; }
   void SetAskOverwrite(bool on) override { askOverwrite = on; }
   zun::OverwriteAnswer OverwritePrompt(const std::string&, const std::string&) override { return {overwriteAnswer}; }
-  zun::PromptAnswer BothChangedPrompt(const zun::Collision&) override { return bothChangedAnswer; }
+  // A collision left as it is: what the prompt would have shown, for the run to print.
+  std::string skippedCollision;
+
+  zun::PromptAnswer BothChangedPrompt(const zun::Collision& collision) override;
   void ShowProgress(bool shown) override;
   void SetProgressCaption(const std::string& caption) override { progress_.SetCaption(caption); }
   void SetProgressRange(int32_t maximum) override { progress_.SetRange(maximum); }

@@ -41,6 +41,7 @@ class PrintingView : public zun::RunView {
     host_.checks = zun::ChecksFromTargets(data_.Read(zun::TaskRecordNumber(row)).Targets, entries_);
     progress_.SetSubject("task " + std::to_string(row) + " of " + std::to_string(data_.TaskCount()));
     env_->failure = {};
+    host_.skippedCollision.clear();
   }
 
   void ShowOutcome(int32_t row, const zun::TaskRecord& task, const std::string& symbol) override {
@@ -53,6 +54,7 @@ class PrintingView : public zun::RunView {
     if (failed && !env_->failure.file.empty()) {
       err_ << "zundoc: " << EscapeControls(env_->failure.file) << ": " << env_->failure.reason << "\n";
     }
+    if (!host_.skippedCollision.empty()) PrintCollision(task.PcFile.Trimmed(), host_.skippedCollision);
     // Interrupted, or nobody reads the lines any more: end after this task, its record written.
     if (Interrupted() || !out_) env_->flags.stopRequested = true;
   }
@@ -60,6 +62,16 @@ class PrintingView : public zun::RunView {
   bool AnyFailed() const { return anyFailed_; }
 
  private:
+  void PrintCollision(const std::string& pcFile, const std::string& collision) {
+    err_ << "zundoc: " << EscapeControls(pcFile) << ": both files changed the same lines; --prefer pc or --prefer palm"
+         << " chooses\n";
+    size_t start = 0;
+    for (size_t end = 0; end != std::string::npos; start = end + 1) {
+      end = collision.find('\n', start);
+      err_ << "  " << EscapeControls(collision.substr(start, end == std::string::npos ? end : end - start)) << "\n";
+    }
+  }
+
   zun::DataFile& data_;
   CliHost& host_;
   TerminalProgress& progress_;

@@ -237,6 +237,16 @@ TEST(ZundocRun, AnswersThroughItsOptionsAndFailsWhenATaskFails) {
   EXPECT_EQ(Zundoc(dir, "run --dir ."), (zuntest::Outcome{0, row + " -\tUser skipped task\n", ""}));
   EXPECT_TRUE(Holds(Zundoc(dir, "run --dir . --prefer pc").out, "\t OK\tOK\n"));
   EXPECT_EQ(Zundoc(dir, "decode a.pdb -").out, "PC text");
+  // Both sides change the one line since: skipped, and standard error shows the two versions.
+  zuntest::WriteText(dir / "b.txt", "the handheld's\n");
+  ASSERT_EQ(Zundoc(dir, "encode --raw b.txt a.pdb").exit, 0);
+  zuntest::WriteText(text, "the PC's\n");
+  for (const std::string& side : {text, document}) zuntest::SetModificationTime(side, std::time(nullptr) + 60);
+  EXPECT_EQ(Zundoc(dir, "run --dir ."),
+            (zuntest::Outcome{0, row + " -\tUser skipped task\n",
+                              "zundoc: " + text + ": both files changed the same lines; --prefer pc or --prefer palm "
+                              "chooses\n  Changed on both sides:\n  PC File:\n      the PC's\n  Palm File:\n"
+                              "      the handheld's\n"}));
   ChangeData(dir, [](zun::DataFile& data) {
     zuntest::ChangeRecord(data, 3, [](zun::TaskRecord& r) { r.Action = zun::TaskAction::PcToPalm; });
   });
