@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "convert/charset_step.h"
+#include "convert/document_text.h"
 #include "convert/status_texts.h"
 #include "convert/text_bytes.h"
 #include "glue/byte_file.h"
@@ -12,34 +13,15 @@
 #include "glue/file_system.h"
 #include "glue/paths.h"
 #include "glue/replacement_file.h"
-#include "pdb/pdb_file.h"
 
 namespace zun {
 namespace {
-
-struct DocumentText {
-  PdbReader reader;
-  std::string path;
-  uint8_t version = 0;
-  int32_t records = 0;      // text records, 1 to N
-  uint32_t textLength = 0;  // what DocInfo says they hold
-};
 
 // Opens the document and checks it.
 DocumentText OpenDocumentText(ConversionEnv& env, const std::string& documentPath) {
   DocumentText document{PdbReader(ByteFile::OpenForReading(documentPath)), documentPath};
   document.reader.whileWalking = [&env] { env.host.LetEventsRun(); };
-  std::string creator;
-  std::string type;
-  int32_t recordCount = 0;
-  if (ReadPdbHeader(document.reader, creator, type, recordCount) != 0) Fail(status::kBadHeader);
-  if (type != kDocumentType || creator != kDocumentCreator) Fail(status::kUnsupportedType);
-  if (recordCount < 2) Fail(status::kWrongFormat);
-  uint8_t attributes = 0;
-  std::span<const uint8_t> record;
-  if (ReadPdbRecordView(document.reader, 0, attributes, record) != 0) Fail(status::kNoDocInfo);
-  if (ReadDocInfo(record, recordCount, document.version, document.records) != 0) Fail(status::kUnknownDocInfo);
-  document.textLength = DocInfoTextLength(record);
+  if (const char* failed = CheckDocument(document)) Fail(failed);
   return document;
 }
 
@@ -52,8 +34,6 @@ void CopyText(ConversionEnv& env, DocumentText& document, Out& out, bool shown) 
     env.host.SetProgressRange(document.records);
     env.host.LetEventsRun();
   }
-  uint8_t attributes = 0;
-  std::span<const uint8_t> record;
   int64_t length = 0;
   for (int32_t i = 1; i <= document.records && !out.Settled(); ++i) {
     if (shown) {
@@ -61,19 +41,10 @@ void CopyText(ConversionEnv& env, DocumentText& document, Out& out, bool shown) 
     } else {
       env.host.LetEventsRun();
     }
-    if (ReadPdbRecordView(document.reader, i, attributes, record) != 0) Fail(status::kCorrupt);
-    if (document.version == 1) {
-      out.Append(record);
-      length += static_cast<int64_t>(record.size());
-      continue;
-    }
-    // A record that does not decompress (cut short, or damaged) is as unreadable as one the file
-    // does not hold.
-    const int32_t size = env.codec.GetUncompSize(record.data(), static_cast<int32_t>(record.size()));
+    // Decompressed straight into the file's write buffer. A record that does not decompress (cut
+    // short, or damaged) is as unreadable as one the file does not hold.
+    const int64_t size = PassRecordText(document, env.codec, i, out);
     if (size < 0) Fail(status::kCorrupt);
-    // Decompressed straight into the file's write buffer.
-    const std::span<uint8_t> text = out.AppendRoom(static_cast<size_t>(size));
-    if (env.codec.DeCompress(text.data(), record.data(), size) != size) Fail(status::kCorrupt);
     length += size;
   }
   if (!out.Settled() && length < document.textLength) Fail(status::kCorrupt);  // cut short

@@ -149,6 +149,14 @@ constexpr uint8_t kKindShift = 4;
 constexpr int kKeyShift = 4;
 constexpr int kPositionBits = (1 << kKeyShift) - 1;
 
+// Stores the cheapest cost from i to the end, and the least keys of the windows that start at i.
+[[gnu::always_inline]] inline void Settle(int i, int cost, int32_t* __restrict key, int32_t* __restrict keyOf2,
+                                          int32_t* __restrict keyOf4) {
+  key[i] = (cost << kKeyShift) | (i & kPositionBits);
+  keyOf2[i] = std::min(key[i], key[i + 1]);
+  keyOf4[i] = std::min(keyOf2[i], keyOf2[i + 2]);
+}
+
 [[gnu::noinline]] void FindCheapestPath(int n, Workspace& w) {
   const uint8_t* __restrict src = w.text.data();
   const uint8_t* __restrict matchLength = w.matchLength.data();
@@ -157,13 +165,8 @@ constexpr int kPositionBits = (1 << kKeyShift) - 1;
   int32_t* __restrict keyOf2 = w.keyOf2.data();
   int32_t* __restrict keyOf4 = w.keyOf4.data();
   const auto cost = [&](int position) { return key[position] >> kKeyShift; };
-  const auto settle = [&](int i, int best) {
-    key[i] = (best << kKeyShift) | (i & kPositionBits);
-    keyOf2[i] = std::min(key[i], key[i + 1]);
-    keyOf4[i] = std::min(keyOf2[i], keyOf2[i + 2]);
-  };
   for (int j = n + 1; j <= n + 4; ++j) key[j] = keyOf2[j] = keyOf4[j] = std::numeric_limits<int32_t>::max();
-  settle(n, 0);
+  Settle(n, 0, key, keyOf2, keyOf4);
   int nextSpecial = n;  // first position at or after i whose byte needs a literal run
   // From the end backwards: each position takes the cheapest first token plus the cost of the rest.
   for (int i = n - 1; i >= 0; --i) {
@@ -207,7 +210,7 @@ constexpr int kPositionBits = (1 << kKeyShift) - 1;
         kind = kRun;
       }
     }
-    settle(i, best);
+    Settle(i, best, key, keyOf2, keyOf4);
     choice[i] = static_cast<uint8_t>(length | (kind << kKindShift));
   }
 }
