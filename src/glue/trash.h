@@ -1,4 +1,4 @@
-// The user's home Trash as the freedesktop.org Trash specification lays it out, so that file
+// The user's home Trash as the freedesktop.org Trash standard lays it out, so that file
 // managers and `gio trash` list and restore what is put there.
 #pragma once
 #include <string>
