@@ -38,14 +38,14 @@ bool Holds(const std::string& text, const std::string& part) { return text.find(
 
 TEST(Zundoc, OptionsReachTheDocumentAndStatusLinesNeverGoWhereTheTextGoes) {
   zuntest::TempDir dir;
-  zuntest::WriteText(dir / "in.txt", "a\tb\r\nc");
+  zuntest::WriteText(dir / "in.txt", "a\tb\r\nc\rd");
   const std::string records = ", text records 1, record size 4096\nrecord 0: 16 bytes, attributes 0x4";
   const std::tuple<std::string, std::string, std::string> cases[] = {
-      // Without options: compressed, TABs to 4 spaces, CR LF to LF, category 0.
-      {"", "a    b\nc", "version 2 (compressed), text length 8" + records + "0"},
-      {"--no-tabs --cr-to-lf --category 3 --no-compress", "a\tb\n\nc", "version 1, text length 6" + records + "3"},
-      {"--raw --category=15", "a\tb\r\nc", "version 2 (compressed), text length 6" + records + "F"},
-      {"--tab-space 2", "a  b\nc", "text length 6"},
+      // Without options: compressed, TABs to 4 spaces, CR LF to LF and a lone CR dropped, category 0.
+      {"", "a    b\ncd", "version 2 (compressed), text length 9" + records + "0"},
+      {"--no-tabs --cr-to-lf --category 3 --no-compress", "a\tb\n\nc\nd", "version 1, text length 8" + records + "3"},
+      {"--raw --category=15", "a\tb\r\nc\rd", "version 2 (compressed), text length 8" + records + "F"},
+      {"--tab-space 0", "ab\ncd", "text length 5"},  // a TAB of no blanks
   };
   for (const auto& [options, text, info] : cases) {
     EXPECT_EQ(Zundoc(dir, "encode " + options + " in.txt out.pdb").out, "OK\n") << options;
@@ -58,7 +58,7 @@ TEST(Zundoc, OptionsReachTheDocumentAndStatusLinesNeverGoWhereTheTextGoes) {
             (zuntest::Outcome{0, "OK\n", ""}));
   EXPECT_TRUE(Holds(Zundoc(dir, "info named.pdb").out, "name:     ABCDEFGHIJKLMNOPQRSTUVWXYZ0123\n"))
       << "31 bytes at most, never half a character";
-  EXPECT_EQ(Zundoc(dir, "decode named.pdb -"), (zuntest::Outcome{0, "a    b\nc", "OK\n"}));
+  EXPECT_EQ(Zundoc(dir, "decode named.pdb -"), (zuntest::Outcome{0, "a    b\ncd", "OK\n"}));
   EXPECT_EQ(Zundoc(dir, "encode --name 'Notes 2024/05' - piped.pdb", "cat in.txt |").out, "OK\n");
   EXPECT_TRUE(Holds(Zundoc(dir, "info piped.pdb").out, "name:     Notes 2024/05\n"));
   zuntest::WriteText(dir / "big.txt", zuntest::ProseText(1 << 20, 7));

@@ -202,9 +202,12 @@ TEST_F(Utf8Text, ABothWaysRoundTripKeepsEveryText) {
   EXPECT_EQ(DocumentBytes(), AsBytes("?, Caf\xE9\n")) << "one way: \"?\" for what the set lacks";
 }
 
+// The document's file name without its last extension, 31 bytes at most.
 TEST_F(Utf8Text, TheDatabaseNameIsInTheSetWhereTheSetHoldsIt) {
   zuntest::WriteText(text, "x");
   for (const auto& [file, on, name] : std::vector<std::tuple<std::string, bool, std::string>>{
+           {"my.notes.v2", false, "my.notes.v2"},
+           {std::string(40, 'L'), false, std::string(31, 'L')},
            {"R\xC3\xA9sum\xC3\xA9", true, "R\xE9sum\xE9"},
            {"Re\xCC\x81sume\xCC\x81", true, "R\xE9sum\xE9"},
            {"R\xC3\xA9sum\xC3\xA9", false, "R\xC3\xA9sum\xC3\xA9"},
