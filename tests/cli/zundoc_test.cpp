@@ -169,24 +169,6 @@ TEST(Zundoc, ShowsProgressOnATerminalOnly) {
   EXPECT_TRUE(Holds(shown, "\r" + std::string(line.size(), ' ') + "\r")) << "the line is removed";
 }
 
-// Starts zundoc in `dir` reading standard input from `input`, with the variable `env` set; its
-// output goes to dir/output.
-pid_t StartZundoc(const zuntest::TempDir& dir, const std::vector<const char*>& args, int input, const char* env) {
-  const pid_t child = ::fork();
-  if (child != 0) return child;
-  std::vector<char*> argv{const_cast<char*>("zundoc")};
-  for (const char* arg : args) argv.push_back(const_cast<char*>(arg));
-  argv.push_back(nullptr);
-  if (::chdir(dir.Path().c_str()) != 0 || ::dup2(input, STDIN_FILENO) < 0 ||
-      std::freopen("output", "w", stdout) == nullptr || ::dup2(STDOUT_FILENO, STDERR_FILENO) < 0) {
-    ::_exit(99);
-  }
-  ::setenv("TMPDIR", "tmp", 1);
-  ::putenv(const_cast<char*>(env));
-  ::execv(ZUNDOC_PATH, argv.data());
-  ::_exit(99);
-}
-
 // Killed while it waits for more of standard input, zundoc ends by the signal and leaves the
 // document and the folders as they were, with unnamed files or without.
 TEST(Zundoc, ASignalWhileReadingStandardInputLeavesNothing) {
@@ -198,7 +180,8 @@ TEST(Zundoc, ASignalWhileReadingStandardInputLeavesNothing) {
     zuntest::WriteText(dir / "doc.pdb", "old document");
     int pipe[2];
     ASSERT_EQ(::pipe2(pipe, O_CLOEXEC), 0);
-    const pid_t zundoc = StartZundoc(dir, {"encode", "-", "doc.pdb"}, pipe[0], unnamedOff);
+    const pid_t zundoc = zuntest::Spawn({ZUNDOC_PATH, "encode", "-", dir / "doc.pdb"},
+                                        {"TMPDIR=" + dir / "tmp", unnamedOff}, dir / "output", pipe[0]);
     const std::string text = zuntest::ProseText(1 << 16, 1);
     ASSERT_EQ(::write(pipe[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
     int unread = 1;
@@ -211,10 +194,10 @@ TEST(Zundoc, ASignalWhileReadingStandardInputLeavesNothing) {
     ::waitpid(zundoc, &status, 0);
     ::close(pipe[0]);
     ::close(pipe[1]);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status << zuntest::ReadText(dir / "output");
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status << zuntest::ReadText(dir / "output.err");
     EXPECT_EQ(zuntest::ReadText(dir / "doc.pdb"), "old document");
     EXPECT_TRUE(std::filesystem::is_empty(dir / "tmp"));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 3) << "doc.pdb, tmp, output";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 4) << "doc.pdb, tmp, output(.err)";
   }
 }
 

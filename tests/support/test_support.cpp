@@ -1,6 +1,8 @@
 #include "support/test_support.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/time.h>
@@ -145,6 +147,24 @@ Outcome RunShell(const std::string& command, const std::string& scratch) {
   const std::string out = scratch + "/stdout", err = scratch + "/stderr";
   const int status = std::system((command + " >'" + out + "' 2>'" + err + "'").c_str());
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(out), ReadText(err)};
+}
+
+pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& env, const std::string& out,
+            int input) {
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  if (input >= 0) posix_spawn_file_actions_adddup2(&files, input, STDIN_FILENO);
+  posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&files, STDERR_FILENO, (out + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  std::vector<char*> argv, envp;
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  for (const std::string& var : env) envp.push_back(const_cast<char*>(var.c_str()));
+  argv.push_back(nullptr);
+  envp.push_back(nullptr);
+  pid_t pid = -1;
+  if (posix_spawnp(&pid, argv[0], &files, nullptr, argv.data(), envp.data()) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&files);
+  return pid;
 }
 
 void FakeUsers::AddUser(int32_t id, const std::string& name) {

@@ -1,5 +1,7 @@
 // Shared helpers for the tests: temporary folders, whole-file I/O, a ready conversion setup.
 #pragma once
+#include <sys/types.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <ctime>
@@ -99,6 +101,11 @@ struct Outcome {
 void PrintTo(const Outcome& outcome, std::ostream* os);
 // Runs a shell command line, catching its output in files in the folder `scratch`.
 Outcome RunShell(const std::string& command, const std::string& scratch);
+// Starts a program (looked for on PATH) with `env` ("NAME=value") as its whole environment, its
+// standard output in the file `out`, its standard error in `out` + ".err", its standard input
+// `input` when given; its process ID, -1 when it cannot start.
+pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& env, const std::string& out,
+            int input = -1);
 
 // A user manager with users in folders below `desktop`; remembers what was queued.
 class FakeUsers : public zun::UserManager {
