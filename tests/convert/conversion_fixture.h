@@ -53,6 +53,11 @@ class ConversionTest : public ::testing::Test {
     return task;
   }
   std::string Status(const zun::TaskRecord& task) { return Run(task).Status.Trimmed(); }
+  // Runs the task in place, as the next run would; its status.
+  std::string Sync(zun::TaskRecord& task) {
+    task = Run(task);
+    return task.Status.Trimmed();
+  }
   // The text `document` holds, byte for byte as stored (decompressed, no character set applied).
   Bytes DocumentBytes() const { return AsBytes(DecodedText(document)); }
   bool NoTemporaryFiles() const { return std::filesystem::is_empty(s.programDir.Path()); }

@@ -60,10 +60,6 @@ class Merging : public zuntest::ConversionTest {
     zuntest::SetModificationTime(text, later);
     zuntest::SetModificationTime(document, later);
   }
-  std::string Sync(zun::TaskRecord& task) {
-    task = Run(task);
-    return task.Status.Trimmed();
-  }
   std::string Trash(const std::string& name) const { return s.dataHome / ("Trash/files/" + name); }
   static struct timespec MTime(const std::string& path) {
     struct stat info {};
@@ -144,6 +140,7 @@ TEST_F(Merging, CrLfTextsKeepTheirLineEndsAndTabsOnTheLinesTheHandheldKept) {
             "Fruit\tCount\r\nApples\t4\r\nPears    6\r\nCherries    9\r\nPlums\t7\r\nTotal    24\r\n");
 }
 
+// The side chosen replaces the other without a further prompt; closing the prompt is Stop.
 TEST_F(Merging, CollidingChangesAskAndEachAnswerDoesWhatItSays) {
   struct Case {
     zun::PromptAnswer answer;
@@ -153,7 +150,8 @@ TEST_F(Merging, CollidingChangesAskAndEachAnswerDoesWhatItSays) {
   const Case cases[] = {{zun::PromptAnswer::UpdatePc, "OK", true, false},
                         {zun::PromptAnswer::UpdatePalm, "OK", false, true},
                         {zun::PromptAnswer::Skip, zun::status::kUserSkippedTask, false, false},
-                        {zun::PromptAnswer::Stop, zun::status::kUserStopped, false, false}};
+                        {zun::PromptAnswer::Stop, zun::status::kUserStopped, false, false},
+                        {static_cast<zun::PromptAnswer>(0), zun::status::kUserStopped, false, false}};
   const Lines base = GplLines(40, 12);
   for (const Case& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.answer));
@@ -171,6 +169,7 @@ TEST_F(Merging, CollidingChangesAskAndEachAnswerDoesWhatItSays) {
     const zuntest::Bytes documentBefore = zuntest::ReadBytes(document);
     s.host.bothChangedAnswers = {c.answer};
     s.host.collisions.clear();
+    s.host.askOverwrite = true;
     s.flags.stopRequested = false;
 
     EXPECT_EQ(Sync(task), c.status);
@@ -189,7 +188,10 @@ TEST_F(Merging, CollidingChangesAskAndEachAnswerDoesWhatItSays) {
       EXPECT_EQ(zuntest::ReadBytes(text), pcBefore);
       EXPECT_EQ(zuntest::ReadBytes(document), documentBefore);
     }
-    EXPECT_EQ(s.flags.stopRequested, c.answer == zun::PromptAnswer::Stop);
+    EXPECT_EQ(s.flags.stopRequested, c.status == zun::status::kUserStopped);
+    EXPECT_FALSE(s.flags.sideChosen);
+    EXPECT_TRUE(s.host.overwritePrompts.empty()) << "the chosen side replaces without asking";
+    s.host.askOverwrite = false;
   }
   EXPECT_NE(zun::CollisionText(s.host.collisions[0]).find("the handheld's line 6"), std::string::npos);
 }
