@@ -232,8 +232,9 @@ TEST_F(TextToDocument, DocumentsReadBackHereAndInAPeer) {
 using DocumentToText = TextToDocument;
 
 TEST_F(DocumentToText, WritesTheAnnouncedRecordsUnchangedAndStampsBothFiles) {
-  zuntest::WriteBytes(
-      document, zuntest::MakeDatabase({zun::MakeDocInfo(9, 2, false), AsBytes("line\r\n"), AsBytes("end"), {'x'}}));
+  Bytes info = zun::MakeDocInfo(9, 2, false);
+  info[0] = 1;  // version 0x0101: only the low byte counts
+  zuntest::WriteBytes(document, zuntest::MakeDatabase({info, AsBytes("line\r\n"), AsBytes("end"), {'x'}}));
   zuntest::SetModificationTime(document, 1700000000);
   const zun::TaskRecord task = Run(Task(TaskAction::PalmToPc));
   EXPECT_EQ(task.Status.Trimmed(), "OK");
@@ -246,18 +247,24 @@ TEST_F(DocumentToText, WritesTheAnnouncedRecordsUnchangedAndStampsBothFiles) {
 }
 
 TEST_F(DocumentToText, ReaderFailuresKeepTheOldTextAndStamps) {
-  const Bytes good = zuntest::MakeDatabase({zun::MakeDocInfo(1, 1, false), {'x'}});
+  const Bytes info = zun::MakeDocInfo(1, 1, false);
+  const Bytes good = zuntest::MakeDatabase({info, {'x'}});  // two entries: the records start at 94
   const auto patched = [](Bytes file, size_t at, uint8_t value) {
     file[at] = value;
     return file;
   };
   const std::pair<Bytes, const char*> cases[] = {
       {Bytes(good.begin(), good.begin() + 81), "Error: unknown or corrupted Palm File header"},
-      {zuntest::MakeDatabase({zun::MakeDocInfo(1, 1, false), {'x'}}, "TEXT"),
-       "Error: Palm File type or creator not supported"},
-      {zuntest::MakeDatabase({zun::MakeDocInfo(1, 1, false)}), "Error: Palm File corrupt or wrong format"},
-      {patched(good, 78 + 16 + 1, 3), "Error: DocInfo in Palm File unknown"},             // version 3
-      {patched(good, 78 + 8 + 1, 0x7F), "Error: could not get DocInfo of Palm File"},     // record 1 far past the end
+      {patched(good, 75, 72), "Error: unknown or corrupted Palm File header"},  // its list names itself as the next
+      {patched(Bytes(good.begin(), good.begin() + 82), 77, 0), "Error: Palm File corrupt or wrong format"},  // no records
+      {zuntest::MakeDatabase({info, {'x'}}, "TEXT"), "Error: Palm File type or creator not supported"},
+      {zuntest::MakeDatabase({info}), "Error: Palm File corrupt or wrong format"},  // as many text records as records
+      // No text records, DocInfo cut short, versions 3 and 0.
+      {zuntest::MakeDatabase({zun::MakeDocInfo(1, 0, false), {'x'}}), "Error: DocInfo in Palm File unknown"},
+      {zuntest::MakeDatabase({Bytes(info.begin(), info.end() - 1), {'x'}}), "Error: DocInfo in Palm File unknown"},
+      {patched(good, 94 + 1, 3), "Error: DocInfo in Palm File unknown"},
+      {patched(good, 94 + 1, 0), "Error: DocInfo in Palm File unknown"},
+      {patched(good, 78 + 8 + 1, 0x7F), "Error: could not get DocInfo of Palm File"},  // record 1 far past the end
       // Record 2 starts before record 1.
       {patched(zuntest::MakeDatabase({zun::MakeDocInfo(2, 2, false), {'a'}, {'b'}}), 78 + 16 + 3, 0),
        "Error: Palm File corrupt"},
