@@ -201,13 +201,6 @@ TEST(Zundoc, ASignalWhileReadingStandardInputLeavesNothing) {
   }
 }
 
-// Changes the data file in `dir` (while no zundoc runs there).
-void ChangeData(const zuntest::TempDir& dir, const std::function<void(zun::DataFile&)>& change) {
-  zun::DataFile data(dir.Path());
-  data.OpenAndCheck();
-  change(data);
-}
-
 TEST(ZundocRun, AnswersThroughItsOptionsAndFailsWhenATaskFails) {
   zuntest::TempDir dir;
   const std::string text = dir / "a.txt";
@@ -215,7 +208,7 @@ TEST(ZundocRun, AnswersThroughItsOptionsAndFailsWhenATaskFails) {
   zuntest::WriteText(text, "PC text");
   zuntest::WriteText(document, "old document");
   // Stamps never set: both sides count as changed. Asking is on in a new data file: Skip.
-  ChangeData(dir, [&](zun::DataFile& data) { zuntest::AddTask(data, zun::TaskAction::BothWays, text, document); });
+  zuntest::AddTask(dir.Path(), zun::TaskAction::BothWays, text, document);
   const std::string row = "1\t" + text + "\t" + document + "\t";
   EXPECT_EQ(Zundoc(dir, "run --dir ."), (zuntest::Outcome{0, row + " -\tUser skipped task\n", ""}));
   EXPECT_TRUE(Holds(Zundoc(dir, "run --dir . --prefer pc").out, "\t OK\tOK\n"));
@@ -230,7 +223,7 @@ TEST(ZundocRun, AnswersThroughItsOptionsAndFailsWhenATaskFails) {
                               "zundoc: " + text + ": both files changed the same lines; --prefer pc or --prefer palm "
                               "chooses\n  Changed on both sides:\n  PC File:\n      the PC's\n  Palm File:\n"
                               "      the handheld's\n"}));
-  ChangeData(dir, [](zun::DataFile& data) {
+  zuntest::ChangeData(dir.Path(), [](zun::DataFile& data) {
     zuntest::ChangeRecord(data, 3, [](zun::TaskRecord& r) { r.Action = zun::TaskAction::PcToPalm; });
   });
   EXPECT_TRUE(Holds(Zundoc(dir, "run --dir .").out, "User skipped task"));
@@ -261,7 +254,7 @@ TEST(ZundocRun, PutsWhatItReplacesIntoTheTrashWhereGioListsAndRestoresIt) {
   zuntest::WriteText(text, "PC text\n");
   zuntest::WriteText(document, "somebody's file");
   // No stamps, no base: both sides changed, and the document is no file the task wrote.
-  ChangeData(dir, [&](zun::DataFile& data) { zuntest::AddTask(data, zun::TaskAction::BothWays, text, document); });
+  zuntest::AddTask(dir.Path(), zun::TaskAction::BothWays, text, document);
   EXPECT_TRUE(Holds(Zundoc(dir, "run --dir . --prefer pc").out, "\t OK\tOK\n"));
   EXPECT_EQ(zuntest::ReadText(dir / "home/.local/share/Trash/files/a b.pdb"), "somebody's file");
   zuntest::WriteText(document, "another file");
@@ -289,7 +282,7 @@ TEST(ZundocRun, PrintsEachTaskOnOneLineAsSoonAsItIsDone) {
   zuntest::WriteText(dir / "b.txt", "second");
   // Relative paths, taken from the data folder although zundoc starts elsewhere; targets: the
   // J-Pilot user is entry 0, "Custom" entry 1.
-  ChangeData(dir, [](zun::DataFile& data) {
+  zuntest::ChangeData(dir.Path(), [](zun::DataFile& data) {
     using enum zun::TaskAction;
     for (const auto& [action, pc, palm, targets] : {std::tuple{NoConversion, "old.txt", "old\x7f.pdb", "01"},
                                                     {PcToPalm, "new\nline\\.txt", "a.pdb", "01"},

@@ -77,17 +77,12 @@ struct Watching {
     if (pid > 0 && ::kill(pid, SIGKILL) == 0) Ended(pid);
   }
   std::string File(const std::string& name) const { return dir / ("files/" + name); }
-  // Changes the data file while zundoc watch does not hold it.
-  void Change(const std::function<void(zun::DataFile&)>& change) const {
-    zun::DataFile file(data);
-    file.OpenAndCheck(zun::LockWait::Yes);
-    change(file);
-  }
   void Start(const std::string& quiet = "0.3") {
-    pid = zuntest::Spawn({ZUNDOC_PATH, "watch", "--dir", data, "--quiet", quiet},
-                {"HOME=" + dir / "home", "XDG_DATA_HOME=" + dir / "home/.local/share", "JPILOT_HOME=" + dir / "home",
-                 "TMPDIR=" + dir / "tmp", "DBUS_SESSION_BUS_ADDRESS=" + busAddress},
-                dir / "out");
+    pid = zuntest::Spawn(
+        {ZUNDOC_PATH, "watch", "--dir", data, "--quiet", quiet},
+        {"HOME=" + dir / "home", "XDG_DATA_HOME=" + dir / "home/.local/share", "JPILOT_HOME=" + dir / "home",
+         "TMPDIR=" + dir / "tmp", "DBUS_SESSION_BUS_ADDRESS=" + busAddress},
+        dir / "out");
     ASSERT_GT(pid, 0);
   }
   // The handheld's side: `document` written anew by zundoc with `text`.
@@ -120,7 +115,7 @@ TEST(ZundocWatch, ConvertsSavesBurstsAndTasksAddedMeanwhileMergesAndLeavesCollis
   w.busAddress = bus.address;
   const std::string pcFile = w.File("notes.txt"), document = w.File("notes.pdb");
   zuntest::WriteText(pcFile, "first\n");
-  w.Change([&](zun::DataFile& data) { zuntest::AddTask(data, zun::TaskAction::BothWays, pcFile, document); });
+  zuntest::AddTask(w.data, zun::TaskAction::BothWays, pcFile, document);
   w.Start("1");
   ASSERT_TRUE(w.AwaitLines(1)) << "what changed while nobody watched runs at the start";
   EXPECT_EQ(w.Out(), "1\t" + pcFile + "\t" + document + "\t OK\tOK\n");
@@ -143,7 +138,7 @@ TEST(ZundocWatch, ConvertsSavesBurstsAndTasksAddedMeanwhileMergesAndLeavesCollis
   // A task added while it watches (it holds the data folder only while it runs).
   const std::string added = w.File("added.txt");
   zuntest::WriteText(added, "added\n");
-  w.Change([&](zun::DataFile& data) { zuntest::AddTask(data, zun::TaskAction::PcToPalm, added, w.File("added.pdb")); });
+  zuntest::AddTask(w.data, zun::TaskAction::PcToPalm, added, w.File("added.pdb"));
   ASSERT_TRUE(w.AwaitLines(4));
   EXPECT_TRUE(Holds(w.Out(), "2\t" + added + "\t" + w.File("added.pdb") + "\t OK\tOK\n"));
 
@@ -179,7 +174,7 @@ TEST(ZundocWatch, PicksUpADocumentArrivingInAJPilotBackupFolderThatCameLater) {
   Watching w;
   std::filesystem::create_directories(w.dir / "home/.jpilot");
   const std::string text = w.File("memo.txt");
-  w.Change([&](zun::DataFile& data) { zuntest::AddTask(data, zun::TaskAction::PalmToPc, text, "memo.pdb"); });
+  zuntest::AddTask(w.data, zun::TaskAction::PalmToPc, text, "memo.pdb");
   w.Start();
   ASSERT_TRUE(w.AwaitLines(1));
   EXPECT_TRUE(Holds(w.Out(), "\t ?\tError: Palm File does not exist\n"));
@@ -198,7 +193,7 @@ TEST(ZundocWatch, PicksUpADocumentArrivingInAJPilotBackupFolderThatCameLater) {
 TEST(ZundocWatch, EndsOnASignalAfterTheTaskInHandAlsoWhileAWindowHoldsTheFolder) {
   Watching w;
   constexpr int kTasks = 30;
-  w.Change([&](zun::DataFile& data) {
+  zuntest::ChangeData(w.data, [&](zun::DataFile& data) {
     for (int i = 0; i < kTasks; ++i) {
       const std::string name = "t" + std::to_string(i);
       zuntest::WriteText(w.File(name + ".txt"), zuntest::ProseText(1 << 20, static_cast<uint32_t>(i)));
@@ -210,7 +205,7 @@ TEST(ZundocWatch, EndsOnASignalAfterTheTaskInHandAlsoWhileAWindowHoldsTheFolder)
   EXPECT_EQ(w.Stop(SIGTERM), SIGTERM);
   const size_t done = w.Lines();
   EXPECT_LT(done, static_cast<size_t>(kTasks)) << "the run ended early";
-  w.Change([&](zun::DataFile& data) {
+  zuntest::ChangeData(w.data, [&](zun::DataFile& data) {
     EXPECT_EQ(data.Read(zun::TaskRecordNumber(static_cast<int32_t>(done))).Status.Trimmed(), "OK")
         << "the task in hand was finished and stored";
     EXPECT_EQ(data.Read(zun::TaskRecordNumber(static_cast<int32_t>(done) + 1)).Status.Trimmed(), "");

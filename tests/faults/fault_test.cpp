@@ -133,13 +133,11 @@ TEST_F(Faults, AFullDiskKeepsTheOldFilesAndTheDataFile) {
   EXPECT_EQ(r.out, big);
   EXPECT_EQ(zuntest::ReadText(dir / "status.txt"), "OK\n");
 
-  {  // two tasks that decode the big document
-    zun::DataFile data(dir.Path());
-    data.OpenAndCheck();
+  zuntest::ChangeData(dir.Path(), [&](zun::DataFile& data) {  // two tasks that decode the big document
     for (int i = 0; i < 2; ++i) zuntest::AddTask(data, zun::TaskAction::PalmToPc, dir / "text.txt", dir / "doc.pdb");
     zuntest::ChangeRecord(data, zun::kSettingsRecord,
                           [](zun::TaskRecord& settings) { settings.SetAskOverwrite(false); });
-  }
+  });
   EXPECT_EQ(Zundoc("run --dir .", false, 100000).exit, 1);
   EXPECT_EQ(zuntest::ReadBytes(dir / "zundata.dat").size(), 4u * 1208);
   zun::DataFile data(dir.Path());
@@ -229,14 +227,12 @@ TEST_F(Faults, ASignalPartWayReplacesNothingButARunFinishesItsTask) {
     EXPECT_EQ(zuntest::ReadText(dir / "text.txt"), "old text");
     EXPECT_FALSE(Leftovers(dir.Path()));
   }
-  {
-    zun::DataFile data(dir.Path());
-    data.OpenAndCheck();
+  zuntest::ChangeData(dir.Path(), [&](zun::DataFile& data) {
     zuntest::AddTask(data, zun::TaskAction::PalmToPc, dir / "text.txt", dir / "doc.pdb");
     zuntest::AddTask(data, zun::TaskAction::PcToPalm, dir / "big.txt", dir / "second.pdb");
     zuntest::ChangeRecord(data, zun::kSettingsRecord,
                           [](zun::TaskRecord& settings) { settings.SetAskOverwrite(false); });
-  }
+  });
   const Outcome r = Zundoc("run --dir .");
   EXPECT_EQ(r.exit, 128 + SIGHUP);
   EXPECT_TRUE(r.out.starts_with("1\t") && r.out.ends_with("\t OK\tOK\n")) << r.out;

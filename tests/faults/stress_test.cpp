@@ -52,16 +52,14 @@ TEST(Stress, TwoRunsAndKillsNeverCorruptWhatTheyKeep) {
   zuntest::TempDir dir;
   zuntest::TempDir home;
   std::filesystem::create_directory(dir / "docs");
-  {
-    zun::DataFile data(dir.Path());
-    data.OpenAndCheck();
+  zuntest::ChangeData(dir.Path(), [&](zun::DataFile& data) {
     zuntest::ChangeRecord(data, zun::kSettingsRecord,
                           [](zun::TaskRecord& settings) { settings.SetAskOverwrite(false); });
     for (int i = 0; i < kTasks; ++i) {
       const std::string name = "t" + std::to_string(i);
       zuntest::AddTask(data, zun::TaskAction::PcToPalm, dir / (name + ".txt"), dir / ("docs/" + name + ".pdb"));
     }
-  }
+  });
   std::mt19937 random(42);
   int verified = 0;
   std::vector<std::set<size_t>> textsSeen(kTasks);  // hashes of every text a task had

@@ -91,6 +91,12 @@ std::string DecodedText(const std::string& document);
 int32_t AddTask(zun::DataFile& data, zun::TaskAction action, const std::string& pcFile, const std::string& palmFile);
 // Reads record `number`, changes it, writes it back.
 void ChangeRecord(zun::DataFile& data, int32_t number, const std::function<void(zun::TaskRecord&)>& change);
+// Opens the data file in `folder` (made when missing, waited for while another program holds it)
+// for `change`, and closes it again.
+void ChangeData(const std::string& folder, const std::function<void(zun::DataFile&)>& change);
+// The same for adding one task.
+int32_t AddTask(const std::string& folder, zun::TaskAction action, const std::string& pcFile,
+                const std::string& palmFile);
 
 // How a program ended: its exit status and what it wrote.
 struct Outcome {
