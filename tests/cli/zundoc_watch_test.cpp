@@ -85,13 +85,6 @@ struct Watching {
         dir / "out");
     ASSERT_GT(pid, 0);
   }
-  // The handheld's side: `document` written anew by zundoc with `text`.
-  void HandheldWrites(const std::string& text, const std::string& document) const {
-    zuntest::WriteText(File("handheld.txt"), text);
-    const std::string command = "'" ZUNDOC_PATH "' encode '" + File("handheld.txt") + "' '" + document + "'";
-    const zuntest::Outcome encoded = zuntest::RunShell(command, dir / "tmp");
-    ASSERT_EQ(encoded.exit, 0) << encoded.err;
-  }
   std::string Out() const { return zuntest::ReadText(dir / "out"); }
   size_t Lines() const {
     const std::string out = Out();
@@ -147,7 +140,7 @@ TEST(ZundocWatch, ConvertsSavesBurstsAndTasksAddedMeanwhileMergesAndLeavesCollis
   const auto edited = [](std::string text, const std::string& line, const std::string& by) {
     return text.replace(text.find(line), line.size(), by);
   };
-  w.HandheldWrites(edited(burst, "line 19", "line 19 on the handheld"), w.File("new.pdb"));
+  zuntest::WriteDocument(w.File("new.pdb"), edited(burst, "line 19", "line 19 on the handheld"));
   zuntest::WriteText(pcFile, edited(burst, "line 0", "line 0 on the PC"));
   std::filesystem::rename(w.File("new.pdb"), document);
   ASSERT_TRUE(w.AwaitLines(5));
@@ -182,7 +175,7 @@ TEST(ZundocWatch, PicksUpADocumentArrivingInAJPilotBackupFolderThatCameLater) {
   // The first HotSync makes the backup folder and leaves the document there.
   const std::string backup = w.dir / "home/.jpilot/backup/";
   std::filesystem::create_directories(backup);
-  w.HandheldWrites("from the handheld\n", backup + ".memo.pdb.new");
+  zuntest::WriteDocument(backup + ".memo.pdb.new", "from the handheld\n");
   std::filesystem::rename(backup + ".memo.pdb.new", backup + "memo.pdb");
   ASSERT_TRUE(w.AwaitLines(2));
   EXPECT_TRUE(w.Out().ends_with("\t OK\tOK\n")) << w.Out();

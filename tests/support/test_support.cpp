@@ -19,6 +19,7 @@
 #include <stdexcept>
 
 #include "convert/document_to_text.h"
+#include "convert/text_to_document.h"
 #include "glue/byte_file.h"
 #include "pdb/pdb_file.h"
 #include "zun2/zun2.h"
@@ -116,6 +117,16 @@ std::string DecodedText(const std::string& document) {
   zun::ConversionEnv env = s.Env();
   zun::ConvertDocumentToText(task, env);
   return task.Status.Trimmed() == "OK" ? ReadText(s.files / "decoded.txt") : "(" + task.Status.Trimmed() + ")";
+}
+
+void WriteDocument(const std::string& document, const std::string& text) {
+  ConversionSetup s;
+  WriteText(s.files / "text", text);
+  zun::TaskRecord task = s.Task(zun::TaskAction::PcToPalm, s.files / "text", document);
+  task.Options.SetAt(zun::kOptRaw, '1');
+  zun::ConversionEnv env = s.Env();
+  zun::ConvertTextToDocument(task, env);
+  EXPECT_EQ(task.Status.Trimmed(), "OK") << document;
 }
 
 int32_t AddTask(zun::DataFile& data, zun::TaskAction action, const std::string& pcFile, const std::string& palmFile) {

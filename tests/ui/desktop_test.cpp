@@ -88,10 +88,6 @@ class ClipboardOwner {
   std::unique_ptr<QSocketNotifier> notifier_;
 };
 
-QAction* MenuItem(const uitest::Window& w, const char* name) {
-  return w.Find<QMenu>("mPopupSys")->findChild<QAction*>(name);
-}
-
 }  // namespace
 
 class DesktopTest : public QObject {
@@ -156,7 +152,7 @@ class DesktopTest : public QObject {
     uitest::Window w;
     QVERIFY(w.Start());
     ClipboardOwner owner("from another program");
-    MenuItem(w, "mPopConvertClipboard")->trigger();
+    w.MenuItem("mPopConvertClipboard")->trigger();
     QCOMPARE(w.Record(2).Status.Trimmed(), std::string("OK"));
     QVERIFY(zuntest::Exists(w.files / "clipboard.pdb"));
 
@@ -165,7 +161,7 @@ class DesktopTest : public QObject {
     QTimer ticking;
     connect(&ticking, &QTimer::timeout, [&ticks] { ++ticks; });
     ticking.start(100);
-    MenuItem(w, "mPopConvertClipboard")->trigger();
+    w.MenuItem("mPopConvertClipboard")->trigger();
     QCOMPARE(w.Record(2).Status.Trimmed(), std::string("clipboard did not answer"));
     QCOMPARE(w.Find<QSystemTrayIcon>("trayIcon")->toolTip(), QString("ZUN2\r\n- clipboard did not answer"));
     QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));  // events ran all the while
