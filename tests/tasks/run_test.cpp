@@ -1,5 +1,6 @@
-// Running tasks: which side of a both-ways task changed, the 5-second rule, stamps never set, the
-// both-changed prompt; the run over all tasks in order, records written back, stopping.
+// Running tasks: which side of a both-ways task changed, the 5-second rule, stamps never set; the
+// run over all tasks: stopping, the data folder's own files. The run's order, symbols and stored
+// records are tested through zundoc run and the watch.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -106,23 +107,6 @@ class ConversionRun : public ::testing::Test {
     return zun::RunAllTasks(data, env, s.host);
   }
 };
-
-TEST_F(ConversionRun, CarriesOutEveryTaskInOrderAndWritesItBack) {
-  AddTextTask("a");
-  AddTextTask("b");
-  const int32_t idle = zuntest::AddTask(data, zun::TaskAction::NoConversion, "", "");
-  zuntest::ChangeRecord(data, idle,
-                        [](zun::TaskRecord& r) { r.Status = "Error: Palm File corrupt"; });  // shown as stored
-
-  EXPECT_FALSE(Run().has_value());
-  EXPECT_EQ(s.host.shownRows, (std::vector<int32_t>{1, 2, 3}));
-  ASSERT_EQ(s.host.outcomes.size(), 3u);
-  EXPECT_EQ(s.host.outcomes[0].symbol, " OK");
-  EXPECT_EQ(s.host.outcomes[2].symbol, " ?");
-  EXPECT_EQ(data.Read(3).Status.Trimmed(), "OK");
-  EXPECT_GT(data.Read(4).PcDate, 0.0);
-  EXPECT_TRUE(zuntest::Exists(s.files / "b.pdb"));
-}
 
 TEST_F(ConversionRun, StopDuringTheFirstOfThreeTasksEndsAfterIt) {
   AddTextTask("a");
