@@ -1,6 +1,5 @@
 // zundoc watch as a program in the background: real files saved as editors and HotSync save them,
 // the task list changed meanwhile, signals, a data folder held by a window, desktop notices.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>

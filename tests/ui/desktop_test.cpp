@@ -1,13 +1,12 @@
 // The window on a real display server, run by desktop_session.sh under Xvfb and under a headless
 // weston: a StatusNotifierItem tray on the session bus, the X11 clipboard held by another
 // program, the window class its desktop entry names, a conversion from start to exit.
+#include "ui/desktop.h"
+
 #include <xcb/xcb.h>
 
-#include <QAction>
 #include <QGuiApplication>
-#include <QMenu>
 #include <QProcess>
-#include <QPushButton>
 #include <QSocketNotifier>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -16,7 +15,6 @@
 #include <fstream>
 #include <memory>
 
-#include "ui/desktop.h"
 #include "ui/task_list_model.h"
 #include "ui_support.h"
 

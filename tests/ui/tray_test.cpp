@@ -1,11 +1,8 @@
 // The tray and everything around it: a tray that comes later, the tray and the menu during
 // conversions, an exit asked for during one, help and the information window's links.
-#include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QLabel>
-#include <QMenu>
-#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QSystemTrayIcon>
@@ -68,7 +65,7 @@ class TrayTest : public QObject {
 
   // A second launch on the folder brings the running window forward, also out of the tray, and
   // ends quietly. A folder held by something that is no window (a zundoc run) still gets the
-  // message, and the launch ends.
+  // message, and the launch ends before touching anything.
   void aSecondLaunchBringsTheRunningWindowForward() {
     zuntest::TempDir runtime;
     zuntest::ScopedEnv runtimeDir{"XDG_RUNTIME_DIR", runtime.Path()};
@@ -76,11 +73,13 @@ class TrayTest : public QObject {
     {
       zun::DataFile held(w.programDir.Path());
       held.OpenAndCheck();
+      const zuntest::Bytes before = w.Data();
       QString shown;
       uitest::AnswerMessage(shown);
       QVERIFY(!w.Start());
       QVERIFY2(shown.contains(QString::fromStdString("is using " + w.programDir.Path())), qPrintable(shown));
       QVERIFY(!w.window->HandedOver());
+      QCOMPARE(w.Data(), before);  // ended before touching anything
     }
     w.trayShown = true;
     QVERIFY(w.Start());
