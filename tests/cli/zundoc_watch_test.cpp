@@ -49,8 +49,8 @@ struct NotificationBus {
 
   NotificationBus() {
     if (daemon < 0 || !Eventually([&] { return zuntest::Exists(dir / "bus"); }, 10s)) return;
-    monitor =
-        zuntest::Spawn({"dbus-monitor", "--address", address, "interface='org.freedesktop.Notifications'"}, {}, dir / "log");
+    monitor = zuntest::Spawn({"dbus-monitor", "--address", address, "interface='org.freedesktop.Notifications'"}, {},
+                             dir / "log");
     Eventually([&] { return Holds(Log(), "NameAcquired"); }, 10s);
   }
   ~NotificationBus() {

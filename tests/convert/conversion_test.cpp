@@ -256,7 +256,8 @@ TEST_F(DocumentToText, ReaderFailuresKeepTheOldTextAndStamps) {
   const std::pair<Bytes, const char*> cases[] = {
       {Bytes(good.begin(), good.begin() + 81), "Error: unknown or corrupted Palm File header"},
       {patched(good, 75, 72), "Error: unknown or corrupted Palm File header"},  // its list names itself as the next
-      {patched(Bytes(good.begin(), good.begin() + 82), 77, 0), "Error: Palm File corrupt or wrong format"},  // no records
+      // 82 bytes are header enough for no records.
+      {patched(Bytes(good.begin(), good.begin() + 82), 77, 0), "Error: Palm File corrupt or wrong format"},
       {zuntest::MakeDatabase({info, {'x'}}, "TEXT"), "Error: Palm File type or creator not supported"},
       {zuntest::MakeDatabase({info}), "Error: Palm File corrupt or wrong format"},  // as many text records as records
       // No text records, DocInfo cut short, versions 3 and 0.
@@ -268,7 +269,8 @@ TEST_F(DocumentToText, ReaderFailuresKeepTheOldTextAndStamps) {
       // Record 2 starts before record 1.
       {patched(zuntest::MakeDatabase({zun::MakeDocInfo(2, 2, false), {'a'}, {'b'}}), 78 + 16 + 3, 0),
        "Error: Palm File corrupt"},
-      {zuntest::MakeDatabase({zun::MakeDocInfo(1, 1, true), {'a', 0x80}}), "Error: Palm File corrupt"},  // cut in a pair
+      // A pair cut off at the record's end.
+      {zuntest::MakeDatabase({zun::MakeDocInfo(1, 1, true), {'a', 0x80}}), "Error: Palm File corrupt"},
       {Bytes(good.begin(), good.begin() + 82), "Error: unknown or corrupted Palm File header"},  // promises entries
   };
   for (const auto& [file, status] : cases) {
