@@ -38,14 +38,14 @@ bool Holds(const std::string& text, const std::string& part) { return text.find(
 
 TEST(Zundoc, OptionsReachTheDocumentAndStatusLinesNeverGoWhereTheTextGoes) {
   zuntest::TempDir dir;
-  zuntest::WriteText(dir / "in.txt", "a\tb\r\nc");
+  zuntest::WriteText(dir / "in.txt", "a\tb\r\nc\rd");
   const std::string records = ", text records 1, record size 4096\nrecord 0: 16 bytes, attributes 0x4";
   const std::tuple<std::string, std::string, std::string> cases[] = {
-      // Without options: compressed, TABs to 4 spaces, CR LF to LF, category 0.
-      {"", "a    b\nc", "version 2 (compressed), text length 8" + records + "0"},
-      {"--no-tabs --cr-to-lf --category 3 --no-compress", "a\tb\n\nc", "version 1, text length 6" + records + "3"},
-      {"--raw --category=15", "a\tb\r\nc", "version 2 (compressed), text length 6" + records + "F"},
-      {"--tab-space 2", "a  b\nc", "text length 6"},
+      // Without options: compressed, TABs to 4 spaces, CR LF to LF and a lone CR dropped, category 0.
+      {"", "a    b\ncd", "version 2 (compressed), text length 9" + records + "0"},
+      {"--no-tabs --cr-to-lf --category 3 --no-compress", "a\tb\n\nc\nd", "version 1, text length 8" + records + "3"},
+      {"--raw --category=15", "a\tb\r\nc\rd", "version 2 (compressed), text length 8" + records + "F"},
+      {"--tab-space 0", "ab\ncd", "text length 5"},  // a TAB of no blanks
   };
   for (const auto& [options, text, info] : cases) {
     EXPECT_EQ(Zundoc(dir, "encode " + options + " in.txt out.pdb").out, "OK\n") << options;
@@ -58,7 +58,7 @@ TEST(Zundoc, OptionsReachTheDocumentAndStatusLinesNeverGoWhereTheTextGoes) {
             (zuntest::Outcome{0, "OK\n", ""}));
   EXPECT_TRUE(Holds(Zundoc(dir, "info named.pdb").out, "name:     ABCDEFGHIJKLMNOPQRSTUVWXYZ0123\n"))
       << "31 bytes at most, never half a character";
-  EXPECT_EQ(Zundoc(dir, "decode named.pdb -"), (zuntest::Outcome{0, "a    b\nc", "OK\n"}));
+  EXPECT_EQ(Zundoc(dir, "decode named.pdb -"), (zuntest::Outcome{0, "a    b\ncd", "OK\n"}));
   EXPECT_EQ(Zundoc(dir, "encode --name 'Notes 2024/05' - piped.pdb", "cat in.txt |").out, "OK\n");
   EXPECT_TRUE(Holds(Zundoc(dir, "info piped.pdb").out, "name:     Notes 2024/05\n"));
   zuntest::WriteText(dir / "big.txt", zuntest::ProseText(1 << 20, 7));
@@ -169,24 +169,6 @@ TEST(Zundoc, ShowsProgressOnATerminalOnly) {
   EXPECT_TRUE(Holds(shown, "\r" + std::string(line.size(), ' ') + "\r")) << "the line is removed";
 }
 
-// Starts zundoc in `dir` reading standard input from `input`, with the variable `env` set; its
-// output goes to dir/output.
-pid_t StartZundoc(const zuntest::TempDir& dir, const std::vector<const char*>& args, int input, const char* env) {
-  const pid_t child = ::fork();
-  if (child != 0) return child;
-  std::vector<char*> argv{const_cast<char*>("zundoc")};
-  for (const char* arg : args) argv.push_back(const_cast<char*>(arg));
-  argv.push_back(nullptr);
-  if (::chdir(dir.Path().c_str()) != 0 || ::dup2(input, STDIN_FILENO) < 0 ||
-      std::freopen("output", "w", stdout) == nullptr || ::dup2(STDOUT_FILENO, STDERR_FILENO) < 0) {
-    ::_exit(99);
-  }
-  ::setenv("TMPDIR", "tmp", 1);
-  ::putenv(const_cast<char*>(env));
-  ::execv(ZUNDOC_PATH, argv.data());
-  ::_exit(99);
-}
-
 // Killed while it waits for more of standard input, zundoc ends by the signal and leaves the
 // document and the folders as they were, with unnamed files or without.
 TEST(Zundoc, ASignalWhileReadingStandardInputLeavesNothing) {
@@ -198,7 +180,8 @@ TEST(Zundoc, ASignalWhileReadingStandardInputLeavesNothing) {
     zuntest::WriteText(dir / "doc.pdb", "old document");
     int pipe[2];
     ASSERT_EQ(::pipe2(pipe, O_CLOEXEC), 0);
-    const pid_t zundoc = StartZundoc(dir, {"encode", "-", "doc.pdb"}, pipe[0], unnamedOff);
+    const pid_t zundoc = zuntest::Spawn({ZUNDOC_PATH, "encode", "-", dir / "doc.pdb"},
+                                        {"TMPDIR=" + dir / "tmp", unnamedOff}, dir / "output", pipe[0]);
     const std::string text = zuntest::ProseText(1 << 16, 1);
     ASSERT_EQ(::write(pipe[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
     int unread = 1;
@@ -211,18 +194,11 @@ TEST(Zundoc, ASignalWhileReadingStandardInputLeavesNothing) {
     ::waitpid(zundoc, &status, 0);
     ::close(pipe[0]);
     ::close(pipe[1]);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status << zuntest::ReadText(dir / "output");
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status << zuntest::ReadText(dir / "output.err");
     EXPECT_EQ(zuntest::ReadText(dir / "doc.pdb"), "old document");
     EXPECT_TRUE(std::filesystem::is_empty(dir / "tmp"));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 3) << "doc.pdb, tmp, output";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 4) << "doc.pdb, tmp, output(.err)";
   }
-}
-
-// Changes the data file in `dir` (while no zundoc runs there).
-void ChangeData(const zuntest::TempDir& dir, const std::function<void(zun::DataFile&)>& change) {
-  zun::DataFile data(dir.Path());
-  data.OpenAndCheck();
-  change(data);
 }
 
 TEST(ZundocRun, AnswersThroughItsOptionsAndFailsWhenATaskFails) {
@@ -232,7 +208,7 @@ TEST(ZundocRun, AnswersThroughItsOptionsAndFailsWhenATaskFails) {
   zuntest::WriteText(text, "PC text");
   zuntest::WriteText(document, "old document");
   // Stamps never set: both sides count as changed. Asking is on in a new data file: Skip.
-  ChangeData(dir, [&](zun::DataFile& data) { zuntest::AddTask(data, zun::TaskAction::BothWays, text, document); });
+  zuntest::AddTask(dir.Path(), zun::TaskAction::BothWays, text, document);
   const std::string row = "1\t" + text + "\t" + document + "\t";
   EXPECT_EQ(Zundoc(dir, "run --dir ."), (zuntest::Outcome{0, row + " -\tUser skipped task\n", ""}));
   EXPECT_TRUE(Holds(Zundoc(dir, "run --dir . --prefer pc").out, "\t OK\tOK\n"));
@@ -247,7 +223,7 @@ TEST(ZundocRun, AnswersThroughItsOptionsAndFailsWhenATaskFails) {
                               "zundoc: " + text + ": both files changed the same lines; --prefer pc or --prefer palm "
                               "chooses\n  Changed on both sides:\n  PC File:\n      the PC's\n  Palm File:\n"
                               "      the handheld's\n"}));
-  ChangeData(dir, [](zun::DataFile& data) {
+  zuntest::ChangeData(dir.Path(), [](zun::DataFile& data) {
     zuntest::ChangeRecord(data, 3, [](zun::TaskRecord& r) { r.Action = zun::TaskAction::PcToPalm; });
   });
   EXPECT_TRUE(Holds(Zundoc(dir, "run --dir .").out, "User skipped task"));
@@ -278,7 +254,7 @@ TEST(ZundocRun, PutsWhatItReplacesIntoTheTrashWhereGioListsAndRestoresIt) {
   zuntest::WriteText(text, "PC text\n");
   zuntest::WriteText(document, "somebody's file");
   // No stamps, no base: both sides changed, and the document is no file the task wrote.
-  ChangeData(dir, [&](zun::DataFile& data) { zuntest::AddTask(data, zun::TaskAction::BothWays, text, document); });
+  zuntest::AddTask(dir.Path(), zun::TaskAction::BothWays, text, document);
   EXPECT_TRUE(Holds(Zundoc(dir, "run --dir . --prefer pc").out, "\t OK\tOK\n"));
   EXPECT_EQ(zuntest::ReadText(dir / "home/.local/share/Trash/files/a b.pdb"), "somebody's file");
   zuntest::WriteText(document, "another file");
@@ -306,7 +282,7 @@ TEST(ZundocRun, PrintsEachTaskOnOneLineAsSoonAsItIsDone) {
   zuntest::WriteText(dir / "b.txt", "second");
   // Relative paths, taken from the data folder although zundoc starts elsewhere; targets: the
   // J-Pilot user is entry 0, "Custom" entry 1.
-  ChangeData(dir, [](zun::DataFile& data) {
+  zuntest::ChangeData(dir.Path(), [](zun::DataFile& data) {
     using enum zun::TaskAction;
     for (const auto& [action, pc, palm, targets] : {std::tuple{NoConversion, "old.txt", "old\x7f.pdb", "01"},
                                                     {PcToPalm, "new\nline\\.txt", "a.pdb", "01"},

@@ -1,8 +1,6 @@
 // zundoc watch as a program in the background: real files saved as editors and HotSync save them,
 // the task list changed meanwhile, signals, a data folder held by a window, desktop notices.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -34,23 +32,6 @@ bool Eventually(const std::function<bool()>& done, std::chrono::milliseconds pat
   return true;
 }
 
-// Starts a program with its standard output and error in files; its process ID.
-pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& env, const std::string& out) {
-  posix_spawn_file_actions_t files;
-  posix_spawn_file_actions_init(&files);
-  posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&files, 2, (out + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  std::vector<char*> argv, envp;
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  for (const std::string& var : env) envp.push_back(const_cast<char*>(var.c_str()));
-  argv.push_back(nullptr);
-  envp.push_back(nullptr);
-  pid_t pid = -1;
-  if (posix_spawnp(&pid, argv[0], &files, nullptr, argv.data(), envp.data()) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&files);
-  return pid;
-}
-
 // How a process ended (waitpid's status); -1 when it did not end in time.
 int Ended(pid_t pid, std::chrono::milliseconds patience = kPatience) {
   int status = -1;
@@ -63,13 +44,13 @@ int Ended(pid_t pid, std::chrono::milliseconds patience = kPatience) {
 struct NotificationBus {
   zuntest::TempDir dir;
   std::string address = "unix:path=" + dir / "bus";
-  pid_t daemon = Spawn({"dbus-daemon", "--session", "--nofork", "--address=" + address}, {}, dir / "daemon");
+  pid_t daemon = zuntest::Spawn({"dbus-daemon", "--session", "--nofork", "--address=" + address}, {}, dir / "daemon");
   pid_t monitor = -1;
 
   NotificationBus() {
     if (daemon < 0 || !Eventually([&] { return zuntest::Exists(dir / "bus"); }, 10s)) return;
-    monitor =
-        Spawn({"dbus-monitor", "--address", address, "interface='org.freedesktop.Notifications'"}, {}, dir / "log");
+    monitor = zuntest::Spawn({"dbus-monitor", "--address", address, "interface='org.freedesktop.Notifications'"}, {},
+                             dir / "log");
     Eventually([&] { return Holds(Log(), "NameAcquired"); }, 10s);
   }
   ~NotificationBus() {
@@ -95,17 +76,12 @@ struct Watching {
     if (pid > 0 && ::kill(pid, SIGKILL) == 0) Ended(pid);
   }
   std::string File(const std::string& name) const { return dir / ("files/" + name); }
-  // Changes the data file while zundoc watch does not hold it.
-  void Change(const std::function<void(zun::DataFile&)>& change) const {
-    zun::DataFile file(data);
-    file.OpenAndCheck(zun::LockWait::Yes);
-    change(file);
-  }
   void Start(const std::string& quiet = "0.3") {
-    pid = Spawn({ZUNDOC_PATH, "watch", "--dir", data, "--quiet", quiet},
-                {"HOME=" + dir / "home", "XDG_DATA_HOME=" + dir / "home/.local/share", "JPILOT_HOME=" + dir / "home",
-                 "TMPDIR=" + dir / "tmp", "DBUS_SESSION_BUS_ADDRESS=" + busAddress},
-                dir / "out");
+    pid = zuntest::Spawn(
+        {ZUNDOC_PATH, "watch", "--dir", data, "--quiet", quiet},
+        {"HOME=" + dir / "home", "XDG_DATA_HOME=" + dir / "home/.local/share", "JPILOT_HOME=" + dir / "home",
+         "TMPDIR=" + dir / "tmp", "DBUS_SESSION_BUS_ADDRESS=" + busAddress},
+        dir / "out");
     ASSERT_GT(pid, 0);
   }
   std::string Out() const { return zuntest::ReadText(dir / "out"); }
@@ -129,26 +105,23 @@ TEST(ZundocWatch, ConvertsSavesBurstsAndTasksAddedMeanwhileMergesAndLeavesCollis
   NotificationBus bus;
   Watching w;
   w.busAddress = bus.address;
-  const std::string text = w.File("notes.txt"), document = w.File("notes.pdb");
-  zuntest::WriteText(text, "first\n");
-  w.Change([&](zun::DataFile& data) { zuntest::AddTask(data, zun::TaskAction::BothWays, text, document); });
+  const std::string pcFile = w.File("notes.txt"), document = w.File("notes.pdb");
+  zuntest::WriteText(pcFile, "first\n");
+  zuntest::AddTask(w.data, zun::TaskAction::BothWays, pcFile, document);
   w.Start("1");
   ASSERT_TRUE(w.AwaitLines(1)) << "what changed while nobody watched runs at the start";
-  EXPECT_EQ(w.Out(), "1\t" + text + "\t" + document + "\t OK\tOK\n");
+  EXPECT_EQ(w.Out(), "1\t" + pcFile + "\t" + document + "\t OK\tOK\n");
 
   // An editor's save: the new text written beside the old one and renamed over it.
   zuntest::WriteText(w.File(".notes.txt.swp"), "saved\n");
-  std::filesystem::rename(w.File(".notes.txt.swp"), text);
+  std::filesystem::rename(w.File(".notes.txt.swp"), pcFile);
   ASSERT_TRUE(w.AwaitLines(2));
   EXPECT_EQ(zuntest::DecodedText(document), "saved\n");
 
   // A burst of writes, closer together than the quiet time: converted once, when it is over.
   std::string burst = "saved\n";
   for (int i = 0; i < 20; ++i) {
-    burst += "line " + std::to_string(i) + "\n";
-    // `text` is the text file's path.
-    // NOLINTNEXTLINE(readability-suspicious-call-argument)
-    zuntest::WriteText(text, burst);
+    zuntest::WriteText(pcFile, burst += "line " + std::to_string(i) + "\n");
     std::this_thread::sleep_for(20ms);
   }
   ASSERT_TRUE(w.AwaitLines(3));
@@ -157,34 +130,28 @@ TEST(ZundocWatch, ConvertsSavesBurstsAndTasksAddedMeanwhileMergesAndLeavesCollis
   // A task added while it watches (it holds the data folder only while it runs).
   const std::string added = w.File("added.txt");
   zuntest::WriteText(added, "added\n");
-  w.Change([&](zun::DataFile& data) { zuntest::AddTask(data, zun::TaskAction::PcToPalm, added, w.File("added.pdb")); });
+  zuntest::AddTask(w.data, zun::TaskAction::PcToPalm, added, w.File("added.pdb"));
   ASSERT_TRUE(w.AwaitLines(4));
   EXPECT_TRUE(Holds(w.Out(), "2\t" + added + "\t" + w.File("added.pdb") + "\t OK\tOK\n"));
 
   // Both sides changed, on different lines: merged. Then on the same line: left as they are, for
   // the user to choose, who is told.
-  auto edited = [&burst](const std::string& line, const std::string& replacement) {
-    std::string changed = burst;
-    return changed.replace(changed.find(line), line.size(), replacement);
+  const auto edited = [](std::string text, const std::string& line, const std::string& by) {
+    return text.replace(text.find(line), line.size(), by);
   };
-  zuntest::WriteText(w.File("handheld.txt"), edited("line 19", "line 19 on the handheld"));
-  ASSERT_EQ(zuntest::RunShell("'" ZUNDOC_PATH "' encode '" + w.File("handheld.txt") + "' '" + w.File("new.pdb") + "'",
-                              w.dir / "tmp")
-                .exit,
-            0);
-  zuntest::WriteText(text, edited("line 0", "line 0 on the PC"));
+  zuntest::WriteDocument(w.File("new.pdb"), edited(burst, "line 19", "line 19 on the handheld"));
+  zuntest::WriteText(pcFile, edited(burst, "line 0", "line 0 on the PC"));
   std::filesystem::rename(w.File("new.pdb"), document);
   ASSERT_TRUE(w.AwaitLines(5));
-  std::string merged = edited("line 0", "line 0 on the PC");
-  merged.replace(merged.find("line 19"), 7, "line 19 on the handheld");
+  const std::string merged = edited(edited(burst, "line 0", "line 0 on the PC"), "line 19", "line 19 on the handheld");
   EXPECT_TRUE(w.Out().ends_with("\t OK\tOK\n")) << w.Out();
-  EXPECT_EQ(zuntest::ReadText(text), merged);
+  EXPECT_EQ(zuntest::ReadText(pcFile), merged);
   EXPECT_EQ(zuntest::DecodedText(document), merged);
-  zuntest::WriteText(text, "PC side\n");
+  zuntest::WriteText(pcFile, "PC side\n");
   std::filesystem::copy_file(w.File("added.pdb"), document, std::filesystem::copy_options::overwrite_existing);
   ASSERT_TRUE(w.AwaitLines(6));
   EXPECT_TRUE(w.Out().ends_with("\t -\tBoth files changed: choose which to keep\n")) << w.Out();
-  EXPECT_EQ(zuntest::ReadText(text), "PC side\n");
+  EXPECT_EQ(zuntest::ReadText(pcFile), "PC side\n");
   EXPECT_EQ(zuntest::DecodedText(document), "added\n");
   if (bus.Ready()) {
     EXPECT_TRUE(Eventually([&] { return Holds(bus.Log(), "ZUN2: a task needs your choice"); })) << bus.Log();
@@ -199,7 +166,7 @@ TEST(ZundocWatch, PicksUpADocumentArrivingInAJPilotBackupFolderThatCameLater) {
   Watching w;
   std::filesystem::create_directories(w.dir / "home/.jpilot");
   const std::string text = w.File("memo.txt");
-  w.Change([&](zun::DataFile& data) { zuntest::AddTask(data, zun::TaskAction::PalmToPc, text, "memo.pdb"); });
+  zuntest::AddTask(w.data, zun::TaskAction::PalmToPc, text, "memo.pdb");
   w.Start();
   ASSERT_TRUE(w.AwaitLines(1));
   EXPECT_TRUE(Holds(w.Out(), "\t ?\tError: Palm File does not exist\n"));
@@ -207,10 +174,7 @@ TEST(ZundocWatch, PicksUpADocumentArrivingInAJPilotBackupFolderThatCameLater) {
   // The first HotSync makes the backup folder and leaves the document there.
   const std::string backup = w.dir / "home/.jpilot/backup/";
   std::filesystem::create_directories(backup);
-  zuntest::WriteText(w.File("memo.in"), "from the handheld\n");
-  const zuntest::Outcome encoded = zuntest::RunShell(
-      "'" ZUNDOC_PATH "' encode '" + w.File("memo.in") + "' '" + backup + ".memo.pdb.new'", w.dir / "tmp");
-  ASSERT_EQ(encoded.exit, 0) << encoded.err;
+  zuntest::WriteDocument(backup + ".memo.pdb.new", "from the handheld\n");
   std::filesystem::rename(backup + ".memo.pdb.new", backup + "memo.pdb");
   ASSERT_TRUE(w.AwaitLines(2));
   EXPECT_TRUE(w.Out().ends_with("\t OK\tOK\n")) << w.Out();
@@ -221,7 +185,7 @@ TEST(ZundocWatch, PicksUpADocumentArrivingInAJPilotBackupFolderThatCameLater) {
 TEST(ZundocWatch, EndsOnASignalAfterTheTaskInHandAlsoWhileAWindowHoldsTheFolder) {
   Watching w;
   constexpr int kTasks = 30;
-  w.Change([&](zun::DataFile& data) {
+  zuntest::ChangeData(w.data, [&](zun::DataFile& data) {
     for (int i = 0; i < kTasks; ++i) {
       const std::string name = "t" + std::to_string(i);
       zuntest::WriteText(w.File(name + ".txt"), zuntest::ProseText(1 << 20, static_cast<uint32_t>(i)));
@@ -233,7 +197,7 @@ TEST(ZundocWatch, EndsOnASignalAfterTheTaskInHandAlsoWhileAWindowHoldsTheFolder)
   EXPECT_EQ(w.Stop(SIGTERM), SIGTERM);
   const size_t done = w.Lines();
   EXPECT_LT(done, static_cast<size_t>(kTasks)) << "the run ended early";
-  w.Change([&](zun::DataFile& data) {
+  zuntest::ChangeData(w.data, [&](zun::DataFile& data) {
     EXPECT_EQ(data.Read(zun::TaskRecordNumber(static_cast<int32_t>(done))).Status.Trimmed(), "OK")
         << "the task in hand was finished and stored";
     EXPECT_EQ(data.Read(zun::TaskRecordNumber(static_cast<int32_t>(done) + 1)).Status.Trimmed(), "");

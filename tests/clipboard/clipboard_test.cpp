@@ -13,7 +13,7 @@ using zuntest::EditorTest;
 
 namespace {
 
-TEST(ClipboardPath, RulesForTheDocumentName) {
+TEST(ClipboardPath, TheDocumentsNameAndItsNumbering) {
   zuntest::TempDir dir;
   const std::string home = "/home/u/";
   EXPECT_EQ(zun::ClipboardDocumentPath("", home), "/home/u/clipboard.pdb");
@@ -22,9 +22,6 @@ TEST(ClipboardPath, RulesForTheDocumentName) {
   EXPECT_EQ(zun::ClipboardDocumentPath(dir / "mine.pdb", home), dir / "mine.pdb");
   EXPECT_EQ(zun::ClipboardDocumentPath(std::string(5000, 'x') + "/a.pdb", home), "/home/u/clipboard.pdb")
       << "a path that cannot be looked at";
-}
-
-TEST(ClipboardPath, Numbering) {
   EXPECT_EQ(zun::NumberedPath("/d/notes.pdb", 7), "/d/notes007.pdb");
   EXPECT_EQ(zun::NumberedPath("/d/" + std::string(30, 'n') + ".pdb", 12), "/d/" + std::string(28, 'n') + "012.pdb");
   EXPECT_EQ(zun::NumberedPath("/my.docs/clip", 1), "/my.docs/clip001") << "a dot in a folder stays put";
@@ -47,16 +44,15 @@ class Clipboard : public ::testing::Test {
 
 TEST_F(Clipboard, AnEmptyOrSilentClipboardFailsTextBecomesTheDocumentInTheFallbackFolder) {
   Convert();
-  EXPECT_EQ(s.host.trayFrames, std::vector<int32_t>{10});
+  EXPECT_EQ(s.host.trayFrames, std::vector<int32_t>{10});  // the picture of a failure
   EXPECT_EQ(s.host.trayTip, "ZUN2\r\n- clipboard was empty");
   EXPECT_EQ(data.Read(2).Status.Trimmed(), "clipboard was empty");
-  EXPECT_EQ(s.host.clipModeToggles, 0);
-  EXPECT_FALSE(zuntest::Exists(s.files / "clipboard.pdb"));
   s.host.clipboardAnswered = false;  // its owner never handed the text over: not called empty
   Convert();
   EXPECT_EQ(s.host.trayTip, "ZUN2\r\n- clipboard did not answer");
   EXPECT_EQ(data.Read(2).Status.Trimmed(), "clipboard did not answer");
   EXPECT_EQ(s.host.clipModeToggles, 0);
+  EXPECT_FALSE(zuntest::Exists(s.files / "clipboard.pdb"));
 
   s.host.clipboardAnswered = true;
   s.host.clipboardText = "from the clipboard";
@@ -113,12 +109,8 @@ TEST_F(EditorTest, ClipSettingsEditRecordTwoAndRestoreTheWindow) {
   EXPECT_EQ(Captions(S()), "Convert Clip|convert clipboard|Done|exit clipboard settings|Clipboard task settings");
   EXPECT_EQ(S().selected, 0);
   EXPECT_EQ(S().palmFileText, "clipboard.pdb");
-  EXPECT_TRUE(S().controls.countUpVisible);
-  EXPECT_FALSE(S().controls.switchesVisible);
-  EXPECT_FALSE(S().controls.list);
-  EXPECT_TRUE(S().controls.install);
-  EXPECT_TRUE(S().controls.pcFileLocked);
-  EXPECT_FALSE(S().controls.palmFileLocked);
+  const zun::ControlStates& c = S().controls;  // the counter instead of the switches, the list locked
+  EXPECT_TRUE(c.countUpVisible && !c.switchesVisible && !c.list && c.install && c.pcFileLocked && !c.palmFileLocked);
 
   model->TargetChanged(1, true);  // several users, whatever the clipboard task's direction
   EXPECT_EQ(data.Read(2).Targets.str().substr(0, 3), "110");

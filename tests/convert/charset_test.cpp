@@ -142,19 +142,6 @@ class Utf8Text : public zuntest::ConversionTest {
     zuntest::WriteBytes(document, bytes);
     zuntest::SetModificationTime(document, *zun::ModificationTime(text) + 60);
   }
-  // The handheld writes the document anew, uncompressed, with `added` (in its set) at the end.
-  void EditDocumentOnTheHandheld(const std::string& added) {
-    Bytes whole = DocumentBytes();
-    whole.insert(whole.end(), added.begin(), added.end());
-    std::vector<Bytes> records(1);
-    for (size_t at = 0; at < whole.size(); at += 4096) {
-      records.emplace_back(whole.begin() + static_cast<std::ptrdiff_t>(at),
-                           whole.begin() + static_cast<std::ptrdiff_t>(std::min(whole.size(), at + 4096)));
-    }
-    records[0] = zun::MakeDocInfo(static_cast<int32_t>(whole.size()), static_cast<int32_t>(records.size() - 1), false);
-    zuntest::WriteBytes(document, zuntest::MakeDatabase(records));
-    zuntest::SetModificationTime(document, *zun::ModificationTime(text) + 120);
-  }
   std::string DatabaseNameOf(const std::string& path) {
     return std::string(reinterpret_cast<const char*>(zuntest::ReadBytes(path).data()));
   }
@@ -192,7 +179,8 @@ TEST_F(Utf8Text, ABothWaysRoundTripKeepsEveryText) {
       EXPECT_TRUE(DocumentBytes() == AsBytes(utf8)) << "one way, too, not UTF-8 means bytes as they are";
     }
     // In the file's own encoding.
-    EditDocumentOnTheHandheld(" \xFC\n");
+    HandheldWrites(zuntest::DecodedText(document) + " \xFC\n");
+    zuntest::SetModificationTime(document, *zun::ModificationTime(text) + 120);
     task = Run(task);
     ASSERT_EQ(task.Status.Trimmed(), "OK");
     EXPECT_EQ(zuntest::ReadText(text), utf8 + (zun::ScanUtf8(AsBytes(utf8)).valid ? " \u00FC\n" : " \xFC\n"));
@@ -202,9 +190,12 @@ TEST_F(Utf8Text, ABothWaysRoundTripKeepsEveryText) {
   EXPECT_EQ(DocumentBytes(), AsBytes("?, Caf\xE9\n")) << "one way: \"?\" for what the set lacks";
 }
 
+// The document's file name without its last extension, 31 bytes at most.
 TEST_F(Utf8Text, TheDatabaseNameIsInTheSetWhereTheSetHoldsIt) {
   zuntest::WriteText(text, "x");
   for (const auto& [file, on, name] : std::vector<std::tuple<std::string, bool, std::string>>{
+           {"my.notes.v2", false, "my.notes.v2"},
+           {std::string(40, 'L'), false, std::string(31, 'L')},
            {"R\xC3\xA9sum\xC3\xA9", true, "R\xE9sum\xE9"},
            {"Re\xCC\x81sume\xCC\x81", true, "R\xE9sum\xE9"},
            {"R\xC3\xA9sum\xC3\xA9", false, "R\xC3\xA9sum\xC3\xA9"},
@@ -272,19 +263,6 @@ TEST_F(Utf8Text, RealTextsReachTheHandheldInItsSetAndComeBack) {
   zuntest::WriteText(text, ascii + "é" + ascii + "€");
   ASSERT_EQ(Convert(TaskAction::PcToPalm, true, true), "OK");
   EXPECT_TRUE(DocumentBytes() == AsBytes(ascii + "\xE9" + ascii + "\x80"));
-}
-
-TEST_F(Utf8Text, OffOrNotUtf8MeansBytesAsTheyAre) {
-  zuntest::WriteText(text, "caf\xC3\xA9\tb\r\n");
-  Convert(TaskAction::PcToPalm);
-  EXPECT_EQ(DocumentBytes(), AsBytes("caf\xE9    b\n")) << "converted before the filters";
-  Convert(TaskAction::PcToPalm, false);
-  EXPECT_EQ(DocumentBytes(), AsBytes("caf\xC3\xA9    b\n"));
-  zuntest::WriteText(text, "Latin-1: caf\xE9 \xC3");
-  Convert(TaskAction::PcToPalm, true, true);
-  EXPECT_EQ(DocumentBytes(), AsBytes("Latin-1: caf\xE9 \xC3")) << "not UTF-8: passed through";
-  Convert(TaskAction::PalmToPc, false);
-  EXPECT_EQ(zuntest::ReadText(text), "Latin-1: caf\xE9 \xC3") << "off: the document's bytes";
 }
 
 // calibre guesses the set of a PalmDOC document's bytes; this text it takes as Windows-1252 (should

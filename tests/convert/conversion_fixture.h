@@ -53,6 +53,25 @@ class ConversionTest : public ::testing::Test {
     return task;
   }
   std::string Status(const zun::TaskRecord& task) { return Run(task).Status.Trimmed(); }
+  // Runs the task in place, as the next run would; its status.
+  std::string Sync(zun::TaskRecord& task) {
+    task = Run(task);
+    return task.Status.Trimmed();
+  }
+  // The handheld's edit: the document written anew with `documentText` (from UTF-8 into the
+  // handheld's set when `throughCharset`).
+  void HandheldWrites(const std::string& documentText, bool throughCharset = false) {
+    const std::string edited = s.files / "handheld.txt";
+    WriteText(edited, documentText);
+    zun::TaskRecord edit = s.Task(zun::TaskAction::PcToPalm, edited, document);
+    edit.Options.SetAt(zun::kOptRaw, '1');
+    edit.Options.SetAt(zun::kOptUtf8Text, throughCharset ? '1' : '0');
+    zun::ConversionEnv env = s.Env();
+    env.handheldCharset = handheldCharset;
+    zun::ConvertTextToDocument(edit, env);
+    EXPECT_EQ(edit.Status.Trimmed(), "OK");
+    std::filesystem::remove(edited);
+  }
   // The text `document` holds, byte for byte as stored (decompressed, no character set applied).
   Bytes DocumentBytes() const { return AsBytes(DecodedText(document)); }
   bool NoTemporaryFiles() const { return std::filesystem::is_empty(s.programDir.Path()); }

@@ -1,7 +1,7 @@
-// Both directions of a conversion: records, DocInfo, name and filters of a new document; the records
-// a document announces, each reader failure with its status; the opening checks, the overwrite
-// prompt and a file changed while read; the targets of users; a peer reading our documents; the
-// status texts word for word.
+// Both directions of a conversion: records, DocInfo and filters of a new document; the records a
+// document announces, each reader failure with its status; the opening checks, the overwrite
+// prompt and a file changed while read; the targets of users; a peer reading our documents. Status
+// texts are spelled out where a user would read them.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,7 +12,6 @@
 #include <tuple>
 
 #include "convert/conversion_fixture.h"
-#include "convert/text_filter.h"
 #include "glue/dates.h"
 #include "glue/file_system.h"
 #include "record/data_file.h"
@@ -45,37 +44,28 @@ TEST_F(TextToDocument, CutsTheTextIntoRecordsOf4096BytesBehindDocInfo) {
   }
 }
 
-TEST_F(TextToDocument, NamesTheDatabaseAfterTheDocumentFile) {
-  zuntest::WriteText(text, "x");
-  for (const auto& [file, name] : {std::pair<std::string, std::string>{std::string(40, 'L'), std::string(31, 'L')},
-                                   {"my.notes.v2", "my.notes.v2"}}) {
-    EXPECT_EQ(Status(s.Task(TaskAction::PcToPalm, text, s.files / (file + ".pdb"))), "OK");
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(zuntest::ReadBytes(s.files / (file + ".pdb")).data())), name);
-  }
-}
-
 TEST_F(TextToDocument, OpeningChecksComeFirstInEitherDirectionAndTouchNothing) {
   zuntest::WriteText(text, "text");
   const std::string folder = s.files.Path();
   const std::tuple<TaskAction, std::string, std::string, const char*> cases[] = {
-      {TaskAction::PcToPalm, folder, folder, zun::status::kNoPcFile},  // the file read is checked first
-      {TaskAction::PcToPalm, text, folder, zun::status::kNoPalmFile},
-      {TaskAction::PcToPalm, folder + "missing.txt", document, zun::status::kPcFileMissing},
-      {TaskAction::PalmToPc, folder, folder, zun::status::kNoPalmFile},
-      {TaskAction::PalmToPc, folder, document, zun::status::kNoPcFile},
-      {TaskAction::PalmToPc, text, document, zun::status::kPalmFileMissing},
+      {TaskAction::PcToPalm, folder, folder, "Error: no PC File selected"},  // the file read is checked first
+      {TaskAction::PcToPalm, text, folder, "Error: no Palm File selected"},
+      {TaskAction::PcToPalm, folder + "missing.txt", document, "Error: PC File does not exist"},
+      {TaskAction::PalmToPc, folder, folder, "Error: no Palm File selected"},
+      {TaskAction::PalmToPc, folder, document, "Error: no PC File selected"},
+      {TaskAction::PalmToPc, text, document, "Error: Palm File does not exist"},
   };
   for (const auto& [action, pc, palm, status] : cases)
     EXPECT_EQ(Status(s.Task(action, pc, palm)), status) << pc << palm;
   s.host.checks = zun::TargetChecks{{false}};
-  EXPECT_EQ(Status(Task(TaskAction::PcToPalm)), zun::status::kNoSourceUser);
-  EXPECT_EQ(Status(Task(TaskAction::PalmToPc)), zun::status::kNoSourceUser);
+  EXPECT_EQ(Status(Task(TaskAction::PcToPalm)), "Error: no source user (or custom) selected");
+  EXPECT_EQ(Status(Task(TaskAction::PalmToPc)), "Error: no source user (or custom) selected");
   EXPECT_FALSE(zuntest::Exists(document));
   EXPECT_EQ(zuntest::ReadText(text), "text");
   EXPECT_TRUE(s.host.progressCaptions.empty()) << "nothing was shown";
   s.host.checks = zun::TargetChecks{{true}};
   zuntest::WriteText(text, "");
-  EXPECT_EQ(Status(Task(TaskAction::PcToPalm)), zun::status::kPcFileEmpty);
+  EXPECT_EQ(Status(Task(TaskAction::PcToPalm)), "Error: PC File is empty");
   EXPECT_FALSE(zuntest::Exists(document));
   EXPECT_TRUE(NoTemporaryFiles());
 }
@@ -96,8 +86,8 @@ TEST_F(TextToDocument, AsksBeforeReplacingInEitherDirection) {
     s.host = zun::ScriptedHost{};
     s.host.askOverwrite = true;
     s.host.overwriteAnswers = {{zun::PromptAnswer::Skip, false}, {zun::PromptAnswer::Stop, false}};
-    EXPECT_EQ(Status(Task(action)), zun::status::kUserSkippedTask);
-    EXPECT_EQ(Status(Task(action)), zun::status::kUserStopped);
+    EXPECT_EQ(Status(Task(action)), "User skipped task");
+    EXPECT_EQ(Status(Task(action)), "User stopped conversion");
     EXPECT_TRUE(s.flags.stopRequested);
     EXPECT_EQ(zuntest::ReadBytes(target), old);
     s.host.overwriteAnswers = {{zun::PromptAnswer::Overwrite, false}, {zun::PromptAnswer::Skip, true}};
@@ -135,7 +125,8 @@ TEST_F(TextToDocument, AFileRewrittenWhileReadKeepsTheOldTarget) {
       std::fputc('b', file);
       std::fclose(file);
     };
-    EXPECT_EQ(Status(Task(action, {{zun::kOptRaw, raw}, {zun::kOptUtf8Text, utf8}})), zun::status::kCouldNotOpen);
+    EXPECT_EQ(Status(Task(action, {{zun::kOptRaw, raw}, {zun::kOptUtf8Text, utf8}})),
+              "Error: Could not open Palm or PC File");
     EXPECT_EQ(zuntest::ReadBytes(target), old) << raw << utf8;
     EXPECT_EQ(failure.file, source);
     EXPECT_TRUE(failure.reason.find("changed while it was") != std::string::npos) << failure.reason;
@@ -180,7 +171,7 @@ TEST_F(WithUsers, ASkippedTargetIsLeftOutAndTheFirstCheckedUserIsTheSource) {
   EXPECT_EQ(Status(Task(TaskAction::PcToPalm)), "OK");
   EXPECT_EQ(zuntest::ReadText(Copy(0)), "Anna's old copy");
   EXPECT_EQ(users.queued, (std::vector<std::pair<int32_t, std::string>>{{22, Copy(1)}}));
-  EXPECT_EQ(Status(Task(TaskAction::PcToPalm)), zun::status::kUserSkippedDistribution) << "both copies exist now";
+  EXPECT_EQ(Status(Task(TaskAction::PcToPalm)), "User skipped distribution") << "both copies exist now";
   EXPECT_EQ(users.queued.size(), 1u);
   // A document comes from the first checked user's backup folder, here Bert's.
   s.host.askOverwrite = false;
@@ -188,19 +179,6 @@ TEST_F(WithUsers, ASkippedTargetIsLeftOutAndTheFirstCheckedUserIsTheSource) {
   zuntest::WriteText(text, "");
   EXPECT_EQ(Status(s.Task(TaskAction::PalmToPc, text, "/somewhere/else/notes.pdb")), "OK");
   EXPECT_EQ(zuntest::ReadText(text), "for the handheld");
-}
-
-std::string Filter(const std::string& in, bool tabs, int blanks, bool crToLf) {
-  std::vector<uint8_t> out;
-  zun::FilterBlock(reinterpret_cast<const uint8_t*>(in.data()), in.size(), tabs, blanks, crToLf, out);
-  return std::string(out.begin(), out.end());
-}
-
-// The common cases go through the conversions below and zundoc's options; these are the odd ones.
-TEST(TextFilter, ATabOfNoBlanksAndALoneCarriageReturn) {
-  EXPECT_EQ(Filter("a\tb", true, 0, false), "ab");
-  EXPECT_EQ(Filter("mac\rend", false, 4, false), "macend");
-  EXPECT_EQ(Filter("mac\rend", false, 4, true), "mac\nend");
 }
 
 TEST_F(TextToDocument, FiltersBlockByBlockShowsProgressAndStoresTheFilteredLength) {
@@ -254,8 +232,9 @@ TEST_F(TextToDocument, DocumentsReadBackHereAndInAPeer) {
 using DocumentToText = TextToDocument;
 
 TEST_F(DocumentToText, WritesTheAnnouncedRecordsUnchangedAndStampsBothFiles) {
-  zuntest::WriteBytes(
-      document, zuntest::MakeDatabase({zun::MakeDocInfo(9, 2, false), AsBytes("line\r\n"), AsBytes("end"), {'x'}}));
+  Bytes info = zun::MakeDocInfo(9, 2, false);
+  info[0] = 1;  // version 0x0101: only the low byte counts
+  zuntest::WriteBytes(document, zuntest::MakeDatabase({info, AsBytes("line\r\n"), AsBytes("end"), {'x'}}));
   zuntest::SetModificationTime(document, 1700000000);
   const zun::TaskRecord task = Run(Task(TaskAction::PalmToPc));
   EXPECT_EQ(task.Status.Trimmed(), "OK");
@@ -268,22 +247,31 @@ TEST_F(DocumentToText, WritesTheAnnouncedRecordsUnchangedAndStampsBothFiles) {
 }
 
 TEST_F(DocumentToText, ReaderFailuresKeepTheOldTextAndStamps) {
-  const Bytes good = zuntest::MakeDatabase({zun::MakeDocInfo(1, 1, false), {'x'}});
+  const Bytes info = zun::MakeDocInfo(1, 1, false);
+  const Bytes good = zuntest::MakeDatabase({info, {'x'}});  // two entries: the records start at 94
   const auto patched = [](Bytes file, size_t at, uint8_t value) {
     file[at] = value;
     return file;
   };
   const std::pair<Bytes, const char*> cases[] = {
-      {Bytes(good.begin(), good.begin() + 81), zun::status::kBadHeader},
-      {zuntest::MakeDatabase({zun::MakeDocInfo(1, 1, false), {'x'}}, "TEXT"), zun::status::kUnsupportedType},
-      {zuntest::MakeDatabase({zun::MakeDocInfo(1, 1, false)}), zun::status::kWrongFormat},
-      {patched(good, 78 + 16 + 1, 3), zun::status::kUnknownDocInfo},  // version 3
-      {patched(good, 78 + 8 + 1, 0x7F), zun::status::kNoDocInfo},     // record 1 far past the end
+      {Bytes(good.begin(), good.begin() + 81), "Error: unknown or corrupted Palm File header"},
+      {patched(good, 75, 72), "Error: unknown or corrupted Palm File header"},  // its list names itself as the next
+      // 82 bytes are header enough for no records.
+      {patched(Bytes(good.begin(), good.begin() + 82), 77, 0), "Error: Palm File corrupt or wrong format"},
+      {zuntest::MakeDatabase({info, {'x'}}, "TEXT"), "Error: Palm File type or creator not supported"},
+      {zuntest::MakeDatabase({info}), "Error: Palm File corrupt or wrong format"},  // as many text records as records
+      // No text records, DocInfo cut short, versions 3 and 0.
+      {zuntest::MakeDatabase({zun::MakeDocInfo(1, 0, false), {'x'}}), "Error: DocInfo in Palm File unknown"},
+      {zuntest::MakeDatabase({Bytes(info.begin(), info.end() - 1), {'x'}}), "Error: DocInfo in Palm File unknown"},
+      {patched(good, 94 + 1, 3), "Error: DocInfo in Palm File unknown"},
+      {patched(good, 94 + 1, 0), "Error: DocInfo in Palm File unknown"},
+      {patched(good, 78 + 8 + 1, 0x7F), "Error: could not get DocInfo of Palm File"},  // record 1 far past the end
       // Record 2 starts before record 1.
       {patched(zuntest::MakeDatabase({zun::MakeDocInfo(2, 2, false), {'a'}, {'b'}}), 78 + 16 + 3, 0),
-       zun::status::kCorrupt},
-      {zuntest::MakeDatabase({zun::MakeDocInfo(1, 1, true), {'a', 0x80}}), zun::status::kCorrupt},  // cut in a pair
-      {Bytes(good.begin(), good.begin() + 82), zun::status::kBadHeader},  // promises entries it lacks
+       "Error: Palm File corrupt"},
+      // A pair cut off at the record's end.
+      {zuntest::MakeDatabase({zun::MakeDocInfo(1, 1, true), {'a', 0x80}}), "Error: Palm File corrupt"},
+      {Bytes(good.begin(), good.begin() + 82), "Error: unknown or corrupted Palm File header"},  // promises entries
   };
   for (const auto& [file, status] : cases) {
     SCOPED_TRACE(status);
@@ -342,7 +330,7 @@ TEST_F(DocumentToText, LinksPlantedInASharedFolderAreNotFollowed) {
       {TaskAction::BothWays, planted, document},
   };
   for (const auto& [action, pc, palm] : cases) {
-    EXPECT_EQ(Status(s.Task(action, pc, palm)), zun::status::kPlantedLink) << pc << " " << palm;
+    EXPECT_EQ(Status(s.Task(action, pc, palm)), "Error: link of another user in a shared folder") << pc << " " << palm;
   }
   EXPECT_EQ(zuntest::ReadText(victim), "the victim's own");
   EXPECT_FALSE(zuntest::Exists(s.files / "leak.pdb"));
@@ -361,40 +349,6 @@ TEST_F(DocumentToText, LinksPlantedInASharedFolderAreNotFollowed) {
   zuntest::WriteText(shared + "zundata.dat", "");
   ASSERT_EQ(::chown((shared + "zundata.dat").c_str(), kNobody, kNobody), 0);
   EXPECT_THROW(data.OpenAndCheck(), zun::FileError);
-}
-
-// The texts a task's status is made of, word for word as users and callers see them.
-TEST(StatusTexts, AreTheSystemsOwnWording) {
-  const std::pair<const char*, const char*> texts[] = {
-      {zun::status::kOk, "OK"},
-      {zun::status::kCouldNotOpen, "Error: Could not open Palm or PC File"},
-      {zun::status::kNoSourceUser, "Error: no source user (or custom) selected"},
-      {zun::status::kNoUser, "Error: no user (or custom) selected"},
-      {zun::status::kNoPcFile, "Error: no PC File selected"},
-      {zun::status::kNoPalmFile, "Error: no Palm File selected"},
-      {zun::status::kPcFileMissing, "Error: PC File does not exist"},
-      {zun::status::kPalmFileMissing, "Error: Palm File does not exist"},
-      {zun::status::kBothMissing, "Error: PC File and Palm File does not exist"},
-      {zun::status::kPcFileEmpty, "Error: PC File is empty"},
-      {zun::status::kCannotCreateHeader, "Error: can't create header of Palm File"},
-      {zun::status::kCannotWriteDocInfo, "Error: could not write Palm File docinfo"},
-      {zun::status::kCannotWriteRecord, "Error: could not write Palm File record"},
-      {zun::status::kBadHeader, "Error: unknown or corrupted Palm File header"},
-      {zun::status::kUnsupportedType, "Error: Palm File type or creator not supported"},
-      {zun::status::kWrongFormat, "Error: Palm File corrupt or wrong format"},
-      {zun::status::kNoDocInfo, "Error: could not get DocInfo of Palm File"},
-      {zun::status::kUnknownDocInfo, "Error: DocInfo in Palm File unknown"},
-      {zun::status::kCorrupt, "Error: Palm File corrupt"},
-      {zun::status::kDataFolderFile, "Error: file belongs to ZUN2's data folder"},
-      {zun::status::kPlantedLink, "Error: link of another user in a shared folder"},
-      {zun::status::kLineBreakInPath, "Error: Palm File path has a line break"},
-      {zun::status::kNoUpdateNecessary, "No update necessary"},
-      {zun::status::kUserSkippedTask, "User skipped task"},
-      {zun::status::kUserStopped, "User stopped conversion"},
-      {zun::status::kUserSkippedDistribution, "User skipped distribution"},
-      {zun::status::kClipboardEmpty, "clipboard was empty"},
-  };
-  for (const auto& [constant, wording] : texts) EXPECT_STREQ(constant, wording);
 }
 
 }  // namespace

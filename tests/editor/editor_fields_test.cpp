@@ -127,7 +127,7 @@ TEST_F(EditorTest, LoadingStoresNothingAndAutomaticNamingFollowsTheSourceSide) {
   EXPECT_EQ(S().pcFileText, "/work/notes3.txt");
 }
 
-TEST_F(EditorTest, FileInformationAndPathsTooLongForTheRecord) {
+TEST_F(EditorTest, TheFileInformationSaysWhatAPathNames) {
   Start({"Anna", "Bert", "Cleo"}, 1);
   SetTask(1, zun::TaskAction::PalmToPc, "0010");
   Restart();
@@ -152,9 +152,12 @@ TEST_F(EditorTest, FileInformationAndPathsTooLongForTheRecord) {
   zuntest::WriteText(users.BackupDir(2) + "notes.pdb", "abc");
   model->PalmFileEdited("notes.pdb");  // looked for in the third user's backup folder
   EXPECT_EQ(S().palmFileInfo, "DATE TIME\r\n3 Byte");
+}
 
-  // A path too long for the record is refused: the box keeps it, the record the last name that fitted.
-  SetTask(1, zun::TaskAction::NoConversion, "0001");  // "Custom": the whole Palm path is stored
+// A path too long for the record is refused: the box keeps it, the record the last name that fitted.
+TEST_F(EditorTest, APathTooLongForTheRecordIsRefused) {
+  Start({}, 1);
+  SetTask(1, [](zun::TaskRecord& t) { t.PalmFile = "/docs/notes.pdb"; });  // "Custom": a whole path
   Restart();
   model->PcFileEdited("/short.txt");
   const std::string longPath = "/" + std::string(600, 'p') + ".txt";
@@ -165,7 +168,7 @@ TEST_F(EditorTest, FileInformationAndPathsTooLongForTheRecord) {
   EXPECT_EQ(S().rows[0].pcName, "short.txt");
   model->PalmFileEdited("/docs/" + std::string(600, 'd') + ".pdb");
   EXPECT_EQ(S().palmFileInfo, zun::kInfoTooLong);
-  EXPECT_EQ(Task(1).PalmFile.Trimmed(), "notes.pdb");
+  EXPECT_EQ(Task(1).PalmFile.Trimmed(), "/docs/notes.pdb");
   const std::string fits = "/" + std::string(507, 'f') + ".txt";  // 512 bytes
   model->PcFileEdited(fits);
   EXPECT_EQ(Task(1).PcFile.Trimmed(), fits);

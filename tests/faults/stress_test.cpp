@@ -31,26 +31,11 @@ constexpr std::time_t kFirstTime = 1700000000;
 
 // Starts zundoc with these arguments (its output dropped), with or without unnamed temporary files.
 pid_t StartZundoc(std::vector<std::string> args, const std::string& home, bool unnamedFiles = true) {
-  args.insert(args.begin(), "zundoc");
-  const pid_t child = ::fork();
-  if (child == 0) {
-    const std::string output = home + "output";
-    if (std::freopen(output.c_str(), "a", stdout) == nullptr || std::freopen(output.c_str(), "a", stderr) == nullptr) {
-      ::_exit(98);
-    }
-    ::setenv("JPILOT_HOME", home.c_str(), 1);
-    ::setenv("TMPDIR", home.c_str(), 1);
-    ::setenv("XDG_DATA_HOME", home.c_str(), 1);  // the Trash
-    if (unnamedFiles) ::unsetenv("ZUN2_NO_TMPFILE");
-    if (!unnamedFiles) ::setenv("ZUN2_NO_TMPFILE", "1", 1);
-    std::vector<char*> argv;
-    argv.reserve(args.size() + 1);
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    ::execv(ZUNDOC_PATH, argv.data());
-    ::_exit(99);
-  }
-  return child;
+  args.insert(args.begin(), ZUNDOC_PATH);
+  // No J-Pilot: "Custom" is the only target; the Trash is in `home` too.
+  std::vector<std::string> env = {"HOME=" + home, "JPILOT_HOME=" + home, "TMPDIR=" + home, "XDG_DATA_HOME=" + home};
+  if (!unnamedFiles) env.emplace_back("ZUN2_NO_TMPFILE=1");
+  return zuntest::Spawn(args, env, home + "output");
 }
 
 pid_t StartRun(const std::string& dir, const std::string& home) {
@@ -65,18 +50,16 @@ int ExitOf(pid_t child) {
 
 TEST(Stress, TwoRunsAndKillsNeverCorruptWhatTheyKeep) {
   zuntest::TempDir dir;
-  zuntest::TempDir home;  // no J-Pilot: "Custom" is the only target
+  zuntest::TempDir home;
   std::filesystem::create_directory(dir / "docs");
-  {
-    zun::DataFile data(dir.Path());
-    data.OpenAndCheck();
+  zuntest::ChangeData(dir.Path(), [&](zun::DataFile& data) {
     zuntest::ChangeRecord(data, zun::kSettingsRecord,
                           [](zun::TaskRecord& settings) { settings.SetAskOverwrite(false); });
     for (int i = 0; i < kTasks; ++i) {
       const std::string name = "t" + std::to_string(i);
       zuntest::AddTask(data, zun::TaskAction::PcToPalm, dir / (name + ".txt"), dir / ("docs/" + name + ".pdb"));
     }
-  }
+  });
   std::mt19937 random(42);
   int verified = 0;
   std::vector<std::set<size_t>> textsSeen(kTasks);  // hashes of every text a task had
@@ -150,29 +133,38 @@ int TemporaryFiles(const std::string& folder, const std::string& start = ".zun2-
   return count;
 }
 
-TEST(Stress, KilledOverwritesComeBackWholeAndStaleTemporaryFilesGo) {
-  // This process's own replacement files get names too.
-  const zuntest::ScopedEnv namedFiles("ZUN2_NO_TMPFILE", "1");
-  zuntest::TempDir dir;
-  zuntest::TempDir home;
+// A text with a second name (a hard link), and a document of a longer text to decode over it.
+class KilledOverwrites : public ::testing::Test {
+ protected:
+  const zuntest::ScopedEnv namedFiles{"ZUN2_NO_TMPFILE", "1"};  // this process's own replacement files too
+  zuntest::TempDir dir, home;
   const std::string oldText = zuntest::ProseText(3 << 20, 1);
   const std::string newText = "new " + zuntest::ProseText(4 << 20, 2);
   const std::string pcFile = dir / "text.txt", document = dir / "new.pdb", look = dir / "look.pdb";
-  zuntest::WriteText(pcFile, newText);
-  ASSERT_EQ(ExitOf(StartZundoc({"encode", "--raw", "--no-compress", pcFile, document}, home.Path())), 0);
-  std::filesystem::create_hard_link(pcFile, dir / "second.txt");
+
+  void SetUp() override {
+    zuntest::WriteText(pcFile, newText);
+    ASSERT_EQ(ExitOf(StartZundoc({"encode", "--raw", "--no-compress", pcFile, document}, home.Path())), 0);
+    std::filesystem::create_hard_link(pcFile, dir / "second.txt");
+  }
+  // Writes the old text in place (the hard link stays) and starts a decode over it.
+  pid_t StartDecode(bool unnamedFiles = true) {
+    zuntest::WriteText(pcFile, oldText);
+    return StartZundoc({"decode", document, pcFile}, home.Path(), unnamedFiles);
+  }
+};
+
+TEST_F(KilledOverwrites, ComeBackWholeAndStaleTemporaryFilesGo) {
   const auto started = std::chrono::steady_clock::now();
   ASSERT_EQ(ExitOf(StartZundoc({"decode", document, pcFile}, home.Path())), 0);
   const auto decodeTime = std::chrono::steady_clock::now() - started;
-
   std::mt19937 random(7);
   int torn = 0, stale = 0;
   // Each way of killing four times at least; on a busy machine more, until some kills tore the text.
   for (int round = 0; round < 16 || (torn < 2 && round < 64); ++round) {
     SCOPED_TRACE(round);
-    zuntest::WriteText(pcFile, oldText);  // in place: the hard link stays
     const bool unnamedFiles = round % 4 < 2;
-    const pid_t child = StartZundoc({"decode", document, pcFile}, home.Path(), unnamedFiles);
+    const pid_t child = StartDecode(unnamedFiles);
     if (round % 2 == 0) {
       KillWhenChanged(child, pcFile, oldText);
     } else {
@@ -202,12 +194,13 @@ TEST(Stress, KilledOverwritesComeBackWholeAndStaleTemporaryFilesGo) {
   EXPECT_EQ(TemporaryFiles(dir.Path()), 1) << "a live process's file stays";
   live.Commit();
   EXPECT_EQ(zuntest::ReadText(dir / "live.txt"), "live");
+}
 
-  // A text mended by hand after a kill stays as mended: the copy is not put back over it, and it
-  // stays in the way of the next overwrite until someone looks.
+// A text mended by hand after a kill stays as mended: the copy is not put back over it, and it
+// stays in the way of the next overwrite until someone looks.
+TEST_F(KilledOverwrites, ATextMendedByHandAfterAKillStaysAsMended) {
   for (int attempt = 0; attempt < 8 && TemporaryFiles(dir.Path(), ".zun2-keep-") == 0; ++attempt) {
-    zuntest::WriteText(pcFile, oldText);
-    const pid_t child = StartZundoc({"decode", document, pcFile}, home.Path());
+    const pid_t child = StartDecode();
     KillWhenChanged(child, pcFile, oldText);
     ExitOf(child);
   }

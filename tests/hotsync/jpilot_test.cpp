@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "convert/status_texts.h"
 #include "convert/text_to_document.h"
 #include "hotsync/jpilot_users.h"
 #include "support/test_support.h"
@@ -29,6 +28,17 @@ class JPilot : public ::testing::Test {
     std::ifstream in(folder + "jpilot.install");
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
+  }
+  // Converts a text into the document `name` for the first of `users`; the status.
+  std::string Install(zun::UserManager& users, const std::string& name) {
+    zuntest::ConversionSetup s;
+    s.users = &users;
+    s.host.checks = zun::TargetChecks{{true, false}};
+    zuntest::WriteText(s.files / "notes.txt", "for the handheld");
+    zun::TaskRecord task = s.Task(zun::TaskAction::PcToPalm, s.files / "notes.txt", name);
+    zun::ConversionEnv env = s.Env();
+    zun::ConvertTextToDocument(task, env);
+    return task.Status.Trimmed();
   }
 };
 
@@ -85,25 +95,16 @@ TEST_F(JPilot, DocumentsGoThroughTheBackupLinkAndAreQueuedOnce) {
   std::filesystem::create_directories(folder);
   zun::JPilotUsers users(folder, 10ms);
   EXPECT_EQ(zun::UserBackupDir(users, 0), folder + "backup/");
-  zuntest::ConversionSetup s;
-  s.users = &users;
-  s.host.checks = zun::TargetChecks{{true, false}};
-  zuntest::WriteText(s.files / "notes.txt", "for the handheld");
-  zun::TaskRecord task = s.Task(zun::TaskAction::PcToPalm, s.files / "notes.txt", "notes.pdb");
-  zun::ConversionEnv env = s.Env();
-  zun::ConvertTextToDocument(task, env);
-  EXPECT_EQ(task.Status.Trimmed(), "OK") << "J-Pilot makes backup/ at the first sync; until then ZUN2 does";
+  EXPECT_EQ(Install(users, "notes.pdb"), "OK") << "J-Pilot makes backup/ at the first sync; until then ZUN2 does";
   EXPECT_TRUE(zuntest::Exists(folder + "backup/notes.pdb"));
 
   std::filesystem::remove_all(folder);
   MakeJPilot();
-  zun::ConvertTextToDocument(task, env);
-  ASSERT_EQ(task.Status.Trimmed(), "OK");
+  ASSERT_EQ(Install(users, "notes.pdb"), "OK");
   EXPECT_TRUE(zuntest::Exists(folder + "Backup_2026/notes.pdb"));
   const std::string real = std::filesystem::canonical(folder + "Backup_2026").string() + "/notes.pdb";
   EXPECT_EQ(InstallLines(), std::vector<std::string>{real});
-  zun::ConvertTextToDocument(task, env);
-  EXPECT_EQ(task.Status.Trimmed(), "OK");
+  EXPECT_EQ(Install(users, "notes.pdb"), "OK");
   EXPECT_EQ(InstallLines(), std::vector<std::string>{real}) << "no second line for the same file";
 }
 
@@ -111,17 +112,10 @@ TEST_F(JPilot, EveryDocumentGetsALineOfItsOwnAndALineBreakInAPathIsRefused) {
   MakeJPilot();
   zuntest::WriteText(folder + "jpilot.install", "/by/hand.pdb");  // no line break at the end
   zun::JPilotUsers users(folder, 10ms);
-  zuntest::ConversionSetup s;
-  s.users = &users;
-  s.host.checks = zun::TargetChecks{{true, false}};
-  zun::ConversionEnv env = s.Env();
-  zuntest::WriteText(s.files / "notes.txt", "for the handheld");
   const std::string backup = std::filesystem::canonical(folder + "Backup_2026").string() + "/";
   for (const std::string name : {"a.pdb", "b.pdb", "two\nlines.pdb", "carriage\r.pdb"}) {
-    zun::TaskRecord task = s.Task(zun::TaskAction::PcToPalm, s.files / "notes.txt", name);
-    zun::ConvertTextToDocument(task, env);
     const bool refused = name.find_first_of("\r\n") != std::string::npos;
-    EXPECT_EQ(task.Status.Trimmed(), refused ? zun::status::kLineBreakInPath : zun::status::kOk) << name;
+    EXPECT_EQ(Install(users, name), refused ? "Error: Palm File path has a line break" : "OK") << name;
     EXPECT_EQ(zuntest::Exists(backup + name), !refused) << name;
   }
   EXPECT_EQ(InstallLines(), (std::vector<std::string>{"/by/hand.pdb", backup + "a.pdb", backup + "b.pdb"}));

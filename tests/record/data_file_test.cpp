@@ -32,44 +32,6 @@ std::string TextAt(const Bytes& b, size_t at, size_t n) {
 }
 std::string Padded(const std::string& s, size_t n) { return s + std::string(n - s.size(), ' '); }
 
-TEST(TaskRecord, FieldsSitAtTheirOffsets) {
-  zun::TaskRecord r;
-  r.Version = "0010";
-  r.PcFile = "/home/a/notes.txt";
-  r.PcDate = 45000.5;
-  r.PalmFile = "notes.pdb";
-  r.PalmDate = -1.25;
-  r.Action = zun::TaskAction::BothWays;
-  r.Options = "101";
-  r.Category = 15;
-  r.TabSpace = 64;
-  r.Targets = "01";
-  r.Status = "OK";
-  r.PcFilterIndex = 2;
-  r.PalmFilterIndex = 3;
-  r.Flag1 = -1;
-  r.Flag2 = 0;
-  r.Counter = 999;
-  r.Reserved = "";
-  const auto encoded = zun::EncodeTaskRecord(r);
-  const Bytes b(encoded.begin(), encoded.end());
-  ASSERT_EQ(b.size(), 1208u);
-  const std::pair<size_t, std::string> texts[] = {{0, "0010"},
-                                                  {4, Padded("/home/a/notes.txt", 512)},
-                                                  {524, Padded("notes.pdb", 512)},
-                                                  {1046, Padded("101", 32)},
-                                                  {1082, Padded("01", 32)},
-                                                  {1114, Padded("OK", 64)},
-                                                  {1188, std::string(20, ' ')}};
-  for (const auto& [at, text] : texts) EXPECT_EQ(TextAt(b, at, text.size()), text) << at;
-  const std::pair<size_t, int16_t> integers[] = {{1044, 4}, {1078, 15}, {1080, 64}, {1178, 2},
-                                                 {1180, 3}, {1182, -1}, {1184, 0},  {1186, 999}};
-  for (const auto& [at, value] : integers) EXPECT_EQ(Int16At(b, at), value) << at;
-  EXPECT_EQ(DoubleAt(b, 516), 45000.5);
-  EXPECT_EQ(DoubleAt(b, 1036), -1.25);
-  EXPECT_EQ(zun::DecodeTaskRecord(encoded), r);
-}
-
 TEST(TaskRecord, LongTextsAreCutAtCharacterBoundaries) {
   zun::TaskRecord r;
   r.PcFile = std::string(600, 'p');
@@ -82,67 +44,84 @@ TEST(TaskRecord, LongTextsAreCutAtCharacterBoundaries) {
   EXPECT_EQ(r.Status.str(), std::string(62, 's') + "\xAB\xBB");
 }
 
-TEST(DataFile, NewFileHoldsTheTwoDefaultRecords) {
+// Every field at its offset, little-endian, blank-padded: the settings record and the clipboard's
+// as a new file holds them, and a task's stamps and counters.
+TEST(DataFile, ANewFileHoldsTheTwoDefaultRecordsAndEachFieldSitsAtItsOffset) {
   zuntest::TempDir dir;
   zun::DataFile data(dir.Path());
   data.OpenAndCheck();
-  ASSERT_EQ(zuntest::ReadBytes(dir / "zundata.dat").size(), 2416u);
   EXPECT_EQ(data.TaskCount(), 0);
-  zun::TaskRecord settings;
-  settings.Version = "0010";
-  settings.Action = zun::TaskAction::NoConversion;
-  settings.Options = "11    1";  // Compress, TABs to Spaces, UTF-8 Text
-  settings.TabSpace = 4;
-  settings.Targets = "1";
-  settings.PcFilterIndex = settings.PalmFilterIndex = 1;
-  settings.Flag1 = settings.Flag2 = -1;
-  EXPECT_EQ(data.Read(1), settings);
-  zun::TaskRecord clip = settings;
-  clip.Version = "0";
-  clip.PalmFile = "clipboard.pdb";
-  clip.Action = zun::TaskAction::PcToPalm;
-  clip.Flag1 = clip.Flag2 = 0;
-  EXPECT_EQ(data.Read(2), clip);
+  zuntest::ChangeRecord(data, zuntest::AddTask(data, zun::TaskAction::BothWays, "/home/a/notes.txt", "notes.pdb"),
+                        [](zun::TaskRecord& r) {
+                          r.PcDate = 45000.5;
+                          r.PalmDate = -1.25;
+                          r.Status = "OK";
+                          r.Category = 15;
+                          r.Counter = 999;
+                        });
+  const Bytes b = zuntest::ReadBytes(dir / "zundata.dat");
+  ASSERT_EQ(b.size(), 3u * 1208);
+  const size_t clip = 1208, task = 2416;
+  // Record 1: Compress, TABs to Spaces and UTF-8 Text on, "Custom" checked; record 2; a task.
+  const std::tuple<size_t, const char*, size_t> texts[] = {{0, "0010", 4},
+                                                           {4, "", 512},
+                                                           {524, "", 512},
+                                                           {1046, "11    1", 32},
+                                                           {1082, "1", 32},
+                                                           {1114, "", 64},
+                                                           {1188, "", 20},
+                                                           {clip, "0", 4},
+                                                           {clip + 524, "clipboard.pdb", 512},
+                                                           {task + 4, "/home/a/notes.txt", 512},
+                                                           {task + 524, "notes.pdb", 512},
+                                                           {task + 1114, "OK", 64}};
+  for (const auto& [at, text, size] : texts) EXPECT_EQ(TextAt(b, at, size), Padded(text, size)) << at;
+  const std::pair<size_t, int16_t> integers[] = {
+      {1044, 1},        {1078, 0},        {1080, 4},         {1178, 1},         {1180, 1},
+      {1182, -1},       {1184, -1},       {1186, 0},         {clip + 1044, 3},  {clip + 1182, 0},
+      {clip + 1184, 0}, {task + 1044, 4}, {task + 1078, 15}, {task + 1186, 999}};
+  for (const auto& [at, value] : integers) EXPECT_EQ(Int16At(b, at), value) << at;
+  EXPECT_EQ(std::pair(DoubleAt(b, task + 516), DoubleAt(b, task + 1036)), std::pair(45000.5, -1.25));
+  // The clipboard's record is the settings record but for those fields.
+  zun::TaskRecord expected = data.Read(1);
+  expected.Version = "0";
+  expected.PalmFile = "clipboard.pdb";
+  expected.Action = zun::TaskAction::PcToPalm;
+  expected.Flag1 = expected.Flag2 = 0;
+  EXPECT_EQ(data.Read(2), expected);
 }
 
-TEST(DataFile, StartsAnewKeepingTheOldFileAndCountsRecordsRounded) {
+// An empty file starts anew without a word or a backup; half a record counts to the even.
+TEST(DataFile, AnEmptyFileStartsAnewQuietlyAndAHalfRecordRoundsToEven) {
   zuntest::TempDir dir;
-  const std::string older = std::string("0009") + std::string(1208 * 3 - 4, 'x');
-  for (const std::string& content : {std::string(), older}) {
-    zuntest::WriteText(dir / "zundata.dat", content);
-    zun::DataFile data(dir.Path());
-    data.OpenAndCheck();
-    EXPECT_EQ(zuntest::ReadBytes(dir / "zundata.dat").size(), 2416u);
-    EXPECT_EQ(data.RepairNote(), content.empty() ? ""
-                                                 : "zundata.dat is not a task list of this version. It is kept as "
-                                                   "zundata.bak, and the task list starts anew.");
-  }
-  EXPECT_EQ(zuntest::ReadText(dir / "zundata.bak"), older) << "an empty file leaves no backup";
-
+  zun::DataFile(dir.Path()).OpenAndCheck();
   Bytes b = zuntest::ReadBytes(dir / "zundata.dat");
   b.insert(b.end(), b.begin(), b.end());  // four records
-  for (const auto& [size, records] : {std::pair{1208 * 2 + 604, 2}, std::pair{1208 * 3 + 604, 4}}) {
-    zuntest::WriteBytes(dir / "zundata.dat", Bytes(b.begin(), b.begin() + size));  // 2.5, 3.5: halves to even
+  for (const auto& [size, records] : {std::pair{0, 2}, {1208 * 2 + 604, 2}, {1208 * 3 + 604, 4}}) {
+    zuntest::WriteBytes(dir / "zundata.dat", Bytes(b.begin(), b.begin() + size));  // empty; 2.5; 3.5
     zun::DataFile data(dir.Path());
     data.OpenAndCheck();
     EXPECT_EQ(data.RecordCount(), records);
     EXPECT_EQ(data.RepairNote(), "");
   }
+  EXPECT_FALSE(zuntest::Exists(dir / "zundata.bak"));
 }
 
-// What cannot be a task list: more records than any, holes, a record of zero bytes. The file is
-// kept as it was (renamed, or copied without its holes when links keep it in place) with its
-// mode and owner, and the list starts anew.
+// What cannot be a task list: another version's, more records than any, holes, a record of zero
+// bytes. The file is kept as it was (renamed, or copied without its holes when links keep it in
+// place) with its mode and owner, and the list starts anew.
 TEST(DataFile, AFileThatCannotBeATaskListIsKeptWithItsModeAndOwnerAndStartsAnew) {
   struct Case {
     const char* why;
     int64_t size;     // grown to this, a hole behind the two records
     bool zeroRecord;  // a third record of zero bytes, written
     bool linked;      // a second name and a symbolic link: copied, emptied in place
+    const char* version = "0010";
   };
   const bool root = ::geteuid() == 0;
   for (const Case& c :
-       {Case{"is damaged: it would hold 2730575233 tasks, far more than any task list", 3ll << 40, false, false},
+       {Case{"is not a task list of this version", 0, false, false, "0009"},
+        Case{"is damaged: it would hold 2730575233 tasks, far more than any task list", 3ll << 40, false, false},
         Case{"is damaged: it has holes", 100 << 20, false, true},
         Case{"is damaged: record 3 holds only zero bytes", 0, true, true}}) {
     SCOPED_TRACE(c.why);
@@ -156,6 +135,7 @@ TEST(DataFile, AFileThatCannotBeATaskListIsKeptWithItsModeAndOwnerAndStartsAnew)
     }
     Bytes held = zuntest::ReadBytes(real);
     if (c.zeroRecord) held.resize(size_t{3} * 1208);
+    std::copy_n(c.version, 4, held.begin());
     zuntest::WriteBytes(real, held);
     if (c.size > 0) std::filesystem::resize_file(real, static_cast<uintmax_t>(c.size));
     ASSERT_EQ(::chmod(real.c_str(), 0600), 0);
@@ -172,7 +152,7 @@ TEST(DataFile, AFileThatCannotBeATaskListIsKeptWithItsModeAndOwnerAndStartsAnew)
     }, fresh{};
     ASSERT_EQ(::lstat((dir / "zundata.bak").c_str(), &backup), 0);
     ASSERT_EQ(::stat((dir / "zundata.dat").c_str(), &fresh), 0);
-    EXPECT_EQ(backup.st_size, c.size > 0 ? c.size : int64_t{3} * 1208);
+    EXPECT_EQ(backup.st_size, c.size > 0 ? c.size : static_cast<int64_t>(held.size()));
     EXPECT_LT(backup.st_blocks, 1024) << "no hole written";
     for (const struct stat& kept : {backup, fresh}) {
       EXPECT_EQ(kept.st_mode, S_IFREG | 0600);
@@ -240,49 +220,51 @@ TEST(DataFile, AddDeleteAndSaveDefault) {
   zuntest::TempDir dir;
   zun::DataFile data(dir.Path());
   data.OpenAndCheck();
-  zun::TaskRecord settings = data.Read(1);
-  settings.Reserved = "junk";
-  settings.PcDate = 3.0;
-  data.Write(1, settings);
+  zuntest::ChangeRecord(data, 1, [](zun::TaskRecord& r) {
+    r.Reserved = "junk";
+    r.PcDate = 3.0;
+  });
   for (int i = 1; i <= 3; ++i) {
     EXPECT_EQ(data.AddTask(), i);
-    zun::TaskRecord task = data.Read(i + 2);
-    EXPECT_EQ(task.PcDate, 0.0) << "stamps start at 0";
-    EXPECT_EQ(task.Version.str(), "0010") << "inherited from record 1";
-    task.PcFile = "/texts/task" + std::to_string(i) + ".txt";
-    task.PalmFile = "task" + std::to_string(i) + ".pdb";
-    data.Write(i + 2, task);
+    EXPECT_EQ(data.Read(i + 2).PcDate, 0.0) << "stamps start at 0";
+    EXPECT_EQ(data.Read(i + 2).Version.str(), "0010") << "inherited from record 1";
+    zuntest::ChangeRecord(data, i + 2, [i](zun::TaskRecord& r) { r.PcFile = "/texts/" + std::to_string(i) + ".txt"; });
   }
   data.DeleteTask(2);
   EXPECT_EQ(data.TaskCount(), 2);
-  EXPECT_EQ(data.Read(3).PcFile.Trimmed(), "/texts/task1.txt");
-  EXPECT_EQ(data.Read(4).PcFile.Trimmed(), "/texts/task3.txt");
+  EXPECT_EQ(data.Read(3).PcFile.Trimmed() + data.Read(4).PcFile.Trimmed(), "/texts/1.txt/texts/3.txt");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2) << "zundata.dat and .lock";
   EXPECT_EQ(zuntest::ReadBytes(dir / "zundata.dat").size(), 1208u * 4);
 
-  zun::TaskRecord task = data.Read(4);
-  task.Action = zun::TaskAction::BothWays;
-  task.Options = "0101";
-  task.Category = 7;
-  task.TabSpace = 8;
-  task.Targets = "01";
-  task.Counter = 55;
-  data.Write(4, task);
+  zuntest::ChangeRecord(data, 4, [](zun::TaskRecord& t) {
+    t.PalmFile = "task.pdb";
+    t.Action = zun::TaskAction::BothWays;
+    t.Options = "0101";
+    t.Category = 7;
+    t.TabSpace = 8;
+    t.Targets = "01";
+    t.Counter = 55;
+  });
+  const zun::TaskRecord task = data.Read(4);
+  zun::TaskRecord expected = data.Read(1);  // the other fields stay: "junk", the stamp, the counter
   data.SaveAsDefault(2);
-  const zun::TaskRecord defaults = data.Read(1);
-  EXPECT_EQ(defaults.PcFile.Trimmed(), "/texts/");
-  EXPECT_EQ(defaults.PalmFile.Trimmed(), "") << "a bare name has no folder";
-  EXPECT_EQ(defaults.Action, zun::TaskAction::BothWays);
-  EXPECT_EQ(defaults.Options.Trimmed(), "0101");
-  EXPECT_EQ(defaults.Category, 7);
-  EXPECT_EQ(defaults.TabSpace, 8);
-  EXPECT_EQ(defaults.Targets.Trimmed(), "01");
-  EXPECT_EQ(defaults.Counter, 0) << "other fields stay";
-  EXPECT_EQ(defaults.Reserved.Trimmed(), "junk");
+  expected.PcFile = "/texts/";
+  expected.PalmFile = "";  // a bare name has no folder
+  expected.Action = task.Action;
+  expected.Options = task.Options;
+  expected.Category = task.Category;
+  expected.TabSpace = task.TabSpace;
+  expected.Targets = task.Targets;
+  EXPECT_EQ(data.Read(1), expected);
+}
 
-  // A delete writes the other records again: they stay as stored, also numbers out of the
-  // editor's ranges and any other bytes.
-  data.AddTask();
+// A delete writes the other records again: they stay as stored, also numbers out of the editor's
+// ranges and any other bytes. The last delete leaves the two records of a new file.
+TEST(DataFile, ADeleteKeepsTheOtherRecordsAsStored) {
+  zuntest::TempDir dir;
+  zun::DataFile data(dir.Path());
+  data.OpenAndCheck();
+  for (int i = 0; i < 3; ++i) data.AddTask();
   zuntest::ChangeRecord(data, 2, [](zun::TaskRecord& r) {
     r.Category = 31;
     r.TabSpace = -5;

@@ -4,8 +4,7 @@ namespace zun {
 
 OverwriteAnswer ScriptedHost::OverwritePrompt(const std::string&, const std::string& path) {
   overwritePrompts.push_back(path);
-  if (onOverwritePrompt) onOverwritePrompt();
-  if (overwriteAnswers.empty()) return laterOverwriteAnswer;
+  if (overwriteAnswers.empty()) return {PromptAnswer::Skip, false};
   const OverwriteAnswer answer = overwriteAnswers.front();
   overwriteAnswers.pop_front();
   return answer;
@@ -25,7 +24,7 @@ void ScriptedHost::ToggleClipSettings() {
   clipSettingsMode = !clipSettingsMode;
   if (clipSettingsMode) {
     checksOutsideClipMode_ = checks;
-    checks = clipChecks;
+    checks = TargetChecks{{true}};  // "Custom", the install list while clip settings mode shows record 2
   } else {
     checks = checksOutsideClipMode_;
   }

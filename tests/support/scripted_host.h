@@ -17,12 +17,10 @@ class ScriptedHost : public ConversionHost, public RunView, public ClipboardView
  public:
   TargetChecks checks{{true}};
   bool askOverwrite = false;
-  std::deque<OverwriteAnswer> overwriteAnswers;
-  OverwriteAnswer laterOverwriteAnswer{PromptAnswer::Skip, false};
+  std::deque<OverwriteAnswer> overwriteAnswers;  // then Skip
   std::deque<PromptAnswer> bothChangedAnswers;
   PromptAnswer laterBothChangedAnswer = PromptAnswer::Skip;
   std::function<void()> onLetEventsRun;
-  std::function<void()> onOverwritePrompt;
 
   // What was shown.
   std::vector<std::string> overwritePrompts;  // the paths asked about
@@ -32,7 +30,6 @@ class ScriptedHost : public ConversionHost, public RunView, public ClipboardView
   std::string trayTip;
   std::vector<std::string> progressCaptions;
   int32_t progressMaximum = 0;
-  int32_t progressValue = 0;
   bool progressShown = false;
 
   TargetChecks InstallChecks() override { return checks; }
@@ -42,11 +39,8 @@ class ScriptedHost : public ConversionHost, public RunView, public ClipboardView
   PromptAnswer BothChangedPrompt(const Collision& collision) override;
   void ShowProgress(bool shown) override { progressShown = shown; }
   void SetProgressCaption(const std::string& caption) override { progressCaptions.push_back(caption); }
-  void SetProgressRange(int32_t maximum) override {
-    progressMaximum = maximum;
-    progressValue = 0;
-  }
-  void SetProgressValue(int32_t value) override { progressValue = value; }
+  void SetProgressRange(int32_t maximum) override { progressMaximum = maximum; }
+  void SetProgressValue(int32_t) override {}
   void SetTrayIcon(int32_t frame, const std::string& tip) override {
     trayFrames.push_back(frame);
     trayTip = tip;
@@ -77,9 +71,6 @@ class ScriptedHost : public ConversionHost, public RunView, public ClipboardView
   std::optional<std::string> clipboardText;
   bool clipboardAnswered = true;
   bool clipSettingsMode = false;
-  TargetChecks clipChecks{{true}};  // the install list while clip settings mode shows record 2
-  bool countUp = false;
-  int32_t shownCounter = -1;
   std::string clipStatus;
   std::vector<bool> clipControlsEnabled;
   int clipModeToggles = 0;
@@ -88,8 +79,8 @@ class ScriptedHost : public ConversionHost, public RunView, public ClipboardView
   bool ClipSettingsMode() override { return clipSettingsMode; }
   void ToggleClipSettings() override;
   void EnableClipControls(bool on) override { clipControlsEnabled.push_back(on); }
-  bool CountUpChecked() override { return countUp; }
-  void ShowCounter(int32_t next) override { shownCounter = next; }
+  bool CountUpChecked() override { return false; }
+  void ShowCounter(int32_t) override {}
   void ShowClipStatus(const std::string& status) override { clipStatus = status; }
 
  private:

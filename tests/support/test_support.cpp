@@ -1,6 +1,8 @@
 #include "support/test_support.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/time.h>
@@ -17,6 +19,7 @@
 #include <stdexcept>
 
 #include "convert/document_to_text.h"
+#include "convert/text_to_document.h"
 #include "glue/byte_file.h"
 #include "pdb/pdb_file.h"
 #include "zun2/zun2.h"
@@ -116,6 +119,16 @@ std::string DecodedText(const std::string& document) {
   return task.Status.Trimmed() == "OK" ? ReadText(s.files / "decoded.txt") : "(" + task.Status.Trimmed() + ")";
 }
 
+void WriteDocument(const std::string& document, const std::string& text) {
+  ConversionSetup s;
+  WriteText(s.files / "text", text);
+  zun::TaskRecord task = s.Task(zun::TaskAction::PcToPalm, s.files / "text", document);
+  task.Options.SetAt(zun::kOptRaw, '1');
+  zun::ConversionEnv env = s.Env();
+  zun::ConvertTextToDocument(task, env);
+  EXPECT_EQ(task.Status.Trimmed(), "OK") << document;
+}
+
 int32_t AddTask(zun::DataFile& data, zun::TaskAction action, const std::string& pcFile, const std::string& palmFile) {
   const int32_t number = zun::TaskRecordNumber(data.AddTask());
   zun::TaskRecord task = data.Read(number);
@@ -132,6 +145,19 @@ void ChangeRecord(zun::DataFile& data, int32_t number, const std::function<void(
   data.Write(number, record);
 }
 
+void ChangeData(const std::string& folder, const std::function<void(zun::DataFile&)>& change) {
+  zun::DataFile data(folder);
+  data.OpenAndCheck(zun::LockWait::Yes);
+  change(data);
+}
+
+int32_t AddTask(const std::string& folder, zun::TaskAction action, const std::string& pcFile,
+                const std::string& palmFile) {
+  int32_t number = 0;
+  ChangeData(folder, [&](zun::DataFile& data) { number = AddTask(data, action, pcFile, palmFile); });
+  return number;
+}
+
 void PrintTo(const Outcome& outcome, std::ostream* os) {
   *os << outcome.exit << ", out \"" << outcome.out << "\", err \"" << outcome.err << '"';
 }
@@ -145,6 +171,24 @@ Outcome RunShell(const std::string& command, const std::string& scratch) {
   const std::string out = scratch + "/stdout", err = scratch + "/stderr";
   const int status = std::system((command + " >'" + out + "' 2>'" + err + "'").c_str());
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(out), ReadText(err)};
+}
+
+pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& env, const std::string& out,
+            int input) {
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  if (input >= 0) posix_spawn_file_actions_adddup2(&files, input, STDIN_FILENO);
+  posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&files, STDERR_FILENO, (out + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  std::vector<char*> argv, envp;
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  for (const std::string& var : env) envp.push_back(const_cast<char*>(var.c_str()));
+  argv.push_back(nullptr);
+  envp.push_back(nullptr);
+  pid_t pid = -1;
+  if (posix_spawnp(&pid, argv[0], &files, nullptr, argv.data(), envp.data()) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&files);
+  return pid;
 }
 
 void FakeUsers::AddUser(int32_t id, const std::string& name) {
@@ -172,27 +216,30 @@ std::vector<StoredRecord> StoredRecords(const std::string& path) {
   return records;
 }
 
+namespace {
+
+// Writes `value` big-endian into the `width` bytes at `at`.
+void Put(Bytes& file, size_t at, size_t value, int width) {
+  for (int i = 0; i < width; ++i)
+    file[at + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * (width - 1 - i)));
+}
+
+}  // namespace
+
 Bytes MakeDatabase(const std::vector<Bytes>& records, const std::string& type, const std::string& creator) {
-  Bytes file(78, 0);
+  Bytes file(78 + 8 * records.size(), 0);
   std::copy(type.begin(), type.begin() + 4, file.begin() + 60);
   std::copy(creator.begin(), creator.begin() + 4, file.begin() + 64);
-  file[76] = static_cast<uint8_t>(records.size() >> 8);
-  file[77] = static_cast<uint8_t>(records.size());
-  uint32_t offset = static_cast<uint32_t>(78 + 8 * records.size());
+  Put(file, 76, records.size(), 2);
   for (size_t i = 0; i < records.size(); ++i) {
-    for (int shift = 24; shift >= 0; shift -= 8) file.push_back(static_cast<uint8_t>(offset >> shift));
-    file.insert(file.end(), {0x40, 0x6F, 0x80, static_cast<uint8_t>(i)});
-    offset += static_cast<uint32_t>(records[i].size());
+    Put(file, 78 + 8 * i, file.size(), 4);
+    Put(file, 78 + 8 * i + 4, 0x406F8000 + i, 4);  // attributes 0x40 (dirty), a unique ID
+    file.insert(file.end(), records[i].begin(), records[i].end());
   }
-  for (const Bytes& record : records) file.insert(file.end(), record.begin(), record.end());
   return file;
 }
 
 Bytes MakeChainedDatabase(const std::vector<Bytes>& records, size_t perList) {
-  const auto put = [](Bytes& file, size_t at, uint32_t value, int width) {
-    for (int i = 0; i < width; ++i)
-      file[at + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * (width - 1 - i)));
-  };
   Bytes file = MakeDatabase({});
   const size_t lists = (records.size() + perList - 1) / perList;
   std::vector<size_t> at(lists);  // where list k starts: the last list first in the file
@@ -202,14 +249,14 @@ Bytes MakeChainedDatabase(const std::vector<Bytes>& records, size_t perList) {
     end += 6 + 8 * std::min(perList, records.size() - k * perList);
   }
   file.resize(end);
-  put(file, 72, lists > 0 ? static_cast<uint32_t>(at[0]) : 0, 4);
+  Put(file, 72, lists > 0 ? at[0] : 0, 4);
   size_t record = 0;
   for (size_t k = 0; k < lists; ++k) {
     const size_t count = std::min(perList, records.size() - k * perList);
-    put(file, at[k], k + 1 < lists ? static_cast<uint32_t>(at[k + 1]) : 0, 4);
-    put(file, at[k] + 4, static_cast<uint32_t>(count), 2);
+    Put(file, at[k], k + 1 < lists ? at[k + 1] : 0, 4);
+    Put(file, at[k] + 4, count, 2);
     for (size_t i = 0; i < count; ++i, ++record) {
-      put(file, at[k] + 6 + 8 * i, static_cast<uint32_t>(file.size()), 4);
+      Put(file, at[k] + 6 + 8 * i, file.size(), 4);
       file.insert(file.end(), records[record].begin(), records[record].end());
     }
   }
@@ -218,27 +265,12 @@ Bytes MakeChainedDatabase(const std::vector<Bytes>& records, size_t perList) {
 
 void WriteLoopingLists(const std::string& path, uint32_t length) {
   const uint32_t first = length - 28;
-  const auto list = [](uint32_t next) {  // one entry, for a record at offset 0x4E
-    return Bytes{static_cast<uint8_t>(next >> 24),
-                 static_cast<uint8_t>(next >> 16),
-                 static_cast<uint8_t>(next >> 8),
-                 static_cast<uint8_t>(next),
-                 0,
-                 1,
-                 0,
-                 0,
-                 0,
-                 0x4E,
-                 0,
-                 0,
-                 0,
-                 0};
-  };
   Bytes file = MakeDatabase({});
-  file.resize(72);
-  for (const uint32_t next : {first, first + 14, first}) {
-    const Bytes bytes = list(next);
-    file.insert(file.end(), bytes.begin(), bytes.end());
+  file.resize(72 + 14 * 3);  // the header's list and the two lists, each of one entry at offset 0x4E
+  for (const auto& [at, next] : {std::pair{72, first}, {86, first + 14}, {100, first}}) {
+    Put(file, at, next, 4);
+    Put(file, at + 4, 1, 2);
+    Put(file, at + 6, 0x4E, 4);
   }
   WriteBytes(path, Bytes(file.begin(), file.begin() + 86));
   std::filesystem::resize_file(path, first);  // a hole up to the two lists

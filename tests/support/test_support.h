@@ -1,5 +1,7 @@
 // Shared helpers for the tests: temporary folders, whole-file I/O, a ready conversion setup.
 #pragma once
+#include <sys/types.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <ctime>
@@ -84,11 +86,19 @@ struct ConversionSetup {
 
 // The text a document holds, byte for byte as stored; "(status)" when it cannot be read.
 std::string DecodedText(const std::string& document);
+// Writes `document` anew with `text`, byte for byte, as the handheld's side would.
+void WriteDocument(const std::string& document, const std::string& text);
 
 // Adds a task with this direction and these files; its record number.
 int32_t AddTask(zun::DataFile& data, zun::TaskAction action, const std::string& pcFile, const std::string& palmFile);
 // Reads record `number`, changes it, writes it back.
 void ChangeRecord(zun::DataFile& data, int32_t number, const std::function<void(zun::TaskRecord&)>& change);
+// Opens the data file in `folder` (made when missing, waited for while another program holds it)
+// for `change`, and closes it again.
+void ChangeData(const std::string& folder, const std::function<void(zun::DataFile&)>& change);
+// The same for adding one task.
+int32_t AddTask(const std::string& folder, zun::TaskAction action, const std::string& pcFile,
+                const std::string& palmFile);
 
 // How a program ended: its exit status and what it wrote.
 struct Outcome {
@@ -99,6 +109,11 @@ struct Outcome {
 void PrintTo(const Outcome& outcome, std::ostream* os);
 // Runs a shell command line, catching its output in files in the folder `scratch`.
 Outcome RunShell(const std::string& command, const std::string& scratch);
+// Starts a program (looked for on PATH) with `env` ("NAME=value") as its whole environment, its
+// standard output in the file `out`, its standard error in `out` + ".err", its standard input
+// `input` when given; its process ID, -1 when it cannot start.
+pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& env, const std::string& out,
+            int input = -1);
 
 // A user manager with users in folders below `desktop`; remembers what was queued.
 class FakeUsers : public zun::UserManager {

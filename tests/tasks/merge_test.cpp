@@ -40,29 +40,12 @@ class Merging : public zuntest::ConversionTest {
     EXPECT_EQ(task.Status.Trimmed(), "OK");
     return task;
   }
-  // The handheld's edit: the document written anew with `documentText` (from UTF-8 into the
-  // handheld's set when `throughCharset`).
-  void HandheldWrites(const std::string& documentText, bool throughCharset = false) {
-    const std::string edited = s.files / "handheld.txt";
-    zuntest::WriteText(edited, documentText);
-    zun::TaskRecord edit = s.Task(zun::TaskAction::PcToPalm, edited, document);
-    edit.Options.SetAt(zun::kOptRaw, '1');
-    edit.Options.SetAt(zun::kOptUtf8Text, throughCharset ? '1' : '0');
-    zun::ConversionEnv env = s.Env();
-    env.handheldCharset = handheldCharset;
-    zun::ConvertTextToDocument(edit, env);
-    EXPECT_EQ(edit.Status.Trimmed(), "OK");
-    std::filesystem::remove(edited);
-  }
-  // Both files' times well past the task's stamps.
-  void BothChanged() {
-    const std::time_t later = std::time(nullptr) + 60;
-    zuntest::SetModificationTime(text, later);
-    zuntest::SetModificationTime(document, later);
-  }
-  std::string Sync(zun::TaskRecord& task) {
-    task = Run(task);
-    return task.Status.Trimmed();
+  // Both sides edited: the PC file holds `pcText`, the handheld wrote `documentText`; both times
+  // well past the task's stamps.
+  void BothEdit(const std::string& pcText, const std::string& documentText, bool throughCharset = false) {
+    zuntest::WriteText(text, pcText);
+    HandheldWrites(documentText, throughCharset);
+    for (const std::string& side : {text, document}) zuntest::SetModificationTime(side, std::time(nullptr) + 60);
   }
   std::string Trash(const std::string& name) const { return s.dataHome / ("Trash/files/" + name); }
   static struct timespec MTime(const std::string& path) {
@@ -84,13 +67,11 @@ TEST_F(Merging, ChangesOnDifferentLinesReachBothSidesAndWhatTheyReplacedGoesToTh
   pc[2] = "  The GNU General Public License is a free license for software and documents.\n";
   pc.erase(pc.begin() + 9);
   pc.insert(pc.begin() + 19, "A line the PC added.\n");
-  zuntest::WriteText(text, Join(pc));
   Lines handheld = base;  // a line changed, one deleted, one appended
   handheld[27] = "changed on the handheld\n";
   handheld.erase(handheld.begin() + 14);
   handheld.push_back("The handheld's last line, without a line end");
-  HandheldWrites(Join(handheld));
-  BothChanged();
+  BothEdit(Join(pc), Join(handheld));
 
   EXPECT_EQ(Sync(task), "OK");
   Lines merged = pc;
@@ -127,9 +108,7 @@ TEST_F(Merging, CrLfTextsKeepTheirLineEndsAndTabsOnTheLinesTheHandheldKept) {
   zun::TaskRecord task = Synced(Join(base));  // in the document: TABs to four blanks, no CR
   Lines pc = base;
   pc[1] = "Apples\t4\r\n";
-  zuntest::WriteText(text, Join(pc));
-  HandheldWrites("Fruit    Count\nApples    3\nPears    5\nCherries    9\nPlums    7\nTotal    24\n");
-  BothChanged();
+  BothEdit(Join(pc), "Fruit    Count\nApples    3\nPears    5\nCherries    9\nPlums    7\nTotal    24\n");
   EXPECT_EQ(Sync(task), "OK");
   const std::string merged = "Fruit\tCount\r\nApples\t4\r\nPears\t5\r\nCherries    9\r\nPlums\t7\r\nTotal    24\r\n";
   EXPECT_EQ(zuntest::ReadText(text), merged);
@@ -144,6 +123,7 @@ TEST_F(Merging, CrLfTextsKeepTheirLineEndsAndTabsOnTheLinesTheHandheldKept) {
             "Fruit\tCount\r\nApples\t4\r\nPears    6\r\nCherries    9\r\nPlums\t7\r\nTotal    24\r\n");
 }
 
+// The side chosen replaces the other without a further prompt; closing the prompt is Stop.
 TEST_F(Merging, CollidingChangesAskAndEachAnswerDoesWhatItSays) {
   struct Case {
     zun::PromptAnswer answer;
@@ -153,7 +133,8 @@ TEST_F(Merging, CollidingChangesAskAndEachAnswerDoesWhatItSays) {
   const Case cases[] = {{zun::PromptAnswer::UpdatePc, "OK", true, false},
                         {zun::PromptAnswer::UpdatePalm, "OK", false, true},
                         {zun::PromptAnswer::Skip, zun::status::kUserSkippedTask, false, false},
-                        {zun::PromptAnswer::Stop, zun::status::kUserStopped, false, false}};
+                        {zun::PromptAnswer::Stop, zun::status::kUserStopped, false, false},
+                        {static_cast<zun::PromptAnswer>(0), zun::status::kUserStopped, false, false}};
   const Lines base = GplLines(40, 12);
   for (const Case& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.answer));
@@ -162,15 +143,14 @@ TEST_F(Merging, CollidingChangesAskAndEachAnswerDoesWhatItSays) {
     zun::TaskRecord task = Synced(Join(base));
     Lines pc = base;  // adjacent lines: a collision, as in git
     pc[4] = "the PC's line 5\n";
-    zuntest::WriteText(text, Join(pc));
     Lines handheld = base;
     handheld[5] = "the handheld's line 6\n";
-    HandheldWrites(Join(handheld));
-    BothChanged();
+    BothEdit(Join(pc), Join(handheld));
     const zuntest::Bytes pcBefore = zuntest::ReadBytes(text);
     const zuntest::Bytes documentBefore = zuntest::ReadBytes(document);
     s.host.bothChangedAnswers = {c.answer};
     s.host.collisions.clear();
+    s.host.askOverwrite = true;
     s.flags.stopRequested = false;
 
     EXPECT_EQ(Sync(task), c.status);
@@ -189,7 +169,10 @@ TEST_F(Merging, CollidingChangesAskAndEachAnswerDoesWhatItSays) {
       EXPECT_EQ(zuntest::ReadBytes(text), pcBefore);
       EXPECT_EQ(zuntest::ReadBytes(document), documentBefore);
     }
-    EXPECT_EQ(s.flags.stopRequested, c.answer == zun::PromptAnswer::Stop);
+    EXPECT_EQ(s.flags.stopRequested, c.status == zun::status::kUserStopped);
+    EXPECT_FALSE(s.flags.sideChosen);
+    EXPECT_TRUE(s.host.overwritePrompts.empty()) << "the chosen side replaces without asking";
+    s.host.askOverwrite = false;
   }
   EXPECT_NE(zun::CollisionText(s.host.collisions[0]).find("the handheld's line 6"), std::string::npos);
 }
@@ -206,14 +189,12 @@ TEST_F(Merging, Utf8TextMergesInTheHandheldsSetOrInUtf8) {
     zun::TaskRecord task = Synced(Join(base), {{zun::kOptUtf8Text, true}});
     Lines pc = base;
     pc[0] = "Мороз и солнце!\n";
-    zuntest::WriteText(text, Join(pc));
     Lines handheld = base;
     handheld[3] = "друг мой прелестный.\n";
-    HandheldWrites(Join(handheld), inSet);
+    BothEdit(Join(pc), Join(handheld), inSet);
     const std::string stored =
         inSet ? "\xe4\xf0\xf3\xe3 \xec\xee\xe9 \xef\xf0\xe5\xeb\xe5\xf1\xf2\xed\xfb\xe9.\n" : handheld[3];
     EXPECT_TRUE(zuntest::DecodedText(document).ends_with(stored));
-    BothChanged();
     EXPECT_EQ(Sync(task), "OK");
     pc[3] = handheld[3];
     EXPECT_EQ(zuntest::ReadText(text), Join(pc));
@@ -224,9 +205,7 @@ TEST_F(Merging, Utf8TextMergesInTheHandheldsSetOrInUtf8) {
   // A Latin-1 text keeps its bytes; where it collides, the prompt reads its lines as they are meant.
   std::filesystem::remove(document);
   zun::TaskRecord task = Synced("Caf\xe9\nd\xe9j\xe0 vu\n", {{zun::kOptUtf8Text, true}});
-  zuntest::WriteText(text, "Caf\xe9 cr\xe8me\nd\xe9j\xe0 vu\n");
-  HandheldWrites("Caf\xe9\nd\xe9j\xe0 vu, encore\n");
-  BothChanged();
+  BothEdit("Caf\xe9 cr\xe8me\nd\xe9j\xe0 vu\n", "Caf\xe9\nd\xe9j\xe0 vu, encore\n");
   EXPECT_EQ(Sync(task), zun::status::kUserSkippedTask);
   ASSERT_EQ(s.host.collisions.size(), 1u);
   EXPECT_EQ(s.host.collisions[0].pcLines, (Lines{"Caf\u00e9 cr\u00e8me", "d\u00e9j\u00e0 vu"}));
@@ -287,9 +266,8 @@ TEST_F(Merging, FiltersThatChangeLinesBarMergingAndAskAsBefore) {
     SCOPED_TRACE(option);
     std::filesystem::remove(document);
     zun::TaskRecord task = Synced("first line\r\nsecond line\r\nthird line\r\n", {{option, true}});
-    zuntest::WriteText(text, "first line, edited\r\nsecond line\r\nthird line\r\n");
-    HandheldWrites(zuntest::DecodedText(document) + "a line from the handheld\n");
-    BothChanged();
+    BothEdit("first line, edited\r\nsecond line\r\nthird line\r\n",
+             zuntest::DecodedText(document) + "a line from the handheld\n");
     s.host.collisions.clear();
     EXPECT_EQ(Sync(task), zun::status::kUserSkippedTask);
     ASSERT_EQ(s.host.collisions.size(), 1u);
@@ -299,9 +277,7 @@ TEST_F(Merging, FiltersThatChangeLinesBarMergingAndAskAsBefore) {
 
 TEST_F(Merging, ATrashThatCannotBeWrittenFailsTheTaskAndReplacesNothing) {
   zun::TaskRecord task = Synced("one\ntwo\nthree\n");
-  zuntest::WriteText(text, "one, edited\ntwo\nthree\n");
-  HandheldWrites("one\ntwo\nthree, edited\n");
-  BothChanged();
+  BothEdit("one, edited\ntwo\nthree\n", "one\ntwo\nthree, edited\n");
   zuntest::WriteText(s.dataHome / "Trash", "not a folder");
   const zuntest::Bytes pcBefore = zuntest::ReadBytes(text);
   const zuntest::Bytes documentBefore = zuntest::ReadBytes(document);

@@ -1,13 +1,12 @@
 // The window on a real display server, run by desktop_session.sh under Xvfb and under a headless
 // weston: a StatusNotifierItem tray on the session bus, the X11 clipboard held by another
 // program, the window class its desktop entry names, a conversion from start to exit.
+#include "ui/desktop.h"
+
 #include <xcb/xcb.h>
 
-#include <QAction>
 #include <QGuiApplication>
-#include <QMenu>
 #include <QProcess>
-#include <QPushButton>
 #include <QSocketNotifier>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -16,7 +15,6 @@
 #include <fstream>
 #include <memory>
 
-#include "ui/desktop.h"
 #include "ui/task_list_model.h"
 #include "ui_support.h"
 
@@ -88,10 +86,6 @@ class ClipboardOwner {
   std::unique_ptr<QSocketNotifier> notifier_;
 };
 
-QAction* MenuItem(const uitest::Window& w, const char* name) {
-  return w.Find<QMenu>("mPopupSys")->findChild<QAction*>(name);
-}
-
 }  // namespace
 
 class DesktopTest : public QObject {
@@ -156,7 +150,7 @@ class DesktopTest : public QObject {
     uitest::Window w;
     QVERIFY(w.Start());
     ClipboardOwner owner("from another program");
-    MenuItem(w, "mPopConvertClipboard")->trigger();
+    w.MenuItem("mPopConvertClipboard")->trigger();
     QCOMPARE(w.Record(2).Status.Trimmed(), std::string("OK"));
     QVERIFY(zuntest::Exists(w.files / "clipboard.pdb"));
 
@@ -165,7 +159,7 @@ class DesktopTest : public QObject {
     QTimer ticking;
     connect(&ticking, &QTimer::timeout, [&ticks] { ++ticks; });
     ticking.start(100);
-    MenuItem(w, "mPopConvertClipboard")->trigger();
+    w.MenuItem("mPopConvertClipboard")->trigger();
     QCOMPARE(w.Record(2).Status.Trimmed(), std::string("clipboard did not answer"));
     QCOMPARE(w.Find<QSystemTrayIcon>("trayIcon")->toolTip(), QString("ZUN2\r\n- clipboard did not answer"));
     QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));  // events ran all the while

@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QMessageBox>
 #include <QTest>
 #include <QTreeView>
 #include <algorithm>
@@ -26,6 +28,23 @@
 namespace uitest {
 
 inline QAccessibleInterface* Accessible(QObject* object) { return QAccessible::queryAccessibleInterface(object); }
+
+// Names of the focusable controls below `root` that a screen reader would announce without a name.
+inline QStringList UnnamedControls(QObject* root) {
+  QStringList unnamed;
+  std::function<void(QAccessibleInterface*)> walk = [&](QAccessibleInterface* node) {
+    if (node == nullptr) return;
+    auto* widget = qobject_cast<QWidget*>(node->object());
+    if (widget != nullptr && node->state().focusable && node->text(QAccessible::Name).trimmed().isEmpty()) {
+      unnamed << widget->objectName();
+    }
+    for (int i = 0; i < node->childCount(); ++i) walk(node->child(i));
+  };
+  walk(Accessible(root));
+  return unnamed;
+}
+
+inline QString NameOf(QWidget* widget) { return Accessible(widget)->text(QAccessible::Name); }
 
 // What a screen reader or an automation tool does: replace a box's text, run a named action.
 inline void SetTextByAssistiveTool(QWidget* box, const QString& text) {
@@ -106,6 +125,7 @@ struct Window {
   }
   void Click(const char* name) const { QTest::mouseClick(Find<QAbstractButton>(name), Qt::LeftButton); }
   QTreeView* Tasks() const { return Find<QTreeView>("lvw_tasks"); }
+  QAction* MenuItem(const char* name) const { return Find<QMenu>("mPopupSys")->findChild<QAction*>(name); }
   QString Cell(int row, int column) const { return Tasks()->model()->index(row - 1, column).data().toString(); }
   int Highlighted() const {
     const QModelIndexList rows = Tasks()->selectionModel()->selectedRows();
@@ -135,6 +155,14 @@ struct Window {
 // shown, and the dialog ends with what the answer did to it. Answers are used in order.
 inline void AnswerNextModal(const std::function<void(QDialog*)>& answer) {
   zun::ui::AnswerNextDialog([answer](QDialog& dialog) { answer(&dialog); });
+}
+
+// Answers the next dialog, a message box, as a user who read it: `shown` gets its title and text.
+inline void AnswerMessage(QString& shown) {
+  AnswerNextModal([&shown](QDialog* box) {
+    shown = box->windowTitle() + ": " + qobject_cast<QMessageBox*>(box)->text();
+    box->accept();
+  });
 }
 
 // Answers that met no dialog and dialogs that met no answer; forgets both. Call from cleanup().

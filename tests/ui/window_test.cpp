@@ -5,11 +5,9 @@
 
 #include <QCheckBox>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <filesystem>
 
-#include "convert/text_to_document.h"
 #include "ui/info_window.h"
 #include "ui/prompts.h"
 #include "ui/task_list_model.h"
@@ -20,23 +18,6 @@ namespace {
 using zun::TaskAction;
 using zun::ui::kPcFileColumn;
 using zun::ui::kSyncColumn;
-
-// Names of the focusable controls below `root` that a screen reader would announce without a name.
-QStringList UnnamedControls(QObject* root) {
-  QStringList unnamed;
-  std::function<void(QAccessibleInterface*)> walk = [&](QAccessibleInterface* node) {
-    if (node == nullptr) return;
-    auto* widget = qobject_cast<QWidget*>(node->object());
-    if (widget != nullptr && node->state().focusable && node->text(QAccessible::Name).trimmed().isEmpty()) {
-      unnamed << widget->objectName();
-    }
-    for (int i = 0; i < node->childCount(); ++i) walk(node->child(i));
-  };
-  walk(uitest::Accessible(root));
-  return unnamed;
-}
-
-QString NameOf(QWidget* widget) { return uitest::Accessible(widget)->text(QAccessible::Name); }
 
 // Presses Tab until `name` has the focus: that control, or the window when it never gets there.
 QWidget* TabTo(QWidget* window, const char* name) {
@@ -219,42 +200,25 @@ class WindowTest : public QObject {
     QCOMPARE(status->cursorPosition(), 0);                         // read from its beginning
   }
 
-  void aMissingLibraryOrABusyFolderEndsTheStartADamagedDataFileIsSaid() {
+  void aMissingLibraryEndsTheStartADamagedDataFileIsSaid() {
     uitest::Window w;
     zuntest::TempDir empty;
     QString shown;
-    const auto answer = [&shown] {
-      uitest::AnswerNextModal([&shown](QWidget* modal) {
-        shown = modal->windowTitle() + ": " + qobject_cast<QMessageBox*>(modal)->text();
-        modal->close();
-      });
-    };
-    answer();
+    uitest::AnswerMessage(shown);
     QVERIFY(!w.Start(nullptr, {empty.Path()}));
     QCOMPARE(shown, QString("ZUN2 Message: Fatal Error: libzun2.so not found"));
     QVERIFY(zuntest::Exists(w.programDir / "zundata.dat"));
 
-    // A second window on a folder that another program holds ends before touching anything.
-    zun::DataFile other(w.programDir.Path());
-    other.OpenAndCheck();
-    const zuntest::Bytes before = w.Data();
-    answer();
-    QVERIFY(!w.Start());
-    QVERIFY2(shown.contains(QString::fromStdString("is using " + w.programDir.Path())), qPrintable(shown));
-    QCOMPARE(w.Data(), before);
-
     // A data file that cannot be a task list is kept aside: the start says so and goes on.
-    other.Close();
     QCOMPARE(::truncate((w.programDir / "zundata.dat").c_str(), 1 << 30), 0);
-    answer();
+    uitest::AnswerMessage(shown);
     QVERIFY(w.Start());
     QCOMPARE(shown, QString("ZUN2 Message: zundata.dat is damaged: it has holes. It is kept as zundata.bak, and the task "
                             "list starts anew."));
     QCOMPARE(w.Tasks()->model()->rowCount(), 0);
   }
 
-  // The keyboard alone adds, sets and runs a task: access keys, one per control whatever its
-  // caption, none for "Delete"; F1 opens the help.
+  // The keyboard alone adds, sets and runs a task; F1 opens the help.
   void theKeyboardAloneRunsATask() {
     uitest::Window w;
     QVERIFY(w.Start());
@@ -289,7 +253,14 @@ class WindowTest : public QObject {
     QTest::keyClick(w.window.get(), Qt::Key_F1);
     QTRY_COMPARE(QString::fromStdString(zuntest::Exists(desktop.received) ? zuntest::ReadText(desktop.received) : ""),
                  QString::fromStdString("file://" + w.programDir.Path() + "help/help.htm\n"));
-    // One access key per control, whatever caption it shows; none for "Delete", which asks nothing.
+  }
+
+  // One access key per control, whatever caption it shows; none for "Delete", which asks nothing.
+  // The prompts' buttons and switch have one key each within a prompt and a name; the information
+  // window's links are links, which Press follows.
+  void everyControlHasItsOwnAccessKeyAndAName() {
+    uitest::Window w;
+    QVERIFY(w.Start());
     QMap<QString, QString> owners;
     auto own = [&owners](const QString& control, const QString& caption) {
       const QString key = QKeySequence::mnemonic(caption).toString();
@@ -302,17 +273,26 @@ class WindowTest : public QObject {
     for (const char* caption : {"Stop", "Wait", "Convert Clip"}) own("cmd_convert", zun::ui::WithAccessKey(caption));
     own("cmd_clipsettings", zun::ui::WithAccessKey("Done"));
     QVERIFY(owners.size() >= 16 && !owners.values().contains("cmd_delete"));
-    // The prompts' buttons and switch, one key each within a prompt.
     zun::ui::PromptState state;
     zun::ui::OverwriteDialog overwrite(w.window.get(), state, [] {});
+    overwrite.SetQuestion("Palm File already exists! Overwrite file?", "/a/b.pdb");
     zun::ui::BothChangedDialog both(w.window.get(), state);
     for (QDialog* prompt : std::initializer_list<QDialog*>{&overwrite, &both}) {
+      QCOMPARE(uitest::UnnamedControls(prompt), QStringList());
       QSet<QString> keys;
       const QList<QAbstractButton*> buttons = prompt->findChildren<QAbstractButton*>();
       for (QAbstractButton* button : buttons) keys << QKeySequence::mnemonic(button->text()).toString();
       keys.remove(QString());
       QVERIFY2(keys.size() == buttons.size(), qPrintable(prompt->objectName()));
     }
+    std::string opened;
+    zun::ui::InfoWindow info(w.window.get(), "/p/", [&opened](const std::string& address) { opened = address; });
+    QAccessibleInterface* home = uitest::Accessible(info.findChild<QLabel*>("lbl_home"));
+    QCOMPARE(home->role(), QAccessible::Link);
+    QCOMPARE(home->text(QAccessible::Name), QString("ZUN2 home"));
+    home->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QCOMPARE(opened, std::string("file:///p/help/help.htm#updates"));
+    QCOMPARE(uitest::UnnamedControls(&info), QStringList());
   }
 
   // A screen reader finds a named frame without decorations, named controls, boxes that are
@@ -332,8 +312,8 @@ class WindowTest : public QObject {
       QVERIFY2(!name.startsWith("shp_"), qPrintable(name));
       QCOMPARE(frame->indexOfChild(frame->child(i)), i);
     }
-    QCOMPARE(UnnamedControls(w.window.get()).join(","), QString());
-    QCOMPARE(NameOf(w.Find("txt_tabspace")), QString("TAB Space"));  // from its label
+    QCOMPARE(uitest::UnnamedControls(w.window.get()).join(","), QString());
+    QCOMPARE(uitest::NameOf(w.Find("txt_tabspace")), QString("TAB Space"));  // from its label
     auto* action = w.Find("img_action");
     QCOMPARE(uitest::Accessible(action)->text(QAccessible::Description), QString("PC to Palm"));
     QTest::mouseClick(action, Qt::LeftButton);
@@ -357,7 +337,7 @@ class WindowTest : public QObject {
       info->setText(QAccessible::Value, "rewritten");
       QVERIFY2(!editable(w.Find(name)) && info->state().readOnly && info->text(QAccessible::Value) == shown, name);
     }
-    QCOMPARE(NameOf(w.Find("cmd_browsepcfile")) + "," + NameOf(w.Find("cmd_browsepalmfile")),
+    QCOMPARE(uitest::NameOf(w.Find("cmd_browsepcfile")) + "," + uitest::NameOf(w.Find("cmd_browsepalmfile")),
              QString("Browse PC File,Browse Palm File"));
     QCOMPARE(uitest::Accessible(w.Find("txt_pcfiledata"))->text(QAccessible::Description), QString("file info PC File"));
     QAccessibleInterface* stripHtml = uitest::Accessible(w.Find("lst_options"))->child(2);  // Toggle checks
@@ -369,27 +349,7 @@ class WindowTest : public QObject {
     QVERIFY(uitest::Accessible(w.Find("txt_pcfile"))->state().readOnly);
     QVERIFY(!editable(w.Find("txt_tabspace")));
     w.Click("cmd_clipsettings");  // the caption says the editor shows the clipboard task now
-    QCOMPARE(NameOf(w.Find("lbl_editor")), QString("Clipboard task settings"));
-  }
-
-  // The prompts' controls are named; the information window's links are links, which Press follows.
-  void thePromptsAndTheInformationWindowSpeakToAScreenReader() {
-    uitest::Window w;
-    QVERIFY(w.Start());
-    zun::ui::PromptState state;
-    zun::ui::OverwriteDialog overwrite(w.window.get(), state, [] {});
-    overwrite.SetQuestion("Palm File already exists! Overwrite file?", "/a/b.pdb");
-    QCOMPARE(UnnamedControls(&overwrite), QStringList());
-    zun::ui::BothChangedDialog both(w.window.get(), state);
-    QCOMPARE(UnnamedControls(&both), QStringList());
-    std::string opened;
-    zun::ui::InfoWindow info(w.window.get(), "/p/", [&opened](const std::string& address) { opened = address; });
-    QAccessibleInterface* home = uitest::Accessible(info.findChild<QLabel*>("lbl_home"));
-    QCOMPARE(home->role(), QAccessible::Link);
-    QCOMPARE(home->text(QAccessible::Name), QString("ZUN2 home"));
-    home->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-    QCOMPARE(opened, std::string("file:///p/help/help.htm#updates"));
-    QCOMPARE(UnnamedControls(&info), QStringList());
+    QCOMPARE(uitest::NameOf(w.Find("lbl_editor")), QString("Clipboard task settings"));
   }
 
   // Both files changed on the same line: the prompt shows that line of each side, read-only.
@@ -402,16 +362,11 @@ class WindowTest : public QObject {
     QVERIFY(w.Start());
     w.Click("cmd_convert");  // the document made, the task's base kept
     zuntest::WriteText(text, "one\ntwo on the PC\nthree\n");
-    zuntest::ConversionSetup handheld;  // the handheld's edit of the same line
-    zuntest::WriteText(handheld.files / "h.txt", "one\ntwo on the handheld\nthree\n");
-    zun::TaskRecord edit = handheld.Task(TaskAction::PcToPalm, handheld.files / "h.txt", document);
-    zun::ConversionEnv env = handheld.Env();
-    zun::ConvertTextToDocument(edit, env);
+    zuntest::WriteDocument(document, "one\ntwo on the handheld\nthree\n");  // the same line changed
     for (const std::string& side : {text, document}) zuntest::SetModificationTime(side, std::time(nullptr) + 60);
-    QPlainTextEdit* box = nullptr;
     QString shown;
     uitest::AnswerNextModal([&](QWidget* modal) {
-      box = modal->findChild<QPlainTextEdit*>("txt_collision");
+      auto* box = modal->findChild<QPlainTextEdit*>("txt_collision");
       if (box != nullptr && box->isReadOnly()) shown = box->toPlainText();
       modal->findChild<QAbstractButton*>("cmd_skip")->click();
     });
