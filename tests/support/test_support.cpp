@@ -267,7 +267,7 @@ void WriteLoopingLists(const std::string& path, uint32_t length) {
   const uint32_t first = length - 28;
   Bytes file = MakeDatabase({});
   file.resize(72 + 14 * 3);  // the header's list and the two lists, each of one entry at offset 0x4E
-  for (const auto& [at, next] : {std::pair{72, first}, {86, first + 14}, {100, first}}) {
+  for (const auto& [at, next] : {std::pair<size_t, uint32_t>{72, first}, {86, first + 14}, {100, first}}) {
     Put(file, at, next, 4);
     Put(file, at + 4, 1, 2);
     Put(file, at + 6, 0x4E, 4);
