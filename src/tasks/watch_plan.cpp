@@ -63,6 +63,10 @@ std::string FileSignature(const std::string& path) {
          std::to_string(info.st_mtim.tv_nsec) + ' ' + std::to_string(info.st_ino);
 }
 
+// Whether the task names both its files (and a target): one still being set up is left alone, as
+// its run would only say what is missing.
+bool NamesItsFiles(const TaskFiles& files) { return !PathFileName(files.pcFile).empty() && !files.document.empty(); }
+
 }  // namespace
 
 std::vector<TaskRecord> ReadTaskList(const DataFile& data) {
@@ -110,8 +114,8 @@ void WatchPlan::Follow(const std::vector<TaskRecord>& tasks) {
     row.fresh = !followed_ || known == unmatched.end() || known->second == 0;
     if (!row.fresh) --known->second;
     row.fresh = row.fresh || freshSettings_.contains(row.settings);
-    if (row.files.pcStarts) row.reported = ReportedPaths(row.files.pcFile);
-    if (row.files.documentStarts && !row.files.document.empty()) {
+    if (row.files.pcStarts && NamesItsFiles(row.files)) row.reported = ReportedPaths(row.files.pcFile);
+    if (row.files.documentStarts && NamesItsFiles(row.files)) {
       for (std::string& path : ReportedPaths(row.files.document)) row.reported.push_back(std::move(path));
     }
     reported_.insert(row.reported.begin(), row.reported.end());
@@ -180,6 +184,7 @@ WatchPlan::Side WatchPlan::SideState(const std::string& path, double stamp) cons
 }
 
 bool WatchPlan::OutOfStep(const Row& row) const {
+  if (!NamesItsFiles(row.files)) return false;
   return (row.files.pcStarts && SideState(row.files.pcFile, row.pcDate) != Side::InStep) ||
          (row.files.documentStarts && SideState(row.files.document, row.palmDate) != Side::InStep);
 }

@@ -63,6 +63,7 @@ class WatchPlan {
   // step as far as the plan knows. A task is out of step when a starting file is missing, was
   // never converted, or is not the file its last conversion left: another time than its stamp,
   // or (for a run of this plan's) another file than that run left, also within the same second.
+  // A task that does not name both its files and a target yet is being set up: never due.
   bool RunDue() const;
   // The rows to run now, in list order: the tasks concerned by the changes since the last call,
   // and new ones, each only when it is out of step. Forgets what it answered.

@@ -122,6 +122,7 @@ TEST(WatchPlan, RunsTasksWhoseStartingFilesLeftTheirStampsAndTasksNewToIt) {
   zuntest::AddTask(w.data, zun::TaskAction::BothWays, w.File("both.txt"), w.File("both.pdb"));
   zuntest::AddTask(w.data, zun::TaskAction::PcToPalm, w.File("one.txt"), w.File("out/one.pdb"));
   zuntest::AddTask(w.data, zun::TaskAction::NoConversion, w.File("none.txt"), w.File("none.pdb"));
+  zuntest::AddTask(w.data, zun::TaskAction::PcToPalm, "", "");  // just made, not set up yet
   for (const char* name : {"both.txt", "one.txt", "none.txt"}) zuntest::WriteText(w.File(name), name);
   w.Follow();
   EXPECT_EQ(w.plan->Folders(), (std::set<std::string>{Folder(w.s.programDir), Folder(w.s.files)}))
@@ -129,6 +130,7 @@ TEST(WatchPlan, RunsTasksWhoseStartingFilesLeftTheirStampsAndTasksNewToIt) {
   EXPECT_TRUE(w.RunDue().empty());
   EXPECT_EQ(w.Status(1), "OK") << "at first every task is new";
   EXPECT_EQ(w.Status(2), "OK");
+  EXPECT_EQ(w.Status(4), "") << "a task without its files has nothing to run";
 
   w.Follow();
   EXPECT_TRUE(w.plan->TakeDueRows().empty()) << "in step after the run";
