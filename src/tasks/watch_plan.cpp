@@ -169,31 +169,37 @@ bool WatchPlan::RunDue() const {
   return std::any_of(rows_.begin(), rows_.end(), [this](const Row& row) { return Concerned(row) && OutOfStep(row); });
 }
 
-WatchPlan::Side WatchPlan::SideState(const std::string& path, double stamp) const {
+WatchPlan::Side WatchPlan::SideState(const std::string& path, double stamp, size_t settings) const {
+  const auto left = left_.find(path);
+  const bool stampLeft = left != left_.end() && left->second.stamp == stamp;
+  // Untouched since this plan ran the task: whatever that run made of it (also a task left for
+  // the user, or a failure) stands until the file changes.
+  if (stampLeft && left->second.settings == settings && left->second.before == FileSignature(path)) {
+    return Side::InStep;
+  }
   const std::optional<std::time_t> time = path.empty() ? std::nullopt : ModificationTime(path);
   if (!time || stamp == 0 || !IsPlausibleDate(stamp)) return Side::Changed;
   const long long seconds = std::llabs(SecondsBetween(stamp, *time));
   if (seconds > kStampTolerance) return Side::Changed;
   if (seconds > 0) return Side::Hidden;
   // The same second: another file than this plan's run left there has the stamp's time.
-  const auto left = left_.find(path);
-  if (left != left_.end() && left->second.stamp == stamp && left->second.signature != FileSignature(path)) {
-    return Side::Hidden;
-  }
+  if (stampLeft && left->second.signature != FileSignature(path)) return Side::Hidden;
   return Side::InStep;
 }
 
 bool WatchPlan::OutOfStep(const Row& row) const {
   if (!NamesItsFiles(row.files)) return false;
-  return (row.files.pcStarts && SideState(row.files.pcFile, row.pcDate) != Side::InStep) ||
-         (row.files.documentStarts && SideState(row.files.document, row.palmDate) != Side::InStep);
+  return (row.files.pcStarts && SideState(row.files.pcFile, row.pcDate, row.settings) != Side::InStep) ||
+         (row.files.documentStarts && SideState(row.files.document, row.palmDate, row.settings) != Side::InStep);
 }
 
-void WatchPlan::PrepareTask(int32_t row, TaskRecord& task) const {
-  if (task.Action != TaskAction::BothWays || row < 1 || row > TaskCount()) return;
-  const TaskFiles& files = Files(row);
-  if (SideState(files.pcFile, task.PcDate) == Side::Hidden) task.PcDate = 0;
-  if (SideState(files.document, task.PalmDate) == Side::Hidden) task.PalmDate = 0;
+void WatchPlan::PrepareTask(int32_t row, TaskRecord& task) {
+  if (row < 1 || row > TaskCount()) return;
+  const Row& ready = rows_[static_cast<size_t>(row - 1)];
+  found_ = {FileSignature(ready.files.pcFile), FileSignature(ready.files.document)};
+  if (task.Action != TaskAction::BothWays) return;
+  if (SideState(ready.files.pcFile, task.PcDate, ready.settings) == Side::Hidden) task.PcDate = 0;
+  if (SideState(ready.files.document, task.PalmDate, ready.settings) == Side::Hidden) task.PalmDate = 0;
 }
 
 void WatchPlan::TaskRan(int32_t row, const TaskRecord& task) {
@@ -201,8 +207,10 @@ void WatchPlan::TaskRan(int32_t row, const TaskRecord& task) {
   Row& ran = rows_[static_cast<size_t>(row - 1)];
   ran.pcDate = task.PcDate;
   ran.palmDate = task.PalmDate;
-  left_[ran.files.pcFile] = {task.PcDate, FileSignature(ran.files.pcFile)};
-  if (!ran.files.document.empty()) left_[ran.files.document] = {task.PalmDate, FileSignature(ran.files.document)};
+  left_[ran.files.pcFile] = {task.PcDate, FileSignature(ran.files.pcFile), found_.first, ran.settings};
+  if (!ran.files.document.empty()) {
+    left_[ran.files.document] = {task.PalmDate, FileSignature(ran.files.document), found_.second, ran.settings};
+  }
 }
 
 void WatchPlan::DataFileLeft() { dataFileLeft_ = FileSignature(dataFile_); }

@@ -197,6 +197,8 @@ TEST(WatchPlan, AnUnattendedRunLeavesToTheUserWhatOnlyTheUserMayDecide) {
 
   ASSERT_EQ(left.size(), 1u);
   EXPECT_TRUE(left[0].bothChanged);
+  w.plan->Changed(collide);
+  EXPECT_TRUE(w.RunDue().empty()) << "reported again as the run found it: nobody is told twice";
   left.push_back({w.File("a<b>.txt"), never, false});
   left.push_back({saved, w.File("saved.pdb"), true, 2});
   const zun::Notice notice = zun::NoticeFor(left);
