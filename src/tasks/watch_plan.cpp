@@ -196,10 +196,15 @@ bool WatchPlan::OutOfStep(const Row& row) const {
 void WatchPlan::PrepareTask(int32_t row, TaskRecord& task) {
   if (row < 1 || row > TaskCount()) return;
   const Row& ready = rows_[static_cast<size_t>(row - 1)];
-  found_ = {FileSignature(ready.files.pcFile), FileSignature(ready.files.document)};
+  const TaskFiles& files = ready.files;
+  const Side pc = files.pcStarts ? SideState(files.pcFile, task.PcDate, ready.settings) : Side::InStep;
+  const Side document = files.documentStarts ? SideState(files.document, task.PalmDate, ready.settings) : Side::InStep;
+  // The one side that changed is what the run converts from, and it never writes that side.
+  found_ = {FileSignature(files.pcFile), FileSignature(files.document), pc != Side::InStep && document == Side::InStep,
+            document != Side::InStep && pc == Side::InStep};
   if (task.Action != TaskAction::BothWays) return;
-  if (SideState(ready.files.pcFile, task.PcDate, ready.settings) == Side::Hidden) task.PcDate = 0;
-  if (SideState(ready.files.document, task.PalmDate, ready.settings) == Side::Hidden) task.PalmDate = 0;
+  if (pc == Side::Hidden) task.PcDate = 0;
+  if (document == Side::Hidden) task.PalmDate = 0;
 }
 
 void WatchPlan::TaskRan(int32_t row, const TaskRecord& task) {
@@ -207,10 +212,13 @@ void WatchPlan::TaskRan(int32_t row, const TaskRecord& task) {
   Row& ran = rows_[static_cast<size_t>(row - 1)];
   ran.pcDate = task.PcDate;
   ran.palmDate = task.PalmDate;
-  left_[ran.files.pcFile] = {task.PcDate, FileSignature(ran.files.pcFile), found_.first, ran.settings};
-  if (!ran.files.document.empty()) {
-    left_[ran.files.document] = {task.PalmDate, FileSignature(ran.files.document), found_.second, ran.settings};
-  }
+  // The side converted from is left as the run found it: a save there while the run went on (its
+  // stamp may already tell that save's time) is a change still to run.
+  const auto left = [&](const std::string& path, double stamp, const std::string& found, bool source) {
+    left_[path] = {stamp, source ? found : FileSignature(path), found, ran.settings};
+  };
+  left(ran.files.pcFile, task.PcDate, found_.pcFile, found_.pcSource);
+  if (!ran.files.document.empty()) left(ran.files.document, task.PalmDate, found_.document, found_.documentSource);
 }
 
 void WatchPlan::DataFileLeft() { dataFileLeft_ = FileSignature(dataFile_); }

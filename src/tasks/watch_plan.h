@@ -9,7 +9,6 @@
 #include <optional>
 #include <set>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "hotsync/user_manager.h"
@@ -76,7 +75,8 @@ class WatchPlan {
   // after its stamp that its run would see no change (a save a few seconds after the last
   // conversion) forgets that stamp, so the run converts it. Notes the files as the run finds them.
   void PrepareTask(int32_t row, TaskRecord& task);
-  // After row `row` ran: its stamps, and its files as the run left them.
+  // After row `row` ran: its stamps, and its files as the run left them (the side it converted
+  // from as the run found it: a save there meanwhile is still to run).
   void TaskRan(int32_t row, const TaskRecord& task);
   // The data file as this program left it: a change reported later that leaves it so (its own
   // writes) is no change of the task list.
@@ -93,6 +93,13 @@ class WatchPlan {
     double pcDate = 0;
     double palmDate = 0;
     bool fresh = false;
+  };
+  // The files of the task in hand as its run found them, and the side it converts from.
+  struct Found {
+    std::string pcFile;
+    std::string document;
+    bool pcSource = false;
+    bool documentSource = false;
   };
   // A file as a run of this plan's found and left it, with the stamp that run gave it and the
   // settings of the task that ran.
@@ -116,7 +123,7 @@ class WatchPlan {
   std::map<size_t, int32_t> seenSettings_;  // how many tasks had these settings
   std::set<size_t> freshSettings_;          // of new tasks not yet taken as due
   std::map<std::string, Left> left_;        // by path
-  std::pair<std::string, std::string> found_;  // the files of the task in hand as its run found them
+  Found found_;
   bool followed_ = false;
   std::set<std::string> changedPaths_;
   bool allChanged_ = false;

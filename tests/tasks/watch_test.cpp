@@ -97,6 +97,7 @@ struct Watched {
   zuntest::ConversionSetup s;
   zun::DataFile data{s.programDir.Path()};
   std::optional<zun::WatchPlan> plan;
+  std::function<void(zun::TaskRecord&)> duringRun;  // after a task's conversion, before the plan hears of it
 
   Watched() {
     data.OpenAndCheck();
@@ -109,7 +110,11 @@ struct Watched {
     Follow();
     zun::UnattendedHost host(data, 1);
     zun::ConversionEnv env{s.codec, *s.users, host, s.flags, s.programDir.Path(), &data};
-    const auto hooks = zun::UnattendedHooks(host.answers, *plan);
+    zun::TaskHooks hooks = zun::UnattendedHooks(host.answers, *plan);
+    hooks.after = [after = hooks.after, this](int32_t row, zun::TaskRecord& task) {
+      if (duringRun) duringRun(task);
+      after(row, task);
+    };
     EXPECT_EQ(zun::RunTasks(data, env, host, plan->TakeDueRows(), hooks), std::nullopt);
     return host.answers.TakeLeftTasks();
   }
@@ -141,6 +146,15 @@ TEST(WatchPlan, RunsTasksWhoseStartingFilesLeftTheirStampsAndTasksNewToIt) {
   zuntest::SetModificationTime(w.File("one.txt"), *zun::ModificationTime(w.File("one.txt")) + 60);
   EXPECT_TRUE(w.plan->Changed(w.File("one.txt")));
   EXPECT_TRUE(w.plan->RunDue());
+  // Saved again while its run went on, which stamped that save: the run converted the text it
+  // found, so the save is still to run.
+  w.duringRun = [&](zun::TaskRecord& task) {
+    zuntest::WriteText(w.File("one.txt"), "saved while it ran");
+    task.PcDate = zun::StampOf(w.File("one.txt"));
+  };
+  EXPECT_TRUE(w.RunDue().empty());
+  w.duringRun = nullptr;
+  EXPECT_TRUE(w.plan->Changed(w.File("one.txt")));
   EXPECT_EQ(w.plan->TakeDueRows(), (std::vector<int32_t>{2}));
 
   // The data file: its own writes are no change of the list; another's are.
