@@ -213,13 +213,13 @@ TEST(WatchPlan, AnUnattendedRunLeavesToTheUserWhatOnlyTheUserMayDecide) {
   EXPECT_TRUE(left[0].bothChanged);
   w.plan->Changed(collide);
   EXPECT_TRUE(w.RunDue().empty()) << "reported again as the run found it: nobody is told twice";
-  left.push_back({w.File("a<b>.txt"), never, false});
+  left.push_back({w.File("a<b>\xe9\n.txt"), never, false});  // Latin-1, a line break: not for D-Bus
   left.push_back({saved, w.File("saved.pdb"), true, 2});
   const zun::Notice notice = zun::NoticeFor(left);
   EXPECT_EQ(notice.summary, "ZUN2: 3 tasks need your choice");
   EXPECT_EQ(notice.body,
             "collide.txt and collide.pdb: both files changed\n"
-            "a&lt;b&gt;.txt and never.pdb: an existing file the task never converted\n"
+            "a&lt;b&gt;\uFFFD\uFFFD.txt and never.pdb: an existing file the task never converted\n"
             "saved.txt and saved.pdb: both files changed the same lines in 2 places\n"
             "Nothing was replaced. Convert in ZUN2 to choose.");
   EXPECT_LE(std::string(zun::kNotReplacedStatus).size(), 64u);
