@@ -172,9 +172,11 @@ bool WatchPlan::RunDue() const {
 WatchPlan::Side WatchPlan::SideState(const std::string& path, double stamp, size_t settings) const {
   const auto left = left_.find(path);
   const bool stampLeft = left != left_.end() && left->second.stamp == stamp;
-  // Untouched since this plan ran the task: whatever that run made of it (also a task left for
-  // the user, or a failure) stands until the file changes.
-  if (stampLeft && left->second.settings == settings && left->second.before == FileSignature(path)) {
+  // Untouched since this plan ran the task: what that run made of it (also a task left for the
+  // user) stands until the file changes. A failure is tried again at the next report (of a
+  // permission put right, say).
+  if (stampLeft && left->second.stands && left->second.settings == settings &&
+      left->second.before == FileSignature(path)) {
     return Side::InStep;
   }
   const std::optional<std::time_t> time = path.empty() ? std::nullopt : ModificationTime(path);
@@ -214,8 +216,9 @@ void WatchPlan::TaskRan(int32_t row, const TaskRecord& task) {
   ran.palmDate = task.PalmDate;
   // The side converted from is left as the run found it: a save there while the run went on (its
   // stamp may already tell that save's time) is a change still to run.
+  const bool stands = !task.Status.str().starts_with("Error");
   const auto left = [&](const std::string& path, double stamp, const std::string& found, bool source) {
-    left_[path] = {stamp, source ? found : FileSignature(path), found, ran.settings};
+    left_[path] = {stamp, source ? found : FileSignature(path), found, ran.settings, stands};
   };
   left(ran.files.pcFile, task.PcDate, found_.pcFile, found_.pcSource);
   if (!ran.files.document.empty()) left(ran.files.document, task.PalmDate, found_.document, found_.documentSource);

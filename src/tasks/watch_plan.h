@@ -108,6 +108,7 @@ class WatchPlan {
     std::string signature;
     std::string before;
     size_t settings = 0;
+    bool stands = false;  // the run did not fail
   };
   enum class Side { InStep, Changed, Hidden };
   Side SideState(const std::string& path, double stamp, size_t settings) const;

@@ -123,7 +123,6 @@ struct Watched {
 
 TEST(WatchPlan, RunsTasksWhoseStartingFilesLeftTheirStampsAndTasksNewToIt) {
   Watched w;
-  std::filesystem::create_directory(w.File("out"));
   zuntest::AddTask(w.data, zun::TaskAction::BothWays, w.File("both.txt"), w.File("both.pdb"));
   zuntest::AddTask(w.data, zun::TaskAction::PcToPalm, w.File("one.txt"), w.File("out/one.pdb"));
   zuntest::AddTask(w.data, zun::TaskAction::NoConversion, w.File("none.txt"), w.File("none.pdb"));
@@ -134,7 +133,11 @@ TEST(WatchPlan, RunsTasksWhoseStartingFilesLeftTheirStampsAndTasksNewToIt) {
       << "a one-way task's target does not start it";
   EXPECT_TRUE(w.RunDue().empty());
   EXPECT_EQ(w.Status(1), "OK") << "at first every task is new";
-  EXPECT_EQ(w.Status(2), "OK");
+  EXPECT_TRUE(w.Status(2).starts_with("Error")) << "no folder out yet";
+  std::filesystem::create_directory(w.File("out"));
+  EXPECT_TRUE(w.plan->Changed(w.File("one.txt")));
+  EXPECT_TRUE(w.RunDue().empty());
+  EXPECT_EQ(w.Status(2), "OK") << "a failure is tried again at the next report of its file";
   EXPECT_EQ(w.Status(4), "") << "a task without its files has nothing to run";
 
   w.Follow();
