@@ -4,9 +4,9 @@
 
 namespace zun {
 
-// Shows a notice (the body may hold the notification markup's escapes: &amp; &lt; &gt;). False
-// when it could not be shown: no session bus, no notification service, no answer within two
-// seconds. Never starts a bus of its own.
+// Sends a notice (the body may hold the notification markup's escapes: &amp; &lt; &gt;) without
+// waiting for the service's answer. False when it could not be sent: no session bus, or the bus
+// failed. Never starts a bus of its own.
 bool ShowDesktopNotice(const std::string& summary, const std::string& body);
 
 }  // namespace zun

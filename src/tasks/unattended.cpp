@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "convert/status_texts.h"
+#include "convert/utf8.h"
 #include "glue/paths.h"
 
 namespace zun {
@@ -10,21 +11,27 @@ namespace {
 
 constexpr size_t kNoticeLines = 5;
 
-// A notification server may read the body as markup.
-std::string Escaped(const std::string& text) {
-  std::string escaped;
-  for (const char c : text) {
-    if (c == '&') {
-      escaped += "&amp;";
-    } else if (c == '<') {
-      escaped += "&lt;";
-    } else if (c == '>') {
-      escaped += "&gt;";
+// A notification server may read the body as markup, and D-Bus carries only UTF-8: a file name in
+// another encoding, or with a control character, shows U+FFFD in place of what it cannot show.
+std::string Shown(const std::string& text) {
+  static constexpr const char* kReplacement = "\xEF\xBF\xBD";
+  std::string shown;
+  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+  for (size_t at = 0; at < text.size();) {
+    uint32_t codePoint = 0;
+    const int length = DecodeUtf8(bytes + at, text.size() - at, codePoint);
+    if (length <= 0 || codePoint < 0x20 || codePoint == 0x7F) {
+      shown += kReplacement;
+      at += length <= 0 ? 1 : static_cast<size_t>(length);
+    } else if (codePoint == '&' || codePoint == '<' || codePoint == '>') {
+      shown += codePoint == '&' ? "&amp;" : codePoint == '<' ? "&lt;" : "&gt;";
+      ++at;
     } else {
-      escaped += c;
+      shown.append(text, at, static_cast<size_t>(length));
+      at += static_cast<size_t>(length);
     }
   }
-  return escaped;
+  return shown;
 }
 
 }  // namespace
@@ -74,7 +81,7 @@ Notice NoticeFor(const std::vector<LeftTask>& left) {
                                     : "ZUN2: " + std::to_string(left.size()) + " tasks need your choice";
   for (size_t i = 0; i < left.size() && i < kNoticeLines; ++i) {
     const LeftTask& task = left[i];
-    notice.body += Escaped(PathFileName(task.pcFile) + " and " + PathFileName(task.palmFile)) + ": ";
+    notice.body += Shown(PathFileName(task.pcFile) + " and " + PathFileName(task.palmFile)) + ": ";
     if (!task.bothChanged) {
       notice.body += "an existing file the task never converted\n";
     } else if (task.collisions > 0) {

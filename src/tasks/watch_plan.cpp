@@ -63,6 +63,10 @@ std::string FileSignature(const std::string& path) {
          std::to_string(info.st_mtim.tv_nsec) + ' ' + std::to_string(info.st_ino);
 }
 
+// Whether the task names both its files (and a target): one still being set up is left alone, as
+// its run would only say what is missing.
+bool NamesItsFiles(const TaskFiles& files) { return !PathFileName(files.pcFile).empty() && !files.document.empty(); }
+
 }  // namespace
 
 std::vector<TaskRecord> ReadTaskList(const DataFile& data) {
@@ -110,8 +114,8 @@ void WatchPlan::Follow(const std::vector<TaskRecord>& tasks) {
     row.fresh = !followed_ || known == unmatched.end() || known->second == 0;
     if (!row.fresh) --known->second;
     row.fresh = row.fresh || freshSettings_.contains(row.settings);
-    if (row.files.pcStarts) row.reported = ReportedPaths(row.files.pcFile);
-    if (row.files.documentStarts && !row.files.document.empty()) {
+    if (row.files.pcStarts && NamesItsFiles(row.files)) row.reported = ReportedPaths(row.files.pcFile);
+    if (row.files.documentStarts && NamesItsFiles(row.files)) {
       for (std::string& path : ReportedPaths(row.files.document)) row.reported.push_back(std::move(path));
     }
     reported_.insert(row.reported.begin(), row.reported.end());
@@ -165,30 +169,44 @@ bool WatchPlan::RunDue() const {
   return std::any_of(rows_.begin(), rows_.end(), [this](const Row& row) { return Concerned(row) && OutOfStep(row); });
 }
 
-WatchPlan::Side WatchPlan::SideState(const std::string& path, double stamp) const {
+WatchPlan::Side WatchPlan::SideState(const std::string& path, double stamp, size_t settings) const {
+  const auto left = left_.find(path);
+  const bool stampLeft = left != left_.end() && left->second.stamp == stamp;
+  // Untouched since this plan ran the task: what that run made of it (also a task left for the
+  // user) stands until the file changes. A failure is tried again at the next report (of a
+  // permission put right, say).
+  if (stampLeft && left->second.stands && left->second.settings == settings &&
+      left->second.before == FileSignature(path)) {
+    return Side::InStep;
+  }
   const std::optional<std::time_t> time = path.empty() ? std::nullopt : ModificationTime(path);
   if (!time || stamp == 0 || !IsPlausibleDate(stamp)) return Side::Changed;
   const long long seconds = std::llabs(SecondsBetween(stamp, *time));
   if (seconds > kStampTolerance) return Side::Changed;
   if (seconds > 0) return Side::Hidden;
   // The same second: another file than this plan's run left there has the stamp's time.
-  const auto left = left_.find(path);
-  if (left != left_.end() && left->second.stamp == stamp && left->second.signature != FileSignature(path)) {
-    return Side::Hidden;
-  }
+  if (stampLeft && left->second.signature != FileSignature(path)) return Side::Hidden;
   return Side::InStep;
 }
 
 bool WatchPlan::OutOfStep(const Row& row) const {
-  return (row.files.pcStarts && SideState(row.files.pcFile, row.pcDate) != Side::InStep) ||
-         (row.files.documentStarts && SideState(row.files.document, row.palmDate) != Side::InStep);
+  if (!NamesItsFiles(row.files)) return false;
+  return (row.files.pcStarts && SideState(row.files.pcFile, row.pcDate, row.settings) != Side::InStep) ||
+         (row.files.documentStarts && SideState(row.files.document, row.palmDate, row.settings) != Side::InStep);
 }
 
-void WatchPlan::PrepareTask(int32_t row, TaskRecord& task) const {
-  if (task.Action != TaskAction::BothWays || row < 1 || row > TaskCount()) return;
-  const TaskFiles& files = Files(row);
-  if (SideState(files.pcFile, task.PcDate) == Side::Hidden) task.PcDate = 0;
-  if (SideState(files.document, task.PalmDate) == Side::Hidden) task.PalmDate = 0;
+void WatchPlan::PrepareTask(int32_t row, TaskRecord& task) {
+  if (row < 1 || row > TaskCount()) return;
+  const Row& ready = rows_[static_cast<size_t>(row - 1)];
+  const TaskFiles& files = ready.files;
+  const Side pc = files.pcStarts ? SideState(files.pcFile, task.PcDate, ready.settings) : Side::InStep;
+  const Side document = files.documentStarts ? SideState(files.document, task.PalmDate, ready.settings) : Side::InStep;
+  // The one side that changed is what the run converts from, and it never writes that side.
+  found_ = {FileSignature(files.pcFile), FileSignature(files.document), pc != Side::InStep && document == Side::InStep,
+            document != Side::InStep && pc == Side::InStep};
+  if (task.Action != TaskAction::BothWays) return;
+  if (pc == Side::Hidden) task.PcDate = 0;
+  if (document == Side::Hidden) task.PalmDate = 0;
 }
 
 void WatchPlan::TaskRan(int32_t row, const TaskRecord& task) {
@@ -196,8 +214,14 @@ void WatchPlan::TaskRan(int32_t row, const TaskRecord& task) {
   Row& ran = rows_[static_cast<size_t>(row - 1)];
   ran.pcDate = task.PcDate;
   ran.palmDate = task.PalmDate;
-  left_[ran.files.pcFile] = {task.PcDate, FileSignature(ran.files.pcFile)};
-  if (!ran.files.document.empty()) left_[ran.files.document] = {task.PalmDate, FileSignature(ran.files.document)};
+  // The side converted from is left as the run found it: a save there while the run went on (its
+  // stamp may already tell that save's time) is a change still to run.
+  const bool stands = !task.Status.str().starts_with("Error");
+  const auto left = [&](const std::string& path, double stamp, const std::string& found, bool source) {
+    left_[path] = {stamp, source ? found : FileSignature(path), found, ran.settings, stands};
+  };
+  left(ran.files.pcFile, task.PcDate, found_.pcFile, found_.pcSource);
+  if (!ran.files.document.empty()) left(ran.files.document, task.PalmDate, found_.document, found_.documentSource);
 }
 
 void WatchPlan::DataFileLeft() { dataFileLeft_ = FileSignature(dataFile_); }

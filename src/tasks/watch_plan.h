@@ -63,6 +63,9 @@ class WatchPlan {
   // step as far as the plan knows. A task is out of step when a starting file is missing, was
   // never converted, or is not the file its last conversion left: another time than its stamp,
   // or (for a run of this plan's) another file than that run left, also within the same second.
+  // It is in step while its files are as this plan's last run of it found them (what that run
+  // made of them stands: a task left for the user is not run, nor the user told, again).
+  // A task that does not name both its files and a target yet is being set up: never due.
   bool RunDue() const;
   // The rows to run now, in list order: the tasks concerned by the changes since the last call,
   // and new ones, each only when it is out of step. Forgets what it answered.
@@ -70,9 +73,10 @@ class WatchPlan {
 
   // Before an unattended run of row `row`: a both-ways task whose starting file changed so little
   // after its stamp that its run would see no change (a save a few seconds after the last
-  // conversion) forgets that stamp, so the run converts it.
-  void PrepareTask(int32_t row, TaskRecord& task) const;
-  // After row `row` ran: its stamps, and its files as the run left them.
+  // conversion) forgets that stamp, so the run converts it. Notes the files as the run finds them.
+  void PrepareTask(int32_t row, TaskRecord& task);
+  // After row `row` ran: its stamps, and its files as the run left them (the side it converted
+  // from as the run found it: a save there meanwhile is still to run).
   void TaskRan(int32_t row, const TaskRecord& task);
   // The data file as this program left it: a change reported later that leaves it so (its own
   // writes) is no change of the task list.
@@ -90,13 +94,24 @@ class WatchPlan {
     double palmDate = 0;
     bool fresh = false;
   };
-  // A file as a run of this plan's left it, with the stamp that run gave it.
+  // The files of the task in hand as its run found them, and the side it converts from.
+  struct Found {
+    std::string pcFile;
+    std::string document;
+    bool pcSource = false;
+    bool documentSource = false;
+  };
+  // A file as a run of this plan's found and left it, with the stamp that run gave it and the
+  // settings of the task that ran.
   struct Left {
     double stamp = 0;
     std::string signature;
+    std::string before;
+    size_t settings = 0;
+    bool stands = false;  // the run did not fail
   };
   enum class Side { InStep, Changed, Hidden };
-  Side SideState(const std::string& path, double stamp) const;
+  Side SideState(const std::string& path, double stamp, size_t settings) const;
   bool OutOfStep(const Row& row) const;
   bool Concerned(const Row& row) const;
 
@@ -109,6 +124,7 @@ class WatchPlan {
   std::map<size_t, int32_t> seenSettings_;  // how many tasks had these settings
   std::set<size_t> freshSettings_;          // of new tasks not yet taken as due
   std::map<std::string, Left> left_;        // by path
+  Found found_;
   bool followed_ = false;
   std::set<std::string> changedPaths_;
   bool allChanged_ = false;

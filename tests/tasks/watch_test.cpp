@@ -97,6 +97,7 @@ struct Watched {
   zuntest::ConversionSetup s;
   zun::DataFile data{s.programDir.Path()};
   std::optional<zun::WatchPlan> plan;
+  std::function<void(zun::TaskRecord&)> duringRun;  // after a task's conversion, before the plan hears of it
 
   Watched() {
     data.OpenAndCheck();
@@ -109,7 +110,11 @@ struct Watched {
     Follow();
     zun::UnattendedHost host(data, 1);
     zun::ConversionEnv env{s.codec, *s.users, host, s.flags, s.programDir.Path(), &data};
-    const auto hooks = zun::UnattendedHooks(host.answers, *plan);
+    zun::TaskHooks hooks = zun::UnattendedHooks(host.answers, *plan);
+    hooks.after = [after = hooks.after, this](int32_t row, zun::TaskRecord& task) {
+      if (duringRun) duringRun(task);
+      after(row, task);
+    };
     EXPECT_EQ(zun::RunTasks(data, env, host, plan->TakeDueRows(), hooks), std::nullopt);
     return host.answers.TakeLeftTasks();
   }
@@ -118,17 +123,22 @@ struct Watched {
 
 TEST(WatchPlan, RunsTasksWhoseStartingFilesLeftTheirStampsAndTasksNewToIt) {
   Watched w;
-  std::filesystem::create_directory(w.File("out"));
   zuntest::AddTask(w.data, zun::TaskAction::BothWays, w.File("both.txt"), w.File("both.pdb"));
   zuntest::AddTask(w.data, zun::TaskAction::PcToPalm, w.File("one.txt"), w.File("out/one.pdb"));
   zuntest::AddTask(w.data, zun::TaskAction::NoConversion, w.File("none.txt"), w.File("none.pdb"));
+  zuntest::AddTask(w.data, zun::TaskAction::PcToPalm, "", "");  // just made, not set up yet
   for (const char* name : {"both.txt", "one.txt", "none.txt"}) zuntest::WriteText(w.File(name), name);
   w.Follow();
   EXPECT_EQ(w.plan->Folders(), (std::set<std::string>{Folder(w.s.programDir), Folder(w.s.files)}))
       << "a one-way task's target does not start it";
   EXPECT_TRUE(w.RunDue().empty());
   EXPECT_EQ(w.Status(1), "OK") << "at first every task is new";
-  EXPECT_EQ(w.Status(2), "OK");
+  EXPECT_TRUE(w.Status(2).starts_with("Error")) << "no folder out yet";
+  std::filesystem::create_directory(w.File("out"));
+  EXPECT_TRUE(w.plan->Changed(w.File("one.txt")));
+  EXPECT_TRUE(w.RunDue().empty());
+  EXPECT_EQ(w.Status(2), "OK") << "a failure is tried again at the next report of its file";
+  EXPECT_EQ(w.Status(4), "") << "a task without its files has nothing to run";
 
   w.Follow();
   EXPECT_TRUE(w.plan->TakeDueRows().empty()) << "in step after the run";
@@ -139,6 +149,15 @@ TEST(WatchPlan, RunsTasksWhoseStartingFilesLeftTheirStampsAndTasksNewToIt) {
   zuntest::SetModificationTime(w.File("one.txt"), *zun::ModificationTime(w.File("one.txt")) + 60);
   EXPECT_TRUE(w.plan->Changed(w.File("one.txt")));
   EXPECT_TRUE(w.plan->RunDue());
+  // Saved again while its run went on, which stamped that save: the run converted the text it
+  // found, so the save is still to run.
+  w.duringRun = [&](zun::TaskRecord& task) {
+    zuntest::WriteText(w.File("one.txt"), "saved while it ran");
+    task.PcDate = zun::StampOf(w.File("one.txt"));
+  };
+  EXPECT_TRUE(w.RunDue().empty());
+  w.duringRun = nullptr;
+  EXPECT_TRUE(w.plan->Changed(w.File("one.txt")));
   EXPECT_EQ(w.plan->TakeDueRows(), (std::vector<int32_t>{2}));
 
   // The data file: its own writes are no change of the list; another's are.
@@ -195,13 +214,15 @@ TEST(WatchPlan, AnUnattendedRunLeavesToTheUserWhatOnlyTheUserMayDecide) {
 
   ASSERT_EQ(left.size(), 1u);
   EXPECT_TRUE(left[0].bothChanged);
-  left.push_back({w.File("a<b>.txt"), never, false});
+  w.plan->Changed(collide);
+  EXPECT_TRUE(w.RunDue().empty()) << "reported again as the run found it: nobody is told twice";
+  left.push_back({w.File("a<b>\xe9\n.txt"), never, false});  // Latin-1, a line break: not for D-Bus
   left.push_back({saved, w.File("saved.pdb"), true, 2});
   const zun::Notice notice = zun::NoticeFor(left);
   EXPECT_EQ(notice.summary, "ZUN2: 3 tasks need your choice");
   EXPECT_EQ(notice.body,
             "collide.txt and collide.pdb: both files changed\n"
-            "a&lt;b&gt;.txt and never.pdb: an existing file the task never converted\n"
+            "a&lt;b&gt;\uFFFD\uFFFD.txt and never.pdb: an existing file the task never converted\n"
             "saved.txt and saved.pdb: both files changed the same lines in 2 places\n"
             "Nothing was replaced. Convert in ZUN2 to choose.");
   EXPECT_LE(std::string(zun::kNotReplacedStatus).size(), 64u);
