@@ -9,6 +9,7 @@
 #include "convert/status_texts.h"
 #include "convert/text_bytes.h"
 #include "glue/byte_file.h"
+#include "glue/dates.h"
 #include "glue/file_problem.h"
 #include "glue/file_system.h"
 #include "glue/paths.h"
@@ -89,8 +90,9 @@ std::string DocumentToRead(TaskRecord& task, ConversionEnv& env, bool writesPcFi
 }
 
 // Writes the text of the document into `text` and closes it. With `replacement` (the text's
-// file) the text replaces the PC file once it is complete, unless the task is abandoned.
-void WriteText(ConversionEnv& env, const std::string& documentPath, ByteFile& text, ReplacementFile* replacement,
+// file) the text replaces the PC file once it is complete, unless the task is abandoned. The
+// document's time when it was opened.
+std::time_t WriteText(ConversionEnv& env, const std::string& documentPath, ByteFile& text, ReplacementFile* replacement,
                const TaskRecord& task, WorkingOn& workingOn) {
   workingOn = {documentPath, false};
   DocumentText document = OpenDocumentText(env, documentPath);
@@ -101,14 +103,16 @@ void WriteText(ConversionEnv& env, const std::string& documentPath, ByteFile& te
   CopyText(env, document, out, true);
   if (document.reader.File().ChangedSinceOpening()) throw FileError(documentPath, kChangedWhileRead);
   workingOn = {task.PcFile.Trimmed(), true};
+  const std::time_t documentTime = document.reader.File().ModifiedAtOpening();
   if (replacement == nullptr) {
     text.Close();
-    return;
+    return documentTime;
   }
   StopIfAbandoned(env);
   const std::string& pcPath = workingOn.file;
   if (env.beforeReplace && FileExists(pcPath) == FileState::Exists) env.beforeReplace(pcPath, ConversionEnv::Side::Pc);
   replacement->Commit();
+  return documentTime;
 }
 
 }  // namespace
@@ -138,8 +142,8 @@ void ConvertDocumentToText(TaskRecord& task, ConversionEnv& env) {
   WorkingOn workingOn{pcFile, true};
   try {
     ReplacementFile text = ReplacementFile::Begin(pcFile, ByteFile::WriteBack::Early);
-    WriteText(env, documentPath, text.Content(), &text, task, workingOn);
-    palmStamp = StampOf(documentPath);
+    // The document as read: one that a HotSync replaced meanwhile is still to convert.
+    palmStamp = ToAutomationDate(WriteText(env, documentPath, text.Content(), &text, task, workingOn));
     pcStamp = StampOf(pcFile);
     succeeded = true;
   } catch (...) {

@@ -12,6 +12,7 @@
 #include "convert/text_bytes.h"
 #include "convert/text_filter.h"
 #include "glue/byte_file.h"
+#include "glue/dates.h"
 #include "glue/file_problem.h"
 #include "glue/file_system.h"
 #include "glue/paths.h"
@@ -159,6 +160,8 @@ void MakeAndDistribute(TaskRecord& task, ConversionEnv& env, std::optional<ByteF
   ByteFile pcText = supplied ? std::move(*supplied) : ByteFile::OpenForReading(pcFile);
   // An empty PC file is reported as such, filtered or not.
   if (pcText.Length() == 0) Fail(status::kPcFileEmpty);
+  // The text as read: one that an editor saved meanwhile is still to convert.
+  const std::time_t pcTime = pcText.ModifiedAtOpening();
   // "UTF-8 Text": the handheld's character set before the filters (a copy, also with "Raw!").
   const ByteFile text = FilterText(HandheldText(std::move(pcText), task, env), task, env);
   ByteFile document = CreateWorkFile(env);
@@ -172,7 +175,7 @@ void MakeAndDistribute(TaskRecord& task, ConversionEnv& env, std::optional<ByteF
   }
   Distribute(env, table, written, workingOn);
   if (!supplied) {
-    task.PcDate = StampOf(pcFile);
+    task.PcDate = ToAutomationDate(pcTime);
     task.PalmDate = StampOf(table.front().path);  // the first target in list order
   }
 }

@@ -2,6 +2,7 @@
 // operations that use it turn into a status.
 #pragma once
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <span>
 #include <stdexcept>
@@ -94,6 +95,9 @@ class ByteFile {
   // Whether a file opened for reading was written to since (its size or time changed): what
   // was read from it may then mix old and new bytes.
   bool ChangedSinceOpening() const;
+  // A file opened for reading: its modification time then (seconds), which is the time of what
+  // was read even when the path names a newer file by now.
+  std::time_t ModifiedAtOpening() const { return static_cast<std::time_t>(modifiedSeconds_); }
 
   // Appended bytes are gathered and written in large pieces; a failure may therefore show at a
   // later write or at Close.

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <tuple>
+#include <utility>
 
 #include "convert/conversion_fixture.h"
 #include "glue/dates.h"
@@ -130,6 +131,30 @@ TEST_F(TextToDocument, AFileRewrittenWhileReadKeepsTheOldTarget) {
     EXPECT_EQ(zuntest::ReadBytes(target), old) << raw << utf8;
     EXPECT_EQ(failure.file, source);
     EXPECT_TRUE(failure.reason.find("changed while it was") != std::string::npos) << failure.reason;
+  }
+}
+
+// Saved anew (a new file renamed over the old) while the old one was read: the conversion keeps
+// what it read, stamped with the old file's time, so the next run converts the new file.
+TEST_F(TextToDocument, AFileSavedAnewWhileReadIsStillToConvert) {
+  for (const TaskAction action : {TaskAction::PcToPalm, TaskAction::PalmToPc}) {
+    zuntest::WriteText(text, "old text");
+    zuntest::WriteDocument(document, "old document");
+    const std::string& source = action == TaskAction::PcToPalm ? text : document;
+    const std::time_t readTime = std::time(nullptr) - 60;
+    zuntest::SetModificationTime(source, readTime);
+    s.host.onLetEventsRun = [&, saved = false]() mutable {
+      if (std::exchange(saved, true)) return;
+      const std::string fresh = s.files / "fresh";
+      action == TaskAction::PcToPalm ? zuntest::WriteText(fresh, "new text") : zuntest::WriteDocument(fresh, "new");
+      std::filesystem::rename(fresh, source);
+    };
+    zun::TaskRecord task = Run(Task(action));
+    s.host.onLetEventsRun = nullptr;
+    EXPECT_EQ(task.Status.Trimmed(), "OK");
+    EXPECT_EQ(action == TaskAction::PcToPalm ? task.PcDate : task.PalmDate, zun::ToAutomationDate(readTime));
+    EXPECT_EQ(action == TaskAction::PcToPalm ? zuntest::DecodedText(document) : zuntest::ReadText(text),
+              action == TaskAction::PcToPalm ? "old text" : "old document");
   }
 }
 
