@@ -147,8 +147,7 @@ TEST_F(EditorTest, TheCounterOfClipSettings) {
   for (const auto& [typed, shown, stored] : std::vector<std::tuple<std::string, std::string, int16_t>>{
            {"1234", "123", 123}, {"-5", "0", 0}, {"9e9", "999", 999}, {"42", "42", 42}}) {
     model->CountUpEdited(typed);
-    EXPECT_EQ(S().countUpText, shown) << typed;
-    EXPECT_EQ(data.Read(2).Counter, stored) << typed;
+    EXPECT_EQ(std::pair(S().countUpText, data.Read(2).Counter), std::pair(shown, stored)) << typed;
   }
   model->CountUpClicked(true);
   model->clipboardSource = [this] {

@@ -20,13 +20,11 @@ TEST_F(EditorTest, OptionsAndNumberBoxesStoreTheirOwnFieldInRange) {
   for (const Case& c : std::vector<Case>{
            {"100", "10", 10}, {"99", "64", 64}, {"-3", "0", 0}, {"7x", "7x", 7}, {"ab", "ab", 0}, {"8", "8", 8}}) {
     model->TabSpaceEdited(c.typed);
-    EXPECT_EQ(S().tabSpaceText, c.shown) << c.typed;
-    EXPECT_EQ(Task(1).TabSpace, c.stored) << c.typed;
+    EXPECT_EQ(std::pair(S().tabSpaceText, Task(1).TabSpace), std::pair(c.shown, c.stored)) << c.typed;
   }
   for (const Case& c : std::vector<Case>{{"20", "15", 15}, {".5", ".5", 0}, {".6", ".6", 1}, {"2.5", "2.", 2}}) {
     model->CategoryEdited(c.typed);
-    EXPECT_EQ(S().categoryText, c.shown) << c.typed;
-    EXPECT_EQ(Task(1).Category, c.stored) << c.typed;
+    EXPECT_EQ(std::pair(S().categoryText, Task(1).Category), std::pair(c.shown, c.stored)) << c.typed;
   }
   EXPECT_EQ(Task(1).TabSpace, 8) << "the category is no TAB space";
 }
@@ -34,11 +32,7 @@ TEST_F(EditorTest, OptionsAndNumberBoxesStoreTheirOwnFieldInRange) {
 // The users and "Custom", the targets each direction allows, the Palm box following them.
 TEST_F(EditorTest, TargetsFollowTheDirection) {
   Start({"Anna", "Bert"}, 1);
-  SetTask(1, [](zun::TaskRecord& t) {
-    t.Action = zun::TaskAction::PcToPalm;
-    t.Targets = "110";
-    t.PalmFile = "notes.pdb";
-  });
+  SetTask(1, zun::TaskAction::PcToPalm, "110", {}, "notes.pdb");
   Restart();
   EXPECT_EQ(S().installEntries, (std::vector<std::string>{"Anna", "Bert", "Custom"}));
   EXPECT_EQ(S().palmFileInfo, "Distribute Mode");
@@ -74,13 +68,8 @@ TEST_F(EditorTest, TargetsFollowTheDirection) {
 // Loading a task stores nothing; an edit by any means counts as typed and names the other side.
 TEST_F(EditorTest, LoadingStoresNothingAndAutomaticNamingFollowsTheSourceSide) {
   Start({"Anna"}, 1);
-  SetTask(1, [](zun::TaskRecord& t) {
-    t.Action = zun::TaskAction::BothWays;
-    t.Targets = "10";
-    t.PcFile = "/a/b.txt";
-    t.PalmFile = "memo";
-    t.TabSpace = 99;
-  });
+  SetTask(1, zun::TaskAction::BothWays, "10", "/a/b.txt", "memo");
+  SetTask(1, [](zun::TaskRecord& t) { t.TabSpace = 99; });
   const zuntest::Bytes before = zuntest::ReadBytes(dir / "zundata.dat");
   Restart();
   EXPECT_EQ(S().palmFileText, "memo") << "no \".pdb\" completed while loading";
@@ -105,11 +94,7 @@ TEST_F(EditorTest, LoadingStoresNothingAndAutomaticNamingFollowsTheSourceSide) {
   EXPECT_EQ(S().palmFileText, "/texts/memo.pdb");
   EXPECT_EQ(S().palmCaret, 11u);
 
-  SetTask(1, [](zun::TaskRecord& t) {
-    t.Action = zun::TaskAction::PalmToPc;
-    t.Targets = "10";
-    t.PcFile = "";
-  });
+  SetTask(1, zun::TaskAction::PalmToPc, "10", "");
   Restart();
   model->PalmFileEdited("notes.pdb");
   EXPECT_EQ(S().pcFileText, files / "notes.txt") << "no default PC folder: the fall-back folder";
@@ -175,11 +160,7 @@ TEST_F(EditorTest, APathTooLongForTheRecordIsRefused) {
 
   // Typed key by key, a path passes the limit with a cut of itself stored and named after: both
   // names go back to what they were before the typing. A folder names no document.
-  SetTask(1, [](zun::TaskRecord& t) {
-    t.Action = zun::TaskAction::PcToPalm;
-    t.PcFile = "/texts/a.txt";
-    t.PalmFile = "/docs/a.pdb";
-  });
+  SetTask(1, zun::TaskAction::PcToPalm, "1", "/texts/a.txt", "/docs/a.pdb");
   Restart();
   std::string typed = "/texts/a.txt";
   for (const char c : "/" + std::string(520, 'd') + "/") model->PcFileEdited(typed += c);
@@ -253,12 +234,7 @@ TEST_F(EditorTest, BrowsingStartsWhereTheFileIsExpected) {
 // stored, in either mode.
 TEST_F(EditorTest, ACancelledBrowseChangesNothing) {
   Start({"Anna"}, 1);
-  SetTask(1, [&](zun::TaskRecord& t) {
-    t.Action = zun::TaskAction::BothWays;
-    t.Targets = "01";
-    t.PcFile = files / "notes.txt";
-    t.PalmFile = files / "mine.pdb";  // not the names Auto Naming would make
-  });
+  SetTask(1, zun::TaskAction::BothWays, "01", files / "notes.txt", files / "mine.pdb");  // names of its own
   SetRecord(2, [](zun::TaskRecord& t) { t.PalmFile = "clip"; });  // Auto Naming would add ".pdb"
   Restart();
   ASSERT_TRUE(S().autoNaming);

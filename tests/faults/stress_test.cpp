@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -126,11 +127,9 @@ bool KillWhenChanged(pid_t child, const std::string& path, const std::string& ol
 
 // ZUN2's temporary files and kept copies in a folder (or those whose names start so).
 int TemporaryFiles(const std::string& folder, const std::string& start = ".zun2-") {
-  int count = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    count += entry.path().filename().string().starts_with(start) ? 1 : 0;
-  }
-  return count;
+  return static_cast<int>(std::ranges::count_if(std::filesystem::directory_iterator(folder), [&](const auto& entry) {
+    return entry.path().filename().string().starts_with(start);
+  }));
 }
 
 // A text with a second name (a hard link), and a document of a longer text to decode over it.
