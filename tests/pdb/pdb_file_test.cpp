@@ -75,7 +75,7 @@ TEST(PdbRead, ChainedListsAreWalkedOnceLettingEventsRun) {
   std::vector<Bytes> records;
   for (uint32_t i = 0; i < 70000; ++i) records.push_back({static_cast<uint8_t>(i), static_cast<uint8_t>(i >> 8)});
   records[0] = Hex("00010000000000020001100000000000");  // DocInfo: one text record of two bytes, as is
-  const Bytes file = zuntest::MakeChainedDatabase(records, 1);
+  const Bytes file = zuntest::MakeChainedDatabase(records);
   zun::PdbReader chained = Reader(dir, file);
   std::string creator, type;
   int32_t count = 0;

@@ -164,9 +164,9 @@ std::vector<StoredRecord> StoredRecords(const std::string& path);
 Bytes MakeDatabase(const std::vector<Bytes>& records, const std::string& type = "TEXt",
                    const std::string& creator = "REAd");
 
-// The same with `perList` records in each record list of a chain (the header's list holds none),
+// The same with each record in a record list of its own, chained (the header's list holds none),
 // the lists laid out in the file from the last to the first.
-Bytes MakeChainedDatabase(const std::vector<Bytes>& records, size_t perList);
+Bytes MakeChainedDatabase(const std::vector<Bytes>& records);
 
 // A document of `length` bytes, a hole but for its header and two record lists at its end that
 // name each other as the next.
