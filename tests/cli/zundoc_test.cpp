@@ -1,6 +1,5 @@
 // zundoc end to end: its options, exit statuses, streams and "-", what it says about a failure, long
-// paths, progress on a terminal, signals while it reads standard input, and the run's lines and
-// data folder.
+// paths, signals while it reads standard input, and the run's lines and data folder.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
@@ -145,24 +144,6 @@ TEST(Zundoc, DeepFoldersAndPathsLongerThanAFieldWork) {
   EXPECT_EQ(
       zuntest::RunShell(inDeep + "decode notes.pdb - 2>status | '" ZUNDOC_PATH "' encode - again.pdb", dir.Path()).out,
       "OK\n");
-}
-
-// Whether stderr is a terminal decides, and only work that takes over a second shows.
-TEST(Zundoc, ShowsProgressOnATerminalOnly) {
-  zuntest::TempDir dir;
-  if (zuntest::RunShell("command -v script", dir.Path()).exit != 0) GTEST_SKIP() << "script (util-linux) is missing";
-  zuntest::WriteText(dir / "big.txt", zuntest::ProseText(1 << 20, 3));
-  const std::string slowInput = "(sleep 1.2; cat big.txt) |";
-  EXPECT_EQ(Zundoc(dir, "encode - big.pdb", slowInput), (zuntest::Outcome{0, "OK\n", ""})) << "not a terminal";
-  const std::string command = "cd '" + dir.Path() + "' && " + slowInput + " '" ZUNDOC_PATH "' encode - big.pdb";
-  zuntest::WriteText(dir / "keys", "");
-  const zuntest::Outcome r = zuntest::RunShell(
-      "script -q -e -c \"" + command + "\" '" + dir / "typescript" + "' < '" + dir / "keys" + "'", dir.Path());
-  ASSERT_EQ(r.exit, 0) << r.err;
-  const std::string shown = zuntest::ReadText(dir / "typescript");
-  const std::string line = "zundoc: standard input: Compression 100%";
-  EXPECT_TRUE(Holds(shown, "\r" + line)) << shown;
-  EXPECT_TRUE(Holds(shown, "\r" + std::string(line.size(), ' ') + "\r")) << "the line is removed";
 }
 
 // Killed while it waits for more of standard input (a blocking read the signal must end), zundoc

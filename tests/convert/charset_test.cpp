@@ -1,12 +1,11 @@
 // "UTF-8 Text": round trips of every set's documents and texts, invalid UTF-8, real texts in the
 // handheld's sets, both-ways round trips that keep every text, the names of documents, which
-// bytes each side would hold, J-Pilot's char_set and calibre as a peer.
+// bytes each side would hold, J-Pilot's char_set.
 #include "convert/charset.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <optional>
 #include <random>
 #include <tuple>
@@ -250,23 +249,6 @@ TEST_F(Utf8Text, RealTextsReachTheHandheldInItsSetAndComeBack) {
   zuntest::WriteText(text, ascii + "é" + ascii + "€");
   ASSERT_EQ(Convert(TaskAction::PcToPalm, true, true), "OK");
   EXPECT_TRUE(DocumentBytes() == AsBytes(ascii + "\xE9" + ascii + "\x80"));
-}
-
-// calibre guesses the set of a PalmDOC document's bytes; this text it takes as Windows-1252 (should
-// a later calibre guess otherwise, "--input-encoding cp1252" says it).
-TEST_F(Utf8Text, CalibreReadsTheCharactersZun2StartedFrom) {
-  if (std::system("command -v ebook-convert >/dev/null 2>&1") != 0) GTEST_SKIP() << "calibre is not installed";
-  const std::string utf8 = std::string(kRealTexts[0].text) + "\n\n" + kRealTexts[1].text + "\n";
-  zuntest::WriteText(text, utf8);
-  ASSERT_EQ(Convert(TaskAction::BothWays), "OK");
-  EXPECT_EQ(DocumentBytes()[1], 0x92) << "in the set";
-  const std::string command = "cd '" + s.files.Path() + "' && ebook-convert notes.pdb out.txt >/dev/null 2>&1";
-  ASSERT_EQ(std::system(command.c_str()), 0);
-  auto characters = [](std::string t) {  // calibre lays out paragraphs its own way
-    std::erase_if(t, [](char c) { return c == ' ' || c == '\n' || c == '\r'; });
-    return t;
-  };
-  EXPECT_EQ(characters(zuntest::ReadText(s.files / "out.txt")), characters(utf8));
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The window on a real display server, run by desktop_session.sh under Xvfb and under a headless
 // weston: a StatusNotifierItem tray on the session bus, the X11 clipboard held by another
-// program, the window class its desktop entry names, a conversion from start to exit.
+// program, the window class its desktop entry names, a larger font.
 #include "ui/desktop.h"
 
 #include <xcb/xcb.h>
@@ -202,20 +202,6 @@ class DesktopTest : public QObject {
     }
     QVERIFY(w.Tasks()->visualRect(w.Tasks()->model()->index(0, zun::ui::kPcFileColumn)).width() >
             w.Tasks()->fontMetrics().horizontalAdvance("notes.txt"));
-  }
-
-  // Start, a conversion, and the end, on whatever display server runs the test.
-  void theWindowConvertsAndEnds() {
-    uitest::Window w;
-    zuntest::WriteText(w.files / "a.txt", "text");
-    w.Seed({{zun::TaskAction::PcToPalm, w.files / "a.txt", w.files / "a.pdb"}});
-    QVERIFY(w.Start());
-    QTRY_VERIFY(w.window->isVisible());
-    w.Click("cmd_convert");
-    QTRY_COMPARE(w.Record(3).Status.Trimmed(), std::string("OK"));
-    QVERIFY(zuntest::Exists(w.files / "a.pdb"));
-    w.Click("cmd_exit");
-    QVERIFY(w.window->IsShutDown());
   }
 };
 
