@@ -157,7 +157,6 @@ class DesktopTest : public QObject {
     ticking.start(100);
     w.MenuItem("mPopConvertClipboard")->trigger();
     QCOMPARE(w.Record(2).Status.Trimmed(), std::string("clipboard did not answer"));
-    QCOMPARE(w.Find<QSystemTrayIcon>("trayIcon")->toolTip(), QString("ZUN2\r\n- clipboard did not answer"));
     QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));  // events ran all the while
   }
 

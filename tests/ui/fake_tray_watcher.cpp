@@ -24,12 +24,10 @@ class Watcher : public QObject {
   Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
   Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ Items)
   Q_PROPERTY(bool IsStatusNotifierHostRegistered READ HostRegistered)
-  Q_PROPERTY(int ProtocolVersion READ ProtocolVersion)
 
  public:
   QStringList Items() const { return items_; }
   bool HostRegistered() const { return true; }
-  int ProtocolVersion() const { return 0; }
 
   void Call(const QString& method) {
     if (items_.isEmpty()) return;
@@ -68,14 +66,10 @@ class Watcher : public QObject {
     std::printf("registered %s\n", qPrintable(service));
     emit StatusNotifierItemRegistered(service);
   }
-  void RegisterStatusNotifierHost(const QString&) {}
 
  signals:  // defined by moc, whose parameters are named _t1, _t2, ...
   // NOLINTNEXTLINE(readability-inconsistent-declaration-parameter-name)
   void StatusNotifierItemRegistered(const QString& service);
-  // NOLINTNEXTLINE(readability-inconsistent-declaration-parameter-name)
-  void StatusNotifierItemUnregistered(const QString& service);
-  void StatusNotifierHostRegistered();
 
  private:
   // A layout node is (id, properties, children as variants of nodes); the labels of the entries.
