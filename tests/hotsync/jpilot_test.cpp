@@ -42,21 +42,6 @@ class JPilot : public ::testing::Test {
   }
 };
 
-TEST(InstallList, EntriesStayWithTheirUsersWhenAUserWithoutIdIsLeftOut) {
-  zuntest::TempDir desktop;
-  zuntest::FakeUsers users;
-  users.desktop = desktop.Path();
-  users.AddUser(0, "Nobody");
-  users.AddUser(11, "Anna");
-  users.AddUser(22, "Bert");
-  users.users[1].profile = true;
-  EXPECT_EQ(zun::FillUserList(users), (std::vector<std::string>{"Anna - Profile", "Bert"}));
-  EXPECT_EQ(zun::EntryUserId(users, 1), 22);
-  EXPECT_EQ(zun::UserBackupDir(users, 1), users.BackupDir(2));
-  EXPECT_TRUE(zun::InstallForUser(users, 0, "/a.pdb"));
-  EXPECT_EQ(users.queued.front().first, 11);
-}
-
 TEST_F(JPilot, TheUserComesFromJPilotsFolderAndSettings) {
   EXPECT_EQ(zun::JPilotUsers(folder, 10ms).UserCount(), 0) << "no J-Pilot: only \"Custom\"";
   MakeJPilot("fontname Sans 10\nuser Anna Smith\nuser_id 4242\n");

@@ -1,6 +1,6 @@
 // The window on a real display server, run by desktop_session.sh under Xvfb and under a headless
 // weston: a StatusNotifierItem tray on the session bus, the X11 clipboard held by another
-// program, the window class its desktop entry names, a larger font.
+// program, the window class its desktop entry names.
 #include "ui/desktop.h"
 
 #include <xcb/xcb.h>
@@ -15,7 +15,6 @@
 #include <fstream>
 #include <memory>
 
-#include "ui/task_list_model.h"
 #include "ui_support.h"
 
 namespace {
@@ -181,26 +180,6 @@ class DesktopTest : public QObject {
     std::free(reply);
     xcb_disconnect(x);
     QCOMPARE(value.split('\0').value(1), QByteArray(zun::ui::kWindowClass));  // instance, class
-  }
-
-  // A desktop font larger than the default opens a window as much larger as the screen allows:
-  // the list keeps its share, its captions and a short name whole.
-  void aLargerFontOpensALargerWindow() {
-    const QFont original = QApplication::font();
-    QFont large = original;
-    large.setPointSizeF(14);
-    QApplication::setFont(large);
-    uitest::Window w;
-    w.Seed({{zun::TaskAction::BothWays, "/t/notes.txt", "notes.pdb"}});
-    QVERIFY(w.Start());
-    QApplication::setFont(original);
-    QTRY_VERIFY(w.window->isVisible());
-    const QHeaderView* header = w.Tasks()->header();
-    for (int column = 0; column < header->count(); ++column) {
-      QVERIFY(header->sectionSize(column) >= header->sectionSizeHint(column));
-    }
-    QVERIFY(w.Tasks()->visualRect(w.Tasks()->model()->index(0, zun::ui::kPcFileColumn)).width() >
-            w.Tasks()->fontMetrics().horizontalAdvance("notes.txt"));
   }
 };
 
