@@ -210,18 +210,12 @@ TEST_F(TextToDocument, FiltersBlockByBlockShowsProgressAndStoresTheFilteredLengt
   zuntest::WriteText(text, content);
   zun::TaskRecord task = Task(zun::TaskAction::PcToPalm);
   task.TabSpace = 3;
-  std::vector<int32_t> ranges;  // of the progress bar, as the steps show them
-  s.host.onLetEventsRun = [&] {
-    if (ranges.empty() || ranges.back() != s.host.progressMaximum) ranges.push_back(s.host.progressMaximum);
-  };
   ASSERT_EQ(Status(task), "OK");
   content.erase(4095, 1);
   content.replace(10, 1, "   ");
   EXPECT_EQ(zuntest::StoredRecords(document)[0].bytes, zun::MakeDocInfo(8193, 3, true)) << "the filtered length";
-  EXPECT_EQ(ranges, (std::vector<int32_t>{2, 3})) << "blocks filtered, records compressed";
   EXPECT_EQ(s.host.progressCaptions, (std::vector<std::string>{"Applying Filters", "Compression", "Progress"}));
   EXPECT_FALSE(s.host.progressShown);
-  EXPECT_EQ(s.host.trayFrames.back(), 1);
   EXPECT_TRUE(NoTemporaryFiles()) << "the filtered copy has no name";
   EXPECT_EQ(DocumentBytes(), zuntest::AsBytes(content));
   s.host.progressCaptions.clear();
@@ -263,7 +257,6 @@ TEST_F(DocumentToText, WritesTheAnnouncedRecordsUnchangedAndStampsBothFiles) {
   EXPECT_EQ(std::pair(task.PalmDate, task.PcDate),
             std::pair(zun::ToAutomationDate(1700000000), zun::ToAutomationDate(*zun::ModificationTime(text))));
   EXPECT_EQ(std::pair(s.host.progressMaximum, s.host.progressShown), std::pair(2, false));
-  EXPECT_EQ(s.host.trayFrames, (std::vector<int32_t>{5, 1, 1})) << "record 1 of 2, 2 of 2, the end";
 }
 
 TEST_F(DocumentToText, ReaderFailuresKeepTheOldTextAndStamps) {
