@@ -119,12 +119,14 @@ std::string DecodedText(const std::string& document) {
   return task.Status.Trimmed() == "OK" ? ReadText(s.files / "decoded.txt") : "(" + task.Status.Trimmed() + ")";
 }
 
-void WriteDocument(const std::string& document, const std::string& text) {
+void WriteDocument(const std::string& document, const std::string& text, const std::string& charset) {
   ConversionSetup s;
   WriteText(s.files / "text", text);
   zun::TaskRecord task = s.Task(zun::TaskAction::PcToPalm, s.files / "text", document);
   task.Options.SetAt(zun::kOptRaw, '1');
+  task.Options.SetAt(zun::kOptUtf8Text, charset.empty() ? '0' : '1');
   zun::ConversionEnv env = s.Env();
+  if (!charset.empty()) env.handheldCharset = charset;
   zun::ConvertTextToDocument(task, env);
   EXPECT_EQ(task.Status.Trimmed(), "OK") << document;
 }

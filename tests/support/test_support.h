@@ -86,8 +86,9 @@ struct ConversionSetup {
 
 // The text a document holds, byte for byte as stored; "(status)" when it cannot be read.
 std::string DecodedText(const std::string& document);
-// Writes `document` anew with `text`, byte for byte, as the handheld's side would.
-void WriteDocument(const std::string& document, const std::string& text);
+// Writes `document` anew with `text`, byte for byte, as the handheld's side would; with a `charset`,
+// the text (UTF-8) goes into that set.
+void WriteDocument(const std::string& document, const std::string& text, const std::string& charset = "");
 
 // Adds a task with this direction and these files; its record number.
 int32_t AddTask(zun::DataFile& data, zun::TaskAction action, const std::string& pcFile, const std::string& palmFile);
