@@ -40,15 +40,7 @@ class ConversionTest : public ::testing::Test {
     env.data = dataFile;
     env.keepBases = keepBases;
     env.useTrash = useTrash;
-    if (keepBases || useTrash) {
-      zun::CarryOutTask(task, env);
-    } else if (task.Action == zun::TaskAction::PcToPalm) {
-      zun::ConvertTextToDocument(task, env);
-    } else if (task.Action == zun::TaskAction::BothWays) {
-      zun::RunTask(task, env);
-    } else {
-      zun::ConvertDocumentToText(task, env);
-    }
+    zun::CarryOutTask(task, env);
     failure = env.failure;
     return task;
   }

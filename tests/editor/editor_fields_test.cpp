@@ -198,10 +198,9 @@ TEST_F(EditorTest, BrowsingStartsWhereTheFileIsExpected) {
   dialogs.answer = zun::FileDialogResult{"/texts/chosen.txt", 2};
   model->BrowsePcFile(dialogs);
   ASSERT_EQ(dialogs.requests.size(), 1u);
-  EXPECT_EQ(dialogs.requests[0].title, "Open PC-File");
-  EXPECT_EQ(dialogs.requests[0].startFolder, "");
-  EXPECT_EQ(dialogs.requests[0].fileName, "notes");
-  EXPECT_EQ(dialogs.requests[0].filterIndex, 1);
+  const zun::FileDialogRequest& asked = dialogs.requests[0];
+  EXPECT_EQ(std::tuple(asked.title, asked.startFolder, asked.fileName, asked.filterIndex),
+            std::tuple("Open PC-File", "", "notes", 1));
   EXPECT_EQ(S().pcFileText, "/texts/chosen.txt");
   EXPECT_EQ(data.Read(1).PcFilterIndex, 2);
   EXPECT_EQ(S().lastEditedSide, zun::kPcSide);
