@@ -13,18 +13,16 @@ TEST_F(EditorTest, OptionsAndNumberBoxesStoreTheirOwnFieldInRange) {
   model->OptionChanged(zun::kOptStripHtml, true);
   model->OptionChanged(zun::kOptCompress, false);
   EXPECT_EQ(Task(1).Options.str().substr(0, 4), "011 ") << "each option its own character";
-  struct Case {
-    std::string typed, shown;
-    int16_t stored;
-  };
-  for (const Case& c : std::vector<Case>{
-           {"100", "10", 10}, {"99", "64", 64}, {"-3", "0", 0}, {"7x", "7x", 7}, {"ab", "ab", 0}, {"8", "8", 8}}) {
-    model->TabSpaceEdited(c.typed);
-    EXPECT_EQ(std::pair(S().tabSpaceText, Task(1).TabSpace), std::pair(c.shown, c.stored)) << c.typed;
+  using Cases = std::vector<std::tuple<std::string, std::string, int16_t>>;  // typed, shown, stored
+  for (const auto& [typed, shown, stored] :
+       Cases{{"100", "10", 10}, {"99", "64", 64}, {"-3", "0", 0}, {"7x", "7x", 7}, {"ab", "ab", 0}, {"8", "8", 8}}) {
+    model->TabSpaceEdited(typed);
+    EXPECT_EQ(std::pair(S().tabSpaceText, Task(1).TabSpace), std::pair(shown, stored)) << typed;
   }
-  for (const Case& c : std::vector<Case>{{"20", "15", 15}, {".5", ".5", 0}, {".6", ".6", 1}, {"2.5", "2.", 2}}) {
-    model->CategoryEdited(c.typed);
-    EXPECT_EQ(std::pair(S().categoryText, Task(1).Category), std::pair(c.shown, c.stored)) << c.typed;
+  for (const auto& [typed, shown, stored] :
+       Cases{{"20", "15", 15}, {".5", ".5", 0}, {".6", ".6", 1}, {"2.5", "2.", 2}}) {
+    model->CategoryEdited(typed);
+    EXPECT_EQ(std::pair(S().categoryText, Task(1).Category), std::pair(shown, stored)) << typed;
   }
   EXPECT_EQ(Task(1).TabSpace, 8) << "the category is no TAB space";
 }

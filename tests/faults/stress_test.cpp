@@ -39,10 +39,6 @@ pid_t StartZundoc(std::vector<std::string> args, const std::string& home, bool u
   return zuntest::Spawn(args, env, home + "output");
 }
 
-pid_t StartRun(const std::string& dir, const std::string& home) {
-  return StartZundoc({"run", "--wait", "--dir", dir}, home);
-}
-
 int ExitOf(pid_t child) {
   int status = 0;
   ::waitpid(child, &status, 0);
@@ -76,8 +72,8 @@ TEST(Stress, TwoRunsAndKillsNeverCorruptWhatTheyKeep) {
       textsSeen[static_cast<size_t>(i)].insert(hash(content));
       zuntest::SetModificationTime(path, kFirstTime + std::time_t{round} * 60);
     }
-    const pid_t first = StartRun(dir.Path(), home.Path());
-    const pid_t second = StartRun(dir.Path(), home.Path());
+    const pid_t first = StartZundoc({"run", "--wait", "--dir", dir.Path()}, home.Path());
+    const pid_t second = StartZundoc({"run", "--wait", "--dir", dir.Path()}, home.Path());
     std::this_thread::sleep_for(std::chrono::milliseconds(random() % 120));
     ::kill(round % 2 ? first : second, SIGKILL);
     for (const pid_t child : {first, second}) ::waitpid(child, nullptr, 0);

@@ -120,8 +120,8 @@ class TrayTest : public QObject {
     });
     convert->click();
     QCOMPARE(seen.join(","), QString("busy,Stop,frozen,clipboard off,Wait,running"));
-    QCOMPARE(w.Record(3).Status.Trimmed(), std::string("OK"));
-    QCOMPARE(w.Record(4).Status.Trimmed(), std::string(""));  // the second task was not started
+    // The task in hand finished, the second one not started.
+    QVERIFY(w.Record(3).Status.Trimmed() == "OK" && w.Record(4).Status.Trimmed().empty());
     QVERIFY(w.window->IsShutDown());
 
     uitest::Window clip;
