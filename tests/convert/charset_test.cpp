@@ -144,9 +144,7 @@ class Utf8Text : public zuntest::ConversionTest {
     zuntest::WriteBytes(document, bytes);
     zuntest::SetModificationTime(document, *zun::ModificationTime(text) + 60);
   }
-  std::string DatabaseNameOf(const std::string& path) {
-    return std::string(reinterpret_cast<const char*>(zuntest::ReadBytes(path).data()));
-  }
+  std::string StoredName(const std::string& path) { return reinterpret_cast<char*>(zuntest::ReadBytes(path).data()); }
 };
 
 // The text goes to the document, the document changes, and the text comes back byte for byte;
@@ -206,7 +204,7 @@ TEST_F(Utf8Text, TheDatabaseNameIsInTheSetWhereTheSetHoldsIt) {
     zun::TaskRecord task = Task(TaskAction::PcToPalm, {{zun::kOptUtf8Text, on}});
     task.PalmFile = path;
     ASSERT_EQ(Status(task), "OK");
-    EXPECT_EQ(DatabaseNameOf(path), name) << file;
+    EXPECT_EQ(StoredName(path), name) << file;
   }
   const zun::Charset* japanese = zun::Charset::Find("CP932");
   EXPECT_EQ(zun::DatabaseName(std::string(30, 'a') + "日", japanese), std::string(30, 'a')) << "no pair split";

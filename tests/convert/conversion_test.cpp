@@ -146,7 +146,6 @@ TEST_F(TextToDocument, AFileSavedAnewWhileReadIsStillToConvert) {
       std::filesystem::rename(fresh, source);
     };
     zun::TaskRecord task = Run(Task(action));
-    s.host.onLetEventsRun = nullptr;
     EXPECT_EQ(task.Status.Trimmed(), "OK");
     EXPECT_EQ(action == TaskAction::PcToPalm ? task.PcDate : task.PalmDate, zun::ToAutomationDate(readTime));
     EXPECT_EQ(action == TaskAction::PcToPalm ? zuntest::DecodedText(document) : zuntest::ReadText(text),

@@ -7,8 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <bit>
 #include <csignal>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -23,13 +23,9 @@ int16_t Int16At(const Bytes& b, size_t at) { return static_cast<int16_t>(b[at] |
 double DoubleAt(const Bytes& b, size_t at) {
   uint64_t bits = 0;
   for (size_t i = 0; i < 8; ++i) bits |= uint64_t{b[at + i]} << (8 * i);
-  double d;
-  std::memcpy(&d, &bits, sizeof d);
-  return d;
+  return std::bit_cast<double>(bits);
 }
-std::string TextAt(const Bytes& b, size_t at, size_t n) {
-  return std::string(reinterpret_cast<const char*>(b.data() + at), n);
-}
+std::string TextAt(const Bytes& b, size_t at, size_t n) { return {reinterpret_cast<const char*>(b.data() + at), n}; }
 std::string Padded(const std::string& s, size_t n) { return s + std::string(n - s.size(), ' '); }
 
 TEST(TaskRecord, LongTextsAreCutAtCharacterBoundaries) {

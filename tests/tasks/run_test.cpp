@@ -43,7 +43,6 @@ class BothWays : public zuntest::ConversionTest {
     task.Action = zun::TaskAction::BothWays;
     return task;
   }
-  std::string DocumentText() const { return zuntest::DecodedText(document); }
 };
 
 TEST_F(BothWays, TheSideThatChangedDecides) {
@@ -59,7 +58,7 @@ TEST_F(BothWays, TheSideThatChangedDecides) {
   zuntest::WriteText(text, "edited on the PC");
   zuntest::SetModificationTime(text, kStampTime + 60);
   EXPECT_EQ(Sync(task), "OK");
-  EXPECT_EQ(DocumentText(), "edited on the PC");
+  EXPECT_EQ(zuntest::DecodedText(document), "edited on the PC");
   EXPECT_EQ(s.host.bothChangedPrompts, 0);
 
   std::remove(document.c_str());  // a missing side is made from the other
