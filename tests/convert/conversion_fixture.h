@@ -40,15 +40,7 @@ class ConversionTest : public ::testing::Test {
     env.data = dataFile;
     env.keepBases = keepBases;
     env.useTrash = useTrash;
-    if (keepBases || useTrash) {
-      zun::CarryOutTask(task, env);
-    } else if (task.Action == zun::TaskAction::PcToPalm) {
-      zun::ConvertTextToDocument(task, env);
-    } else if (task.Action == zun::TaskAction::BothWays) {
-      zun::RunTask(task, env);
-    } else {
-      zun::ConvertDocumentToText(task, env);
-    }
+    zun::CarryOutTask(task, env);
     failure = env.failure;
     return task;
   }
@@ -61,16 +53,7 @@ class ConversionTest : public ::testing::Test {
   // The handheld's edit: the document written anew with `documentText` (from UTF-8 into the
   // handheld's set when `throughCharset`).
   void HandheldWrites(const std::string& documentText, bool throughCharset = false) {
-    const std::string edited = s.files / "handheld.txt";
-    WriteText(edited, documentText);
-    zun::TaskRecord edit = s.Task(zun::TaskAction::PcToPalm, edited, document);
-    edit.Options.SetAt(zun::kOptRaw, '1');
-    edit.Options.SetAt(zun::kOptUtf8Text, throughCharset ? '1' : '0');
-    zun::ConversionEnv env = s.Env();
-    env.handheldCharset = handheldCharset;
-    zun::ConvertTextToDocument(edit, env);
-    EXPECT_EQ(edit.Status.Trimmed(), "OK");
-    std::filesystem::remove(edited);
+    WriteDocument(document, documentText, throughCharset ? handheldCharset : "");
   }
   // The text `document` holds, byte for byte as stored (decompressed, no character set applied).
   Bytes DocumentBytes() const { return AsBytes(DecodedText(document)); }

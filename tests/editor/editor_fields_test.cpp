@@ -13,20 +13,16 @@ TEST_F(EditorTest, OptionsAndNumberBoxesStoreTheirOwnFieldInRange) {
   model->OptionChanged(zun::kOptStripHtml, true);
   model->OptionChanged(zun::kOptCompress, false);
   EXPECT_EQ(Task(1).Options.str().substr(0, 4), "011 ") << "each option its own character";
-  struct Case {
-    std::string typed, shown;
-    int16_t stored;
-  };
-  for (const Case& c : std::vector<Case>{
-           {"100", "10", 10}, {"99", "64", 64}, {"-3", "0", 0}, {"7x", "7x", 7}, {"ab", "ab", 0}, {"8", "8", 8}}) {
-    model->TabSpaceEdited(c.typed);
-    EXPECT_EQ(S().tabSpaceText, c.shown) << c.typed;
-    EXPECT_EQ(Task(1).TabSpace, c.stored) << c.typed;
+  using Cases = std::vector<std::tuple<std::string, std::string, int16_t>>;  // typed, shown, stored
+  for (const auto& [typed, shown, stored] :
+       Cases{{"100", "10", 10}, {"99", "64", 64}, {"-3", "0", 0}, {"7x", "7x", 7}, {"ab", "ab", 0}, {"8", "8", 8}}) {
+    model->TabSpaceEdited(typed);
+    EXPECT_EQ(std::pair(S().tabSpaceText, Task(1).TabSpace), std::pair(shown, stored)) << typed;
   }
-  for (const Case& c : std::vector<Case>{{"20", "15", 15}, {".5", ".5", 0}, {".6", ".6", 1}, {"2.5", "2.", 2}}) {
-    model->CategoryEdited(c.typed);
-    EXPECT_EQ(S().categoryText, c.shown) << c.typed;
-    EXPECT_EQ(Task(1).Category, c.stored) << c.typed;
+  for (const auto& [typed, shown, stored] :
+       Cases{{"20", "15", 15}, {".5", ".5", 0}, {".6", ".6", 1}, {"2.5", "2.", 2}}) {
+    model->CategoryEdited(typed);
+    EXPECT_EQ(std::pair(S().categoryText, Task(1).Category), std::pair(shown, stored)) << typed;
   }
   EXPECT_EQ(Task(1).TabSpace, 8) << "the category is no TAB space";
 }
@@ -34,11 +30,7 @@ TEST_F(EditorTest, OptionsAndNumberBoxesStoreTheirOwnFieldInRange) {
 // The users and "Custom", the targets each direction allows, the Palm box following them.
 TEST_F(EditorTest, TargetsFollowTheDirection) {
   Start({"Anna", "Bert"}, 1);
-  SetTask(1, [](zun::TaskRecord& t) {
-    t.Action = zun::TaskAction::PcToPalm;
-    t.Targets = "110";
-    t.PalmFile = "notes.pdb";
-  });
+  SetTask(1, zun::TaskAction::PcToPalm, "110", {}, "notes.pdb");
   Restart();
   EXPECT_EQ(S().installEntries, (std::vector<std::string>{"Anna", "Bert", "Custom"}));
   EXPECT_EQ(S().palmFileInfo, "Distribute Mode");
@@ -74,13 +66,8 @@ TEST_F(EditorTest, TargetsFollowTheDirection) {
 // Loading a task stores nothing; an edit by any means counts as typed and names the other side.
 TEST_F(EditorTest, LoadingStoresNothingAndAutomaticNamingFollowsTheSourceSide) {
   Start({"Anna"}, 1);
-  SetTask(1, [](zun::TaskRecord& t) {
-    t.Action = zun::TaskAction::BothWays;
-    t.Targets = "10";
-    t.PcFile = "/a/b.txt";
-    t.PalmFile = "memo";
-    t.TabSpace = 99;
-  });
+  SetTask(1, zun::TaskAction::BothWays, "10", "/a/b.txt", "memo");
+  SetTask(1, [](zun::TaskRecord& t) { t.TabSpace = 99; });
   const zuntest::Bytes before = zuntest::ReadBytes(dir / "zundata.dat");
   Restart();
   EXPECT_EQ(S().palmFileText, "memo") << "no \".pdb\" completed while loading";
@@ -105,11 +92,7 @@ TEST_F(EditorTest, LoadingStoresNothingAndAutomaticNamingFollowsTheSourceSide) {
   EXPECT_EQ(S().palmFileText, "/texts/memo.pdb");
   EXPECT_EQ(S().palmCaret, 11u);
 
-  SetTask(1, [](zun::TaskRecord& t) {
-    t.Action = zun::TaskAction::PalmToPc;
-    t.Targets = "10";
-    t.PcFile = "";
-  });
+  SetTask(1, zun::TaskAction::PalmToPc, "10", "");
   Restart();
   model->PalmFileEdited("notes.pdb");
   EXPECT_EQ(S().pcFileText, files / "notes.txt") << "no default PC folder: the fall-back folder";
@@ -175,11 +158,7 @@ TEST_F(EditorTest, APathTooLongForTheRecordIsRefused) {
 
   // Typed key by key, a path passes the limit with a cut of itself stored and named after: both
   // names go back to what they were before the typing. A folder names no document.
-  SetTask(1, [](zun::TaskRecord& t) {
-    t.Action = zun::TaskAction::PcToPalm;
-    t.PcFile = "/texts/a.txt";
-    t.PalmFile = "/docs/a.pdb";
-  });
+  SetTask(1, zun::TaskAction::PcToPalm, "1", "/texts/a.txt", "/docs/a.pdb");
   Restart();
   std::string typed = "/texts/a.txt";
   for (const char c : "/" + std::string(520, 'd') + "/") model->PcFileEdited(typed += c);
@@ -192,29 +171,21 @@ TEST_F(EditorTest, APathTooLongForTheRecordIsRefused) {
   EXPECT_EQ(S().palmFileText, "/docs/a.pdb");
 }
 
-// Without J-Pilot ("Custom" alone) a document named without a folder goes beside its text, or,
-// without one, into the user's documents folder: never into the data folder.
-TEST_F(EditorTest, ADocumentWithoutAFolderGoesBesideItsTextOrIntoTheDocuments) {
-  std::filesystem::create_directories(files / "Docs");
-  std::filesystem::create_directories(files / ".config");
+// Without J-Pilot ("Custom" alone) a document named without a folder, and without a text whose
+// folder it takes (see above), goes into the user's documents folder: never into the data folder.
+TEST_F(EditorTest, ADocumentWithoutAFolderGoesIntoTheDocuments) {
+  for (const char* folder : {"Docs", ".config"}) std::filesystem::create_directories(files / folder);
   zuntest::WriteText(files / ".config/user-dirs.dirs", "# written by xdg-user-dirs-update\nXDG_DOCUMENTS_DIR=\"$HOME/Docs\"\n");
   Start();
   SetRecord(1, [](zun::TaskRecord& t) { t.Action = zun::TaskAction::PcToPalm; });
   model->AddTask();
-  model->AddTask();
-  model->SelectRow(1);
-  model->PcFileEdited("/texts/report.txt");
-  EXPECT_EQ(S().palmFileText, "/texts/report.pdb");
-  EXPECT_EQ(Task(1).PalmFile.Trimmed(), "/texts/report.pdb");
-  model->SelectRow(2);
   model->PalmFileEdited("m");  // the first key typed
   EXPECT_EQ(S().palmFileText, files / "Docs/m.pdb");
-  EXPECT_EQ(S().palmCaret, (files / "Docs/m").size());
-  EXPECT_EQ(Task(2).PalmFile.Trimmed(), files / "Docs/m.pdb");
+  EXPECT_EQ(Task(1).PalmFile.Trimmed(), files / "Docs/m.pdb");
   std::filesystem::remove_all(files / "Docs");  // gone: the home folder
   model->PalmFileEdited("");
   model->PalmFileEdited("n.pdb");
-  EXPECT_EQ(Task(2).PalmFile.Trimmed(), files / "n.pdb");
+  EXPECT_EQ(Task(1).PalmFile.Trimmed(), files / "n.pdb");
 }
 
 TEST_F(EditorTest, BrowsingStartsWhereTheFileIsExpected) {
@@ -225,10 +196,9 @@ TEST_F(EditorTest, BrowsingStartsWhereTheFileIsExpected) {
   dialogs.answer = zun::FileDialogResult{"/texts/chosen.txt", 2};
   model->BrowsePcFile(dialogs);
   ASSERT_EQ(dialogs.requests.size(), 1u);
-  EXPECT_EQ(dialogs.requests[0].title, "Open PC-File");
-  EXPECT_EQ(dialogs.requests[0].startFolder, "");
-  EXPECT_EQ(dialogs.requests[0].fileName, "notes");
-  EXPECT_EQ(dialogs.requests[0].filterIndex, 1);
+  const zun::FileDialogRequest& asked = dialogs.requests[0];
+  EXPECT_EQ(std::tuple(asked.title, asked.startFolder, asked.fileName, asked.filterIndex),
+            std::tuple("Open PC-File", "", "notes", 1));
   EXPECT_EQ(S().pcFileText, "/texts/chosen.txt");
   EXPECT_EQ(data.Read(1).PcFilterIndex, 2);
   EXPECT_EQ(S().lastEditedSide, zun::kPcSide);
@@ -253,12 +223,7 @@ TEST_F(EditorTest, BrowsingStartsWhereTheFileIsExpected) {
 // stored, in either mode.
 TEST_F(EditorTest, ACancelledBrowseChangesNothing) {
   Start({"Anna"}, 1);
-  SetTask(1, [&](zun::TaskRecord& t) {
-    t.Action = zun::TaskAction::BothWays;
-    t.Targets = "01";
-    t.PcFile = files / "notes.txt";
-    t.PalmFile = files / "mine.pdb";  // not the names Auto Naming would make
-  });
+  SetTask(1, zun::TaskAction::BothWays, "01", files / "notes.txt", files / "mine.pdb");  // names of its own
   SetRecord(2, [](zun::TaskRecord& t) { t.PalmFile = "clip"; });  // Auto Naming would add ".pdb"
   Restart();
   ASSERT_TRUE(S().autoNaming);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 
 #include "editor/editor_model.h"
 #include "support/test_support.h"
@@ -43,10 +44,14 @@ class EditorTest : public ::testing::Test {
     ChangeRecord(data, number, change);
   }
   void SetTask(int32_t row, const std::function<void(zun::TaskRecord&)>& change) { SetRecord(row + 2, change); }
-  void SetTask(int32_t row, zun::TaskAction action, const std::string& targets) {
+  // The direction and targets of task `row`, and its files when given.
+  void SetTask(int32_t row, zun::TaskAction action, const std::string& targets,
+               const std::optional<std::string>& pc = {}, const std::optional<std::string>& palm = {}) {
     SetTask(row, [&](zun::TaskRecord& t) {
       t.Action = action;
       t.Targets = targets;
+      if (pc) t.PcFile = *pc;
+      if (palm) t.PalmFile = *palm;
     });
   }
   std::string Targets(int32_t row, size_t n) const { return Task(row).Targets.str().substr(0, n); }

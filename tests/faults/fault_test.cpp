@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -83,10 +84,9 @@ class Faults : public ::testing::Test {
   }
   // Temporary files left beside the targets.
   bool Leftovers(const std::string& folder) {
-    for (auto& entry : fs::directory_iterator(folder)) {
-      if (entry.path().filename().string().find(".zun2-") != std::string::npos) return true;
-    }
-    return false;
+    return std::ranges::any_of(fs::directory_iterator(folder), [](const fs::directory_entry& entry) {
+      return entry.path().filename().string().find(".zun2-") != std::string::npos;
+    });
   }
   // Preloads the library that makes file system calls fail or a signal arrive, as `faults` say.
   void Preload(const std::string& faults) {

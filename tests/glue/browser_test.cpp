@@ -50,10 +50,8 @@ TEST(Browser, TheDefaultComesFromTheAssociationFilesThenBrowserThenNothing) {
   zuntest::ScopedEnv desktop{"XDG_CURRENT_DESKTOP", "Openbox"};
   zuntest::ScopedEnv browser{"BROWSER", "nosuch %s:fallback --open %s"};
   zuntest::ScopedEnv path{"PATH", dir / "bin"};
-  std::filesystem::create_directories(dir / "config");
-  std::filesystem::create_directories(dir / "data/applications");
-  std::filesystem::create_directories(dir / "system/applications/vendor");
-  std::filesystem::create_directories(dir / "bin");
+  for (const char* folder : {"config", "data/applications", "system/applications/vendor", "bin"})
+    std::filesystem::create_directories(dir / folder);
   zuntest::WriteText(dir / "bin/fallback", "#!/bin/sh\n");
   std::filesystem::permissions(dir / "bin/fallback", std::filesystem::perms::owner_all);
   auto entry = [&dir](const std::string& file, const std::string& exec, const std::string& extra = "") {

@@ -37,8 +37,7 @@ TEST(ReplacementFile, KeepsLinksHardLinksPermissionsAndOwner) {
   ASSERT_EQ(::stat((dir / "real/notes.txt").c_str(), &info), 0);
   const ino_t oldFile = info.st_ino;
   Replace(dir / "link", "new");
-  EXPECT_TRUE(fs::is_symlink(dir / "link"));
-  EXPECT_TRUE(fs::is_symlink(dir / "hop"));
+  EXPECT_TRUE(fs::is_symlink(dir / "link") && fs::is_symlink(dir / "hop"));
   EXPECT_EQ(zuntest::ReadText(dir / "real/notes.txt"), "new");
   ASSERT_EQ(::stat((dir / "real/notes.txt").c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0640u);
@@ -56,8 +55,7 @@ TEST(ReplacementFile, KeepsLinksHardLinksPermissionsAndOwner) {
     fs::remove(dir / "real/notes.txt");
     Replace(dir / "second.txt", "owned by nobody");
     ASSERT_EQ(::stat((dir / "second.txt").c_str(), &info), 0);
-    EXPECT_EQ(info.st_uid, 65534u);
-    EXPECT_EQ(info.st_gid, 65534u);
+    EXPECT_EQ(std::pair(info.st_uid, info.st_gid), std::pair(65534u, 65534u));
   }
 
   const std::string longName = dir / std::string(255, 'n');  // as long as a name may be

@@ -42,21 +42,7 @@ class JPilot : public ::testing::Test {
   }
 };
 
-TEST(InstallList, EntriesStayWithTheirUsersWhenAUserWithoutIdIsLeftOut) {
-  zuntest::TempDir desktop;
-  zuntest::FakeUsers users;
-  users.desktop = desktop.Path();
-  users.AddUser(0, "Nobody");
-  users.AddUser(11, "Anna");
-  users.AddUser(22, "Bert");
-  users.users[1].profile = true;
-  EXPECT_EQ(zun::FillUserList(users), (std::vector<std::string>{"Anna - Profile", "Bert"}));
-  EXPECT_EQ(zun::EntryUserId(users, 1), 22);
-  EXPECT_EQ(zun::UserBackupDir(users, 1), users.BackupDir(2));
-  EXPECT_TRUE(zun::InstallForUser(users, 0, "/a.pdb"));
-  EXPECT_EQ(users.queued.front().first, 11);
-}
-
+// The user from J-Pilot's settings; settings that are no file or too large are ignored at once.
 TEST_F(JPilot, TheUserComesFromJPilotsFolderAndSettings) {
   EXPECT_EQ(zun::JPilotUsers(folder, 10ms).UserCount(), 0) << "no J-Pilot: only \"Custom\"";
   MakeJPilot("fontname Sans 10\nuser Anna Smith\nuser_id 4242\n");
@@ -67,10 +53,7 @@ TEST_F(JPilot, TheUserComesFromJPilotsFolderAndSettings) {
   zun::JPilotUsers plain(folder, 10ms);
   EXPECT_EQ(plain.UserIdAt(0), zun::JPilotUsers::kDefaultUserId);
   EXPECT_EQ(plain.Settings().charSet, 12);
-}
-
-TEST_F(JPilot, SettingsThatAreNoFileOrTooLargeAreIgnoredAtOnce) {
-  MakeJPilot();
+  std::filesystem::remove(folder + "jpilot.rc");
   ASSERT_EQ(::mkfifo((folder + "jpilot.rc").c_str(), 0644), 0);
   EXPECT_EQ(zun::JPilotUsers(folder, 10ms).UserIdAt(0), zun::JPilotUsers::kDefaultUserId) << "a FIFO never blocks";
   std::filesystem::remove(folder + "jpilot.rc");
@@ -79,7 +62,7 @@ TEST_F(JPilot, SettingsThatAreNoFileOrTooLargeAreIgnoredAtOnce) {
   EXPECT_EQ(zun::JPilotUsers(folder, 10ms).UserIdAt(0), zun::JPilotUsers::kDefaultUserId);
 }
 
-TEST_F(JPilot, TheInstallListIsNeverWrittenThroughALinkOrAFifo) {
+TEST_F(JPilot, TheInstallListIsNeverWrittenThroughALinkOrAFifoNorLosesALine) {
   MakeJPilot();
   zuntest::WriteText(home / "elsewhere", "");
   std::filesystem::create_symlink(home / "elsewhere", folder + "jpilot.install");
@@ -89,6 +72,14 @@ TEST_F(JPilot, TheInstallListIsNeverWrittenThroughALinkOrAFifo) {
   std::filesystem::remove(folder + "jpilot.install");
   ASSERT_EQ(::mkfifo((folder + "jpilot.install").c_str(), 0644), 0);
   EXPECT_FALSE(users.QueueInstall(folder + "backup/a.pdb"));
+
+  // A sync that keeps rewriting the list fails the queue rather than lose the line.
+  std::filesystem::remove(folder + "jpilot.install");
+  zuntest::WriteText(folder + "jpilot.install", "/earlier/file.pdb\n");
+  zuntest::WriteText(folder + "jpilot.install.tmp", "");
+  EXPECT_FALSE(zun::JPilotUsers(folder, 100ms).QueueInstall(folder + "backup/a.pdb"));
+  EXPECT_EQ(InstallLines(), std::vector<std::string>{"/earlier/file.pdb"});
+  // A wait that ends when the list is free shows in zundoc's run test.
 }
 
 TEST_F(JPilot, DocumentsGoThroughTheBackupLinkAndAreQueuedOnce) {
@@ -121,16 +112,6 @@ TEST_F(JPilot, EveryDocumentGetsALineOfItsOwnAndALineBreakInAPathIsRefused) {
   EXPECT_EQ(InstallLines(), (std::vector<std::string>{"/by/hand.pdb", backup + "a.pdb", backup + "b.pdb"}));
   EXPECT_FALSE(users.QueueInstall(backup + "x\ny.pdb")) << "whoever asks";
   EXPECT_EQ(InstallLines().size(), 3u);
-}
-
-TEST_F(JPilot, ASyncThatKeepsRewritingTheListFailsTheQueueRatherThanLoseTheLine) {
-  MakeJPilot();
-  zuntest::WriteText(folder + "jpilot.install", "/earlier/file.pdb\n");
-  zuntest::WriteText(folder + "jpilot.install.tmp", "");
-  zun::JPilotUsers users(folder, 100ms);
-  EXPECT_FALSE(users.QueueInstall(folder + "backup/a.pdb"));
-  EXPECT_EQ(InstallLines(), std::vector<std::string>{"/earlier/file.pdb"});
-  // A wait that ends when the list is free shows in zundoc's run test.
 }
 
 }  // namespace

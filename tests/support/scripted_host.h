@@ -71,7 +71,6 @@ class ScriptedHost : public ConversionHost, public RunView, public ClipboardView
   std::optional<std::string> clipboardText;
   bool clipboardAnswered = true;
   bool clipSettingsMode = false;
-  std::string clipStatus;
   std::vector<bool> clipControlsEnabled;
   int clipModeToggles = 0;
 
@@ -81,7 +80,7 @@ class ScriptedHost : public ConversionHost, public RunView, public ClipboardView
   void EnableClipControls(bool on) override { clipControlsEnabled.push_back(on); }
   bool CountUpChecked() override { return false; }
   void ShowCounter(int32_t) override {}
-  void ShowClipStatus(const std::string& status) override { clipStatus = status; }
+  void ShowClipStatus(const std::string&) override {}
 
  private:
   TargetChecks checksOutsideClipMode_;

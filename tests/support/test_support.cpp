@@ -119,12 +119,14 @@ std::string DecodedText(const std::string& document) {
   return task.Status.Trimmed() == "OK" ? ReadText(s.files / "decoded.txt") : "(" + task.Status.Trimmed() + ")";
 }
 
-void WriteDocument(const std::string& document, const std::string& text) {
+void WriteDocument(const std::string& document, const std::string& text, const std::string& charset) {
   ConversionSetup s;
   WriteText(s.files / "text", text);
   zun::TaskRecord task = s.Task(zun::TaskAction::PcToPalm, s.files / "text", document);
   task.Options.SetAt(zun::kOptRaw, '1');
+  task.Options.SetAt(zun::kOptUtf8Text, charset.empty() ? '0' : '1');
   zun::ConversionEnv env = s.Env();
+  if (!charset.empty()) env.handheldCharset = charset;
   zun::ConvertTextToDocument(task, env);
   EXPECT_EQ(task.Status.Trimmed(), "OK") << document;
 }
@@ -239,26 +241,17 @@ Bytes MakeDatabase(const std::vector<Bytes>& records, const std::string& type, c
   return file;
 }
 
-Bytes MakeChainedDatabase(const std::vector<Bytes>& records, size_t perList) {
+Bytes MakeChainedDatabase(const std::vector<Bytes>& records) {
   Bytes file = MakeDatabase({});
-  const size_t lists = (records.size() + perList - 1) / perList;
-  std::vector<size_t> at(lists);  // where list k starts: the last list first in the file
-  size_t end = file.size();
-  for (size_t k = lists; k-- > 0;) {
-    at[k] = end;
-    end += 6 + 8 * std::min(perList, records.size() - k * perList);
-  }
-  file.resize(end);
-  Put(file, 72, lists > 0 ? at[0] : 0, 4);
-  size_t record = 0;
+  const size_t first = file.size(), lists = records.size();
+  file.resize(first + 14 * lists);
+  const auto at = [&](size_t k) { return first + 14 * (lists - 1 - k); };  // the last list first in the file
+  if (lists > 0) Put(file, 72, at(0), 4);
   for (size_t k = 0; k < lists; ++k) {
-    const size_t count = std::min(perList, records.size() - k * perList);
-    Put(file, at[k], k + 1 < lists ? at[k + 1] : 0, 4);
-    Put(file, at[k] + 4, count, 2);
-    for (size_t i = 0; i < count; ++i, ++record) {
-      Put(file, at[k] + 6 + 8 * i, file.size(), 4);
-      file.insert(file.end(), records[record].begin(), records[record].end());
-    }
+    Put(file, at(k), k + 1 < lists ? at(k + 1) : 0, 4);
+    Put(file, at(k) + 4, 1, 2);
+    Put(file, at(k) + 6, file.size(), 4);
+    file.insert(file.end(), records[k].begin(), records[k].end());
   }
   return file;
 }
@@ -287,12 +280,6 @@ ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
   ::setenv(name, value.c_str(), 1);
 }
 
-ScopedEnv::~ScopedEnv() {
-  if (old_) {
-    ::setenv(name_.c_str(), old_->c_str(), 1);
-  } else {
-    ::unsetenv(name_.c_str());
-  }
-}
+ScopedEnv::~ScopedEnv() { old_ ? ::setenv(name_.c_str(), old_->c_str(), 1) : ::unsetenv(name_.c_str()); }
 
 }  // namespace zuntest

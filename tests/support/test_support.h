@@ -86,8 +86,9 @@ struct ConversionSetup {
 
 // The text a document holds, byte for byte as stored; "(status)" when it cannot be read.
 std::string DecodedText(const std::string& document);
-// Writes `document` anew with `text`, byte for byte, as the handheld's side would.
-void WriteDocument(const std::string& document, const std::string& text);
+// Writes `document` anew with `text`, byte for byte, as the handheld's side would; with a `charset`,
+// the text (UTF-8) goes into that set.
+void WriteDocument(const std::string& document, const std::string& text, const std::string& charset = "");
 
 // Adds a task with this direction and these files; its record number.
 int32_t AddTask(zun::DataFile& data, zun::TaskAction action, const std::string& pcFile, const std::string& palmFile);
@@ -164,9 +165,9 @@ std::vector<StoredRecord> StoredRecords(const std::string& path);
 Bytes MakeDatabase(const std::vector<Bytes>& records, const std::string& type = "TEXt",
                    const std::string& creator = "REAd");
 
-// The same with `perList` records in each record list of a chain (the header's list holds none),
+// The same with each record in a record list of its own, chained (the header's list holds none),
 // the lists laid out in the file from the last to the first.
-Bytes MakeChainedDatabase(const std::vector<Bytes>& records, size_t perList);
+Bytes MakeChainedDatabase(const std::vector<Bytes>& records);
 
 // A document of `length` bytes, a hole but for its header and two record lists at its end that
 // name each other as the next.

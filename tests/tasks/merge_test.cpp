@@ -1,25 +1,22 @@
 // Both sides of a both-ways task changed: line merges from the task's base, collisions under each
 // answer, "UTF-8 Text" and CR LF texts, filters that bar merging, the base following its task, and
 // the Trash for whatever a run replaces that did not come from the task's last conversion.
-#include <sys/stat.h>
-
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <numeric>
 
 #include "convert/conversion_fixture.h"
+#include "glue/file_system.h"
 #include "tasks/base_store.h"
 #include "tasks/conversion_run.h"
 
 namespace {
 
+namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
-std::string Join(const Lines& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line;
-  return text;
-}
+std::string Join(const Lines& lines) { return std::accumulate(lines.begin(), lines.end(), std::string()); }
 
 // Lines of the GPL's preamble, each with its LF.
 Lines GplLines(size_t first, size_t count) {
@@ -48,15 +45,9 @@ class Merging : public zuntest::ConversionTest {
     for (const std::string& side : {text, document}) zuntest::SetModificationTime(side, std::time(nullptr) + 60);
   }
   std::string Trash(const std::string& name) const { return s.dataHome / ("Trash/files/" + name); }
-  static struct timespec MTime(const std::string& path) {
-    struct stat info {};
-    EXPECT_EQ(::stat(path.c_str(), &info), 0);
-    return info.st_mtim;
-  }
   size_t TrashCount() const {
     const std::string files = s.dataHome / "Trash/files";
-    if (!std::filesystem::exists(files)) return 0;
-    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(files), {}));
+    return fs::exists(files) ? static_cast<size_t>(std::distance(fs::directory_iterator(files), {})) : 0;
   }
 };
 
@@ -138,16 +129,15 @@ TEST_F(Merging, CollidingChangesAskAndEachAnswerDoesWhatItSays) {
   const Lines base = GplLines(40, 12);
   for (const Case& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.answer));
-    std::filesystem::remove(document);
-    std::filesystem::remove_all(s.dataHome / "Trash");
+    fs::remove(document);
+    fs::remove_all(s.dataHome / "Trash");
     zun::TaskRecord task = Synced(Join(base));
     Lines pc = base;  // adjacent lines: a collision, as in git
     pc[4] = "the PC's line 5\n";
     Lines handheld = base;
     handheld[5] = "the handheld's line 6\n";
     BothEdit(Join(pc), Join(handheld));
-    const zuntest::Bytes pcBefore = zuntest::ReadBytes(text);
-    const zuntest::Bytes documentBefore = zuntest::ReadBytes(document);
+    const auto before = std::pair(zuntest::ReadBytes(text), zuntest::ReadBytes(document));
     s.host.bothChangedAnswers = {c.answer};
     s.host.collisions.clear();
     s.host.askOverwrite = true;
@@ -159,15 +149,13 @@ TEST_F(Merging, CollidingChangesAskAndEachAnswerDoesWhatItSays) {
     EXPECT_EQ(collision.places, 1);
     EXPECT_EQ(collision.pcLines, (Lines{"the PC's line 5", base[5].substr(0, base[5].size() - 1)}));
     EXPECT_EQ(collision.palmLines, (Lines{base[4].substr(0, base[4].size() - 1), "the handheld's line 6"}));
-    EXPECT_EQ(zuntest::Exists(Trash("notes.txt")), c.pcTrashed);
-    EXPECT_EQ(zuntest::Exists(Trash("notes.pdb")), c.documentTrashed);
-    const bool keptPc = c.answer != zun::PromptAnswer::UpdatePc;
-    const bool keptDocument = c.answer != zun::PromptAnswer::UpdatePalm;
-    EXPECT_EQ(zuntest::ReadText(text), keptPc ? Join(pc) : Join(handheld));
-    EXPECT_EQ(zuntest::DecodedText(document), keptDocument ? Join(handheld) : Join(pc));
-    if (keptPc && keptDocument) {
-      EXPECT_EQ(zuntest::ReadBytes(text), pcBefore);
-      EXPECT_EQ(zuntest::ReadBytes(document), documentBefore);
+    // The side replaced, and only that one, goes to the Trash.
+    EXPECT_EQ(std::pair(zuntest::Exists(Trash("notes.txt")), zuntest::Exists(Trash("notes.pdb"))),
+              std::pair(c.pcTrashed, c.documentTrashed));
+    EXPECT_EQ(zuntest::ReadText(text), c.pcTrashed ? Join(handheld) : Join(pc));
+    EXPECT_EQ(zuntest::DecodedText(document), c.documentTrashed ? Join(pc) : Join(handheld));
+    if (!c.pcTrashed && !c.documentTrashed) {
+      EXPECT_EQ(std::pair(zuntest::ReadBytes(text), zuntest::ReadBytes(document)), before);
     }
     EXPECT_EQ(s.flags.stopRequested, c.status == zun::status::kUserStopped);
     EXPECT_FALSE(s.flags.sideChosen);
@@ -183,7 +171,7 @@ TEST_F(Merging, Utf8TextMergesInTheHandheldsSetOrInUtf8) {
   const Lines base = {"Мороз и солнце;\n", "день чудесный!\n", "Еще ты дремлешь,\n", "друг прелестный.\n"};
   for (const std::string set : {"WINDOWS-1251", "WINDOWS-1252"}) {
     SCOPED_TRACE(set);
-    std::filesystem::remove(document);
+    fs::remove(document);
     handheldCharset = set;
     const bool inSet = set == "WINDOWS-1251";
     zun::TaskRecord task = Synced(Join(base), {{zun::kOptUtf8Text, true}});
@@ -203,7 +191,7 @@ TEST_F(Merging, Utf8TextMergesInTheHandheldsSetOrInUtf8) {
   }
 
   // A Latin-1 text keeps its bytes; where it collides, the prompt reads its lines as they are meant.
-  std::filesystem::remove(document);
+  fs::remove(document);
   zun::TaskRecord task = Synced("Caf\xe9\nd\xe9j\xe0 vu\n", {{zun::kOptUtf8Text, true}});
   BothEdit("Caf\xe9 cr\xe8me\nd\xe9j\xe0 vu\n", "Caf\xe9\nd\xe9j\xe0 vu, encore\n");
   EXPECT_EQ(Sync(task), zun::status::kUserSkippedTask);
@@ -223,10 +211,10 @@ TEST_F(Merging, TheTextsDecideWhatChangedNotOnlyTheTimes) {
   stored.at(docInfo + 15) = 42;
   zuntest::WriteBytes(document, stored);
   zuntest::SetModificationTime(document, std::time(nullptr) + 60);
-  const struct timespec pcTime = MTime(text);
+  const auto pcTime = fs::last_write_time(text);
   EXPECT_EQ(Sync(task), zun::status::kNoUpdateNecessary);
   EXPECT_TRUE(s.host.overwritePrompts.empty());
-  EXPECT_EQ(std::pair(MTime(text).tv_sec, MTime(text).tv_nsec), std::pair(pcTime.tv_sec, pcTime.tv_nsec));
+  EXPECT_EQ(fs::last_write_time(text), pcTime);
   EXPECT_EQ(Sync(task), zun::status::kNoUpdateNecessary);
   EXPECT_EQ(TrashCount(), 0u);
   s.host.askOverwrite = false;
@@ -243,7 +231,7 @@ TEST_F(Merging, TheTextsDecideWhatChangedNotOnlyTheTimes) {
   for (const bool quietPc : {true, false}) {
     SCOPED_TRACE(quietPc ? "the PC file within the tolerance" : "the document within the tolerance");
     const std::string& quiet = quietPc ? text : document;
-    const std::time_t stamped = MTime(quiet).tv_sec;
+    const std::time_t stamped = *zun::ModificationTime(quiet);
     Lines pc = current;
     pc[1] = quietPc ? "the PC's, saved again at once\n" : "the PC's\n";
     zuntest::WriteText(text, Join(pc));
@@ -264,7 +252,7 @@ TEST_F(Merging, TheTextsDecideWhatChangedNotOnlyTheTimes) {
 TEST_F(Merging, FiltersThatChangeLinesBarMergingAndAskAsBefore) {
   for (const int option : {zun::kOptCrToLf, zun::kOptStripHtml}) {
     SCOPED_TRACE(option);
-    std::filesystem::remove(document);
+    fs::remove(document);
     zun::TaskRecord task = Synced("first line\r\nsecond line\r\nthird line\r\n", {{option, true}});
     BothEdit("first line, edited\r\nsecond line\r\nthird line\r\n",
              zuntest::DecodedText(document) + "a line from the handheld\n");
@@ -279,13 +267,11 @@ TEST_F(Merging, ATrashThatCannotBeWrittenFailsTheTaskAndReplacesNothing) {
   zun::TaskRecord task = Synced("one\ntwo\nthree\n");
   BothEdit("one, edited\ntwo\nthree\n", "one\ntwo\nthree, edited\n");
   zuntest::WriteText(s.dataHome / "Trash", "not a folder");
-  const zuntest::Bytes pcBefore = zuntest::ReadBytes(text);
-  const zuntest::Bytes documentBefore = zuntest::ReadBytes(document);
-  const zun::TaskRecord before = task;
+  const auto files = std::pair(zuntest::ReadBytes(text), zuntest::ReadBytes(document));
+  const auto stamps = std::pair(task.PcDate, task.PalmDate);
   EXPECT_EQ(Sync(task), zun::status::kTrashFailed);
-  EXPECT_EQ(zuntest::ReadBytes(text), pcBefore);
-  EXPECT_EQ(zuntest::ReadBytes(document), documentBefore);
-  EXPECT_EQ(std::pair(task.PcDate, task.PalmDate), std::pair(before.PcDate, before.PalmDate));
+  EXPECT_EQ(std::pair(zuntest::ReadBytes(text), zuntest::ReadBytes(document)), files);
+  EXPECT_EQ(std::pair(task.PcDate, task.PalmDate), stamps);
 
   useTrash = false;  // as zundoc run --no-trash
   EXPECT_EQ(Sync(task), "OK");
@@ -302,15 +288,12 @@ TEST_F(Merging, AnExistingTargetTheTaskNeverWroteGoesToTheTrashOnce) {
   EXPECT_EQ(Status(task), "OK");
   EXPECT_EQ(TrashCount(), 1u) << "the document held what the task wrote";
   const std::string bases = s.programDir / zun::kBaseFolderName;
-  struct stat folder {};
-  struct stat base {};
-  ASSERT_EQ(::stat(bases.c_str(), &folder), 0);
-  ASSERT_EQ(::stat((bases + "/" + zun::BaseKey(text, document)).c_str(), &base), 0);
-  EXPECT_EQ(std::pair(folder.st_mode & 0777, base.st_mode & 0777), std::pair(0700u, 0600u));
+  using fs::perms;
+  EXPECT_EQ(fs::status(bases).permissions(), perms(0700));
+  EXPECT_EQ(fs::status(bases + "/" + zun::BaseKey(text, document)).permissions(), perms(0600));
 
   // A name as long as a file name may be gets a shorter one in the Trash, of whole characters.
-  std::string stem;
-  std::string escaped;
+  std::string stem, escaped;
   for (int i = 0; i < 124; ++i) stem += "\u00e9", escaped += "%C3%A9";
   document = s.files / (stem + ".pdb");
   for (const std::string number : {"", ".2"}) {
@@ -362,7 +345,7 @@ TEST(BaseOfATask, FollowsItsFilesThroughTheRuns) {
   EXPECT_FALSE(zun::LoadBase(s.programDir.Path(), pc, annas).has_value()) << "no task names it any more";
 
   const std::string renamed = s.files / "b.txt";
-  std::filesystem::rename(pc, renamed);
+  fs::rename(pc, renamed);
   zuntest::ChangeRecord(data, record, [&](zun::TaskRecord& r) { r.PcFile = renamed; });
   zuntest::WriteText(renamed, "alpha, edited\nbeta\ngamma, edited\n");
   for (const std::string& changed : {renamed, custom}) zuntest::SetModificationTime(changed, std::time(nullptr) + 120);

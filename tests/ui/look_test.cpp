@@ -1,5 +1,5 @@
-// How the window looks: a layout that follows the font and fits a small screen, a list that
-// shows whole rows only, pictures that stand out from light and dark palettes and the selection.
+// How the window looks: a layout that follows the font and fits a small screen, pictures that
+// stand out from light and dark palettes and the selection.
 #include <QLabel>
 #include <QStyle>
 
@@ -61,33 +61,6 @@ class LookTest : public QObject {
       QCOMPARE(uitest::Crowded(w.window.get()), QString());
     }
     QApplication::setFont(original);
-  }
-
-  // The list shows whole rows only: a click on the lowest row shown selects it where it stands,
-  // and a double click there opens that row's file, whatever the window's height.
-  void theLowestRowShownStaysUnderTheMouse() {
-    zuntest::ScriptedDialogs dialogs;  // outlives the window
-    uitest::Window w;
-    std::vector<uitest::SeededTask> tasks;
-    for (int i = 1; i <= 30; ++i) tasks.push_back({TaskAction::NoConversion, "/t/" + std::to_string(i) + ".txt", ""});
-    w.Seed(tasks);
-    QVERIFY(w.Start());
-    w.window->SetFileDialogs(&dialogs);
-    QWidget* viewport = w.Tasks()->viewport();
-    for (const int extra : {0, 7, 13}) {
-      w.window->resize(790, w.window->minimumSize().height() + extra);
-      QCoreApplication::processEvents();
-      QTest::keyClick(w.Tasks(), Qt::Key_Home);
-      const QPoint lowest(viewport->width() / 4, viewport->height() - 1);
-      const QModelIndex index = w.Tasks()->indexAt(lowest);
-      const QRect place = w.Tasks()->visualRect(index);
-      QCOMPARE(index.row() + 1, w.window->Model().State().rowsPerPage);  // the page's last row, whole
-      QTest::mouseClick(viewport, Qt::LeftButton, {}, lowest);
-      QCOMPARE(w.Highlighted(), index.row() + 1);
-      QCOMPARE(w.Tasks()->visualRect(index), place);
-      QTest::mouseDClick(viewport, Qt::LeftButton, {}, lowest);
-      QCOMPARE(QString::fromStdString(dialogs.requests.back().fileName), QString("%1.txt").arg(index.row() + 1));
-    }
   }
 
   // The direction pictures stand out from the list's rows, the highlighted one too, and the

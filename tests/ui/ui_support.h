@@ -73,6 +73,9 @@ struct FakeDesktop {
   std::string received = dir / "received";  // the address the browser was given
   std::string broken = dir / "broken";      // a browser that will not start
   zuntest::ScopedEnv browser{"BROWSER", dir / "browser"};
+  QString Opened() const {
+    return QString::fromStdString(zuntest::Exists(received) ? zuntest::ReadText(received) : "");
+  }
 
   FakeDesktop() {
     std::filesystem::create_directory(dir / "tmp");

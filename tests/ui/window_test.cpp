@@ -101,8 +101,8 @@ class WindowTest : public QObject {
     QVERIFY(w.Start());
     w.window->SetFileDialogs(&dialogs);
     QTreeView* list = w.Tasks();
-    QCOMPARE(list->header()->visualIndex(kPcFileColumn), 0);  // "PC File", "Sync", "Palm File"
-    QCOMPARE(list->header()->visualIndex(kSyncColumn), 1);
+    // "PC File", "Sync", "Palm File"
+    QVERIFY(list->header()->visualIndex(kPcFileColumn) == 0 && list->header()->visualIndex(kSyncColumn) == 1);
     QCOMPARE(list->model()->index(0, kPcFileColumn).data(Qt::ToolTipRole).toString(),
              QString::fromStdString(tasks[0].pcFile));
     QVERIFY(list->textElideMode() != Qt::ElideNone);
@@ -113,8 +113,7 @@ class WindowTest : public QObject {
     list->header()->resizeSection(kSyncColumn, 150);  // the user widens "Sync"
     w.ClickRow(1, kSyncColumn, 140);
     QCOMPARE(w.Record(3).Action, TaskAction::PalmToPc);
-    QCOMPARE(pcBox->cursorPosition(), 0);  // loaded again
-    QCOMPARE(dialogs.requests.size(), size_t{0});
+    QCOMPARE(pcBox->cursorPosition(), 0);   // loaded again
     w.ClickRow(1, kPcFileColumn, 3, true);  // a double click on "PC File" browses
     QCOMPARE(dialogs.requests.size(), size_t{1});
     QCOMPARE(w.Record(3).Action, TaskAction::PalmToPc);
@@ -251,8 +250,7 @@ class WindowTest : public QObject {
     QTRY_COMPARE(w.Record(3).Status.Trimmed(), std::string("OK"));
     uitest::FakeDesktop desktop;
     QTest::keyClick(w.window.get(), Qt::Key_F1);
-    QTRY_COMPARE(QString::fromStdString(zuntest::Exists(desktop.received) ? zuntest::ReadText(desktop.received) : ""),
-                 QString::fromStdString("file://" + w.programDir.Path() + "help/help.htm\n"));
+    QTRY_COMPARE(desktop.Opened(), QString::fromStdString("file://" + w.programDir.Path() + "help/help.htm\n"));
   }
 
   // One access key per control, whatever caption it shows; none for "Delete", which asks nothing.
