@@ -84,13 +84,13 @@ TEST(Browser, BaseFoldersIgnoreRelativeValues) {
   zuntest::ScopedEnv home{"HOME", dir / "home"};
   zuntest::ScopedEnv data{"XDG_DATA_HOME", "data"};
   zuntest::ScopedEnv config{"XDG_CONFIG_HOME", ""};
-  zuntest::ScopedEnv dataDirs{"XDG_DATA_DIRS", "share:/opt/share::/usr/share"};
-  zuntest::ScopedEnv configDirs{"XDG_CONFIG_DIRS", "etc"};
+  zuntest::ScopedEnv dataDirs{"XDG_DATA_DIRS", "share:" + dir / "a" + "::" + dir / "b"};
+  zuntest::ScopedEnv configDirs{"XDG_CONFIG_DIRS", "etc:" + dir / "xdg"};
   zuntest::ScopedEnv runtime{"XDG_RUNTIME_DIR", "run"};
   EXPECT_EQ(zun::XdgDataHome(), dir / "home/.local/share");
   EXPECT_EQ(zun::XdgConfigHome(), dir / "home/.config");
-  EXPECT_EQ(zun::XdgDataDirs(), (Words{"/opt/share", "/usr/share"}));
-  EXPECT_EQ(zun::XdgConfigDirs(), (Words{"/etc/xdg"}));
+  EXPECT_EQ(zun::XdgDataDirs(), (Words{dir / "a", dir / "b"}));
+  EXPECT_EQ(zun::XdgConfigDirs(), (Words{dir / "xdg"}));
   EXPECT_EQ(zun::XdgRuntimeDir(), "");
 }
 
