@@ -1,8 +1,15 @@
-// A folder of the fuzzer's own for the files a conversion reads and writes.
+// A folder of the fuzzer's own for the files a conversion reads and writes, and the decode the
+// document fuzzers share.
 #pragma once
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+
+#include "convert/document_to_text.h"
+#include "glue/codec_loader.h"
+#include "hotsync/user_manager.h"
+#include "support/scripted_host.h"
+#include "zun2/zun2.h"
 
 namespace zunfuzz {
 
@@ -21,6 +28,23 @@ inline const std::string& Folder() {
     return std::string(made) + "/";
   }();
   return folder;
+}
+
+// Decodes `document` into `text` as a task would; its status, which must be "OK" or an error.
+inline std::string DecodeStatus(const std::string& document, const std::string& text) {
+  static const zun::DocCodec codec{&Compress, &GetUncompSize, &DeCompress, &CalcPalmTime};
+  zun::NoUsers users;
+  zun::ScriptedHost host;
+  zun::RunFlags flags;
+  zun::ConversionEnv env{codec, users, host, flags, Folder()};
+  zun::TaskRecord task;
+  task.Action = zun::TaskAction::PalmToPc;
+  task.PcFile = text;
+  task.PalmFile = document;
+  zun::ConvertDocumentToText(task, env);
+  std::string status = task.Status.Trimmed();
+  if (status != "OK" && status.rfind("Error", 0) != 0) __builtin_trap();
+  return status;
 }
 
 }  // namespace zunfuzz
